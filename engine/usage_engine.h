@@ -1,0 +1,64 @@
+#pragma once
+// The program's boundary to the usage engine library. TUsageEngine owns the
+// library handle; its entry points stay valid until unload() (the main window
+// releases it when it is destroyed).
+#include <string>
+#include <vector>
+
+#include "platform/dynamic_library.h"
+#include "tlr32/tlr32.h"
+
+class QWidget;
+
+class TUsageEngine {
+ public:
+  TUsageEngine() = default;
+  ~TUsageEngine() { unload(); }
+  TUsageEngine(const TUsageEngine&) = delete;
+  TUsageEngine& operator=(const TUsageEngine&) = delete;
+
+  // Loads the library, looks up every operation and initialises it with the
+  // help file path. On failure shows the matching error box (parented to
+  // owner) and returns false; nothing stays loaded.
+  // candidates: where to look; empty means defaultCandidates().
+  bool load(QWidget* owner, const std::string& helpFile, std::vector<std::string> candidates = {});
+  void unload();
+  bool loaded() const { return m_library.loaded(); }
+
+  // Beside the executable first, then the system search order.
+  static std::vector<std::string> defaultCandidates();
+
+  static bool truth(int32_t result) { return (result & 0xFF) != 0; }
+
+  // Entry points, null until load() succeeds.
+  TlrExtInitFn TlrExtInit = nullptr;
+  TlrCalcUsageFn TlrCalcUsage = nullptr;
+  TlrGetStatValFn TlrGetStatVal = nullptr;
+  TlrGetStatValFFn TlrGetStatValF = nullptr;
+  TlrGetFileTimeFn TlrGetFileTime = nullptr;
+  TlrGetOptionFn TlrGetOption = nullptr;
+  TlrSetOptionFn TlrSetOption = nullptr;
+  TlrGetStringFn TlrGetFileSysName = nullptr;
+  TlrGetStringFn TlrGetReportFileName = nullptr;
+  TlrQueryFn TlrIsCustomCluster = nullptr;
+  TlrQueryFn TlrCustomClustersOn = nullptr;
+  TlrQueryFn TlrFileSpecOn = nullptr;
+  TlrQueryFn TlrSaveSettings = nullptr;
+  TlrDlgDriveFn TlrDlgComputeOptions = nullptr;
+  TlrDlgDriveFn TlrDlgClusterSizes = nullptr;
+  TlrDlgFn TlrDlgFileSpec = nullptr;
+  TlrDlgDriveFn TlrDlgReportUsage = nullptr;
+
+ private:
+  bool resolveAll();
+  void clearEntryPoints();
+
+  platform::DynamicLibrary m_library;
+};
+
+inline constexpr const char* kEngineLibraryFile = "libtlr32.so";
+inline constexpr const char* kMsgEngineMissing = "Cannot find TLR32.DLL";
+inline constexpr const char* kMsgEngineOutdated =
+    "TLR32.DLL does not appear to be up to date or is corrupted. Please ensure that the latest "
+    "version of TLR32.DLL is loaded on your system.";
+inline constexpr const char* kMsgEngineInitFailed = "Cannot initialize TLR32.DLL";

@@ -1,0 +1,60 @@
+#pragma once
+// The entries directly inside one folder, in the order the file system gives
+// them. A listing owns its entries until one is taken by a usage row.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The desktop's find record, field for field. Times are 100 ns units since
+// 1601-01-01 UTC; names are raw bytes, zero-terminated.
+struct TWin32FindData {
+  uint32_t dwFileAttributes = 0;
+  uint64_t ftCreationTime = 0;
+  uint64_t ftLastAccessTime = 0;
+  uint64_t ftLastWriteTime = 0;
+  uint32_t nFileSizeHigh = 0;
+  uint32_t nFileSizeLow = 0;
+  uint32_t dwReserved0 = 0;
+  uint32_t dwReserved1 = 0;
+  char cFileName[260] = {};
+  char cAlternateFileName[14] = {};
+};
+
+inline constexpr uint32_t kFileAttributeReadOnly = 0x01;
+inline constexpr uint32_t kFileAttributeHidden = 0x02;
+inline constexpr uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr uint32_t kFileAttributeNormal = 0x80;
+inline constexpr uint32_t kFileAttributeReparsePoint = 0x400;  // symbolic links
+
+class TDirectoryItem {
+ public:
+  TDirectoryItem(const TWin32FindData& findData, std::string fullPath)
+      : FindData(findData), FullPath(std::move(fullPath)) {}
+
+  std::string GetName() const;       // the long name
+  std::string GetShortName() const;  // always empty here: no 8.3 names
+  bool IsDirectory() const { return (FindData.dwFileAttributes & kFileAttributeDirectory) != 0; }
+  uint64_t Size() const { return (uint64_t(FindData.nFileSizeHigh) << 32) | FindData.nFileSizeLow; }
+
+  TWin32FindData FindData;
+  std::string FullPath;  // folder path with its closing "/", then the name
+};
+
+class TDirectoryList {
+ public:
+  // Fills the listing from folder path. True when path names an existing
+  // folder (symbolic links followed), even if no entry could be read.
+  bool ReadDirectory(const std::string& path);
+
+  int Count() const { return static_cast<int>(m_items.size()); }
+  // The entry at index, or nullptr once a usage row has taken it.
+  TDirectoryItem* Items(int index) const { return m_items.at(index).get(); }
+  void Add(std::unique_ptr<TDirectoryItem> item) { m_items.push_back(std::move(item)); }
+  // Hands the entry over to a new owner (a usage row).
+  std::unique_ptr<TDirectoryItem> Take(int index) { return std::move(m_items.at(index)); }
+  void Clear() { m_items.clear(); }
+
+ private:
+  std::vector<std::unique_ptr<TDirectoryItem>> m_items;
+};

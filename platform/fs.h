@@ -1,0 +1,43 @@
+#pragma once
+// File-system access by path with no length limit. Paths up to PATH_MAX go to
+// the kernel as they are; longer ones are opened one component at a time
+// relative to directory descriptors, the way the kernel itself resolves them.
+#include <string>
+#include <sys/stat.h>
+
+namespace platform {
+
+// Opens a directory for reading (O_RDONLY | O_DIRECTORY | O_CLOEXEC).
+// Returns the descriptor or -1 with errno set.
+int openDirectory(const std::string& path);
+
+// stat (follow = true) or lstat (follow = false) of a path of any length.
+// Returns false with errno set on failure.
+bool statPath(const std::string& path, struct stat& st, bool follow);
+
+// Owns a descriptor; closes it on destruction.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+  ~FileDescriptor();
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.release()) {}
+  int get() const { return m_fd; }
+  bool valid() const { return m_fd >= 0; }
+  int release() { int fd = m_fd; m_fd = -1; return fd; }
+
+ private:
+  int m_fd;
+};
+
+// 100-nanosecond intervals since 1601-01-01 UTC, the desktop's file time.
+inline unsigned long long toFileTime(const struct timespec& ts) {
+  constexpr long long kEpochDiffSeconds = 11644473600LL;
+  long long secs = static_cast<long long>(ts.tv_sec) + kEpochDiffSeconds;
+  if (secs < 0) return 0;
+  return static_cast<unsigned long long>(secs) * 10000000ULL +
+         static_cast<unsigned long long>(ts.tv_nsec) / 100ULL;
+}
+
+}  // namespace platform

@@ -1,0 +1,30 @@
+#pragma once
+// Path conventions of the program on this platform: "/" separates, "/" is the
+// root that plays the part of a drive root. Paths are byte strings: a name
+// need not be valid UTF-8 and may hold any byte but "/" and NUL.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr char kPathDelim = '/';
+
+inline bool endsWithDelim(std::string_view path) {
+  return !path.empty() && path.back() == kPathDelim;
+}
+
+inline std::string withTrailingDelim(std::string path) {
+  if (!endsWithDelim(path)) path.push_back(kPathDelim);
+  return path;
+}
+
+// The folder part of a path, up to and including its last separator; empty when
+// there is none.
+inline std::string_view folderPart(std::string_view path) {
+  auto pos = path.rfind(kPathDelim);
+  return pos == std::string_view::npos ? std::string_view{} : path.substr(0, pos + 1);
+}
+
+inline bool isRootFolder(std::string_view folderPath) { return folderPath == "/"; }
+
+}  // namespace platform

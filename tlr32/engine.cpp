@@ -1,0 +1,208 @@
+#include "tlr32/engine.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/fs.h"
+#include "platform/path.h"
+#include "tlr32/tlr32.h"
+
+namespace tlr {
+namespace {
+
+int32_t clampToInt32(uint64_t v) { return v > 0x7FFFFFFFULL ? 0x7FFFFFFF : static_cast<int32_t>(v); }
+
+unsigned workerThreads() {
+  // The caller walks too. On the 2-core machines we measure, two walkers in
+  // all gave the best wall time; more only add contention on the task stack.
+  if (const char* env = std::getenv("TLR32_THREADS")) {
+    int n = std::atoi(env);
+    if (n >= 1 && n <= 64) return static_cast<unsigned>(n - 1);
+  }
+  unsigned hw = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
+  return hw - 1;
+}
+
+}  // namespace
+
+Engine::Engine() = default;
+Engine::~Engine() = default;
+
+bool Engine::init(const char* helpFile) {
+  std::lock_guard lock(m_mutex);
+  m_helpFile = helpFile ? helpFile : "";
+  m_options.load();
+  m_fileSpec = FileSpec(m_options.fileSpec);
+  return true;
+}
+
+uint64_t Engine::ownAllocationUnit(dev_t dev, const std::string& folder) {
+  if (auto it = m_unitCache.find(dev); it != m_unitCache.end()) return it->second;
+  VolumeFacts facts;
+  if (!queryVolume(folder, facts)) return 0;  // not cached: may be reachable later
+  m_unitCache.emplace(dev, facts.allocationUnit);
+  return facts.allocationUnit;
+}
+
+int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
+  std::lock_guard lock(m_mutex);
+  m_figures = Figures{};
+  m_volume.reset();
+  m_fsName.clear();
+  m_customCluster = false;
+  m_clusterSize = 0;
+  m_volumeDevKnown = false;
+  // Reports are not written yet: a call that asks for one fails before it
+  // touches the file system, so no half-written report can appear.
+  if (reportFile) return TLR_ERR_REPORT;
+
+  const std::string path = cpath ? cpath : "";
+  struct stat st;
+  if (!platform::statPath(path, st, false)) return TLR_ERR_NO_PATH;
+  const bool isDir = S_ISDIR(st.st_mode);
+  std::string folder = isDir ? path : std::string(platform::folderPart(path));
+  if (folder.empty()) folder = ".";
+
+  // The volume on which disk bytes are reckoned: the target drive's, else the
+  // path's own. A custom cluster size of that drive replaces its own unit.
+  if (m_options.mapDrive > 0) {
+    char letter = static_cast<char>('A' + m_options.mapDrive - 1);
+    auto it = m_options.drives.find(letter);
+    VolumeFacts target;
+    if (it == m_options.drives.end() || !queryVolume(it->second, target)) return TLR_ERR_TARGET;
+    m_volume = target;
+    m_volumeFolder = it->second;
+    struct stat tst;
+    if (platform::statPath(it->second, tst, true)) {
+      m_volumeDev = tst.st_dev;
+      m_volumeDevKnown = true;
+    }
+    auto custom = m_options.customClusterFor(letter);
+    m_customCluster = custom.has_value();
+    m_clusterSize = custom ? *custom : target.allocationUnit;
+  } else {
+    m_volumeFolder = folder;
+    m_volumeDev = st.st_dev;
+    m_volumeDevKnown = true;
+    auto custom = m_options.customClusterFor(m_options.driveOf(path));
+    m_customCluster = custom.has_value();
+    m_clusterSize = custom ? *custom : ownAllocationUnit(st.st_dev, folder);
+  }
+
+  WalkSettings settings;
+  settings.clusterSize = m_clusterSize;
+  settings.allocatedBlocks = m_options.allocatedBlocks;
+  settings.fileSpec = m_options.fileSpecOn ? &m_fileSpec : nullptr;
+
+  if (!isDir) {
+    if (!settings.fileSpec || settings.fileSpec->matches(std::string(path.substr(path.rfind('/') + 1)).c_str()))
+      WorkerPool::countFile(st, settings, m_figures);
+    return 0;
+  }
+
+  m_figures.seeTime(st.st_mtim);
+  if (settings.allocatedBlocks) m_figures.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
+  int fd = platform::openDirectory(path);
+  if (fd < 0) {
+    // Listed but not readable: the folder is there, its contents unknown.
+    ++m_figures.unreadableDirs;
+    return 0;
+  }
+  if (isPseudoFileSystem(fd)) {
+    ::close(fd);
+    return 0;
+  }
+  if (!m_pool) m_pool = std::make_unique<WorkerPool>(workerThreads());
+  m_pool->walk(fd, st.st_dev, settings, m_figures);
+  return 0;
+}
+
+const VolumeFacts& Engine::volume() {
+  if (!m_volume) {
+    VolumeFacts facts;
+    if (!m_volumeFolder.empty()) queryVolume(m_volumeFolder, facts);
+    m_volume = facts;
+  }
+  return *m_volume;
+}
+
+int32_t Engine::statVal(const char* ckey) {
+  std::lock_guard lock(m_mutex);
+  if (!ckey) return 0;
+  const std::string key = ckey;
+  if (key == "Directories") return clampToInt32(m_figures.dirs);
+  if (key == "Files") return clampToInt32(m_figures.files);
+  if (key == "ClusterSize") return clampToInt32(m_clusterSize);
+  if (key == "UnreadableDirectories") return clampToInt32(m_figures.unreadableDirs);
+  if (key == "SizeFactor" || key == "DiskFree" || key == "DiskTotal") {
+    const VolumeFacts& v = volume();
+    uint32_t factor = sizeFactorFor(std::max(v.freeBytes, v.totalBytes));
+    if (key == "SizeFactor") return static_cast<int32_t>(factor);
+    return static_cast<int32_t>((key == "DiskFree" ? v.freeBytes : v.totalBytes) / factor);
+  }
+  return 0;
+}
+
+double Engine::statValF(const char* ckey) {
+  std::lock_guard lock(m_mutex);
+  if (!ckey) return 0;
+  const std::string key = ckey;
+  if (key == "DiskBytes") return static_cast<double>(m_figures.diskBytes);
+  if (key == "FileBytes") return static_cast<double>(m_figures.fileBytes);
+  return 0;
+}
+
+uint64_t Engine::fileTime() {
+  std::lock_guard lock(m_mutex);
+  return platform::toFileTime(m_figures.newest);
+}
+
+int32_t Engine::getOption(const char* name) {
+  std::lock_guard lock(m_mutex);
+  if (!name) return 0;
+  return m_options.get(name).value_or(0);
+}
+
+bool Engine::setOption(const char* name, const char* value) {
+  std::lock_guard lock(m_mutex);
+  if (!name || !value) return false;
+  if (!m_options.set(name, value)) return false;
+  m_fileSpec = FileSpec(m_options.fileSpec);
+  return true;
+}
+
+const char* Engine::fileSystemName() {
+  std::lock_guard lock(m_mutex);
+  if (m_fsName.empty() && m_volumeDevKnown) {
+    auto it = m_fsNameCache.find(m_volumeDev);
+    if (it == m_fsNameCache.end()) it = m_fsNameCache.emplace(m_volumeDev, tlr::fileSystemName(m_volumeDev)).first;
+    m_fsName = it->second;
+  }
+  return m_fsName.c_str();
+}
+
+bool Engine::isCustomCluster() {
+  std::lock_guard lock(m_mutex);
+  return m_customCluster;
+}
+
+bool Engine::customClustersOn() {
+  std::lock_guard lock(m_mutex);
+  return m_options.customClusters;
+}
+
+bool Engine::fileSpecOn() {
+  std::lock_guard lock(m_mutex);
+  return m_options.fileSpecOn;
+}
+
+bool Engine::saveSettings() {
+  std::lock_guard lock(m_mutex);
+  return m_options.save();
+}
+
+}  // namespace tlr

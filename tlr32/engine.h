@@ -1,0 +1,60 @@
+#pragma once
+// The engine behind the C interface: options, the worker pool, and the figures
+// of the most recent computation. One instance per loaded library; every call
+// takes m_mutex, so callers on several threads see whole computations.
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "tlr32/file_spec.h"
+#include "tlr32/options.h"
+#include "tlr32/volume.h"
+#include "tlr32/walker.h"
+
+namespace tlr {
+
+class Engine {
+ public:
+  Engine();
+  ~Engine();
+
+  bool init(const char* helpFile);
+  int32_t calcUsage(const char* path, const char* reportFile);
+  int32_t statVal(const char* key);
+  double statValF(const char* key);
+  uint64_t fileTime();
+  int32_t getOption(const char* name);
+  bool setOption(const char* name, const char* value);
+  const char* fileSystemName();
+  bool isCustomCluster();
+  bool customClustersOn();
+  bool fileSpecOn();
+  bool saveSettings();
+
+ private:
+  const VolumeFacts& volume();  // lazily, once per computation
+  uint64_t ownAllocationUnit(dev_t dev, const std::string& folder);
+
+  std::mutex m_mutex;
+  EngineOptions m_options;
+  FileSpec m_fileSpec;
+  std::string m_helpFile;
+  std::unique_ptr<WorkerPool> m_pool;  // created at the first folder walk
+
+  // The most recent computation.
+  Figures m_figures;
+  uint64_t m_clusterSize = 0;
+  bool m_customCluster = false;
+  std::string m_volumeFolder;  // the folder whose volume the figures describe
+  dev_t m_volumeDev = 0;
+  bool m_volumeDevKnown = false;
+  std::optional<VolumeFacts> m_volume;
+  std::string m_fsName;
+
+  std::unordered_map<dev_t, uint64_t> m_unitCache;
+  std::unordered_map<dev_t, std::string> m_fsNameCache;
+};
+
+}  // namespace tlr

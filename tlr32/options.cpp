@@ -1,0 +1,138 @@
+#include "tlr32/options.h"
+
+#include <charconv>
+
+#include "platform/registry_store.h"
+
+namespace tlr {
+namespace {
+
+std::optional<int32_t> parseInt(const std::string& text) {
+  int32_t v = 0;
+  const char* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(text.data(), end, v);
+  if (ec != std::errc() || p != end || text.empty()) return std::nullopt;
+  return v;
+}
+
+// "ClusterD" / "DriveD" -> 'D'; 0 when the name is not of that form.
+char letterAfter(const std::string& name, const std::string& prefix) {
+  if (name.size() != prefix.size() + 1 || name.compare(0, prefix.size(), prefix) != 0) return 0;
+  char c = name.back();
+  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return (c >= 'A' && c <= 'Z') ? c : 0;
+}
+
+bool isPowerOfTwo(int64_t v) { return v > 0 && (v & (v - 1)) == 0; }
+
+}  // namespace
+
+void EngineOptions::load() {
+  platform::RegistryKey key(kEngineKey);
+  *this = EngineOptions{};
+  if (!key.exists()) return;
+  for (const char* name : {"MapDrive", "CustomClusters", "FileSpecOn", "AllocatedBlocks"})
+    if (auto v = key.readInteger(name)) set(name, std::to_string(*v));
+  if (auto v = key.readString("FileSpec")) fileSpec = *v;
+  for (char c = 'A'; c <= 'Z'; ++c) {
+    if (auto v = key.readInteger(std::string("Cluster") + c)) set(std::string("Cluster") + c, std::to_string(*v));
+    if (auto v = key.readString(std::string("Drive") + c)) set(std::string("Drive") + c, *v);
+  }
+}
+
+bool EngineOptions::save() const {
+  platform::RegistryKey key(kEngineKey);
+  key.writeInteger("MapDrive", mapDrive);
+  key.writeInteger("CustomClusters", customClusters);
+  key.writeInteger("FileSpecOn", fileSpecOn);
+  key.writeString("FileSpec", fileSpec);
+  key.writeInteger("AllocatedBlocks", allocatedBlocks);
+  for (char c = 'A'; c <= 'Z'; ++c) {
+    std::string cl = std::string("Cluster") + c, dr = std::string("Drive") + c;
+    if (auto it = clusterSizes.find(c); it != clusterSizes.end())
+      key.writeInteger(cl, static_cast<int32_t>(it->second));
+    else
+      key.remove(cl);
+    if (auto it = drives.find(c); it != drives.end())
+      key.writeString(dr, it->second);
+    else
+      key.remove(dr);
+  }
+  return key.save();
+}
+
+std::optional<int32_t> EngineOptions::get(const std::string& name) const {
+  if (name == "MapDrive") return mapDrive;
+  if (name == "CustomClusters") return customClusters;
+  if (name == "FileSpecOn") return fileSpecOn;
+  if (name == "AllocatedBlocks") return allocatedBlocks;
+  if (char c = letterAfter(name, "Cluster")) {
+    auto it = clusterSizes.find(c);
+    return it == clusterSizes.end() ? 0 : static_cast<int32_t>(it->second);
+  }
+  return std::nullopt;
+}
+
+bool EngineOptions::set(const std::string& name, const std::string& value) {
+  if (name == "FileSpec") {
+    fileSpec = value;
+    return true;
+  }
+  if (char c = letterAfter(name, "Drive")) {
+    if (value.empty())
+      drives.erase(c);
+    else if (value.front() == '/')
+      drives[c] = value;
+    else
+      return false;
+    return true;
+  }
+  auto v = parseInt(value);
+  if (!v) return false;
+  if (name == "MapDrive") {
+    if (*v < 0 || *v > 26) return false;
+    mapDrive = *v;
+  } else if (name == "CustomClusters") {
+    customClusters = *v != 0;
+  } else if (name == "FileSpecOn") {
+    fileSpecOn = *v != 0;
+  } else if (name == "AllocatedBlocks") {
+    allocatedBlocks = *v != 0;
+  } else if (char c = letterAfter(name, "Cluster")) {
+    // Allocation units are powers of two; 0 removes the drive's size.
+    if (*v == 0)
+      clusterSizes.erase(c);
+    else if (isPowerOfTwo(*v) && *v >= 512)
+      clusterSizes[c] = static_cast<uint32_t>(*v);
+    else
+      return false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+char EngineOptions::driveOf(const std::string& path) const {
+  char best = 0;
+  size_t bestLen = 0;
+  for (const auto& [letter, folder] : drives) {
+    std::string prefix = folder;
+    while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+    bool under = path.compare(0, prefix.size(), prefix) == 0 &&
+                 (prefix == "/" || path.size() == prefix.size() || path[prefix.size()] == '/');
+    if (under && (best == 0 || prefix.size() > bestLen)) {
+      best = letter;
+      bestLen = prefix.size();
+    }
+  }
+  return best;
+}
+
+std::optional<uint32_t> EngineOptions::customClusterFor(char drive) const {
+  if (!customClusters || drive == 0) return std::nullopt;
+  auto it = clusterSizes.find(drive);
+  if (it == clusterSizes.end()) return std::nullopt;
+  return it->second;
+}
+
+}  // namespace tlr

@@ -1,0 +1,43 @@
+#pragma once
+// The options the engine owns and stores itself, in the registry stand-in
+// under "\SOFTWARE\Quorlan\Tallorin\Engine":
+//   "MapDrive"        dword   target drive, 1 for A, 2 for B...; 0: none
+//   "CustomClusters"  dword   custom cluster sizes in force (0/1)
+//   "ClusterX"        dword   custom cluster size of drive X, bytes
+//   "DriveX"          string  mount point that drive X stands for ("C" is "/")
+//   "FileSpecOn"      dword   file specification filter in force (0/1)
+//   "FileSpec"        string  patterns of the names that count (file_spec.h)
+//   "AllocatedBlocks" dword   disk bytes as the file system allocates them (0/1)
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace tlr {
+
+inline constexpr const char* kEngineKey = "\\SOFTWARE\\Quorlan\\Tallorin\\Engine";
+
+struct EngineOptions {
+  int32_t mapDrive = 0;
+  bool customClusters = false;
+  std::map<char, uint32_t> clusterSizes;   // by drive letter 'A'..'Z'
+  std::map<char, std::string> drives{{'C', "/"}};
+  bool fileSpecOn = false;
+  std::string fileSpec = "*.*";
+  bool allocatedBlocks = false;
+
+  void load();   // from the store; absent or damaged values keep defaults
+  bool save() const;
+
+  // By name, as TlrGetOption/TlrSetOption take them. set() is false for an
+  // unknown name or a value of the wrong form; nothing changes then.
+  std::optional<int32_t> get(const std::string& name) const;
+  bool set(const std::string& name, const std::string& value);
+
+  // The drive letter whose folder is the longest leading part of path; 0 if none.
+  char driveOf(const std::string& path) const;
+  // The custom cluster size in force for a drive, if any.
+  std::optional<uint32_t> customClusterFor(char drive) const;
+};
+
+}  // namespace tlr

@@ -1,0 +1,58 @@
+/* The usage engine's C interface. Every operation is looked up by exactly this
+ * name. Strings are zero-terminated in the platform's narrow encoding (UTF-8
+ * here; file names are passed as their raw bytes). A truth value is the low
+ * byte of an int32_t result, non-zero meaning true. A returned string lives in
+ * the engine's own storage until the next call; copy it at once, never free it.
+ * Queries describe the path of the most recent TlrCalcUsage call. */
+#ifndef TLR32_H
+#define TLR32_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define TLR_API __attribute__((visibility("default")))
+
+/* Failure codes of TlrCalcUsage. */
+#define TLR_ERR_NO_PATH (-1)         /* missing, empty or unreadable path */
+#define TLR_ERR_TARGET (-2)          /* the target drive's folder cannot be reached */
+#define TLR_ERR_REPORT (-3)          /* a report was asked for and not written */
+
+TLR_API int32_t TlrExtInit(const char* helpFile);
+TLR_API int32_t TlrCalcUsage(const char* path, const char* reportFile);
+TLR_API int32_t TlrGetStatVal(const char* key);
+TLR_API double TlrGetStatValF(const char* key);
+TLR_API int32_t TlrGetFileTime(uint64_t* fileTime);
+TLR_API int32_t TlrGetOption(const char* name, int32_t reserved);
+TLR_API int32_t TlrSetOption(const char* name, const char* value);
+TLR_API const char* TlrGetFileSysName(void);
+TLR_API const char* TlrGetReportFileName(void);
+TLR_API int32_t TlrIsCustomCluster(void);
+TLR_API int32_t TlrCustomClustersOn(void);
+TLR_API int32_t TlrFileSpecOn(void);
+TLR_API int32_t TlrSaveSettings(void);
+TLR_API int32_t TlrDlgComputeOptions(uintptr_t owner, int32_t drive);
+TLR_API int32_t TlrDlgClusterSizes(uintptr_t owner, int32_t drive);
+TLR_API int32_t TlrDlgFileSpec(uintptr_t owner);
+TLR_API int32_t TlrDlgReportUsage(uintptr_t owner, int32_t reserved);
+
+/* Pointer types for callers that look the operations up at run time. */
+typedef int32_t (*TlrExtInitFn)(const char*);
+typedef int32_t (*TlrCalcUsageFn)(const char*, const char*);
+typedef int32_t (*TlrGetStatValFn)(const char*);
+typedef double (*TlrGetStatValFFn)(const char*);
+typedef int32_t (*TlrGetFileTimeFn)(uint64_t*);
+typedef int32_t (*TlrGetOptionFn)(const char*, int32_t);
+typedef int32_t (*TlrSetOptionFn)(const char*, const char*);
+typedef const char* (*TlrGetStringFn)(void);
+typedef int32_t (*TlrQueryFn)(void);
+typedef int32_t (*TlrDlgDriveFn)(uintptr_t, int32_t);
+typedef int32_t (*TlrDlgFn)(uintptr_t);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

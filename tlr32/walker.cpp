@@ -1,0 +1,262 @@
+#include "tlr32/walker.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace tlr {
+
+namespace {
+
+// 64 KiB of getdents64 records is about 2,000 entries: few system calls per
+// folder without holding much memory per worker.
+constexpr size_t kDirBufferSize = 64 * 1024;
+
+struct LinkKey {
+  dev_t dev;
+  ino_t ino;
+  bool operator==(const LinkKey&) const = default;
+};
+struct LinkKeyHash {
+  size_t operator()(const LinkKey& k) const noexcept {
+    return std::hash<uint64_t>()(static_cast<uint64_t>(k.ino) * 0x9E3779B97F4A7C15ULL ^
+                                 static_cast<uint64_t>(k.dev));
+  }
+};
+
+inline uint64_t roundUp(uint64_t size, uint64_t unit) {
+  if (unit == 0) return size;
+  return (size + unit - 1) / unit * unit;
+}
+
+inline bool isDotOrDotDot(const char* n) {
+  return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
+}
+
+}  // namespace
+
+void Figures::add(const Figures& o) {
+  dirs += o.dirs;
+  files += o.files;
+  fileBytes += o.fileBytes;
+  diskBytes += o.diskBytes;
+  unreadableDirs += o.unreadableDirs;
+  seeTime(o.newest);
+}
+
+bool isPseudoFileSystem(int fd) {
+  struct statfs sf;
+  if (::fstatfs(fd, &sf) != 0) return false;
+  switch (static_cast<unsigned long>(sf.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BPF_FS_MAGIC:
+    case 0x62656570:  // configfs
+    case 0x65735543:  // fusectl
+    case 0x19800202:  // mqueue
+    case 0x42494e4d:  // binfmt_misc
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A folder open for walking. Pending child tasks hold references to it, so it
+// stays open exactly until its last sub-folder has been opened.
+struct WorkerPool::Dir {
+  int fd;
+  dev_t dev;
+  std::atomic<uint32_t> refs;
+};
+
+struct WorkerPool::Job {
+  const WalkSettings& settings;
+  Figures& figures;  // merged under m_mutex
+  std::mutex linkMutex;
+  std::unordered_set<LinkKey, LinkKeyHash> links;
+};
+
+WorkerPool::WorkerPool(unsigned threads) : m_callerBuffer(kDirBufferSize) {
+  m_threads.reserve(threads);
+  for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this] { workerMain(); });
+}
+
+WorkerPool::~WorkerPool() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_stop = true;
+  }
+  m_workCv.notify_all();
+  for (auto& t : m_threads) t.join();
+}
+
+void WorkerPool::workerMain() {
+  std::vector<char> buffer(kDirBufferSize);
+  std::unique_lock lock(m_mutex);
+  for (;;) {
+    ++m_waiting;
+    m_workCv.wait(lock, [this] { return m_stop || !m_tasks.empty(); });
+    --m_waiting;
+    if (m_stop) return;
+    runQueued(lock, buffer);
+  }
+}
+
+// Takes tasks until the stack is empty; the lock is held on entry and exit.
+void WorkerPool::runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer) {
+  Figures local;
+  while (!m_tasks.empty()) {
+    Task task = std::move(m_tasks.back());
+    m_tasks.pop_back();
+    ++m_busy;
+    lock.unlock();
+    processTask(task, local, buffer);
+    lock.lock();
+    --m_busy;
+  }
+  m_job->figures.add(local);
+  if (m_busy == 0) m_doneCv.notify_all();
+}
+
+void WorkerPool::publish(std::vector<Task>& tasks) {
+  if (tasks.empty()) return;
+  bool wake;
+  {
+    std::lock_guard lock(m_mutex);
+    for (auto& t : tasks) m_tasks.push_back(std::move(t));
+    wake = m_waiting > 0;
+  }
+  tasks.clear();
+  if (wake) m_workCv.notify_all();
+}
+
+void WorkerPool::release(Dir* dir) {
+  if (dir->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    ::close(dir->fd);
+    delete dir;
+  }
+}
+
+bool WorkerPool::firstLink(dev_t dev, ino_t ino) {
+  std::lock_guard lock(m_job->linkMutex);
+  return m_job->links.insert(LinkKey{dev, ino}).second;
+}
+
+void WorkerPool::countFile(const struct stat& st, const WalkSettings& s, Figures& f) {
+  ++f.files;
+  f.seeTime(st.st_mtim);
+  if (S_ISREG(st.st_mode)) {
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    f.fileBytes += size;
+    f.diskBytes += s.allocatedBlocks ? static_cast<uint64_t>(st.st_blocks) * 512
+                                     : roundUp(size, s.clusterSize);
+  } else if (s.allocatedBlocks) {
+    f.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
+  }
+}
+
+void WorkerPool::processTask(Task& task, Figures& f, std::vector<char>& buffer) {
+  Dir* parent = task.parent;
+  int fd = ::openat(parent->fd, task.name.c_str(),
+                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  struct stat st;
+  if (fd < 0) {
+    // Unreadable or vanished: the parent counted it already; take its date
+    // and blocks from the parent's view and go on.
+    if (::fstatat(parent->fd, task.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      f.seeTime(st.st_mtim);
+      if (m_job->settings.allocatedBlocks) f.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
+    }
+    ++f.unreadableDirs;
+    release(parent);
+    return;
+  }
+  dev_t parentDev = parent->dev;
+  release(parent);
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    ++f.unreadableDirs;
+    return;
+  }
+  f.seeTime(st.st_mtim);
+  if (m_job->settings.allocatedBlocks) f.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
+  // Mount points are rare: only there is the file-system type worth a call.
+  if (st.st_dev != parentDev && isPseudoFileSystem(fd)) {
+    ::close(fd);
+    return;
+  }
+  Dir* dir = new Dir{fd, st.st_dev, {1}};
+  readDir(dir, f, buffer);
+  release(dir);
+}
+
+void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer) {
+  const WalkSettings& s = m_job->settings;
+  const FileSpec* spec = (s.fileSpec && !s.fileSpec->matchesAll()) ? s.fileSpec : nullptr;
+  std::vector<Task> children;
+  struct stat st;
+  for (;;) {
+    ssize_t n = ::getdents64(dir->fd, buffer.data(), buffer.size());
+    if (n <= 0) {
+      // Error mid-folder: what was read counts; the rest cannot be seen.
+      if (n < 0) ++f.unreadableDirs;
+      break;
+    }
+    for (ssize_t pos = 0; pos < n;) {
+      auto* e = reinterpret_cast<struct dirent64*>(buffer.data() + pos);
+      pos += e->d_reclen;
+      const char* name = e->d_name;
+      if (isDotOrDotDot(name)) continue;
+      unsigned char type = e->d_type;
+      if (type != DT_DIR) {
+        if (type != DT_UNKNOWN && spec && !spec->matches(name)) continue;
+        if (::fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
+        if (S_ISDIR(st.st_mode)) {
+          type = DT_DIR;
+        } else {
+          if (type == DT_UNKNOWN && spec && !spec->matches(name)) continue;
+          if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !firstLink(st.st_dev, st.st_ino)) continue;
+          countFile(st, s, f);
+          continue;
+        }
+      }
+      ++f.dirs;
+      dir->refs.fetch_add(1, std::memory_order_relaxed);
+      children.push_back(Task{dir, name});
+    }
+    // Hand over sub-folders chunk by chunk so idle workers start early.
+    publish(children);
+  }
+}
+
+void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures) {
+  Job job{settings, figures, {}, {}};
+  std::unique_lock lock(m_mutex);
+  m_job = &job;
+  ++m_busy;
+  lock.unlock();
+  Figures local;
+  Dir* root = new Dir{rootFd, rootDev, {1}};
+  readDir(root, local, m_callerBuffer);
+  release(root);
+  lock.lock();
+  --m_busy;
+  figures.add(local);
+  runQueued(lock, m_callerBuffer);
+  m_doneCv.wait(lock, [this] { return m_tasks.empty() && m_busy == 0; });
+  m_job = nullptr;
+}
+
+}  // namespace tlr

@@ -1,0 +1,104 @@
+#pragma once
+// The engine's tree walk: a persistent pool of worker threads that sizes one
+// folder tree at a time. Everything works relative to directory descriptors,
+// so depth and path length are unlimited and no path is built on the hot path.
+//
+// Counting rules (one computation):
+// - "Directories": every folder inside the root, the root itself not counted.
+//   A folder that cannot be opened still counts; its contents are skipped.
+// - "Files": every entry that is not a folder and passes the file
+//   specification: regular files, symbolic links (never followed), devices,
+//   pipes and sockets.
+// - File bytes: regular files' sizes. Other non-folders hold no file bytes.
+// - Disk bytes: regular files' sizes rounded up to the cluster size (0: no
+//   rounding); or, with the allocated-blocks option, st_blocks x 512 of every
+//   entry, folders and the root included, as du counts.
+// - A file with several hard links counts once, at the first name the walk
+//   meets: the bytes exist once on disk, whichever folder they are reached from.
+// - Pseudo file systems (proc, sysfs, ...) store nothing on a disk and may
+//   report absurd sizes (/proc/kcore): a folder on one counts, its contents are
+//   not walked.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <sys/stat.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "tlr32/file_spec.h"
+
+namespace tlr {
+
+struct Figures {
+  uint64_t dirs = 0;
+  uint64_t files = 0;
+  uint64_t fileBytes = 0;
+  uint64_t diskBytes = 0;
+  uint64_t unreadableDirs = 0;
+  struct timespec newest {0, 0};  // newest last change seen
+
+  void add(const Figures& other);
+  void seeTime(const struct timespec& t) {
+    if (t.tv_sec > newest.tv_sec || (t.tv_sec == newest.tv_sec && t.tv_nsec > newest.tv_nsec))
+      newest = t;
+  }
+};
+
+struct WalkSettings {
+  uint64_t clusterSize = 0;       // 0: disk bytes are file bytes
+  bool allocatedBlocks = false;   // disk bytes from st_blocks, as du
+  const FileSpec* fileSpec = nullptr;  // nullptr: every file counts
+};
+
+bool isPseudoFileSystem(int fd);
+
+class WorkerPool {
+ public:
+  // threads: workers besides the calling thread, which always works too.
+  explicit WorkerPool(unsigned threads);
+  ~WorkerPool();  // stops and joins the workers; no walk may be running
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+
+  // Sizes the contents of an open directory (rootFd, owned by the call from
+  // now on) into figures. rootDev is the root's device. Not re-entrant: one
+  // walk at a time.
+  void walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures);
+
+  // Counts one non-folder entry already stat'ed.
+  static void countFile(const struct stat& st, const WalkSettings& settings, Figures& f);
+
+ private:
+  struct Dir;
+  struct Task {
+    Dir* parent;
+    std::string name;
+  };
+  struct Job;
+
+  void workerMain();
+  void runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer);
+  void processTask(Task& task, Figures& f, std::vector<char>& buffer);
+  void readDir(Dir* dir, Figures& f, std::vector<char>& buffer);
+  void publish(std::vector<Task>& tasks);
+  void release(Dir* dir);
+  bool firstLink(dev_t dev, ino_t ino);
+
+  std::mutex m_mutex;
+  std::condition_variable m_workCv;
+  std::condition_variable m_doneCv;
+  std::vector<Task> m_tasks;  // LIFO: depth first keeps few folders open
+  unsigned m_busy = 0;
+  unsigned m_waiting = 0;
+  bool m_stop = false;
+  Job* m_job = nullptr;
+  std::vector<char> m_callerBuffer;
+  std::vector<std::thread> m_threads;
+};
+
+}  // namespace tlr
