@@ -1,0 +1,50 @@
+// Paths of any length reach the file system.
+#include <climits>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fs.h"
+#include "platform/path.h"
+#include "temp_tree.h"
+
+TEST(LongPaths, StatAndOpenWorkOnBothSidesOfPathMax) {
+  testsupport::TempTree t;
+  t.dir("d");
+  std::string leaf = t.deepChain("d", PATH_MAX + 100, "abcdefghij");
+  t.fileAt(leaf + "/f", 42);
+  t.symlink("d", "link");
+  struct Case {
+    std::string path;
+    bool follow, ok, isDir;
+    bool opens;  // openDirectory always follows links
+  };
+  const Case cases[] = {
+      {t.path("d"), true, true, true, true},
+      {t.path(leaf), true, true, true, true},
+      {t.path(leaf) + "/", true, true, true, true},
+      {t.path(leaf) + "/f", false, true, false, false},
+      {t.path(leaf) + "/missing", false, false, false, false},
+      {t.path("link"), false, true, false, true},  // stat: the link itself
+      {t.path("link"), true, true, true, true},
+      {"", true, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.size());
+    struct stat st;
+    ASSERT_EQ(platform::statPath(c.path, st, c.follow), c.ok);
+    if (c.ok) EXPECT_EQ(S_ISDIR(st.st_mode), c.isDir);
+    platform::FileDescriptor fd(platform::openDirectory(c.path));
+    EXPECT_EQ(fd.valid(), c.opens);
+  }
+}
+
+TEST(PathHelpers, FolderPartsAndSeparators) {
+  EXPECT_EQ(platform::folderPart("/a/b"), "/a/");
+  EXPECT_EQ(platform::folderPart("/a"), "/");
+  EXPECT_EQ(platform::folderPart("a"), "");
+  EXPECT_EQ(platform::withTrailingDelim("/a"), "/a/");
+  EXPECT_EQ(platform::withTrailingDelim("/"), "/");
+  EXPECT_EQ(platform::toFileTime({0, 0}), 116444736000000000ULL);
+  EXPECT_EQ(platform::toFileTime({1, 999}), 116444736010000009ULL);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Test folders built in a fresh temporary directory and removed afterwards,
+// with helpers for the awkward cases: raw-byte names, links, sparse files,
+// FIFOs, unreadable folders and chains deeper than PATH_MAX.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  const std::string& root() const { return m_root; }
+  std::string path(const std::string& rel) const { return rel.empty() ? m_root : m_root + "/" + rel; }
+
+  void dir(const std::string& rel, unsigned mode = 0755);
+  void file(const std::string& rel, uint64_t size, int64_t mtimeSeconds = 1600000000);
+  void sparse(const std::string& rel, uint64_t size);
+  void symlink(const std::string& target, const std::string& rel);
+  void hardlink(const std::string& existingRel, const std::string& rel);
+  void fifo(const std::string& rel);
+  void setMtime(const std::string& rel, int64_t seconds, long nanoseconds = 0);
+  // A chain of nested folders below rel whose full path passes minBytes;
+  // returns the chain's deepest folder relative to the root. Built with
+  // mkdirat, since no single path that long can be handed to the kernel.
+  std::string deepChain(const std::string& rel, size_t minBytes, const std::string& component);
+  // Creates a file at the end of a chain (rel may be longer than PATH_MAX).
+  void fileAt(const std::string& rel, uint64_t size);
+
+ private:
+  std::string m_root;
+};
+
+// Runs fn in a child process that has dropped root privileges (to "nobody"),
+// returning what the child wrote to its output pipe; exit status in status.
+// Without root privileges the child simply runs as the current user.
+std::string runUnprivileged(const std::vector<std::string>& argv, int* status = nullptr);
+
+bool runningAsRoot();
+
+}  // namespace testsupport

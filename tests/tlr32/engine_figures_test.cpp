@@ -1,0 +1,273 @@
+// The engine's figures through its C interface, compared with an independent
+// walk, with du, and with hand-counted answers for the boundary cases.
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include "reference_walk.h"
+#include "temp_tree.h"
+#include "tlr32/tlr32.h"
+
+using testsupport::TempTree;
+
+namespace {
+
+void resetOptions() {
+  TlrExtInit("");
+  for (const char* name : {"MapDrive", "CustomClusters", "FileSpecOn", "AllocatedBlocks"})
+    ASSERT_TRUE(TlrSetOption(name, "0") & 0xFF) << name;
+}
+
+uint64_t allocationUnit(const std::string& folder) {
+  struct statvfs sv;
+  EXPECT_EQ(statvfs(folder.c_str(), &sv), 0);
+  return sv.f_frsize ? sv.f_frsize : sv.f_bsize;
+}
+
+std::string shell(const std::string& cmd) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  char buf[512];
+  while (p && fgets(buf, sizeof buf, p)) out += buf;
+  if (p) pclose(p);
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// The awkward tree every figure test walks.
+class AwkwardTree : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    t = new TempTree;
+    t->dir("a");
+    t->file("a/small.txt", 100);
+    t->file("a/exact4k", 4096);
+    t->file("a/empty", 0);
+    t->sparse("a/sparse.img", 64ull << 20);
+    t->symlink("/nowhere/at/all", "a/dangling");
+    t->symlink("loop2", "a/loop1");
+    t->symlink("loop1", "a/loop2");
+    t->symlink("..", "a/up");
+    t->fifo("a/pipe");
+    t->file("a/hard1", 5000);
+    t->hardlink("a/hard1", "a/hard2");
+    t->file("a/bad\xff\xfe name", 10);
+    t->file("a/new\nline", 20);
+    t->file("a/back\\slash", 30);
+    t->dir("a/emptydir");
+    t->dir("a/onlydirs");
+    t->dir("a/onlydirs/x");
+    t->dir("a/onlydirs/y");
+    t->dir("a/onlydirs/y/z");
+    t->dir("b");
+    t->hardlink("a/hard1", "b/hard3");
+    t->file("b/newest", 7, 1700000000);
+    t->setMtime("b/newest", 1700000000, 500000000);
+    t->dir("deep");
+    std::string leaf = t->deepChain("deep", PATH_MAX + 600, "component_name");
+    deepLeaf = leaf;
+    t->fileAt(leaf + "/far.bin", 12345);
+    t->fileAt(leaf + "/pair1", 777);
+    t->hardlink(leaf + "/pair1", leaf + "/pair2");
+    t->dir("locked", 0755);
+    t->file("locked/inside", 999);
+    t->dir("locked/sub");
+    ::chmod(t->path("locked").c_str(), 0);
+    // Folder dates older than any file, so the newest date comes from inside.
+    for (const char* d : {"a/emptydir", "a/onlydirs/x", "a/onlydirs/y/z", "a/onlydirs/y", "a/onlydirs", "a", "b"})
+      t->setMtime(d, 1500000000);
+  }
+  static void TearDownTestSuite() {
+    delete t;
+    t = nullptr;
+  }
+  void SetUp() override { resetOptions(); }
+
+  static TempTree* t;
+  static std::string deepLeaf;
+};
+TempTree* AwkwardTree::t = nullptr;
+std::string AwkwardTree::deepLeaf;
+
+struct Got {
+  int32_t rc, dirs, files;
+  double fileBytes, diskBytes;
+};
+
+Got calc(const std::string& path) {
+  Got g{};
+  g.rc = TlrCalcUsage(path.c_str(), nullptr);
+  g.dirs = TlrGetStatVal("Directories");
+  g.files = TlrGetStatVal("Files");
+  g.fileBytes = TlrGetStatValF("FileBytes");
+  g.diskBytes = TlrGetStatValF("DiskBytes");
+  return g;
+}
+
+}  // namespace
+
+TEST_F(AwkwardTree, EveryPathMatchesAnIndependentWalkInBothDiskModes) {
+  const uint64_t cluster = allocationUnit(t->root());
+  for (bool allocated : {false, true}) {
+    ASSERT_TRUE(TlrSetOption("AllocatedBlocks", allocated ? "1" : "0") & 0xFF);
+    for (const char* rel : {"", "a", "b", "deep", "locked", "a/emptydir", "a/onlydirs", "a/small.txt",
+                            "a/sparse.img", "a/dangling", "a/loop1", "a/up", "a/pipe", "a/hard1",
+                            "a/bad\xff\xfe name", "a/new\nline", "a/back\\slash", "a/empty"}) {
+      SCOPED_TRACE(std::string("path '") + rel + "' allocated " + (allocated ? "yes" : "no"));
+      ReferenceFigures want = referenceWalk(t->path(rel), cluster, allocated);
+      Got got = calc(t->path(rel));
+      ASSERT_EQ(got.rc, 0);
+      EXPECT_EQ(got.dirs, want.dirs);
+      EXPECT_EQ(got.files, want.files);
+      EXPECT_EQ(got.fileBytes, static_cast<double>(want.fileBytes));
+      EXPECT_EQ(got.diskBytes, static_cast<double>(want.diskBytes));
+      uint64_t ft = 0;
+      TlrGetFileTime(&ft);
+      EXPECT_EQ(ft, (uint64_t(want.newestSec) + 11644473600ULL) * 10000000ULL + uint64_t(want.newestNsec) / 100);
+    }
+  }
+}
+
+TEST_F(AwkwardTree, HandCountedFiguresOfTheOddCases) {
+  const double cluster = static_cast<double>(allocationUnit(t->root()));
+  struct Case {
+    const char* rel;
+    int32_t dirs, files;
+    double fileBytes, diskBytes;  // diskBytes < 0: -n clusters
+  };
+  const Case cases[] = {
+      {"a/emptydir", 0, 0, 0, 0},
+      {"a/onlydirs", 3, 0, 0, 0},           // x, y, y/z: the folder itself is not counted
+      {"a/empty", 0, 1, 0, 0},
+      {"a/small.txt", 0, 1, 100, -1},
+      {"a/exact4k", 0, 1, 4096, 4096 > cluster ? -(4096 / cluster) : -1},
+      {"a/dangling", 0, 1, 0, 0},           // links count, never followed
+      {"a/up", 0, 1, 0, 0},
+      {"a/pipe", 0, 1, 0, 0},
+      {"a/sparse.img", 0, 1, 64.0 * 1024 * 1024, 64.0 * 1024 * 1024},
+      {"b", 0, 2, 5007, -3},                // hard3 is the first of its links met here
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rel);
+    Got g = calc(t->path(c.rel));
+    ASSERT_EQ(g.rc, 0);
+    EXPECT_EQ(g.dirs, c.dirs);
+    EXPECT_EQ(g.files, c.files);
+    EXPECT_EQ(g.fileBytes, c.fileBytes);
+    EXPECT_EQ(g.diskBytes, c.diskBytes < 0 ? -c.diskBytes * cluster : c.diskBytes);
+  }
+  // In folder a, three names share one inode with b/hard3: two of them here.
+  Got a = calc(t->path("a"));
+  Got hard = calc(t->path("a/hard1"));
+  EXPECT_EQ(hard.fileBytes, 5000);
+  Got root = calc(t->path(""));
+  EXPECT_EQ(root.fileBytes, a.fileBytes + 7 + 12345 + 777 + 999);  // hard3 not again
+}
+
+TEST_F(AwkwardTree, AllocatedModeAgreesWithDu) {
+  ASSERT_TRUE(TlrSetOption("AllocatedBlocks", "1") & 0xFF);
+  for (const char* rel : {"", "a", "deep"}) {
+    SCOPED_TRACE(rel);
+    Got g = calc(t->path(rel));
+    std::string du = shell("du -s -B1 '" + t->path(rel) + "' | cut -f1");
+    EXPECT_EQ(g.diskBytes, std::stod(du));
+  }
+}
+
+TEST_F(AwkwardTree, AFolderPastPathMaxIsSizedByItsFullPath) {
+  const std::string leaf = t->path(deepLeaf);
+  ASSERT_GT(leaf.size(), static_cast<size_t>(PATH_MAX));
+  Got g = calc(leaf);
+  ASSERT_EQ(g.rc, 0);
+  EXPECT_EQ(g.files, 2);  // far.bin and the pair, counted once
+  EXPECT_EQ(g.fileBytes, 12345 + 777);
+  Got f = calc(leaf + "/far.bin");
+  ASSERT_EQ(f.rc, 0);
+  EXPECT_EQ(f.files, 1);
+  EXPECT_EQ(f.fileBytes, 12345);
+}
+
+TEST_F(AwkwardTree, AnUnreadableFolderIsCountedAndSkipped) {
+  // Root reads everything, so the engine runs as an unprivileged user here.
+  int status = 0;
+  std::string out = testsupport::runUnprivileged({TLR32_DU, t->root()}, &status);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+  Got all = calc(t->root());
+  // Columns: disk bytes, file bytes, directories, files, path.
+  double disk = 0, bytes = 0;
+  int dirs = 0, files = 0;
+  ASSERT_EQ(std::sscanf(out.c_str(), "%lf\t%lf\t%d\t%d", &disk, &bytes, &dirs, &files), 4) << out;
+  EXPECT_EQ(dirs, all.dirs - 1);  // "locked" counts, its "sub" cannot be seen
+  EXPECT_EQ(files, all.files - 1);
+  EXPECT_EQ(bytes, all.fileBytes - 999);
+
+  // The unreadable folder itself, given directly: there, but empty to us.
+  out = testsupport::runUnprivileged({TLR32_DU, t->path("locked")}, &status);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+  EXPECT_EQ(out.substr(0, out.find('\t', out.find('\t', out.find('\t', out.find('\t') + 1) + 1) + 1)),
+            "0\t0\t0\t0");
+}
+
+TEST(EngineFailures, MissingPathsFailAndUnknownKeysAreZero) {
+  resetOptions();
+  TempTree t;
+  t.file("f", 10);
+  struct Case {
+    std::string path;
+    int32_t rc;
+  };
+  const Case cases[] = {{"", -1}, {t.path("missing"), -1}, {t.path("missing/deeper"), -1}, {t.path("f/x"), -1},
+                        {t.path("f"), 0}};
+  for (const Case& c : cases) EXPECT_EQ(TlrCalcUsage(c.path.c_str(), nullptr), c.rc) << c.path;
+  EXPECT_EQ(TlrCalcUsage(nullptr, nullptr), -1);
+  EXPECT_EQ(TlrGetStatVal("NoSuchKey"), 0);
+  EXPECT_EQ(TlrGetStatValF("NoSuchKey"), 0.0);
+  EXPECT_EQ(TlrGetStatVal(nullptr), 0);
+  EXPECT_EQ(TlrGetStatValF("Files"), 0.0);  // an integer key asked as a float
+}
+
+TEST(EngineFailures, AReportIsRefusedWithoutTouchingTheFileSystem) {
+  resetOptions();
+  TempTree t;
+  t.file("f", 10);
+  const std::string report = t.path("report.csv");
+  EXPECT_LT(TlrCalcUsage(t.root().c_str(), report.c_str()), 0);
+  struct stat st;
+  EXPECT_NE(lstat(report.c_str(), &st), 0);
+}
+
+TEST(EngineVolume, VolumeFiguresDescribeThePathsVolume) {
+  resetOptions();
+  TempTree t;
+  t.file("f", 10);
+  ASSERT_EQ(TlrCalcUsage(t.path("f").c_str(), nullptr), 0);
+  struct statvfs sv;
+  ASSERT_EQ(statvfs(t.root().c_str(), &sv), 0);
+  const uint64_t unit = sv.f_frsize;
+  EXPECT_EQ(TlrGetStatVal("ClusterSize"), static_cast<int32_t>(unit));
+  const int64_t factor = TlrGetStatVal("SizeFactor");
+  ASSERT_GT(factor, 0);
+  EXPECT_EQ(factor & (factor - 1), 0) << "a power of two";
+  const uint64_t total = uint64_t(sv.f_blocks) * unit;
+  const int64_t diskTotal = TlrGetStatVal("DiskTotal");
+  EXPECT_GT(diskTotal, 0);
+  EXPECT_LE(uint64_t(diskTotal) * factor, total);
+  EXPECT_GT(uint64_t(diskTotal + 1) * factor, total);
+  // The smallest such factor: half of it would not fit in 32 bits.
+  if (factor > 1) EXPECT_GT(total / (factor / 2), 0x7FFFFFFFULL);
+  const int64_t diskFree = TlrGetStatVal("DiskFree");
+  EXPECT_GE(diskFree, 0);
+  EXPECT_LE(diskFree, diskTotal);
+  EXPECT_EQ(std::string(TlrGetFileSysName()), shell("findmnt -n -o FSTYPE --target '" + t.root() + "'"));
+}
+
+TEST(EngineVolume, PseudoFileSystemsAreNotWalked) {
+  resetOptions();
+  ASSERT_EQ(TlrCalcUsage("/proc", nullptr), 0);
+  EXPECT_EQ(TlrGetStatVal("Files"), 0);
+  EXPECT_EQ(TlrGetStatValF("FileBytes"), 0.0);
+  EXPECT_EQ(std::string(TlrGetFileSysName()), "proc");
+}
