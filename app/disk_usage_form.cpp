@@ -1,0 +1,307 @@
+// The main window's creation, show, start folder and destruction.
+#include "app/disk_usage_form.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "commands/folder_tree.h"
+#include "platform/fs.h"
+#include "platform/message_box.h"
+#include "platform/path.h"
+#include "views/gauge.h"
+#include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
+
+namespace {
+
+std::string currentDirectory() {
+  std::string buf(4096, '\0');
+  while (!::getcwd(buf.data(), buf.size())) {
+    if (errno != ERANGE) return "/";
+    buf.resize(buf.size() * 2);
+  }
+  return buf.c_str();
+}
+
+}  // namespace
+
+TDiskUsageForm::TDiskUsageForm(Options options, QWidget* parent)
+    : QMainWindow(parent), m_options(std::move(options)) {
+  FormCreate();
+}
+
+TDiskUsageForm::~TDiskUsageForm() { FormDestroy(); }
+
+void TDiskUsageForm::FormCreate() {
+  setWindowTitle(QCoreApplication::applicationName());
+  setObjectName(QStringLiteral("DiskUsageForm"));
+  setGeometry(343, 122, 1000, 633);
+
+  if (!m_engine.load(this, m_options.helpFile, m_options.engineCandidates)) return;
+
+  // Column table: figure columns read their statistic through the engine.
+  UsageListAttrs = {{{"Name", "", 300, 0},
+                     {"Disk Bytes", "DiskBytes", 100, 2},
+                     {"File Bytes", "FileBytes", 100, 2},
+                     {"Dirs", "Directories", 50, 1},
+                     {"Files", "Files", 50, 1},
+                     {"Date", "", 150, 0}}};
+  for (auto& a : UsageListAttrs) {
+    if (a.kind == 1) a.getInt = m_engine.TlrGetStatVal;
+    if (a.kind == 2) a.getFloat = m_engine.TlrGetStatValF;
+  }
+
+  buildMenus();
+  auto* mainPanel = new QWidget(this);
+  mainPanel->setObjectName(QStringLiteral("MainPanel"));
+  auto* mainLayout = new QVBoxLayout(mainPanel);
+  mainLayout->setContentsMargins(0, 0, 0, 0);
+  mainLayout->setSpacing(0);
+
+  DetailsPanel = new QWidget(mainPanel);
+  auto* detailsLayout = new QVBoxLayout(DetailsPanel);
+  detailsLayout->setContentsMargins(0, 0, 0, 0);
+  detailsLayout->setSpacing(0);
+  buildFolderTree();
+  buildToolBar();
+  buildUsageList();
+  ChartPanel = new QWidget(DetailsPanel);  // the chart view comes later
+  ChartPanel->hide();
+  auto* splitter = new QSplitter(Qt::Horizontal, DetailsPanel);
+  splitter->setObjectName(QStringLiteral("Splitter"));
+  splitter->setHandleWidth(6);
+  splitter->setOpaqueResize(true);
+  splitter->addWidget(TreeView);
+  splitter->addWidget(UsageList);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({250, 744});
+  detailsLayout->addWidget(ToolBar);
+  detailsLayout->addWidget(splitter, 1);
+  mainLayout->addWidget(DetailsPanel, 1);
+
+  buildTotalsPanel();
+  StatPanel->setParent(mainPanel);
+  mainLayout->addWidget(StatPanel);
+  setCentralWidget(mainPanel);
+  buildStatusBar();
+
+  EfficiencyGuage->setProgress(0);
+  EfficiencyGuage->setBackColor(kSkyBlue);
+  m_created = true;
+}
+
+void TDiskUsageForm::FormDestroy() {
+  // The models hold entries and icons only; the engine goes last.
+  m_engine.unload();
+}
+
+void TDiskUsageForm::buildMenus() {
+  auto disabled = [](QAction* a) {
+    a->setEnabled(false);  // its command is not built yet
+    return a;
+  };
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  ReportCmd = disabled(file->addAction(QStringLiteral("&Report...")));
+  file->addSeparator();
+  ExitCmd = file->addAction(QStringLiteral("E&xit"));
+  connect(ExitCmd, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  DeleteCmd = disabled(edit->addAction(QStringLiteral("Delete")));
+  DeleteCmd->setShortcut(QKeySequence(Qt::Key_Delete));
+  SelectAllCmd = disabled(edit->addAction(QStringLiteral("Select &All")));
+  SelectAllCmd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+  UnselectAllCmd = disabled(edit->addAction(QStringLiteral("&Unselect All")));
+  UnselectAllCmd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+  InvertSelectionCmd = disabled(edit->addAction(QStringLiteral("&Invert Selection")));
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  auto check = [&](const char* caption, bool on) {
+    QAction* a = disabled(view->addAction(QString::fromLatin1(caption)));
+    a->setCheckable(true);
+    a->setChecked(on);
+    return a;
+  };
+  check("T&ool Bar", true);
+  check("Status &Bar", true);
+  check("Tree View", true);
+  check("&Hints", true);
+  check("Sta&y on Top", false);
+  view->addSeparator();
+  auto* numbersOrChart = new QActionGroup(this);
+  // Only the numbers exist so far, so the mark says what is shown.
+  numbersOrChart->addAction(check("&Numbers", true));
+  numbersOrChart->addAction(check("&Chart", false));
+  view->addSeparator();
+  QMenu* sort = view->addMenu(QStringLiteral("&Sort"));
+  const char* sortCaptions[6] = {"by &Name",           "by Dis&k Bytes",  "by File &Bytes",
+                                 "by &Directory Count", "by &File Count", "by File D&ate"};
+  m_sortColumnGroup = new QActionGroup(this);
+  for (int i = 0; i < 6; ++i) {
+    SortColumnCmds[i] = sort->addAction(QString::fromLatin1(sortCaptions[i]));
+    SortColumnCmds[i]->setCheckable(true);
+    SortColumnCmds[i]->setData(i);
+    m_sortColumnGroup->addAction(SortColumnCmds[i]);
+  }
+  sort->addSeparator();
+  m_sortDirectionGroup = new QActionGroup(this);
+  AscendingCmd = sort->addAction(QStringLiteral("&Ascending"));
+  DescendingCmd = sort->addAction(QStringLiteral("D&escending"));
+  for (QAction* a : {AscendingCmd, DescendingCmd}) {
+    a->setCheckable(true);
+    m_sortDirectionGroup->addAction(a);
+  }
+  SortColumnCmds[0]->setChecked(true);
+  AscendingCmd->setChecked(true);
+  // A click does not move a check mark by itself: SyncSortMenu does.
+  for (QAction* a : m_sortColumnGroup->actions())
+    connect(a, &QAction::triggered, this, [this, a] { SortCmdClick(a); });
+  for (QAction* a : m_sortDirectionGroup->actions())
+    connect(a, &QAction::triggered, this, [this, a] { SortTypeCmdClick(a); });
+  view->addSeparator();
+  auto* layoutGroup = new QActionGroup(this);
+  layoutGroup->addAction(check("Detail &and Totals", true));
+  layoutGroup->addAction(check("&Detail Only", false));
+  layoutGroup->addAction(check("&Totals Only", false));
+  view->addSeparator();
+  RefreshCmd = view->addAction(QStringLiteral("&Refresh"));
+  RefreshCmd->setShortcut(QKeySequence(Qt::Key_F5));
+  connect(RefreshCmd, &QAction::triggered, this, &TDiskUsageForm::RefreshCmdClick);
+
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  disabled(options->addAction(QStringLiteral("&Compute Options...")));
+  ClusterSizesCmd = disabled(options->addAction(QStringLiteral("C&luster Sizes...")));
+  FileSelectCmd = disabled(options->addAction(QStringLiteral("&File Specification...")));
+  FileSelectCmd->setCheckable(true);
+  options->addSeparator();
+  QAction* saveOnExit = disabled(options->addAction(QStringLiteral("Save Settings on &Exit")));
+  saveOnExit->setCheckable(true);
+  disabled(options->addAction(QStringLiteral("&Save Settings Now")));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  disabled(help->addAction(QStringLiteral("&Help Topics")))->setShortcut(QKeySequence(Qt::Key_F1));
+  help->addSeparator();
+  disabled(help->addAction(QStringLiteral("&About...")));
+}
+
+void TDiskUsageForm::buildToolBar() {
+  ToolBar = new QToolBar(DetailsPanel);
+  ToolBar->setObjectName(QStringLiteral("ToolBar"));
+  ToolBar->setIconSize(QSize(16, 16));
+  ToolBar->setMovable(false);
+  ToolBar->addWidget(CurrentDirBox);
+  ToolBar->addSeparator();
+  auto button = [&](const char* icon, const char* tip, bool enabled) {
+    auto* b = new QToolButton(ToolBar);
+    b->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
+    b->setToolTip(QString::fromLatin1(tip));
+    b->setAutoRaise(true);
+    b->setFixedWidth(23);
+    b->setEnabled(enabled);
+    ToolBar->addWidget(b);
+    return b;
+  };
+  button("go-up", "Up one level", false);
+  ToolBar->addSeparator();
+  RefreshBtn = button("view-refresh", "Refresh", true);
+  connect(RefreshBtn, &QToolButton::clicked, this, &TDiskUsageForm::RefreshCmdClick);
+  ToolBar->addSeparator();
+  button("edit-delete", "Delete selected files and folders", false);
+  ToolBar->addSeparator();
+  button("document-save-as", "Create report file", false);
+  button("edit-find", "File specification", false);
+  ToolBar->addSeparator();
+  button("view-split-top-bottom", "Show detail and totals", false);
+  button("view-fullscreen", "Show detail only", false);
+  ToolBar->addSeparator();
+  button("view-list-details", "Show numbers", false);
+  button("view-statistics", "Show chart", false);
+}
+
+void TDiskUsageForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!m_shownOnce) {
+    m_shownOnce = true;
+    FormShow();
+  }
+}
+
+void TDiskUsageForm::FormShow() {
+  SyncSortMenu();
+  FileSelectCmd->setChecked(TUsageEngine::truth(m_engine.TlrFileSpecOn()));
+  ClusterSizesCmd->setCheckable(true);
+  ClusterSizesCmd->setChecked(TUsageEngine::truth(m_engine.TlrCustomClustersOn()));
+  QCoreApplication::postEvent(this, new QEvent(WM_AFTERSHOW));
+}
+
+void TDiskUsageForm::customEvent(QEvent* event) {
+  if (event->type() == WM_AFTERSHOW) {
+    WMAfterShow();
+    return;
+  }
+  QMainWindow::customEvent(event);
+}
+
+void TDiskUsageForm::WMAfterShow() { OpenStartFolder(); }
+
+void TDiskUsageForm::OpenStartFolder() {
+  m_treeChangeAttached = true;
+  const std::string cwd = currentDirectory();
+  const bool treeWasOnCwd = treePath() == cwd;
+  const auto& args = m_options.arguments;
+  if (args.empty()) {
+    SelectFolderPath(cwd);
+  } else {
+    std::string start;
+    if (args.size() >= 2 && args[0] == "/idlist") {
+      std::string number = args[1];
+      if (!number.empty() && !(number[0] >= '0' && number[0] <= '9')) number.erase(0, 1);
+      bool ok = !number.empty() && number.find_first_not_of("0123456789") == std::string::npos &&
+                number.size() <= 19;
+      if (!ok) {
+        platform::showError(this, QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(number)));
+        return;
+      }
+      // No number designates a shell item list here, so the shell never
+      // yields a path for it: the fallback path, else the current folder.
+      start = args.size() >= 3 ? args[2] : cwd;
+    } else {
+      start = args[0];
+    }
+    if (!start.empty() && start[0] != platform::kPathDelim) start = cwd + "/" + start;
+    struct stat st;
+    if (!platform::statPath(start, st, true))
+      SelectFolderPath(cwd);
+    else if (S_ISDIR(st.st_mode))
+      SelectFolderPath(start);
+    else
+      SelectStartFile(start);
+  }
+  if (treeWasOnCwd) RefreshCmdClick();
+}
+
+void TDiskUsageForm::SelectStartFile(const std::string& filePath) {
+  std::string folder(platform::folderPart(filePath));
+  if (folder.empty()) folder = currentDirectory() + "/";
+  SelectFolderPath(withoutTrailingDelim(folder));
+  RememberedSelection = {platform::withTrailingDelim(withoutTrailingDelim(folder)) +
+                         filePath.substr(filePath.rfind('/') + 1)};
+  ApplyRememberedSelection();
+}
+
+QString TDiskUsageForm::statusPanelText(int panel) const { return StatusPanels.at(panel)->text(); }
+
+void TDiskUsageForm::repaintNow() { repaint(); }

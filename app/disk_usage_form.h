@@ -1,0 +1,168 @@
+#pragma once
+// The main window. It owns every control, the engine library handle, the
+// current folder path, the sort state and the remembered selection. Its
+// handlers live in one source unit per concern:
+//   app/disk_usage_form.cpp      creation, show, start folder, destruction
+//   model/refresh.cpp            listing a folder and computing its rows
+//   model/selection_totals.cpp   selection sums and the remembered selection
+//   views/usage_list.cpp         the list's columns, sorting and sort menu
+//   views/totals_panel.cpp       totals panel and status bar widgets
+//   commands/navigation.cpp      folder tree and folder combo box
+#include <QEvent>
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/usage_engine.h"
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class QWidget;
+class TDirectoryList;
+class TFolderTreeModel;
+class TGauge;
+class TUsageListModel;
+class TUsageListView;
+
+// One column of the usage list and the engine statistic behind it.
+struct TUsageListAttrs {
+  const char* caption;
+  const char* statKey;  // empty for columns without a figure
+  int32_t width;        // nominal; the list's widths are set elsewhere
+  uint8_t kind;         // 0 no figure, 1 integer, 2 floating point
+  TlrGetStatValFn getInt = nullptr;     // bound at start-up for kind 1
+  TlrGetStatValFFn getFloat = nullptr;  // bound at start-up for kind 2
+};
+
+// Posted by FormShow so the start folder is chosen once the window is up.
+inline constexpr QEvent::Type WM_AFTERSHOW = static_cast<QEvent::Type>(QEvent::User + 1);
+
+class TDiskUsageForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  struct Options {
+    std::vector<std::string> arguments;        // the command line after the program name
+    std::vector<std::string> engineCandidates;  // empty: beside the executable, then the system
+    std::string helpFile;                       // handed to the engine at start-up
+  };
+  explicit TDiskUsageForm(Options options, QWidget* parent = nullptr);
+  ~TDiskUsageForm() override;
+
+  // False when the engine could not be loaded: the window must not be shown
+  // and the program ends with exit code 1.
+  bool created() const { return m_created; }
+
+  // --- start-up and lifecycle (app/) ---
+  void FormShow();
+  void WMAfterShow();
+  void OpenStartFolder();
+  void SelectStartFile(const std::string& filePath);
+
+  // --- refresh (model/) ---
+  void TreeViewChange();
+  void CurrentDirBoxChange();
+  void ComputeUsage(TDirectoryList& listing);
+  void ItemNotSizeable();
+  void RefreshCmdClick();
+  void FocusActiveView();
+
+  // --- selection (model/) ---
+  void ShowSelectionTotals();
+  void RestoreSelection(const std::vector<std::string>& paths);
+  void ApplyRememberedSelection();
+
+  // --- usage list (views/) ---
+  void SortByColumn(int column);
+  void SyncSortMenu();
+  void ClearUsageRows();
+  void UsageListColumnClick(int column);
+  void SortCmdClick(QAction* item);
+  void SortTypeCmdClick(QAction* item);
+
+  // --- navigation (commands/) ---
+  void SelectFolderPath(const std::string& path);
+  std::string treePath() const;
+  std::string currentDirBoxPath() const;
+
+  // State other parts and tests read.
+  const std::string& currentFolderPath() const { return m_currentFolderPath; }
+  int SortColumn = 0;
+  bool SortAscending = true;
+  std::vector<std::string> RememberedSelection;
+  std::array<TUsageListAttrs, 6> UsageListAttrs;
+  TUsageEngine& engine() { return m_engine; }
+
+  // Controls, named as the user knows them.
+  TFolderTreeModel* TreeModel = nullptr;
+  QTreeView* TreeView = nullptr;
+  QComboBox* CurrentDirBox = nullptr;
+  TUsageListModel* UsageModel = nullptr;
+  TUsageListView* UsageList = nullptr;
+  QWidget* ChartPanel = nullptr;
+  QToolBar* ToolBar = nullptr;
+  QWidget* DetailsPanel = nullptr;
+  QWidget* StatPanel = nullptr;
+  QWidget* TotalsGroup = nullptr;
+  QWidget* MapDrivePanel = nullptr;
+  QLabel* FilesValLabel = nullptr;
+  QLabel* DirectoriesValLabel = nullptr;
+  QLabel* FileBytesValLabel = nullptr;
+  QLabel* DiskBytesValLabel = nullptr;
+  QLabel* MapDriveValLabel = nullptr;
+  QLabel* EfficiencyValLabel = nullptr;
+  TGauge* EfficiencyGuage = nullptr;
+  TGauge* TargetGuage = nullptr;
+  std::array<QLabel*, 4> StatusPanels{};
+  QString statusPanelText(int panel) const;
+
+  // Menu items.
+  QAction* ReportCmd = nullptr;
+  QAction* ExitCmd = nullptr;
+  QAction* DeleteCmd = nullptr;
+  QAction* SelectAllCmd = nullptr;
+  QAction* UnselectAllCmd = nullptr;
+  QAction* InvertSelectionCmd = nullptr;
+  QAction* RefreshCmd = nullptr;
+  std::array<QAction*, 6> SortColumnCmds{};  // NameSortCmd ... FileDateSortCmd
+  QAction* AscendingCmd = nullptr;
+  QAction* DescendingCmd = nullptr;
+  QAction* FileSelectCmd = nullptr;
+  QAction* ClusterSizesCmd = nullptr;
+  QToolButton* RefreshBtn = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void customEvent(QEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormDestroy();
+  void buildMenus();
+  void buildToolBar();
+  void buildUsageList();
+  void buildTotalsPanel();
+  void buildStatusBar();
+  void buildFolderTree();
+  void onTreeSelectionChanged();
+  void onCurrentDirBoxActivated(int index);
+  void setCurrentDirBoxPath(const std::string& path);
+  void repaintNow();
+
+  Options m_options;
+  TUsageEngine m_engine;
+  bool m_created = false;
+  bool m_shownOnce = false;
+  bool m_treeChangeAttached = false;
+  std::string m_currentFolderPath;
+  QActionGroup* m_sortColumnGroup = nullptr;
+  QActionGroup* m_sortDirectionGroup = nullptr;
+};

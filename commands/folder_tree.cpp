@@ -1,0 +1,143 @@
+#include "commands/folder_tree.h"
+
+#include <QDir>
+#include <QFileIconProvider>
+#include <QIcon>
+#include <QStorageInfo>
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "platform/fs.h"
+#include "platform/path.h"
+#include "views/usage_list_model.h"
+
+namespace {
+
+QIcon folderIcon() {
+  static const QIcon icon = QIcon::fromTheme(QStringLiteral("folder"), QFileIconProvider().icon(QFileIconProvider::Folder));
+  return icon;
+}
+
+// The sub-folders of a folder, sorted by name folding a-z.
+std::vector<std::string> subFolders(const std::string& path) {
+  std::vector<std::string> names;
+  platform::FileDescriptor fd(platform::openDirectory(path));
+  if (!fd.valid()) return names;
+  DIR* dir = ::fdopendir(::dup(fd.get()));
+  if (!dir) return names;
+  while (dirent* e = ::readdir(dir)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    bool isDir = e->d_type == DT_DIR;
+    if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+      struct stat st;
+      isDir = ::fstatat(fd.get(), n.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (isDir) names.push_back(n);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return CompareFoldAZ(a, b) < 0; });
+  return names;
+}
+
+}  // namespace
+
+std::string withoutTrailingDelim(std::string path) {
+  while (path.size() > 1 && path.back() == platform::kPathDelim) path.pop_back();
+  return path;
+}
+
+TFolderTreeModel::TFolderTreeModel(QObject* parent) : QStandardItemModel(parent) {
+  auto* top = new QStandardItem(QIcon::fromTheme(QStringLiteral("computer")), QStringLiteral("Computer"));
+  top->setData(QByteArray(kVirtualTopPath), PathRole);
+  top->setData(true, LoadedRole);
+  top->setEditable(false);
+  invisibleRootItem()->appendRow(top);
+
+  const std::string home = withoutTrailingDelim(QFile::encodeName(QDir::homePath()).toStdString());
+  m_places.emplace_back(QStringLiteral("Home"), home);
+  m_places.emplace_back(QStringLiteral("/"), "/");
+  for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
+    const std::string root = QFile::encodeName(v.rootPath()).toStdString();
+    if (root == "/" || root == home || !v.isValid() || !v.device().startsWith("/dev/")) continue;
+    m_places.emplace_back(v.rootPath(), root);
+  }
+  for (const auto& [caption, path] : m_places) top->appendRow(makeFolderItem(caption, path));
+}
+
+QStandardItem* TFolderTreeModel::makeFolderItem(const QString& caption, const std::string& path) {
+  auto* item = new QStandardItem(folderIcon(), caption);
+  item->setData(QByteArray::fromStdString(path), PathRole);
+  item->setData(false, LoadedRole);
+  item->setEditable(false);  // folder names are never edited in the tree
+  return item;
+}
+
+QModelIndex TFolderTreeModel::topIndex() const { return index(0, 0); }
+
+std::string TFolderTreeModel::pathOf(const QModelIndex& idx) const {
+  return idx.isValid() ? idx.data(PathRole).toByteArray().toStdString() : std::string();
+}
+
+bool TFolderTreeModel::hasChildren(const QModelIndex& parent) const {
+  if (parent.isValid() && !parent.data(LoadedRole).toBool()) return true;
+  return QStandardItemModel::hasChildren(parent);
+}
+
+bool TFolderTreeModel::canFetchMore(const QModelIndex& parent) const {
+  return parent.isValid() && !parent.data(LoadedRole).toBool();
+}
+
+void TFolderTreeModel::fetchMore(const QModelIndex& parent) {
+  if (QStandardItem* item = itemFromIndex(parent)) loadChildren(item);
+}
+
+void TFolderTreeModel::loadChildren(QStandardItem* item) {
+  if (item->data(LoadedRole).toBool()) return;
+  item->setData(true, LoadedRole);
+  const std::string path = item->data(PathRole).toByteArray().toStdString();
+  const std::string prefix = platform::withTrailingDelim(path);
+  QList<QStandardItem*> children;
+  for (const std::string& name : subFolders(path))
+    children.append(makeFolderItem(QString::fromUtf8(name), prefix + name));
+  if (!children.isEmpty()) item->appendRows(children);
+}
+
+QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
+  if (given.empty() || given[0] != platform::kPathDelim) return {};
+  const std::string path = withoutTrailingDelim(given);
+  // Start from the place whose path is the longest leading part of the path.
+  QStandardItem* top = itemFromIndex(topIndex());
+  QStandardItem* node = nullptr;
+  size_t nodeLen = 0;
+  for (int i = 0; i < top->rowCount(); ++i) {
+    const std::string p = top->child(i)->data(PathRole).toByteArray().toStdString();
+    const bool under = p == "/" || path == p || (path.compare(0, p.size(), p) == 0 && path[p.size()] == '/');
+    if (under && (!node || p.size() > nodeLen)) {
+      node = top->child(i);
+      nodeLen = p.size();
+    }
+  }
+  if (!node) return {};
+  size_t pos = nodeLen;
+  while (pos < path.size()) {
+    while (pos < path.size() && path[pos] == '/') ++pos;
+    if (pos >= path.size()) break;
+    size_t end = path.find('/', pos);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(pos, end - pos);
+    loadChildren(node);
+    QStandardItem* next = nullptr;
+    for (int i = 0; i < node->rowCount() && !next; ++i)
+      if (node->child(i)->data(PathRole).toByteArray().toStdString() == path.substr(0, end)) next = node->child(i);
+    if (!next) {
+      // Not listed (made since, or not readable): the path still leads here.
+      next = makeFolderItem(QString::fromUtf8(name), path.substr(0, end));
+      node->appendRow(next);
+    }
+    node = next;
+    pos = end;
+  }
+  return indexFromItem(node);
+}

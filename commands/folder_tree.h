@@ -1,0 +1,40 @@
+#pragma once
+// The folder tree and its model: folders only (hidden ones and links to
+// folders included), under a virtual top node that is no file-system path and
+// holds the home folder, "/" and the mounted volumes. Sub-folders are read when
+// a node is first expanded or a path is selected through it.
+// Paths are raw bytes (kept in PathRole), so no name is lost to decoding.
+#include <QStandardItemModel>
+#include <string>
+
+class TFolderTreeModel : public QStandardItemModel {
+  Q_OBJECT
+ public:
+  static constexpr int PathRole = Qt::UserRole + 1;
+  static constexpr int LoadedRole = Qt::UserRole + 2;
+  // The virtual top node's path: not a file-system path, so it cannot be sized.
+  static constexpr const char* kVirtualTopPath = "::computer";
+
+  explicit TFolderTreeModel(QObject* parent = nullptr);
+
+  bool hasChildren(const QModelIndex& parent = {}) const override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
+
+  QModelIndex topIndex() const;
+  std::string pathOf(const QModelIndex& index) const;
+  // The node for an absolute folder path, creating the nodes down to it;
+  // invalid when the path is not absolute.
+  QModelIndex indexForPath(const std::string& path);
+  // The places under the virtual top node: (caption, path).
+  const std::vector<std::pair<QString, std::string>>& places() const { return m_places; }
+
+ private:
+  QStandardItem* makeFolderItem(const QString& caption, const std::string& path);
+  void loadChildren(QStandardItem* item);
+
+  std::vector<std::pair<QString, std::string>> m_places;
+};
+
+// "/a/b/" -> "/a/b"; "/" stays.
+std::string withoutTrailingDelim(std::string path);

@@ -1,0 +1,79 @@
+#include "views/figure_format.h"
+
+#include <cmath>
+
+namespace {
+
+QString shortDateFormat(const QLocale& locale) {
+  QString f = locale.dateFormat(QLocale::ShortFormat);
+  // Two-digit years read back ambiguously (1999 would sort after 2001).
+  if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+  return f;
+}
+
+QString longTimeFormat(const QLocale& locale) {
+  QString f = locale.timeFormat(QLocale::LongFormat);
+  f.remove(QLatin1Char('t'));  // the zone name: local time is meant
+  return f.trimmed();
+}
+
+}  // namespace
+
+QString FormatFigure(double value, const QLocale& locale) {
+  return locale.toString(static_cast<qlonglong>(std::llround(value)));
+}
+
+QString ItemCountText(int rows, const QLocale& locale) {
+  if (rows == 1) return QStringLiteral("1 item");
+  return locale.toString(rows) + QStringLiteral(" items");
+}
+
+QString FreeSpaceText(int32_t diskFree, int32_t diskTotal, int32_t sizeFactor, const QLocale& locale) {
+  const int64_t free = int64_t(diskFree) * sizeFactor;
+  const int64_t total = int64_t(diskTotal) * sizeFactor;
+  QString unit;
+  int64_t divisor = 1;
+  if (free > 8589934592LL) {
+    unit = QStringLiteral("G");
+    divisor = 1073741824LL;
+  } else if (free > 8388608LL) {
+    unit = QStringLiteral("M");
+    divisor = 1048576LL;
+  } else if (free > 8192LL) {
+    unit = QStringLiteral("K");
+    divisor = 1024LL;
+  }
+  QString text = locale.toString(static_cast<qlonglong>(free / divisor)) + unit;
+  if (diskTotal <= 0) return text + QStringLiteral(" bytes free");  // no total to set it against
+  text += QStringLiteral(" of ") + locale.toString(static_cast<qlonglong>(total / divisor)) + unit +
+          QStringLiteral(" bytes free (") + QString::number(int64_t(diskFree) * 100 / diskTotal) +
+          QStringLiteral("%)");
+  return text;
+}
+
+QString ClusterText(int32_t c, const QLocale& locale) {
+  if (c == 0) return QStringLiteral("Unknown cluster size");
+  if (c < 1024) return locale.toString(c) + QStringLiteral(" bytes per cluster");
+  return locale.toString(c / 1024) + QStringLiteral("K bytes per cluster");
+}
+
+QString DateText(uint64_t fileTime, const QLocale& locale) {
+  constexpr int64_t kEpochDiff = 11644473600LL;
+  const int64_t msecs = int64_t(fileTime / 10000) - kEpochDiff * 1000;
+  const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime();
+  QString text = locale.toString(local.date(), shortDateFormat(locale));
+  const QTime t = local.time();
+  if (t.hour() != 0 || t.minute() != 0 || t.second() != 0)
+    text += QLatin1Char(' ') + locale.toString(t, longTimeFormat(locale));
+  return text;
+}
+
+QDateTime ReadDateText(const QString& text, const QLocale& locale) {
+  const QString dateFormat = shortDateFormat(locale);
+  QDateTime dt = locale.toDateTime(text, dateFormat + QLatin1Char(' ') + longTimeFormat(locale));
+  if (!dt.isValid()) {
+    const QDate d = locale.toDate(text, dateFormat);
+    if (d.isValid()) dt = QDateTime(d, QTime(0, 0));
+  }
+  return dt;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The texts the window shows for figures, counts, space and dates, in the
+// locale in force. Figures use the pattern "#,##0": whole numbers with the
+// locale's group separator, which may be more than one byte long.
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+
+QString FormatFigure(double value, const QLocale& locale = QLocale());
+// "1 item", otherwise "#,##0 items".
+QString ItemCountText(int rows, const QLocale& locale = QLocale());
+// The free-space panel: "12G of 100G bytes free (12%)". Figures are in units
+// of sizeFactor bytes; a total of 0 or less leaves out the total and share.
+QString FreeSpaceText(int32_t diskFree, int32_t diskTotal, int32_t sizeFactor, const QLocale& locale = QLocale());
+// "Unknown cluster size", "512 bytes per cluster", "4K bytes per cluster".
+QString ClusterText(int32_t clusterSize, const QLocale& locale = QLocale());
+
+// A row's date: the locale's short date (four-digit years), a blank and its
+// long time without a zone name; the time is left out at exactly midnight.
+QString DateText(uint64_t fileTimeUtc, const QLocale& locale = QLocale());
+// Reads a DateText back with the same locale conversion; invalid if it cannot.
+QDateTime ReadDateText(const QString& text, const QLocale& locale = QLocale());

@@ -1,0 +1,52 @@
+// The usage list's columns, sorting, header arrow and sort menu.
+#include <QAction>
+#include <QHeaderView>
+
+#include "app/disk_usage_form.h"
+#include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
+
+void TDiskUsageForm::buildUsageList() {
+  UsageModel = new TUsageListModel(this);
+  UsageList = new TUsageListView(DetailsPanel);
+  UsageList->setObjectName(QStringLiteral("UsageList"));
+  UsageList->setModel(UsageModel);
+  const int widths[kUsageColumns] = {280, 120, 120, 55, 55, 150};
+  for (int c = 0; c < kUsageColumns; ++c) UsageList->header()->resizeSection(c, widths[c]);
+  UsageList->header()->setSortIndicator(-1, Qt::AscendingOrder);
+  connect(UsageList->header(), &QHeaderView::sectionClicked, this, &TDiskUsageForm::UsageListColumnClick);
+}
+
+void TDiskUsageForm::SortByColumn(int column) {
+  SortColumn = column;
+  // One arrow, on the sort column.
+  UsageList->header()->setSortIndicator(SortColumn, SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  UsageList->setUpdatesEnabled(false);
+  SyncSortMenu();
+  UsageModel->sortRows(SortColumn, SortAscending);
+  // The chart is rebuilt from the sorted rows here once it exists.
+  UsageList->setUpdatesEnabled(true);
+}
+
+void TDiskUsageForm::SyncSortMenu() {
+  if (SortColumn >= 0 && SortColumn < 6) SortColumnCmds[SortColumn]->setChecked(true);
+  (SortAscending ? AscendingCmd : DescendingCmd)->setChecked(true);
+}
+
+void TDiskUsageForm::ClearUsageRows() { UsageModel->clearRows(); }
+
+void TDiskUsageForm::UsageListColumnClick(int column) {
+  if (column == SortColumn) SortAscending = !SortAscending;
+  SortByColumn(column);
+}
+
+void TDiskUsageForm::SortCmdClick(QAction* item) {
+  const int column = item->data().toInt();
+  SyncSortMenu();  // a click alone moves no check mark
+  if (column != SortColumn) SortByColumn(column);
+}
+
+void TDiskUsageForm::SortTypeCmdClick(QAction* item) {
+  SortAscending = item == AscendingCmd;
+  SortByColumn(SortColumn);
+}
