@@ -122,7 +122,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   QHeaderView* header = UsageList->header();
   std::array<int, kUsageColumns> widths;
   for (int c = 0; c < kUsageColumns; ++c) widths[c] = header->sectionSize(c);
-  const QFontMetrics metrics(UsageList->font());
+  FigureWidths figureWidths(UsageList->font());
 
   for (int i = 0; i < listing.Count(); ++i) {
     TDirectoryItem* entry = listing.Items(i);
@@ -142,12 +142,11 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
       const double figure = a.kind == 2 ? a.getFloat(a.statKey) : a.getInt(a.statKey);
       const QString text = FormatFigure(figure);
       row.subItems.append(text);
-      widths[c] = std::max(widths[c], metrics.horizontalAdvance(text + QStringLiteral("XXX")));
+      widths[c] = std::max(widths[c], figureWidths.width(text));
     }
     uint64_t fileTime = 0;
     m_engine.TlrGetFileTime(&fileTime);
-    row.subItems.append(DateText(fileTime));
-    row.date = ReadDateText(row.subItems.last());
+    row.subItems.append(DateText(fileTime, QLocale(), &row.date));
     row.entry = listing.Take(i);
     UsageModel->appendRow(std::move(row));
 

@@ -4,6 +4,27 @@
 
 namespace {
 
+// The locale's date and time patterns, looked up once per locale: asking the
+// system locale for them costs more than the formatting itself.
+struct DateFormats {
+  QString date, time;
+  bool timeHasSeconds;
+};
+QString shortDateFormat(const QLocale& locale);
+QString longTimeFormat(const QLocale& locale);
+
+const DateFormats& formatsFor(const QLocale& locale) {
+  static QHash<QString, DateFormats> cache;
+  const QString key = locale.bcp47Name() + QLatin1Char('/') + QString::number(int(locale.language())) +
+                      QLatin1Char('/') + QString::number(int(locale.territory()));
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    const QString time = longTimeFormat(locale);
+    it = cache.insert(key, {shortDateFormat(locale), time, time.contains(QLatin1Char('s'))});
+  }
+  return *it;
+}
+
 QString shortDateFormat(const QLocale& locale) {
   QString f = locale.dateFormat(QLocale::ShortFormat);
   // Two-digit years read back ambiguously (1999 would sort after 2001).
@@ -57,20 +78,38 @@ QString ClusterText(int32_t c, const QLocale& locale) {
   return locale.toString(c / 1024) + QStringLiteral("K bytes per cluster");
 }
 
-QString DateText(uint64_t fileTime, const QLocale& locale) {
+QString DateText(uint64_t fileTime, const QLocale& locale, QDateTime* shown) {
   constexpr int64_t kEpochDiff = 11644473600LL;
-  const int64_t msecs = int64_t(fileTime / 10000) - kEpochDiff * 1000;
-  const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime();
-  QString text = locale.toString(local.date(), shortDateFormat(locale));
+  const DateFormats& f = formatsFor(locale);
+  const int64_t secs = int64_t(fileTime / 10000000) - kEpochDiff;
+  const QDateTime local = QDateTime::fromSecsSinceEpoch(secs, Qt::UTC).toLocalTime();
+  QString text = locale.toString(local.date(), f.date);
   const QTime t = local.time();
-  if (t.hour() != 0 || t.minute() != 0 || t.second() != 0)
-    text += QLatin1Char(' ') + locale.toString(t, longTimeFormat(locale));
+  const bool withTime = t.hour() != 0 || t.minute() != 0 || t.second() != 0;
+  if (withTime) text += QLatin1Char(' ') + locale.toString(t, f.time);
+  if (shown) *shown = (!withTime || f.timeHasSeconds) ? local : ReadDateText(text, locale);
   return text;
 }
 
+FigureWidths::FigureWidths(const QFont& font) : m_metrics(font) {
+  const int zero = m_metrics.horizontalAdvance(QLatin1Char('0'));
+  m_tabular = true;
+  for (char c = '1'; c <= '9'; ++c)
+    if (m_metrics.horizontalAdvance(QLatin1Char(c)) != zero) m_tabular = false;
+}
+
+int FigureWidths::width(const QString& figure) {
+  if (!m_tabular) return m_metrics.horizontalAdvance(figure + QStringLiteral("XXX"));
+  auto it = m_byLength.find(figure.size());
+  if (it == m_byLength.end())
+    it = m_byLength.insert(figure.size(), m_metrics.horizontalAdvance(figure + QStringLiteral("XXX")));
+  return *it;
+}
+
 QDateTime ReadDateText(const QString& text, const QLocale& locale) {
-  const QString dateFormat = shortDateFormat(locale);
-  QDateTime dt = locale.toDateTime(text, dateFormat + QLatin1Char(' ') + longTimeFormat(locale));
+  const DateFormats& f = formatsFor(locale);
+  const QString& dateFormat = f.date;
+  QDateTime dt = locale.toDateTime(text, dateFormat + QLatin1Char(' ') + f.time);
   if (!dt.isValid()) {
     const QDate d = locale.toDate(text, dateFormat);
     if (d.isValid()) dt = QDateTime(d, QTime(0, 0));

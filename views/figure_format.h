@@ -3,6 +3,8 @@
 // locale in force. Figures use the pattern "#,##0": whole numbers with the
 // locale's group separator, which may be more than one byte long.
 #include <QDateTime>
+#include <QFontMetrics>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <cstdint>
@@ -18,6 +20,23 @@ QString ClusterText(int32_t clusterSize, const QLocale& locale = QLocale());
 
 // A row's date: the locale's short date (four-digit years), a blank and its
 // long time without a zone name; the time is left out at exactly midnight.
-QString DateText(uint64_t fileTimeUtc, const QLocale& locale = QLocale());
+// shown, when given, receives the date-time the text stands for (what
+// ReadDateText gives back for it), without parsing the text again.
+QString DateText(uint64_t fileTimeUtc, const QLocale& locale = QLocale(), QDateTime* shown = nullptr);
 // Reads a DateText back with the same locale conversion; invalid if it cannot.
 QDateTime ReadDateText(const QString& text, const QLocale& locale = QLocale());
+
+// The width of a figure text followed by "XXX" in a font. Figures of one
+// length have their separators in the same places, so with a font whose
+// digits all have one advance (most do) the width depends on the length alone
+// and is measured once per length; other fonts are measured every time.
+class FigureWidths {
+ public:
+  explicit FigureWidths(const QFont& font);
+  int width(const QString& figure);
+
+ private:
+  QFontMetrics m_metrics;
+  bool m_tabular;
+  QHash<qsizetype, int> m_byLength;
+};
