@@ -45,10 +45,20 @@ TDiskUsageForm::TDiskUsageForm(Options options, QWidget* parent)
 
 TDiskUsageForm::~TDiskUsageForm() { FormDestroy(); }
 
+int TDiskUsageForm::Run(Options options) {
+  TDiskUsageForm form(std::move(options));
+  if (!form.created()) return 1;  // the engine's message has been shown
+  form.show();
+  return QApplication::exec();
+}
+
 void TDiskUsageForm::FormCreate() {
   setWindowTitle(QCoreApplication::applicationName());
   setObjectName(QStringLiteral("DiskUsageForm"));
   setGeometry(343, 122, 1000, 633);
+  QFont windowFont = font();
+  windowFont.setPixelSize(11);  // an 8-point face at 96 dpi; the list and tree use 13
+  setFont(windowFont);
 
   if (!m_engine.load(this, m_options.helpFile, m_options.engineCandidates)) return;
 

@@ -57,6 +57,10 @@ class TDiskUsageForm : public QMainWindow {
   explicit TDiskUsageForm(Options options, QWidget* parent = nullptr);
   ~TDiskUsageForm() override;
 
+  // Creates the window and runs the message loop until it closes; 1 at once,
+  // with the window never shown, when the engine cannot be loaded.
+  static int Run(Options options);
+
   // False when the engine could not be loaded: the window must not be shown
   // and the program ends with exit code 1.
   bool created() const { return m_created; }

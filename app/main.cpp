@@ -14,8 +14,5 @@ int main(int argc, char* argv[]) {
   // Paths are taken as the raw bytes the shell passed, never re-encoded.
   for (int i = 1; i < argc; ++i) options.arguments.emplace_back(argv[i]);
   options.helpFile = platform::executableFolder() + "TALLOR.CHM";
-  TDiskUsageForm form(std::move(options));
-  if (!form.created()) return 1;  // the engine's message has been shown
-  form.show();
-  return app.exec();
+  return TDiskUsageForm::Run(std::move(options));
 }

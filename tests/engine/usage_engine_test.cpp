@@ -8,6 +8,7 @@
 
 #include "engine/usage_engine.h"
 #include "platform/message_box.h"
+#include "qt_print.h"
 #include "temp_tree.h"
 
 namespace {

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/icon_theme.h"
+
 int main(int argc, char** argv) {
   std::string base = "/tmp/tallorin-test-env-" + std::to_string(::getpid());
   ::mkdir(base.c_str(), 0700);
@@ -23,6 +25,7 @@ int main(int argc, char** argv) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  platform::ensureIconTheme();
   int rc = RUN_ALL_TESTS();
   std::string cmd = "rm -rf '" + base + "'";
   [[maybe_unused]] int ignored = std::system(cmd.c_str());

@@ -1,0 +1,317 @@
+// The main window driven offscreen as a user would: start-up forms, the rows
+// of a refresh, sorting from the header and the menu, the placeholder row and
+// engine failures. Asserts what the window shows.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTest>
+#include <QMenuBar>
+#include <QTreeView>
+#include <functional>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "app/disk_usage_form.h"
+#include "commands/folder_tree.h"
+#include "platform/message_box.h"
+#include "qt_print.h"
+#include "temp_tree.h"
+#include "views/figure_format.h"
+#include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
+
+using testsupport::TempTree;
+
+namespace {
+
+const std::string kFakeEngine = std::string(FAKES_DIR) + "/fake_engine_scripted.so";
+
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
+      messages.push_back(caption + ": " + text);
+      return false;
+    });
+    char buf[4096];
+    savedCwd = getcwd(buf, sizeof buf) ? buf : "/";
+    t.dir("Alpha");
+    t.file("Alpha/x.bin", 5000);
+    t.dir("Alpha/y");
+    t.file("Alpha/y/z", 10);
+    t.dir("beta");  // empty: computed, but no row
+    t.file("a.txt", 100);
+    t.file("B.txt", 5000);
+    t.file("_x", 1);
+    t.file("Ax", 2);
+    t.file("zero", 0);
+    cwdTree.dir("cwd");
+    cwdTree.file("cwd/here.txt", 3);
+    QCoreApplication::setApplicationName("Tallorin");  // as the main block does
+  }
+  void TearDown() override {
+    form.reset();
+    platform::setMessageObserver(nullptr);
+    for (const char* v : {"FAKE_FAIL_NAME", "FAKE_FAIL_CODE", "FAKE_MAP_DRIVE"}) unsetenv(v);
+    [[maybe_unused]] int rc = chdir(savedCwd.c_str());
+  }
+
+  // Creates and shows the window, then delivers the after-show message.
+  TDiskUsageForm& open(std::vector<std::string> args, std::vector<std::string> engine = {}) {
+    TDiskUsageForm::Options o;
+    o.arguments = std::move(args);
+    o.engineCandidates = std::move(engine);
+    form = std::make_unique<TDiskUsageForm>(o);
+    EXPECT_TRUE(form->created());
+    form->show();
+    EXPECT_TRUE(form->currentFolderPath().empty()) << "nothing is computed before the window is up";
+    QCoreApplication::sendPostedEvents(form.get(), WM_AFTERSHOW);
+    return *form;
+  }
+
+  std::vector<std::string> rowNames() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < form->UsageModel->rowCount(); ++i) out.push_back(form->UsageModel->index(i, 0).data().toString().toStdString());
+    return out;
+  }
+  QString cell(const std::string& name, int column) const {
+    for (int i = 0; i < form->UsageModel->rowCount(); ++i)
+      if (form->UsageModel->index(i, 0).data().toString().toStdString() == name)
+        return form->UsageModel->index(i, column).data().toString();
+    return "<no row>";
+  }
+  std::vector<std::string> selectedNames() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < form->UsageModel->rowCount(); ++i)
+      if (form->UsageList->selectionModel()->isRowSelected(i, {})) out.push_back(form->UsageModel->row(i).name());
+    return out;
+  }
+  uint64_t cluster() const {
+    struct statvfs sv;
+    statvfs(t.root().c_str(), &sv);
+    return sv.f_frsize;
+  }
+  uint64_t roundUp(uint64_t v) const { return (v + cluster() - 1) / cluster() * cluster(); }
+
+  TempTree t, cwdTree;
+  std::unique_ptr<TDiskUsageForm> form;
+  std::vector<QString> messages;
+  std::string savedCwd;
+};
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(FormTest, AFolderOnTheCommandLineShowsItsRowsTotalsAndStatus) {
+  TDiskUsageForm& f = open({t.root()});
+  EXPECT_EQ(f.currentFolderPath(), t.root() + "/");
+  EXPECT_EQ(f.windowTitle(), QString::fromStdString("Tallorin - " + t.root()));
+  EXPECT_EQ(f.CurrentDirBox->currentText(), QString::fromStdString(t.root()));
+  EXPECT_EQ(f.treePath(), t.root());
+  // Folders first, then names folding only a-z ('_' sorts after letters).
+  EXPECT_EQ(rowNames(), (Names{"Alpha", "a.txt", "Ax", "B.txt", "zero", "_x"}));
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  EXPECT_EQ(cell("Alpha", 1), FormatFigure(roundUp(5000) + roundUp(10), us));
+  EXPECT_EQ(cell("Alpha", 2), "5,010");
+  EXPECT_EQ(cell("Alpha", 3), "1");
+  EXPECT_EQ(cell("Alpha", 4), "2");
+  EXPECT_EQ(cell("zero", 1), "0");
+  EXPECT_EQ(cell("zero", 4), "1");
+  EXPECT_EQ(cell("a.txt", 5), DateText((1600000000ull + 11644473600ull) * 10000000ull, us));
+  EXPECT_EQ(f.FilesValLabel->text(), "7");
+  EXPECT_EQ(f.DirectoriesValLabel->text(), "1");
+  EXPECT_EQ(f.FileBytesValLabel->text(), "10,113");
+  EXPECT_EQ(f.statusPanelText(0), "6 items");
+  EXPECT_EQ(f.statusPanelText(2), ClusterText(static_cast<int32_t>(cluster()), us));
+  EXPECT_FALSE(f.statusPanelText(3).isEmpty());
+  EXPECT_TRUE(f.statusPanelText(1).contains(" bytes free (")) << f.statusPanelText(1).toStdString();
+  EXPECT_TRUE(messages.empty());
+  // Columns with their captions and arrow on "Name".
+  QHeaderView* h = f.UsageList->header();
+  EXPECT_EQ(h->sortIndicatorSection(), 0);
+  EXPECT_EQ(h->sortIndicatorOrder(), Qt::AscendingOrder);
+  EXPECT_GE(h->sectionSize(0), 280);
+  EXPECT_EQ(f.UsageList->rowHeight(0), 21);
+}
+
+TEST_F(FormTest, AFileOnTheCommandLineOpensItsFolderWithItsRowSelected) {
+  TDiskUsageForm& f = open({t.path("B.txt")});
+  EXPECT_EQ(f.currentFolderPath(), t.root() + "/");
+  EXPECT_EQ(selectedNames(), Names{"B.txt"});
+  EXPECT_EQ(f.statusPanelText(0), "1 selection");
+  EXPECT_EQ(f.FilesValLabel->text(), "1");
+  EXPECT_EQ(f.FileBytesValLabel->text(), "5,000");
+}
+
+TEST_F(FormTest, CommandLineFormsChooseTheStartFolder) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string folder;   // expected current folder; empty: none computed
+    QString message;      // expected error box, if any
+  };
+  const std::string cwd = cwdTree.path("cwd") + "/";
+  const Case cases[] = {
+      {{}, cwd, {}},
+      {{t.path("missing")}, cwd, {}},
+      {{"/idlist"}, cwd, {}},  // alone it is just a path that does not exist
+      {{"/idlist", "42"}, cwd, {}},
+      {{"/idlist", ":42", t.path("Alpha")}, t.path("Alpha") + "/", {}},
+      {{"/idlist", "x7", t.path("Alpha")}, t.path("Alpha") + "/", {}},
+      {{"/idlist", "7a"}, "", "Error: '7a' is not a valid integer value"},
+      {{"/idlist", ""}, "", "Error: '' is not a valid integer value"},
+      {{"/idlist", "x"}, "", "Error: '' is not a valid integer value"},
+      {{"Alpha"}, cwd, {}},  // relative to the current folder, where there is none
+      {{"here.txt"}, cwd, {}},
+      {{t.path("Alpha"), "ignored", "too"}, t.path("Alpha") + "/", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+    ASSERT_EQ(chdir(cwdTree.path("cwd").c_str()), 0);
+    messages.clear();
+    open(c.args);
+    EXPECT_EQ(form->currentFolderPath(), c.folder);
+    if (c.message.isEmpty())
+      EXPECT_TRUE(messages.empty());
+    else
+      EXPECT_EQ(messages, std::vector<QString>{c.message});
+    if (c.folder.empty() && !c.message.isEmpty()) EXPECT_EQ(form->UsageModel->rowCount(), 0);
+    form.reset();
+  }
+}
+
+TEST_F(FormTest, AMissingEngineEndsWithExitCodeOneAndItsMessage) {
+  TDiskUsageForm::Options o;
+  o.engineCandidates = {t.path("nowhere/libtlr32.so")};
+  EXPECT_EQ(TDiskUsageForm::Run(o), 1);
+  EXPECT_EQ(messages, std::vector<QString>{"Error: Cannot find TLR32.DLL"});
+  for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+}
+
+TEST_F(FormTest, HeaderClicksAndTheSortMenuSortAndAgree) {
+  TDiskUsageForm& f = open({t.root()});
+  QHeaderView* h = f.UsageList->header();
+  auto clickHeader = [&](int column) {
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(column) + 5, 5));
+  };
+  auto checkedColumn = [&] {
+    for (int i = 0; i < 6; ++i)
+      if (f.SortColumnCmds[i]->isChecked()) return i;
+    return -1;
+  };
+  struct Step {
+    std::function<void()> act;
+    int column;
+    bool ascending;
+    Names order;
+  };
+  const Step steps[] = {
+      {[&] { clickHeader(2); }, 2, true, {"zero", "_x", "Ax", "a.txt", "B.txt", "Alpha"}},
+      {[&] { clickHeader(2); }, 2, false, {"Alpha", "B.txt", "a.txt", "Ax", "_x", "zero"}},
+      // A new column keeps the direction: descending by name puts files first.
+      {[&] { clickHeader(0); }, 0, false, {"_x", "zero", "B.txt", "Ax", "a.txt", "Alpha"}},
+      {[&] { f.AscendingCmd->trigger(); }, 0, true, {"Alpha", "a.txt", "Ax", "B.txt", "zero", "_x"}},
+      {[&] { f.AscendingCmd->trigger(); }, 0, true, {"Alpha", "a.txt", "Ax", "B.txt", "zero", "_x"}},
+      {[&] { f.SortColumnCmds[4]->trigger(); }, 4, true, {}},  // by file count
+      {[&] { f.SortColumnCmds[4]->trigger(); }, 4, true, {}},  // the current column: nothing
+      {[&] { f.DescendingCmd->trigger(); }, 4, false, {}},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    steps[i].act();
+    EXPECT_EQ(f.SortColumn, steps[i].column);
+    EXPECT_EQ(f.SortAscending, steps[i].ascending);
+    EXPECT_EQ(h->sortIndicatorSection(), steps[i].column);
+    EXPECT_EQ(h->sortIndicatorOrder(), steps[i].ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    EXPECT_EQ(checkedColumn(), steps[i].column);
+    EXPECT_EQ(f.AscendingCmd->isChecked(), steps[i].ascending);
+    EXPECT_EQ(f.DescendingCmd->isChecked(), !steps[i].ascending);
+    if (!steps[i].order.empty()) EXPECT_EQ(rowNames(), steps[i].order);
+  }
+  EXPECT_EQ(rowNames().front(), "Alpha") << "the only row with two files, descending";
+}
+
+TEST_F(FormTest, AVirtualPlaceShowsTheGreyPlaceholderRow) {
+  TDiskUsageForm& f = open({t.root()});
+  const QString title = f.windowTitle();
+  const QString free = f.statusPanelText(1);
+  f.TreeView->setCurrentIndex(f.TreeModel->topIndex());
+  EXPECT_EQ(rowNames(), Names{"<Selected item not sizeable>"});
+  EXPECT_EQ(f.UsageModel->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), kGrey);
+  EXPECT_FALSE(f.UsageModel->index(0, 0).data(Qt::DecorationRole).isValid());
+  for (QLabel* l : {f.FilesValLabel, f.DirectoriesValLabel, f.FileBytesValLabel, f.DiskBytesValLabel, f.EfficiencyValLabel})
+    EXPECT_TRUE(l->text().isEmpty());
+  EXPECT_TRUE(f.statusPanelText(0).isEmpty());
+  EXPECT_EQ(f.statusPanelText(1), free) << "the volume panels keep what they had";
+  EXPECT_EQ(f.windowTitle(), title);
+  EXPECT_EQ(f.CurrentDirBox->currentText(), "Computer");
+  // Back to a folder: window text again.
+  f.SelectFolderPath(t.root());
+  EXPECT_NE(f.UsageModel->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), kGrey);
+  EXPECT_EQ(f.UsageModel->rowCount(), 6);
+}
+
+TEST_F(FormTest, AnEngineFailureStopsTheRefreshAndShowsItsMessage) {
+  t.dir("fails");
+  for (const char* n : {"a", "b", "c_fail", "d", "e"}) t.file(std::string("fails/") + n, 1);
+  setenv("FAKE_FAIL_NAME", "c_fail", 1);
+  setenv("FAKE_FAIL_CODE", "-7", 1);
+  TDiskUsageForm& f = open({t.path("fails")}, {kFakeEngine});
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], QString::fromStdString("Error: Cannot access " + t.path("fails/c_fail") + " (code -7)."));
+  const int rows = f.UsageModel->rowCount();
+  EXPECT_LT(rows, 4) << "the entries after the failing one are not sized";
+  EXPECT_EQ(f.FilesValLabel->text(), QString::number(rows)) << "the running totals so far stay";
+  for (int p = 0; p < 4; ++p) EXPECT_TRUE(f.statusPanelText(p).isEmpty());
+  EXPECT_EQ(f.currentFolderPath(), t.path("fails") + "/");
+
+  void* lib = dlopen(kFakeEngine.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(lib, nullptr);
+  auto calls = reinterpret_cast<int32_t (*)()>(dlsym(lib, "FakeCalcCount"));
+  const int before = calls();
+  f.RefreshCmd->trigger();
+  EXPECT_EQ(calls() - before, rows + 1) << "a Refresh computes again from the start";
+  EXPECT_EQ(messages.size(), 2u);
+
+  // -2 names the target drive only while one is set.
+  struct Case {
+    const char* mapDrive;
+    std::string message;
+  };
+  for (const Case& c : {Case{"4", "Error: Cannot access target D:\\"},
+                        Case{"0", "Error: Cannot access " + t.path("fails/c_fail") + " (code -2)."}}) {
+    setenv("FAKE_FAIL_CODE", "-2", 1);
+    setenv("FAKE_MAP_DRIVE", c.mapDrive, 1);
+    messages.clear();
+    f.RefreshCmd->trigger();
+    EXPECT_EQ(messages, std::vector<QString>{QString::fromStdString(c.message)});
+  }
+  dlclose(lib);
+}
+
+TEST_F(FormTest, RefreshComputesAgainAndSelectsTheRememberedRows) {
+  TDiskUsageForm& f = open({t.root()});
+  t.file("new.dat", 4);
+  f.RememberedSelection = {t.path("Ax"), t.path("zero"), "/elsewhere/Ax"};
+  f.RefreshCmd->trigger();
+  EXPECT_EQ(rowNames(), (Names{"Alpha", "a.txt", "Ax", "B.txt", "new.dat", "zero", "_x"}));
+  EXPECT_EQ(selectedNames(), (Names{"Ax", "zero"}));
+  EXPECT_EQ(f.statusPanelText(0), "2 selections");
+  EXPECT_EQ(f.FileBytesValLabel->text(), "2");
+}
+
+TEST_F(FormTest, TheWindowRendersWithTheMenusOfTheDesktopProgram) {
+  TDiskUsageForm& f = open({t.root()});
+  QStringList menus;
+  for (QAction* a : f.menuBar()->actions()) menus << a->text();
+  EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Options", "&Help"}));
+  EXPECT_EQ(f.RefreshCmd->shortcut(), QKeySequence(Qt::Key_F5));
+  EXPECT_FALSE(f.DeleteCmd->isEnabled()) << "commands not built yet are disabled";
+  const QImage shot = f.grab().toImage();
+  EXPECT_EQ(shot.size(), f.size());
+  if (const char* dir = getenv("TALLORIN_SHOTS")) shot.save(QString::fromUtf8(dir) + "/main_window.png");
+}

@@ -1,0 +1,67 @@
+// A fake engine steered by the environment, for the window's tests:
+//   FAKE_FAIL_NAME   a path whose last name is this fails...
+//   FAKE_FAIL_CODE   ...with this code (default -1)
+//   FAKE_MAP_DRIVE   what the option "MapDrive" reads
+//   FAKE_DISK_FREE, FAKE_DISK_TOTAL, FAKE_SIZE_FACTOR, FAKE_CLUSTER  volume figures
+// Every other path is one file of (name length) bytes on 4,096 disk bytes.
+// FakeCalcCount() tells how many computations were asked for.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tlr32/tlr32.h"
+
+namespace {
+std::string g_last;
+int g_calls = 0;
+int envInt(const char* name, int fallback) {
+  const char* v = std::getenv(name);
+  return v ? std::atoi(v) : fallback;
+}
+std::string lastName() { return g_last.substr(g_last.rfind('/') + 1); }
+}  // namespace
+
+extern "C" {
+TLR_API int32_t FakeCalcCount(void) { return g_calls; }
+int32_t TlrExtInit(const char*) { return 1; }
+int32_t TlrCalcUsage(const char* path, const char*) {
+  ++g_calls;
+  g_last = path;
+  const char* fail = std::getenv("FAKE_FAIL_NAME");
+  if (fail && lastName() == fail) return envInt("FAKE_FAIL_CODE", -1);
+  return 0;
+}
+int32_t TlrGetStatVal(const char* key) {
+  const std::string k = key;
+  if (k == "Files") return 1;
+  if (k == "ClusterSize") return envInt("FAKE_CLUSTER", 4096);
+  if (k == "SizeFactor") return envInt("FAKE_SIZE_FACTOR", 1024);
+  if (k == "DiskFree") return envInt("FAKE_DISK_FREE", 4000000);
+  if (k == "DiskTotal") return envInt("FAKE_DISK_TOTAL", 100000000);
+  return 0;
+}
+double TlrGetStatValF(const char* key) {
+  const std::string k = key;
+  if (k == "FileBytes") return static_cast<double>(lastName().size());
+  if (k == "DiskBytes") return 4096;
+  return 0;
+}
+int32_t TlrGetFileTime(uint64_t* t) {
+  *t = 133000000000000000ULL;
+  return 1;
+}
+int32_t TlrGetOption(const char* name, int32_t) {
+  return std::strcmp(name, "MapDrive") == 0 ? envInt("FAKE_MAP_DRIVE", 0) : 0;
+}
+int32_t TlrSetOption(const char*, const char*) { return 0; }
+const char* TlrGetFileSysName(void) { return "fakefs"; }
+const char* TlrGetReportFileName(void) { return ""; }
+int32_t TlrIsCustomCluster(void) { return 0; }
+int32_t TlrCustomClustersOn(void) { return 0; }
+int32_t TlrFileSpecOn(void) { return 0; }
+int32_t TlrSaveSettings(void) { return 1; }
+int32_t TlrDlgComputeOptions(uintptr_t, int32_t) { return 0; }
+int32_t TlrDlgClusterSizes(uintptr_t, int32_t) { return 0; }
+int32_t TlrDlgFileSpec(uintptr_t) { return 0; }
+int32_t TlrDlgReportUsage(uintptr_t, int32_t) { return 0; }
+}
