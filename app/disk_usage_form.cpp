@@ -22,6 +22,7 @@
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "views/gauge.h"
+#include "views/status_bar.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 
@@ -132,11 +133,14 @@ void TDiskUsageForm::buildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   DeleteCmd = disabled(edit->addAction(QStringLiteral("Delete")));
   DeleteCmd->setShortcut(QKeySequence(Qt::Key_Delete));
-  SelectAllCmd = disabled(edit->addAction(QStringLiteral("Select &All")));
+  SelectAllCmd = edit->addAction(QStringLiteral("Select &All"));
   SelectAllCmd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-  UnselectAllCmd = disabled(edit->addAction(QStringLiteral("&Unselect All")));
+  connect(SelectAllCmd, &QAction::triggered, this, &TDiskUsageForm::SelectAllCmdClick);
+  UnselectAllCmd = edit->addAction(QStringLiteral("&Unselect All"));
   UnselectAllCmd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-  InvertSelectionCmd = disabled(edit->addAction(QStringLiteral("&Invert Selection")));
+  connect(UnselectAllCmd, &QAction::triggered, this, &TDiskUsageForm::UnselectAllCmdClick);
+  InvertSelectionCmd = edit->addAction(QStringLiteral("&Invert Selection"));
+  connect(InvertSelectionCmd, &QAction::triggered, this, &TDiskUsageForm::InvertselectionsCmdClick);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   auto check = [&](const char* caption, bool on) {
@@ -192,7 +196,7 @@ void TDiskUsageForm::buildMenus() {
   connect(RefreshCmd, &QAction::triggered, this, &TDiskUsageForm::RefreshCmdClick);
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-  disabled(options->addAction(QStringLiteral("&Compute Options...")));
+  ComputeOptionsCmd = disabled(options->addAction(QStringLiteral("&Compute Options...")));
   ClusterSizesCmd = disabled(options->addAction(QStringLiteral("C&luster Sizes...")));
   FileSelectCmd = disabled(options->addAction(QStringLiteral("&File Specification...")));
   FileSelectCmd->setCheckable(true);
@@ -312,6 +316,18 @@ void TDiskUsageForm::SelectStartFile(const std::string& filePath) {
   ApplyRememberedSelection();
 }
 
-QString TDiskUsageForm::statusPanelText(int panel) const { return StatusPanels.at(panel)->text(); }
+// Events of child controls that have handlers of the window.
+bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick &&
+      (watched == MapDrivePanel || watched->parent() == MapDrivePanel)) {
+    ComputeOptionsCmdClick();
+    return true;
+  }
+  if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonRelease) UsageListClick();
+  if (watched == UsageList && event->type() == QEvent::KeyRelease) UsageListKeyUp();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+QString TDiskUsageForm::statusPanelText(int panel) const { return StatusBar->panelText(panel); }
 
 void TDiskUsageForm::repaintNow() { repaint(); }

@@ -30,6 +30,7 @@ class QWidget;
 class TDirectoryList;
 class TFolderTreeModel;
 class TGauge;
+class TStatusBar;
 class TUsageListModel;
 class TUsageListView;
 
@@ -83,6 +84,15 @@ class TDiskUsageForm : public QMainWindow {
   void ShowSelectionTotals();
   void RestoreSelection(const std::vector<std::string>& paths);
   void ApplyRememberedSelection();
+  void UsageListClick();
+  void UsageListKeyUp();
+  void SelectAllCmdClick();
+  void InvertselectionsCmdClick();
+  void UnselectAllCmdClick();
+
+  // --- option commands (their dialogs come with the option work) ---
+  void ComputeOptionsCmdClick();
+  void ClusterSizesCmdClick();
 
   // --- usage list (views/) ---
   void SortByColumn(int column);
@@ -125,7 +135,8 @@ class TDiskUsageForm : public QMainWindow {
   QLabel* EfficiencyValLabel = nullptr;
   TGauge* EfficiencyGuage = nullptr;
   TGauge* TargetGuage = nullptr;
-  std::array<QLabel*, 4> StatusPanels{};
+  QWidget* StatPanelBevel = nullptr;
+  TStatusBar* StatusBar = nullptr;
   QString statusPanelText(int panel) const;
 
   // Menu items.
@@ -141,11 +152,13 @@ class TDiskUsageForm : public QMainWindow {
   QAction* DescendingCmd = nullptr;
   QAction* FileSelectCmd = nullptr;
   QAction* ClusterSizesCmd = nullptr;
+  QAction* ComputeOptionsCmd = nullptr;
   QToolButton* RefreshBtn = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void customEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();

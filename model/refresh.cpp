@@ -14,6 +14,7 @@
 #include "platform/path.h"
 #include "views/figure_format.h"
 #include "views/gauge.h"
+#include "views/status_bar.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 
@@ -60,7 +61,7 @@ void TDiskUsageForm::ItemNotSizeable() {
   UsageModel->appendRow(std::move(placeholder));
   for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel, EfficiencyValLabel})
     l->clear();
-  StatusPanels[0]->clear();
+  StatusBar->setPanelText(0, QString());
 }
 
 void TDiskUsageForm::RefreshCmdClick() {
@@ -97,7 +98,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     MapDriveValLabel->clear();
   MapDrivePanel->repaint();
 
-  for (QLabel* panel : StatusPanels) panel->clear();
+  StatusBar->clearPanels();
 
   auto fail = [&](const std::string& path, int32_t code) {
     QString text;
@@ -173,10 +174,10 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   const int32_t sizeFactor = m_engine.TlrGetStatVal("SizeFactor");
   const int32_t diskFree = m_engine.TlrGetStatVal("DiskFree");
   const int32_t diskTotal = m_engine.TlrGetStatVal("DiskTotal");
-  StatusPanels[0]->setText(ItemCountText(UsageModel->rowCount()));
-  StatusPanels[3]->setText(QString::fromUtf8(m_engine.TlrGetFileSysName()));
-  StatusPanels[2]->setText(ClusterText(cluster));
-  StatusPanels[1]->setText(FreeSpaceText(diskFree, diskTotal, sizeFactor));
+  StatusBar->setPanelText(0, ItemCountText(UsageModel->rowCount()));
+  StatusBar->setPanelText(3, QString::fromUtf8(m_engine.TlrGetFileSysName()));
+  StatusBar->setPanelText(2, ClusterText(cluster));
+  StatusBar->setPanelText(1, FreeSpaceText(diskFree, diskTotal, sizeFactor));
 
   if (!MapDriveValLabel->text().isEmpty()) {
     const double free = double(diskFree) * double(sizeFactor);

@@ -10,6 +10,7 @@
 #include "platform/path.h"
 #include "views/figure_format.h"
 #include "views/gauge.h"
+#include "views/status_bar.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 
@@ -37,7 +38,7 @@ void TDiskUsageForm::ShowSelectionTotals() {
     EfficiencyGuage->setProgress(100 - e);
     EfficiencyValLabel->setText(QString::number(e) + QLatin1Char('%'));
   }
-  StatusPanels[0]->setText(QString::number(rows) + (anySelected ? QStringLiteral(" selection") : QStringLiteral(" item")) +
+  StatusBar->setPanelText(0, QString::number(rows) + (anySelected ? QStringLiteral(" selection") : QStringLiteral(" item")) +
                            (rows == 1 ? QString() : QStringLiteral("s")));
   if (!MapDriveValLabel->text().isEmpty()) {
     const long double capacity =
@@ -84,4 +85,50 @@ void TDiskUsageForm::RestoreSelection(const std::vector<std::string>& paths) {
 void TDiskUsageForm::ApplyRememberedSelection() {
   RestoreSelection(RememberedSelection);
   ShowSelectionTotals();
+}
+
+namespace {
+
+// Full paths of the selected rows, in list order.
+std::vector<std::string> selectedPaths(const TUsageListModel& model, const QItemSelectionModel& sel,
+                                       const std::string& folder) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < model.rowCount(); ++i)
+    if (sel.isRowSelected(i, {}) && model.row(i).entry) paths.push_back(folder + model.row(i).entry->GetName());
+  return paths;
+}
+
+}  // namespace
+
+void TDiskUsageForm::UsageListClick() {
+  RememberedSelection = selectedPaths(*UsageModel, *UsageList->selectionModel(), m_currentFolderPath);
+  ShowSelectionTotals();
+}
+
+void TDiskUsageForm::UsageListKeyUp() { UsageListClick(); }
+
+void TDiskUsageForm::SelectAllCmdClick() {
+  RememberedSelection.clear();
+  UsageList->selectAll();
+  RememberedSelection = selectedPaths(*UsageModel, *UsageList->selectionModel(), m_currentFolderPath);
+  ShowSelectionTotals();
+  if (UsageList->isVisible()) UsageList->setFocus();
+}
+
+void TDiskUsageForm::InvertselectionsCmdClick() {
+  RememberedSelection.clear();
+  if (UsageModel->rowCount() > 0) {
+    const QItemSelection all(UsageModel->index(0, 0), UsageModel->index(UsageModel->rowCount() - 1, kUsageColumns - 1));
+    UsageList->selectionModel()->select(all, QItemSelectionModel::Toggle);
+  }
+  RememberedSelection = selectedPaths(*UsageModel, *UsageList->selectionModel(), m_currentFolderPath);
+  ShowSelectionTotals();
+  if (UsageList->isVisible()) UsageList->setFocus();
+}
+
+void TDiskUsageForm::UnselectAllCmdClick() {
+  RememberedSelection.clear();
+  UsageList->clearSelection();
+  ShowSelectionTotals();
+  if (UsageList->isVisible()) UsageList->setFocus();
 }

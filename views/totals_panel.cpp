@@ -5,6 +5,7 @@
 
 #include "app/disk_usage_form.h"
 #include "views/gauge.h"
+#include "views/status_bar.h"
 
 namespace {
 
@@ -47,23 +48,36 @@ void TDiskUsageForm::buildTotalsPanel() {
   DiskBytesValLabel = makeBox(TotalsGroup, {146, 23, 218, 18}, "Disk bytes used", {100, 2, 115, 13});
   MapDriveValLabel = makeBox(TotalsGroup, {366, 3, 108, 18}, "Target drive", {84, 2, 21, 13}, &MapDrivePanel, &TargetGuage);
   MapDrivePanel->setToolTip(QStringLiteral("Double click to change"));
+  // A double-click on the box, its caption or its value opens the compute options.
+  MapDrivePanel->installEventFilter(this);
+  for (QObject* child : MapDrivePanel->children())
+    if (child->isWidgetType()) child->installEventFilter(this);
   EfficiencyValLabel = makeBox(TotalsGroup, {366, 23, 108, 18}, "Efficiency", {77, 2, 28, 13}, nullptr, &EfficiencyGuage);
   TargetGuage->setProgress(100);
+  // A 2-pixel line at the foot, shown with the status bar.
+  auto* bevel = new QFrame(StatPanel);
+  bevel->setObjectName(QStringLiteral("StatPanelBevel"));
+  bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  bevel->setLineWidth(1);
+  bevel->setGeometry(0, 43, 4000, 2);
+  StatPanelBevel = bevel;
   for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel, MapDriveValLabel,
                     EfficiencyValLabel})
     l->setObjectName(QStringLiteral("ValLabel"));
 }
 
 void TDiskUsageForm::buildStatusBar() {
-  QStatusBar* bar = statusBar();
-  bar->setObjectName(QStringLiteral("StatusBar"));
-  bar->setFixedHeight(19);
-  bar->setSizeGripEnabled(false);
-  const int widths[4] = {90, 200, 115, 70};
-  for (int i = 0; i < 4; ++i) {
-    StatusPanels[i] = new QLabel(bar);
-    StatusPanels[i]->setFixedWidth(widths[i]);
-    StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    bar->addWidget(StatusPanels[i]);
-  }
+  StatusBar = new TStatusBar(this);
+  StatusBar->setObjectName(QStringLiteral("StatusBar"));
+  StatusBar->setCustomClusterQuery([this] { return TUsageEngine::truth(m_engine.TlrIsCustomCluster()); });
+  connect(StatusBar, &TStatusBar::clusterPanelDoubleClicked, this, &TDiskUsageForm::ClusterSizesCmdClick);
+  setStatusBar(StatusBar);
+}
+
+void TDiskUsageForm::ComputeOptionsCmdClick() {
+  if (!ComputeOptionsCmd->isEnabled()) return;  // the dialog comes with the option commands
+}
+
+void TDiskUsageForm::ClusterSizesCmdClick() {
+  if (!ClusterSizesCmd->isEnabled()) return;  // the dialog comes with the option commands
 }

@@ -15,6 +15,9 @@ void TDiskUsageForm::buildUsageList() {
   for (int c = 0; c < kUsageColumns; ++c) UsageList->header()->resizeSection(c, widths[c]);
   UsageList->header()->setSortIndicator(-1, Qt::AscendingOrder);
   connect(UsageList->header(), &QHeaderView::sectionClicked, this, &TDiskUsageForm::UsageListColumnClick);
+  // Clicks and released keys in the list update the selection totals.
+  UsageList->viewport()->installEventFilter(this);
+  UsageList->installEventFilter(this);
 }
 
 void TDiskUsageForm::SortByColumn(int column) {
