@@ -19,6 +19,7 @@
 #include "commands/folder_tree.h"
 #include "platform/message_box.h"
 #include "qt_print.h"
+#include "form_fixture.h"
 #include "temp_tree.h"
 #include "views/figure_format.h"
 #include "views/usage_list_model.h"
@@ -26,86 +27,6 @@
 
 using testsupport::TempTree;
 
-namespace {
-
-const std::string kFakeEngine = std::string(FAKES_DIR) + "/fake_engine_scripted.so";
-
-class FormTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
-      messages.push_back(caption + ": " + text);
-      return false;
-    });
-    char buf[4096];
-    savedCwd = getcwd(buf, sizeof buf) ? buf : "/";
-    t.dir("Alpha");
-    t.file("Alpha/x.bin", 5000);
-    t.dir("Alpha/y");
-    t.file("Alpha/y/z", 10);
-    t.dir("beta");  // empty: computed, but no row
-    t.file("a.txt", 100);
-    t.file("B.txt", 5000);
-    t.file("_x", 1);
-    t.file("Ax", 2);
-    t.file("zero", 0);
-    cwdTree.dir("cwd");
-    cwdTree.file("cwd/here.txt", 3);
-    QCoreApplication::setApplicationName("Tallorin");  // as the main block does
-  }
-  void TearDown() override {
-    form.reset();
-    platform::setMessageObserver(nullptr);
-    for (const char* v : {"FAKE_FAIL_NAME", "FAKE_FAIL_CODE", "FAKE_MAP_DRIVE"}) unsetenv(v);
-    [[maybe_unused]] int rc = chdir(savedCwd.c_str());
-  }
-
-  // Creates and shows the window, then delivers the after-show message.
-  TDiskUsageForm& open(std::vector<std::string> args, std::vector<std::string> engine = {}) {
-    TDiskUsageForm::Options o;
-    o.arguments = std::move(args);
-    o.engineCandidates = std::move(engine);
-    form = std::make_unique<TDiskUsageForm>(o);
-    EXPECT_TRUE(form->created());
-    form->show();
-    EXPECT_TRUE(form->currentFolderPath().empty()) << "nothing is computed before the window is up";
-    QCoreApplication::sendPostedEvents(form.get(), WM_AFTERSHOW);
-    return *form;
-  }
-
-  std::vector<std::string> rowNames() const {
-    std::vector<std::string> out;
-    for (int i = 0; i < form->UsageModel->rowCount(); ++i) out.push_back(form->UsageModel->index(i, 0).data().toString().toStdString());
-    return out;
-  }
-  QString cell(const std::string& name, int column) const {
-    for (int i = 0; i < form->UsageModel->rowCount(); ++i)
-      if (form->UsageModel->index(i, 0).data().toString().toStdString() == name)
-        return form->UsageModel->index(i, column).data().toString();
-    return "<no row>";
-  }
-  std::vector<std::string> selectedNames() const {
-    std::vector<std::string> out;
-    for (int i = 0; i < form->UsageModel->rowCount(); ++i)
-      if (form->UsageList->selectionModel()->isRowSelected(i, {})) out.push_back(form->UsageModel->row(i).name());
-    return out;
-  }
-  uint64_t cluster() const {
-    struct statvfs sv;
-    statvfs(t.root().c_str(), &sv);
-    return sv.f_frsize;
-  }
-  uint64_t roundUp(uint64_t v) const { return (v + cluster() - 1) / cluster() * cluster(); }
-
-  TempTree t, cwdTree;
-  std::unique_ptr<TDiskUsageForm> form;
-  std::vector<QString> messages;
-  std::string savedCwd;
-};
-
-using Names = std::vector<std::string>;
-
-}  // namespace
 
 TEST_F(FormTest, AFolderOnTheCommandLineShowsItsRowsTotalsAndStatus) {
   TDiskUsageForm& f = open({t.root()});
