@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -259,6 +260,9 @@ void TDiskUsageForm::FormShow() {
   ClusterSizesCmd->setCheckable(true);
   ClusterSizesCmd->setChecked(TUsageEngine::truth(m_engine.TlrCustomClustersOn()));
   QCoreApplication::postEvent(this, new QEvent(WM_AFTERSHOW));
+  TreeView->setIconSize(QSize(16, 16));
+  TreeView->setStyleSheet(QStringLiteral("QTreeView::item { height: %1px; }")
+                              .arg(style()->pixelMetric(QStyle::PM_SmallIconSize) + 6));
 }
 
 void TDiskUsageForm::customEvent(QEvent* event) {

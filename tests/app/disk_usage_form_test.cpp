@@ -236,3 +236,17 @@ TEST_F(FormTest, TheWindowRendersWithTheMenusOfTheDesktopProgram) {
   EXPECT_EQ(shot.size(), f.size());
   if (const char* dir = getenv("TALLORIN_SHOTS")) shot.save(QString::fromUtf8(dir) + "/main_window.png");
 }
+
+TEST_F(FormTest, FigureColumnsWidenToTheirWidestTextAndNeverNarrow) {
+  t.dir("big");
+  t.sparse("big/huge.img", 1ull << 40);  // "1,099,511,627,776" disk and file bytes
+  TDiskUsageForm& f = open({t.path("big")});
+  QHeaderView* h = f.UsageList->header();
+  const QFontMetrics m(f.UsageList->font());
+  EXPECT_EQ(h->sectionSize(2), std::max(120, m.horizontalAdvance("1,099,511,627,776XXX")));
+  EXPECT_EQ(h->sectionSize(0), 280) << "the name column keeps its width";
+  EXPECT_EQ(h->sectionSize(5), 150) << "so does the date column";
+  const int wide = h->sectionSize(2);
+  f.SelectFolderPath(t.path("Alpha"));
+  EXPECT_EQ(h->sectionSize(2), wide) << "a narrower folder does not narrow it";
+}
