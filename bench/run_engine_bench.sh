@@ -15,10 +15,12 @@ fi
 for t in "$trees/wide" "$trees/bushy" "$trees/deep" /usr; do
   echo "== $t"
   echo "figures (disk bytes as du counts them): engine $("$engine" -a "$t" | cut -f1), du $(du -s -B1 "$t" 2>/dev/null | cut -f1)"
-  hyperfine -N -w 1 -r 9 --export-markdown /dev/stdout \
-    "du -s $t" "ncdu -0 -o /dev/null $t" "gdu -n -p $t" "$engine $t" 2>/dev/null | grep -E '^\||faster'
+  hyperfine -N -w 1 -r 9 --style basic \
+    "du -s $t" "ncdu -0 -o /dev/null $t" "gdu -n -p $t" "$engine $t" 2>/dev/null | grep -E 'Benchmark|Time|faster'
+  peak=$(mktemp)
   for cmd in "du -s $t" "ncdu -0 -o /dev/null $t" "gdu -n -p $t" "$engine $t"; do
-    kib=$( { /usr/bin/time -f '%M' $cmd >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-    printf '  peak %6s KiB  %s\n' "$kib" "$cmd"
+    /usr/bin/time -f '%M' -o "$peak" $cmd >/dev/null 2>&1 || true
+    printf '  peak %7s KiB  %s\n' "$(tail -1 "$peak")" "$cmd"
   done
+  rm -f "$peak"
 done
