@@ -167,7 +167,35 @@ void WorkerPool::countFile(const struct stat& st, const WalkSettings& s, Figures
   }
 }
 
+void WorkerPool::sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children) {
+  const WalkSettings& s = m_job->settings;
+  const FileSpec* spec = (s.fileSpec && !s.fileSpec->matchesAll()) ? s.fileSpec : nullptr;
+  if (typeKnown && spec && !spec->matches(name)) return;
+  struct stat st;
+  if (::fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // vanished
+  if (S_ISDIR(st.st_mode)) {
+    ++f.dirs;
+    dir->refs.fetch_add(1, std::memory_order_relaxed);
+    children.push_back(Task{dir, name, {}});
+    return;
+  }
+  if (!typeKnown && spec && !spec->matches(name)) return;
+  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !firstLink(st.st_dev, st.st_ino)) return;
+  countFile(st, s, f);
+}
+
+void WorkerPool::sizeBatch(Task& task, Figures& f) {
+  std::vector<Task> children;
+  for (const std::string& name : task.files) sizeEntry(task.parent, name.c_str(), true, f, children);
+  publish(children);
+  release(task.parent);
+}
+
 void WorkerPool::processTask(Task& task, Figures& f, std::vector<char>& buffer) {
+  if (!task.files.empty()) {
+    sizeBatch(task, f);
+    return;
+  }
   Dir* parent = task.parent;
   int fd = ::openat(parent->fd, task.name.c_str(),
                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
@@ -203,10 +231,7 @@ void WorkerPool::processTask(Task& task, Figures& f, std::vector<char>& buffer) 
 }
 
 void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer) {
-  const WalkSettings& s = m_job->settings;
-  const FileSpec* spec = (s.fileSpec && !s.fileSpec->matchesAll()) ? s.fileSpec : nullptr;
   std::vector<Task> children;
-  struct stat st;
   for (;;) {
     ssize_t n = ::getdents64(dir->fd, buffer.data(), buffer.size());
     if (n <= 0) {
@@ -214,27 +239,28 @@ void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer) {
       if (n < 0) ++f.unreadableDirs;
       break;
     }
+    // A worker is idle: it takes this chunk's files while we read on. One
+    // large folder (100,000 files) thus keeps both cores busy instead of one.
+    Task batch{dir, {}, {}};
+    const bool share = m_waiting.load(std::memory_order_relaxed) > 0;
     for (ssize_t pos = 0; pos < n;) {
       auto* e = reinterpret_cast<struct dirent64*>(buffer.data() + pos);
       pos += e->d_reclen;
       const char* name = e->d_name;
       if (isDotOrDotDot(name)) continue;
-      unsigned char type = e->d_type;
-      if (type != DT_DIR) {
-        if (type != DT_UNKNOWN && spec && !spec->matches(name)) continue;
-        if (::fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
-        if (S_ISDIR(st.st_mode)) {
-          type = DT_DIR;
-        } else {
-          if (type == DT_UNKNOWN && spec && !spec->matches(name)) continue;
-          if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !firstLink(st.st_dev, st.st_ino)) continue;
-          countFile(st, s, f);
-          continue;
-        }
+      if (e->d_type == DT_DIR) {
+        ++f.dirs;
+        dir->refs.fetch_add(1, std::memory_order_relaxed);
+        children.push_back(Task{dir, name, {}});
+      } else if (share && e->d_type != DT_UNKNOWN) {
+        batch.files.emplace_back(name);
+      } else {
+        sizeEntry(dir, name, e->d_type != DT_UNKNOWN, f, children);
       }
-      ++f.dirs;
+    }
+    if (!batch.files.empty()) {
       dir->refs.fetch_add(1, std::memory_order_relaxed);
-      children.push_back(Task{dir, name});
+      children.push_back(std::move(batch));
     }
     // Hand over sub-folders chunk by chunk so idle workers start early.
     publish(children);

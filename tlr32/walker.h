@@ -75,9 +75,12 @@ class WorkerPool {
 
  private:
   struct Dir;
+  // Either a sub-folder to open (name) or, for a large folder whose reader
+  // found a worker idle, a batch of its non-folder names to stat.
   struct Task {
     Dir* parent;
     std::string name;
+    std::vector<std::string> files;
   };
   struct Job;
 
@@ -85,6 +88,10 @@ class WorkerPool {
   void runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer);
   void processTask(Task& task, Figures& f, std::vector<char>& buffer);
   void readDir(Dir* dir, Figures& f, std::vector<char>& buffer);
+  // Stats and counts one non-folder entry; a folder found instead (the
+  // entry changed since it was listed) joins children.
+  void sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children);
+  void sizeBatch(Task& task, Figures& f);
   void publish(std::vector<Task>& tasks);
   void release(Dir* dir);
   bool firstLink(dev_t dev, ino_t ino);
@@ -94,7 +101,7 @@ class WorkerPool {
   std::condition_variable m_doneCv;
   std::vector<Task> m_tasks;  // LIFO: depth first keeps few folders open
   unsigned m_busy = 0;
-  unsigned m_waiting = 0;
+  std::atomic<unsigned> m_waiting{0};  // workers asleep for want of tasks
   bool m_stop = false;
   Job* m_job = nullptr;
   std::vector<char> m_callerBuffer;

@@ -271,3 +271,23 @@ TEST(EngineVolume, PseudoFileSystemsAreNotWalked) {
   EXPECT_EQ(TlrGetStatValF("FileBytes"), 0.0);
   EXPECT_EQ(std::string(TlrGetFileSysName()), "proc");
 }
+
+TEST(EngineLargeFolder, AFolderOfManyFilesIsSizedExactlyWhileItsFilesAreShared) {
+  // Thousands of names fill several directory reads, which idle workers share.
+  resetOptions();
+  TempTree t;
+  t.dir("big");
+  for (int i = 0; i < 6000; ++i) t.file("big/f" + std::to_string(i), static_cast<uint64_t>(i % 9000));
+  for (int i = 0; i < 300; ++i) t.hardlink("big/f" + std::to_string(i), "big/link" + std::to_string(i));
+  for (int i = 0; i < 40; ++i) t.dir("big/sub" + std::to_string(i));
+  const uint64_t cluster = allocationUnit(t.root());
+  for (int round = 0; round < 5; ++round) {
+    const ReferenceFigures want = referenceWalk(t.path("big"), cluster, false);
+    Got got = calc(t.path("big"));
+    ASSERT_EQ(got.rc, 0);
+    EXPECT_EQ(got.files, want.files);
+    EXPECT_EQ(got.dirs, want.dirs);
+    EXPECT_EQ(got.fileBytes, static_cast<double>(want.fileBytes));
+    EXPECT_EQ(got.diskBytes, static_cast<double>(want.diskBytes));
+  }
+}
