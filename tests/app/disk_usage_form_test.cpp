@@ -250,3 +250,18 @@ TEST_F(FormTest, FigureColumnsWidenToTheirWidestTextAndNeverNarrow) {
   f.SelectFolderPath(t.path("Alpha"));
   EXPECT_EQ(h->sectionSize(2), wide) << "a narrower folder does not narrow it";
 }
+
+TEST_F(FormTest, TheFolderComboBoxAndTheTreeFollowEachOther) {
+  TDiskUsageForm& f = open({t.root()});
+  f.SelectFolderPath(t.path("Alpha") + "/");
+  EXPECT_EQ(f.CurrentDirBox->currentText(), QString::fromStdString(t.path("Alpha")));
+  EXPECT_EQ(f.treePath(), t.path("Alpha"));
+  EXPECT_EQ(rowNames(), (Names{"y", "x.bin"}));
+  // Picking the virtual top entry in the combo box moves the tree there.
+  f.RememberedSelection = {t.path("Alpha/y")};
+  emit f.CurrentDirBox->activated(0);
+  EXPECT_EQ(f.treePath(), TFolderTreeModel::kVirtualTopPath);
+  EXPECT_EQ(rowNames(), Names{"<Selected item not sizeable>"});
+  EXPECT_TRUE(f.RememberedSelection.empty()) << "a pick in the combo box forgets the selection";
+  EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/") << "the current folder stays the last listed";
+}
