@@ -1,7 +1,7 @@
 #pragma once
 // Which file names count: patterns separated by ";" ("*.jpg; *.png"), matched
 // without regard to letter case. "*.*" matches every name, dot or not, as
-// users of desktop file dialogs expect. An empty specification matches all.
+// users of desktop file dialogs expect. An empty file specification matches all.
 #include <string>
 #include <vector>
 

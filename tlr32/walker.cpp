@@ -169,8 +169,8 @@ void WorkerPool::countFile(const struct stat& st, const WalkSettings& s, Figures
 
 void WorkerPool::sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children) {
   const WalkSettings& s = m_job->settings;
-  const FileSpec* spec = (s.fileSpec && !s.fileSpec->matchesAll()) ? s.fileSpec : nullptr;
-  if (typeKnown && spec && !spec->matches(name)) return;
+  const FileSpec* filter = (s.fileSpec && !s.fileSpec->matchesAll()) ? s.fileSpec : nullptr;
+  if (typeKnown && filter && !filter->matches(name)) return;
   struct stat st;
   if (::fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // vanished
   if (S_ISDIR(st.st_mode)) {
@@ -179,7 +179,7 @@ void WorkerPool::sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& 
     children.push_back(Task{dir, name, {}});
     return;
   }
-  if (!typeKnown && spec && !spec->matches(name)) return;
+  if (!typeKnown && filter && !filter->matches(name)) return;
   if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !firstLink(st.st_dev, st.st_ino)) return;
   countFile(st, s, f);
 }

@@ -6,9 +6,9 @@
 // Counting rules (one computation):
 // - "Directories": every folder inside the root, the root itself not counted.
 //   A folder that cannot be opened still counts; its contents are skipped.
-// - "Files": every entry that is not a folder and passes the file
-//   specification: regular files, symbolic links (never followed), devices,
-//   pipes and sockets.
+// - "Files": every entry that is not a folder and passes the file spec
+//   filter: regular files, symbolic links (never followed), devices, pipes
+//   and sockets.
 // - File bytes: regular files' sizes. Other non-folders hold no file bytes.
 // - Disk bytes: regular files' sizes rounded up to the cluster size (0: no
 //   rounding); or, with the allocated-blocks option, st_blocks x 512 of every

@@ -82,7 +82,7 @@ TEST_F(EngineOptions, ACustomClusterSizeRoundsTheDiskBytesOfItsDrive) {
 
 TEST_F(EngineOptions, TheFileSpecificationDecidesWhichFilesCount) {
   struct Case {
-    const char* spec;
+    const char* patterns;
     int32_t files;
     double bytes;
   };
@@ -96,8 +96,8 @@ TEST_F(EngineOptions, TheFileSpecificationDecidesWhichFilesCount) {
   };
   ASSERT_TRUE(truth(TlrSetOption("FileSpecOn", "1")));
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.spec);
-    ASSERT_TRUE(truth(TlrSetOption("FileSpec", c.spec)));
+    SCOPED_TRACE(c.patterns);
+    ASSERT_TRUE(truth(TlrSetOption("FileSpec", c.patterns)));
     ASSERT_EQ(TlrCalcUsage(t.root().c_str(), nullptr), 0);
     EXPECT_EQ(TlrGetStatVal("Files"), c.files);
     EXPECT_EQ(TlrGetStatValF("FileBytes"), c.bytes);
@@ -107,7 +107,7 @@ TEST_F(EngineOptions, TheFileSpecificationDecidesWhichFilesCount) {
   EXPECT_EQ(TlrGetStatVal("Files"), 0) << "a single file is filtered too";
   ASSERT_TRUE(truth(TlrSetOption("FileSpecOn", "0")));
   ASSERT_EQ(TlrCalcUsage(t.root().c_str(), nullptr), 0);
-  EXPECT_EQ(TlrGetStatVal("Files"), 4) << "the specification applies only while on";
+  EXPECT_EQ(TlrGetStatVal("Files"), 4) << "the file specification applies only while on";
 }
 
 TEST_F(EngineOptions, ATargetDriveSuppliesTheVolumeOrFailsWithMinusTwo) {
@@ -155,7 +155,7 @@ TEST_F(EngineOptions, SavedOptionsComeBackAtTheNextInitialisation) {
   EXPECT_EQ(TlrGetOption("ClusterC", 0), 16384);
   ASSERT_TRUE(truth(TlrSetOption("MapDrive", "0")));
   ASSERT_EQ(TlrCalcUsage(t.root().c_str(), nullptr), 0);
-  EXPECT_EQ(TlrGetStatVal("Files"), 3) << "the stored specification is in force";
+  EXPECT_EQ(TlrGetStatVal("Files"), 3) << "the stored file specification is in force";
 
   // Leave the store as a fresh user has it.
   platform::RegistryKey reset("\\SOFTWARE\\Quorlan\\Tallorin\\Engine");
