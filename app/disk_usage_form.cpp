@@ -334,4 +334,3 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
 
 QString TDiskUsageForm::statusPanelText(int panel) const { return StatusBar->panelText(panel); }
 
-void TDiskUsageForm::repaintNow() { repaint(); }

@@ -10,7 +10,6 @@
 //   commands/navigation.cpp      folder tree and folder combo box
 #include <QEvent>
 #include <QMainWindow>
-#include <QPointer>
 #include <array>
 #include <string>
 #include <vector>
@@ -172,7 +171,6 @@ class TDiskUsageForm : public QMainWindow {
   void onTreeSelectionChanged();
   void onCurrentDirBoxActivated(int index);
   void setCurrentDirBoxPath(const std::string& path);
-  void repaintNow();
 
   Options m_options;
   TUsageEngine m_engine;

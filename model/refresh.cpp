@@ -164,7 +164,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
       EfficiencyValLabel->setText(QString::number(e) + QLatin1Char('%'));
       EfficiencyGuage->setProgress(100 - e);
     }
-    if (dirs > 0 || i % 127 == 0) repaintNow();
+    if (dirs > 0 || i % 127 == 0) repaint();  // the whole window, at once
   }
 
   for (int c = 0; c < kUsageColumns; ++c) header->resizeSection(c, widths[c]);
