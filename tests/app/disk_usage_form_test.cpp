@@ -17,6 +17,7 @@
 
 #include "app/disk_usage_form.h"
 #include "commands/folder_tree.h"
+#include "model/directory_list.h"
 #include "platform/message_box.h"
 #include "qt_print.h"
 #include "form_fixture.h"
@@ -100,7 +101,9 @@ TEST_F(FormTest, CommandLineFormsChooseTheStartFolder) {
       EXPECT_TRUE(messages.empty());
     else
       EXPECT_EQ(messages, std::vector<QString>{c.message});
-    if (c.folder.empty() && !c.message.isEmpty()) EXPECT_EQ(form->UsageModel->rowCount(), 0);
+    if (c.folder.empty())
+      for (int i = 0; i < form->UsageModel->rowCount(); ++i)
+        EXPECT_EQ(form->UsageModel->row(i).entry, nullptr) << "no folder's rows";
     form.reset();
   }
 }
@@ -264,4 +267,39 @@ TEST_F(FormTest, TheFolderComboBoxAndTheTreeFollowEachOther) {
   EXPECT_EQ(rowNames(), Names{"<Selected item not sizeable>"});
   EXPECT_TRUE(f.RememberedSelection.empty()) << "a pick in the combo box forgets the selection";
   EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/") << "the current folder stays the last listed";
+}
+
+namespace {
+// Counts the paints a widget gets.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+}  // namespace
+
+TEST_F(FormTest, RowsShowWhileTheyArriveAtEvery127thEntryAndAfterFolders) {
+  t.dir("many");
+  for (int i = 0; i < 300; ++i) t.file("many/f" + std::to_string(i), 1);
+  t.dir("many/sub");
+  t.dir("many/sub/inner");  // a row with sub-folders of its own
+  TDiskUsageForm& f = open({t.path("many")});
+  // The same listing order as the refresh sees.
+  TDirectoryList listing;
+  ASSERT_TRUE(listing.ReadDirectory(t.path("many")));
+  // The target drive box is repainted before the first entry is computed,
+  // which brings the emptied list on screen too.
+  int want = 1;
+  for (int i = 0; i < listing.Count(); ++i) {
+    const std::string name = listing.Items(i)->GetName();
+    if (name == "..") continue;
+    if (name == "sub" || i % 127 == 0) ++want;
+  }
+  PaintCounter counter;
+  f.UsageList->viewport()->installEventFilter(&counter);
+  f.RefreshCmd->trigger();  // no event loop runs inside: only forced paints count
+  EXPECT_EQ(counter.paints, want);
+  EXPECT_EQ(f.UsageModel->rowCount(), 301);
 }

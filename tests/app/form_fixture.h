@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -62,6 +63,7 @@ class FormTest : public ::testing::Test {
     EXPECT_TRUE(form->created());
     form->show();
     EXPECT_TRUE(form->currentFolderPath().empty()) << "nothing is computed before the window is up";
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QCoreApplication::sendPostedEvents(form.get(), WM_AFTERSHOW);
     return *form;
   }
