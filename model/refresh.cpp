@@ -54,7 +54,7 @@ void TDiskUsageForm::CurrentDirBoxChange() {
 }
 
 void TDiskUsageForm::ItemNotSizeable() {
-  ClearUsageRows();
+  ClearUsageRows();  // the chart is cleared here too once it exists
   UsageModel->setGreyText(true);
   TUsageRow placeholder;
   placeholder.caption = kPlaceholderCaption;
