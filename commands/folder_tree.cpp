@@ -12,12 +12,12 @@
 #include "platform/path.h"
 #include "views/usage_list_model.h"
 
-namespace {
-
-QIcon folderIcon() {
+QIcon TFolderTreeModel::folderIcon() {
   static const QIcon icon = QIcon::fromTheme(QStringLiteral("folder"), QFileIconProvider().icon(QFileIconProvider::Folder));
   return icon;
 }
+
+namespace {
 
 // The sub-folders of a folder, sorted by name folding a-z.
 std::vector<std::string> subFolders(const std::string& path) {

@@ -4,6 +4,7 @@
 // holds the home folder, "/" and the mounted volumes. Sub-folders are read when
 // a node is first expanded or a path is selected through it.
 // Paths are raw bytes (kept in PathRole), so no name is lost to decoding.
+#include <QIcon>
 #include <QStandardItemModel>
 #include <string>
 
@@ -22,6 +23,8 @@ class TFolderTreeModel : public QStandardItemModel {
   void fetchMore(const QModelIndex& parent) override;
 
   QModelIndex topIndex() const;
+  // The themed folder icon every folder node shows.
+  static QIcon folderIcon();
   std::string pathOf(const QModelIndex& index) const;
   // The node for an absolute folder path, creating the nodes down to it;
   // invalid when the path is not absolute.

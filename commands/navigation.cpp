@@ -35,8 +35,7 @@ void TDiskUsageForm::buildFolderTree() {
   CurrentDirBox->addItem(TreeModel->topIndex().data(Qt::DecorationRole).value<QIcon>(), QStringLiteral("Computer"),
                          QByteArray(TFolderTreeModel::kVirtualTopPath));
   for (const auto& [caption, path] : TreeModel->places())
-    CurrentDirBox->addItem(TreeModel->index(0, 0, TreeModel->topIndex()).data(Qt::DecorationRole).value<QIcon>(),
-                           QString::fromUtf8(path), QByteArray::fromStdString(path));
+    CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), QString::fromUtf8(path), QByteArray::fromStdString(path));
   CurrentDirBox->setCurrentIndex(-1);
   connect(CurrentDirBox, &QComboBox::activated, this, &TDiskUsageForm::onCurrentDirBoxActivated);
 }
@@ -55,8 +54,7 @@ void TDiskUsageForm::setCurrentDirBoxPath(const std::string& path) {
     // replacing the previous such entry.
     const int places = 1 + static_cast<int>(TreeModel->places().size());
     while (CurrentDirBox->count() > places) CurrentDirBox->removeItem(places);
-    CurrentDirBox->addItem(TreeModel->index(0, 0, TreeModel->topIndex()).data(Qt::DecorationRole).value<QIcon>(),
-                           QString::fromUtf8(path), bytes);
+    CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), QString::fromUtf8(path), bytes);
     at = CurrentDirBox->count() - 1;
   }
   const QSignalBlocker block(CurrentDirBox);

@@ -102,9 +102,9 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
 
   auto fail = [&](const std::string& path, int32_t code) {
     QString text;
-    if (code == -2 && m_engine.TlrGetOption("MapDrive", 0) > 0)
-      text = QStringLiteral("Cannot access target ") + QChar(64 + m_engine.TlrGetOption("MapDrive", 0)) +
-             QStringLiteral(":\\");
+    const int32_t target = m_engine.TlrGetOption("MapDrive", 0);
+    if (code == -2 && target > 0)
+      text = QStringLiteral("Cannot access target ") + QChar(64 + target) + QStringLiteral(":\\");
     else
       text = QStringLiteral("Cannot access ") + QString::fromUtf8(path) + QStringLiteral(" (code ") +
              QString::number(code) + QStringLiteral(").");

@@ -108,7 +108,6 @@ void TDiskUsageForm::UsageListClick() {
 void TDiskUsageForm::UsageListKeyUp() { UsageListClick(); }
 
 void TDiskUsageForm::SelectAllCmdClick() {
-  RememberedSelection.clear();
   UsageList->selectAll();
   RememberedSelection = selectedPaths(*UsageModel, *UsageList->selectionModel(), m_currentFolderPath);
   ShowSelectionTotals();
@@ -116,7 +115,6 @@ void TDiskUsageForm::SelectAllCmdClick() {
 }
 
 void TDiskUsageForm::InvertselectionsCmdClick() {
-  RememberedSelection.clear();
   if (UsageModel->rowCount() > 0) {
     const QItemSelection all(UsageModel->index(0, 0), UsageModel->index(UsageModel->rowCount() - 1, kUsageColumns - 1));
     UsageList->selectionModel()->select(all, QItemSelectionModel::Toggle);

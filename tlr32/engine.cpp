@@ -99,7 +99,7 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
   settings.fileSpec = m_options.fileSpecOn ? &m_fileSpec : nullptr;
 
   if (!isDir) {
-    if (!settings.fileSpec || settings.fileSpec->matches(std::string(path.substr(path.rfind('/') + 1)).c_str()))
+    if (!settings.fileSpec || settings.fileSpec->matches(path.c_str() + (path.rfind('/') + 1)))
       WorkerPool::countFile(st, settings, m_figures);
     return 0;
   }
