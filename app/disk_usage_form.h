@@ -1,13 +1,15 @@
 #pragma once
 // The main window. It owns every control, the engine library handle, the
-// current folder path, the sort state and the remembered selection. Its
-// handlers live in one source unit per concern:
-//   app/disk_usage_form.cpp      creation, show, start folder, destruction
-//   model/refresh.cpp            listing a folder and computing its rows
-//   model/selection_totals.cpp   selection sums and the remembered selection
-//   views/usage_list.cpp         the list's columns, sorting and sort menu
-//   views/totals_panel.cpp       totals panel and status bar widgets
-//   commands/navigation.cpp      folder tree and folder combo box
+// current folder path, the sort state and the remembered selection. Every
+// member is defined in app/, one source unit per concern:
+//   form_lifecycle.cpp    creation, show, start folder, destruction, child events
+//   form_menus.cpp        menu bar and tool bar
+//   form_refresh.cpp      listing a folder and computing its rows
+//   form_selection.cpp    selection sums and the remembered selection
+//   form_list.cpp         the list's columns, sorting and sort menu
+//   form_panels.cpp       totals panel and status bar
+//   form_navigation.cpp   folder tree and folder combo box
+//   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
 #include <array>
@@ -30,6 +32,8 @@ class TDirectoryList;
 class TFolderTreeModel;
 class TGauge;
 class TStatusBar;
+struct TTargetFit;
+struct TUsageTotals;
 class TUsageListModel;
 class TUsageListView;
 
@@ -65,13 +69,13 @@ class TDiskUsageForm : public QMainWindow {
   // and the program ends with exit code 1.
   bool created() const { return m_created; }
 
-  // --- start-up and lifecycle (app/) ---
+  // --- start-up and lifecycle (form_lifecycle.cpp) ---
   void FormShow();
   void WMAfterShow();
   void OpenStartFolder();
   void SelectStartFile(const std::string& filePath);
 
-  // --- refresh (model/) ---
+  // --- refresh (form_refresh.cpp) ---
   void TreeViewChange();
   void CurrentDirBoxChange();
   void ComputeUsage(TDirectoryList& listing);
@@ -79,7 +83,7 @@ class TDiskUsageForm : public QMainWindow {
   void RefreshCmdClick();
   void FocusActiveView();
 
-  // --- selection (model/) ---
+  // --- selection (form_selection.cpp) ---
   void ShowSelectionTotals();
   void RestoreSelection(const std::vector<std::string>& paths);
   void ApplyRememberedSelection();
@@ -89,11 +93,11 @@ class TDiskUsageForm : public QMainWindow {
   void InvertselectionsCmdClick();
   void UnselectAllCmdClick();
 
-  // --- option commands (their dialogs come with the option work) ---
+  // --- option commands (form_options.cpp; their dialogs come with the option work) ---
   void ComputeOptionsCmdClick();
   void ClusterSizesCmdClick();
 
-  // --- usage list (views/) ---
+  // --- usage list (form_list.cpp) ---
   void SortByColumn(int column);
   void SyncSortMenu();
   void ClearUsageRows();
@@ -101,7 +105,7 @@ class TDiskUsageForm : public QMainWindow {
   void SortCmdClick(QAction* item);
   void SortTypeCmdClick(QAction* item);
 
-  // --- navigation (commands/) ---
+  // --- navigation (form_navigation.cpp) ---
   void SelectFolderPath(const std::string& path);
   std::string treePath() const;
   std::string currentDirBoxPath() const;
@@ -167,6 +171,13 @@ class TDiskUsageForm : public QMainWindow {
   void buildUsageList();
   void buildTotalsPanel();
   void buildStatusBar();
+  // What the totals panel and status bar show (form_panels.cpp).
+  void ResetTotals();
+  void ShowTotals(const TUsageTotals& totals);
+  void ShowTargetFit(const TTargetFit& fit);
+  long double TargetCapacity();  // free bytes of the last computation's target
+  void ShowVolumeStatus();
+  void ShowCalcFailure(const std::string& path, int32_t code);
   void buildFolderTree();
   void onTreeSelectionChanged();
   void onCurrentDirBoxActivated(int index);

@@ -18,6 +18,12 @@ inline std::string withTrailingDelim(std::string path) {
   return path;
 }
 
+// "/a/b/" -> "/a/b"; "/" stays.
+inline std::string withoutTrailingDelim(std::string path) {
+  while (path.size() > 1 && path.back() == kPathDelim) path.pop_back();
+  return path;
+}
+
 // The folder part of a path, up to and including its last separator; empty when
 // there is none.
 inline std::string_view folderPart(std::string_view path) {

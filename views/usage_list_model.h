@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/directory_list.h"
+#include "model/name_compare.h"
 
 // One line of the list: the caption and five sub-item texts (disk bytes, file
 // bytes, dirs, files, date). Figures live only as these texts.
@@ -25,11 +26,6 @@ struct TUsageRow {
 
 inline constexpr int kUsageColumns = 6;
 inline const QColor kGrey(0x80, 0x80, 0x80);
-
-// Text comparison that folds only the letters a to z; the first difference
-// decides, and a prefix is smaller than the longer text.
-int CompareFoldAZ(std::string_view a, std::string_view b);
-int CompareFoldAZ(const QString& a, const QString& b);
 
 // The sort order of the list. NAME: folders first, then names folded a-z.
 // DATE: by the date read back from its text. FIGURES: shorter text first,

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "app/disk_usage_form.h"
-#include "commands/folder_tree.h"
+#include "views/folder_tree_model.h"
 #include "model/directory_list.h"
 #include "platform/message_box.h"
 #include "qt_print.h"

@@ -1,4 +1,5 @@
-// The main window's creation, show, start folder and destruction.
+// The main window's creation, show, start folder and destruction, and the
+// events of child controls that have handlers of the window.
 #include "app/disk_usage_form.h"
 
 #include <QAction>
@@ -18,7 +19,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "commands/folder_tree.h"
 #include "platform/fs.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
@@ -120,132 +120,6 @@ void TDiskUsageForm::FormDestroy() {
   m_engine.unload();
 }
 
-void TDiskUsageForm::buildMenus() {
-  auto disabled = [](QAction* a) {
-    a->setEnabled(false);  // its command is not built yet
-    return a;
-  };
-  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  ReportCmd = disabled(file->addAction(QStringLiteral("&Report...")));
-  file->addSeparator();
-  ExitCmd = file->addAction(QStringLiteral("E&xit"));
-  connect(ExitCmd, &QAction::triggered, this, &QWidget::close);
-
-  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-  DeleteCmd = disabled(edit->addAction(QStringLiteral("Delete")));
-  DeleteCmd->setShortcut(QKeySequence(Qt::Key_Delete));
-  SelectAllCmd = edit->addAction(QStringLiteral("Select &All"));
-  SelectAllCmd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-  connect(SelectAllCmd, &QAction::triggered, this, &TDiskUsageForm::SelectAllCmdClick);
-  UnselectAllCmd = edit->addAction(QStringLiteral("&Unselect All"));
-  UnselectAllCmd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-  connect(UnselectAllCmd, &QAction::triggered, this, &TDiskUsageForm::UnselectAllCmdClick);
-  InvertSelectionCmd = edit->addAction(QStringLiteral("&Invert Selection"));
-  connect(InvertSelectionCmd, &QAction::triggered, this, &TDiskUsageForm::InvertselectionsCmdClick);
-
-  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-  auto check = [&](const char* caption, bool on) {
-    QAction* a = disabled(view->addAction(QString::fromLatin1(caption)));
-    a->setCheckable(true);
-    a->setChecked(on);
-    return a;
-  };
-  check("T&ool Bar", true);
-  check("Status &Bar", true);
-  check("Tree View", true);
-  check("&Hints", true);
-  check("Sta&y on Top", false);
-  view->addSeparator();
-  auto* numbersOrChart = new QActionGroup(this);
-  // Only the numbers exist so far, so the mark says what is shown.
-  numbersOrChart->addAction(check("&Numbers", true));
-  numbersOrChart->addAction(check("&Chart", false));
-  view->addSeparator();
-  QMenu* sort = view->addMenu(QStringLiteral("&Sort"));
-  const char* sortCaptions[6] = {"by &Name",           "by Dis&k Bytes",  "by File &Bytes",
-                                 "by &Directory Count", "by &File Count", "by File D&ate"};
-  m_sortColumnGroup = new QActionGroup(this);
-  for (int i = 0; i < 6; ++i) {
-    SortColumnCmds[i] = sort->addAction(QString::fromLatin1(sortCaptions[i]));
-    SortColumnCmds[i]->setCheckable(true);
-    SortColumnCmds[i]->setData(i);
-    m_sortColumnGroup->addAction(SortColumnCmds[i]);
-  }
-  sort->addSeparator();
-  m_sortDirectionGroup = new QActionGroup(this);
-  AscendingCmd = sort->addAction(QStringLiteral("&Ascending"));
-  DescendingCmd = sort->addAction(QStringLiteral("D&escending"));
-  for (QAction* a : {AscendingCmd, DescendingCmd}) {
-    a->setCheckable(true);
-    m_sortDirectionGroup->addAction(a);
-  }
-  SortColumnCmds[0]->setChecked(true);
-  AscendingCmd->setChecked(true);
-  // A click does not move a check mark by itself: SyncSortMenu does.
-  for (QAction* a : m_sortColumnGroup->actions())
-    connect(a, &QAction::triggered, this, [this, a] { SortCmdClick(a); });
-  for (QAction* a : m_sortDirectionGroup->actions())
-    connect(a, &QAction::triggered, this, [this, a] { SortTypeCmdClick(a); });
-  view->addSeparator();
-  auto* layoutGroup = new QActionGroup(this);
-  layoutGroup->addAction(check("Detail &and Totals", true));
-  layoutGroup->addAction(check("&Detail Only", false));
-  layoutGroup->addAction(check("&Totals Only", false));
-  view->addSeparator();
-  RefreshCmd = view->addAction(QStringLiteral("&Refresh"));
-  RefreshCmd->setShortcut(QKeySequence(Qt::Key_F5));
-  connect(RefreshCmd, &QAction::triggered, this, &TDiskUsageForm::RefreshCmdClick);
-
-  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-  ComputeOptionsCmd = disabled(options->addAction(QStringLiteral("&Compute Options...")));
-  ClusterSizesCmd = disabled(options->addAction(QStringLiteral("C&luster Sizes...")));
-  FileSelectCmd = disabled(options->addAction(QStringLiteral("&File Specification...")));
-  FileSelectCmd->setCheckable(true);
-  options->addSeparator();
-  QAction* saveOnExit = disabled(options->addAction(QStringLiteral("Save Settings on &Exit")));
-  saveOnExit->setCheckable(true);
-  disabled(options->addAction(QStringLiteral("&Save Settings Now")));
-
-  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  disabled(help->addAction(QStringLiteral("&Help Topics")))->setShortcut(QKeySequence(Qt::Key_F1));
-  help->addSeparator();
-  disabled(help->addAction(QStringLiteral("&About...")));
-}
-
-void TDiskUsageForm::buildToolBar() {
-  ToolBar = new QToolBar(DetailsPanel);
-  ToolBar->setObjectName(QStringLiteral("ToolBar"));
-  ToolBar->setIconSize(QSize(16, 16));
-  ToolBar->setMovable(false);
-  ToolBar->addWidget(CurrentDirBox);
-  ToolBar->addSeparator();
-  auto button = [&](const char* icon, const char* tip, bool enabled) {
-    auto* b = new QToolButton(ToolBar);
-    b->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
-    b->setToolTip(QString::fromLatin1(tip));
-    b->setAutoRaise(true);
-    b->setFixedWidth(23);
-    b->setEnabled(enabled);
-    ToolBar->addWidget(b);
-    return b;
-  };
-  button("go-up", "Up one level", false);
-  ToolBar->addSeparator();
-  RefreshBtn = button("view-refresh", "Refresh", true);
-  connect(RefreshBtn, &QToolButton::clicked, this, &TDiskUsageForm::RefreshCmdClick);
-  ToolBar->addSeparator();
-  button("edit-delete", "Delete selected files and folders", false);
-  ToolBar->addSeparator();
-  button("document-save-as", "Create report file", false);
-  button("edit-find", "File specification", false);
-  ToolBar->addSeparator();
-  button("view-split-top-bottom", "Show detail and totals", false);
-  button("view-fullscreen", "Show detail only", false);
-  ToolBar->addSeparator();
-  button("view-list-details", "Show numbers", false);
-  button("view-statistics", "Show chart", false);
-}
-
 void TDiskUsageForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!m_shownOnce) {
@@ -314,8 +188,8 @@ void TDiskUsageForm::OpenStartFolder() {
 void TDiskUsageForm::SelectStartFile(const std::string& filePath) {
   std::string folder(platform::folderPart(filePath));
   if (folder.empty()) folder = currentDirectory() + "/";
-  SelectFolderPath(withoutTrailingDelim(folder));
-  RememberedSelection = {platform::withTrailingDelim(withoutTrailingDelim(folder)) +
+  SelectFolderPath(platform::withoutTrailingDelim(folder));
+  RememberedSelection = {platform::withTrailingDelim(platform::withoutTrailingDelim(folder)) +
                          filePath.substr(filePath.rfind('/') + 1)};
   ApplyRememberedSelection();
 }
@@ -332,5 +206,4 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-QString TDiskUsageForm::statusPanelText(int panel) const { return StatusBar->panelText(panel); }
 

@@ -5,7 +5,8 @@
 #include <QTreeView>
 
 #include "app/disk_usage_form.h"
-#include "commands/folder_tree.h"
+#include "platform/path.h"
+#include "views/folder_tree_model.h"
 
 namespace {
 constexpr int kComboPathRole = Qt::UserRole;  // where addItem() puts its data
@@ -78,7 +79,7 @@ void TDiskUsageForm::onCurrentDirBoxActivated(int index) {
 }
 
 void TDiskUsageForm::SelectFolderPath(const std::string& given) {
-  const std::string path = withoutTrailingDelim(given);
+  const std::string path = platform::withoutTrailingDelim(given);
   setCurrentDirBoxPath(path);
   if (treePath() == path) return;  // already there: nothing to refresh
   const QModelIndex index = TreeModel->indexForPath(path);

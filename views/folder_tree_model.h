@@ -39,5 +39,3 @@ class TFolderTreeModel : public QStandardItemModel {
   std::vector<std::pair<QString, std::string>> m_places;
 };
 
-// "/a/b/" -> "/a/b"; "/" stays.
-std::string withoutTrailingDelim(std::string path);

@@ -2,14 +2,11 @@
 // that a refresh of the same folder selects again.
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QScrollBar>
-#include <cmath>
 
 #include "app/disk_usage_form.h"
-#include "model/tstring.h"
+#include "model/name_compare.h"
+#include "model/usage_totals.h"
 #include "platform/path.h"
-#include "views/figure_format.h"
-#include "views/gauge.h"
 #include "views/status_bar.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
@@ -17,40 +14,18 @@
 void TDiskUsageForm::ShowSelectionTotals() {
   QItemSelectionModel* sel = UsageList->selectionModel();
   const bool anySelected = sel->hasSelection();
-  long double disk = 0, bytes = 0;
-  int32_t dirs = 0, files = 0, rows = 0;
+  TUsageTotals totals;
   for (int i = 0; i < UsageModel->rowCount(); ++i) {
     const TUsageRow& r = UsageModel->row(i);
     if (r.subItems.size() < 2) break;  // the placeholder row ends the walk
     if (anySelected && !sel->isRowSelected(i, {})) continue;
-    disk += TString::DigitsToFloat(r.subItems[0]);
-    bytes += TString::DigitsToFloat(r.subItems[1]);
-    dirs += TString::DigitsToInt(r.subItems[2]);
-    files += TString::DigitsToInt(r.subItems[3]);
-    ++rows;
+    totals.addRowTexts(r.subItems);
   }
-  FilesValLabel->setText(FormatFigure(files));
-  DirectoriesValLabel->setText(FormatFigure(dirs));
-  FileBytesValLabel->setText(FormatFigure(static_cast<double>(bytes)));
-  DiskBytesValLabel->setText(FormatFigure(static_cast<double>(disk)));
-  if (disk > 0) {
-    const int e = static_cast<int>(std::trunc(bytes * 100 / disk));
-    EfficiencyGuage->setProgress(100 - e);
-    EfficiencyValLabel->setText(QString::number(e) + QLatin1Char('%'));
-  }
-  StatusBar->setPanelText(0, QString::number(rows) + (anySelected ? QStringLiteral(" selection") : QStringLiteral(" item")) +
-                           (rows == 1 ? QString() : QStringLiteral("s")));
-  if (!MapDriveValLabel->text().isEmpty()) {
-    const long double capacity =
-        static_cast<long double>(m_engine.TlrGetStatVal("DiskFree")) * m_engine.TlrGetStatVal("SizeFactor");
-    TargetGuage->setForeColor(palette().color(QPalette::Button));
-    if (disk < capacity) {
-      TargetGuage->setProgress(static_cast<int>(std::trunc(disk * 100 / capacity)));
-    } else {
-      TargetGuage->setForeColor(disk > capacity ? QColor(255, 0, 0) : QColor(255, 255, 0));
-      TargetGuage->setProgress(100);
-    }
-  }
+  ShowTotals(totals);
+  StatusBar->setPanelText(0, QString::number(totals.rows) +
+                                 (anySelected ? QStringLiteral(" selection") : QStringLiteral(" item")) +
+                                 (totals.rows == 1 ? QString() : QStringLiteral("s")));
+  if (!MapDriveValLabel->text().isEmpty()) ShowTargetFit(TargetFitOfSelection(totals.diskBytes, TargetCapacity()));
 }
 
 void TDiskUsageForm::RestoreSelection(const std::vector<std::string>& paths) {

@@ -6,10 +6,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeView>
-#include <cmath>
 
 #include "app/disk_usage_form.h"
 #include "model/directory_list.h"
+#include "model/usage_totals.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "views/figure_format.h"
@@ -83,38 +83,13 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   WaitCursor wait;
   ClearUsageRows();
 
-  int32_t fileCount = 0, dirCount = 0;
-  double fileBytes = 0, diskBytes = 0;
-  for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel})
-    l->setText(QStringLiteral("0"));
-  EfficiencyValLabel->setText(QStringLiteral("100%"));
-  EfficiencyGuage->setProgress(0);
-  TargetGuage->setForeColor(palette().color(QPalette::Button));
-
-  const int32_t mapDrive = m_engine.TlrGetOption("MapDrive", 0);
-  if (mapDrive >= 1)
-    MapDriveValLabel->setText(QString(QChar(64 + mapDrive)) + QLatin1Char(':'));
-  else
-    MapDriveValLabel->clear();
-  MapDrivePanel->repaint();
-
+  ResetTotals();
   StatusBar->clearPanels();
-
-  auto fail = [&](const std::string& path, int32_t code) {
-    QString text;
-    const int32_t target = m_engine.TlrGetOption("MapDrive", 0);
-    if (code == -2 && target > 0)
-      text = QStringLiteral("Cannot access target ") + QChar(64 + target) + QStringLiteral(":\\");
-    else
-      text = QStringLiteral("Cannot access ") + QString::fromUtf8(path) + QStringLiteral(" (code ") +
-             QString::number(code) + QStringLiteral(").");
-    platform::showError(this, text);
-  };
 
   if (listing.Count() < 2) {
     const int32_t rc = m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr);
     if (rc < 0) {
-      fail(m_currentFolderPath, rc);
+      ShowCalcFailure(m_currentFolderPath, rc);
       return;
     }
   }
@@ -124,17 +99,20 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   std::array<int, kUsageColumns> widths;
   for (int c = 0; c < kUsageColumns; ++c) widths[c] = header->sectionSize(c);
   FigureWidths figureWidths(UsageList->font());
+  TUsageTotals totals;
 
   for (int i = 0; i < listing.Count(); ++i) {
     TDirectoryItem* entry = listing.Items(i);
-    if (platform::folderPart(entry->FullPath) != m_currentFolderPath || entry->GetName() == "..") continue;
+    if (!IsEntryOfFolder(entry->FullPath, entry->GetName(), m_currentFolderPath)) continue;
     const int32_t rc = m_engine.TlrCalcUsage(entry->FullPath.c_str(), nullptr);
     if (rc < 0) {
-      fail(entry->FullPath, rc);
+      ShowCalcFailure(entry->FullPath, rc);
       return;
     }
     const int32_t dirs = m_engine.TlrGetStatVal("Directories");
-    if (dirs == 0 && m_engine.TlrGetStatVal("Files") == 0 && m_engine.TlrGetStatValF("DiskBytes") < 1.0) continue;
+    const int32_t files = m_engine.TlrGetStatVal("Files");
+    const double rowDiskBytes = m_engine.TlrGetStatValF("DiskBytes");
+    if (!HasUsage(dirs, files, rowDiskBytes)) continue;
 
     TUsageRow row;
     row.caption = QString::fromUtf8(entry->GetName());
@@ -151,19 +129,8 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     row.entry = listing.Take(i);
     UsageModel->appendRow(std::move(row));
 
-    fileCount += m_engine.TlrGetStatVal("Files");
-    dirCount += dirs;
-    fileBytes += m_engine.TlrGetStatValF("FileBytes");
-    diskBytes += m_engine.TlrGetStatValF("DiskBytes");
-    FilesValLabel->setText(FormatFigure(fileCount));
-    DirectoriesValLabel->setText(FormatFigure(dirCount));
-    FileBytesValLabel->setText(FormatFigure(fileBytes));
-    DiskBytesValLabel->setText(FormatFigure(diskBytes));
-    if (diskBytes > 0) {
-      const int e = static_cast<int>(std::trunc(fileBytes * 100 / diskBytes));
-      EfficiencyValLabel->setText(QString::number(e) + QLatin1Char('%'));
-      EfficiencyGuage->setProgress(100 - e);
-    }
+    totals.add(files, dirs, m_engine.TlrGetStatValF("FileBytes"), rowDiskBytes);
+    ShowTotals(totals);
     // Show the rows and totals so far at once. Only the list and the totals
     // change while rows arrive; painting the rest of the window again (tree,
     // tool bar, status bar) showed nothing new and cost 1.5 s of a 100,000-file
@@ -177,24 +144,19 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   for (int c = 0; c < kUsageColumns; ++c) header->resizeSection(c, widths[c]);
   SortByColumn(SortColumn);
 
-  const int32_t cluster = m_engine.TlrGetStatVal("ClusterSize");
-  const int32_t sizeFactor = m_engine.TlrGetStatVal("SizeFactor");
-  const int32_t diskFree = m_engine.TlrGetStatVal("DiskFree");
-  const int32_t diskTotal = m_engine.TlrGetStatVal("DiskTotal");
   StatusBar->setPanelText(0, ItemCountText(UsageModel->rowCount()));
-  StatusBar->setPanelText(3, QString::fromUtf8(m_engine.TlrGetFileSysName()));
-  StatusBar->setPanelText(2, ClusterText(cluster));
-  StatusBar->setPanelText(1, FreeSpaceText(diskFree, diskTotal, sizeFactor));
+  ShowVolumeStatus();
+  if (!MapDriveValLabel->text().isEmpty())
+    ShowTargetFit(TargetFitAfterRefresh(totals.diskBytes, TargetCapacity()));
+}
 
-  if (!MapDriveValLabel->text().isEmpty()) {
-    const double free = double(diskFree) * double(sizeFactor);
-    // A target with no free space cannot take even an empty folder's worth:
-    // full and yellow, as the selection totals show it, rather than 0 / 0.
-    if (diskBytes > free || free <= 0) {
-      TargetGuage->setForeColor(QColor(255, 255, 0));
-      TargetGuage->setProgress(100);
-    } else {
-      TargetGuage->setProgress(static_cast<int>(std::trunc(diskBytes * 100 / free)));
-    }
-  }
+void TDiskUsageForm::ShowCalcFailure(const std::string& path, int32_t code) {
+  const int32_t target = m_engine.TlrGetOption("MapDrive", 0);
+  QString text;
+  if (code == -2 && target > 0)
+    text = QStringLiteral("Cannot access target ") + QChar(64 + target) + QStringLiteral(":\\");
+  else
+    text = QStringLiteral("Cannot access ") + QString::fromUtf8(path) + QStringLiteral(" (code ") +
+           QString::number(code) + QStringLiteral(").");
+  platform::showError(this, text);
 }

@@ -1,4 +1,4 @@
-#include "commands/folder_tree.h"
+#include "views/folder_tree_model.h"
 
 #include <QDir>
 #include <QFileIconProvider>
@@ -10,7 +10,7 @@
 
 #include "platform/fs.h"
 #include "platform/path.h"
-#include "views/usage_list_model.h"
+#include "model/name_compare.h"
 
 QIcon TFolderTreeModel::folderIcon() {
   static const QIcon icon = QIcon::fromTheme(QStringLiteral("folder"), QFileIconProvider().icon(QFileIconProvider::Folder));
@@ -43,11 +43,6 @@ std::vector<std::string> subFolders(const std::string& path) {
 
 }  // namespace
 
-std::string withoutTrailingDelim(std::string path) {
-  while (path.size() > 1 && path.back() == platform::kPathDelim) path.pop_back();
-  return path;
-}
-
 TFolderTreeModel::TFolderTreeModel(QObject* parent) : QStandardItemModel(parent) {
   auto* top = new QStandardItem(QIcon::fromTheme(QStringLiteral("computer")), QStringLiteral("Computer"));
   top->setData(QByteArray(kVirtualTopPath), PathRole);
@@ -55,7 +50,7 @@ TFolderTreeModel::TFolderTreeModel(QObject* parent) : QStandardItemModel(parent)
   top->setEditable(false);
   invisibleRootItem()->appendRow(top);
 
-  const std::string home = withoutTrailingDelim(QFile::encodeName(QDir::homePath()).toStdString());
+  const std::string home = platform::withoutTrailingDelim(QFile::encodeName(QDir::homePath()).toStdString());
   m_places.emplace_back(QStringLiteral("Home"), home);
   m_places.emplace_back(QStringLiteral("/"), "/");
   for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
@@ -106,7 +101,7 @@ void TFolderTreeModel::loadChildren(QStandardItem* item) {
 
 QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
   if (given.empty() || given[0] != platform::kPathDelim) return {};
-  const std::string path = withoutTrailingDelim(given);
+  const std::string path = platform::withoutTrailingDelim(given);
   // Start from the place whose path is the longest leading part of the path.
   QStandardItem* top = itemFromIndex(topIndex());
   QStandardItem* node = nullptr;

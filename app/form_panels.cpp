@@ -1,0 +1,111 @@
+// The totals panel's boxes and what they show, and the status bar's panels.
+#include <QFrame>
+#include <QLabel>
+
+#include "app/disk_usage_form.h"
+#include "model/usage_totals.h"
+#include "views/figure_format.h"
+#include "views/gauge.h"
+#include "views/status_bar.h"
+#include "views/totals_box.h"
+
+void TDiskUsageForm::buildTotalsPanel() {
+  StatPanel = new QWidget(this);
+  StatPanel->setObjectName(QStringLiteral("StatPanel"));
+  StatPanel->setFixedHeight(45);
+  TotalsGroup = new QWidget(StatPanel);
+  TotalsGroup->setObjectName(QStringLiteral("TotalsGroup"));
+  TotalsGroup->setGeometry(0, 0, 541, 43);
+  QFont f = font();
+  f.setPixelSize(11);
+  TotalsGroup->setFont(f);
+  auto box = [&](const QRect& frame, const char* caption, const QRect& value, bool withGauge = false) {
+    return MakeTotalsBox(TotalsGroup, frame, QString::fromLatin1(caption), value, withGauge);
+  };
+  FilesValLabel = box({1, 3, 143, 18}, "Files", {75, 2, 65, 13}).value;
+  DirectoriesValLabel = box({1, 23, 143, 18}, "Directories", {75, 2, 65, 13}).value;
+  FileBytesValLabel = box({146, 3, 218, 18}, "Bytes in files", {101, 2, 114, 14}).value;
+  DiskBytesValLabel = box({146, 23, 218, 18}, "Disk bytes used", {100, 2, 115, 13}).value;
+  const TTotalsBox target = box({366, 3, 108, 18}, "Target drive", {84, 2, 21, 13}, true);
+  MapDrivePanel = target.panel;
+  MapDriveValLabel = target.value;
+  TargetGuage = target.gauge;
+  MapDrivePanel->setToolTip(QStringLiteral("Double click to change"));
+  // A double-click on the box, its caption or its value opens the compute options.
+  MapDrivePanel->installEventFilter(this);
+  for (QObject* child : MapDrivePanel->children())
+    if (child->isWidgetType()) child->installEventFilter(this);
+  const TTotalsBox efficiency = box({366, 23, 108, 18}, "Efficiency", {77, 2, 28, 13}, true);
+  EfficiencyValLabel = efficiency.value;
+  EfficiencyGuage = efficiency.gauge;
+  TargetGuage->setProgress(100);
+  // A 2-pixel line at the foot, shown with the status bar.
+  auto* bevel = new QFrame(StatPanel);
+  bevel->setObjectName(QStringLiteral("StatPanelBevel"));
+  bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  bevel->setLineWidth(1);
+  bevel->setGeometry(0, 43, 4000, 2);
+  StatPanelBevel = bevel;
+  for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel, MapDriveValLabel,
+                    EfficiencyValLabel})
+    l->setObjectName(QStringLiteral("ValLabel"));
+}
+
+void TDiskUsageForm::buildStatusBar() {
+  StatusBar = new TStatusBar(this);
+  StatusBar->setObjectName(QStringLiteral("StatusBar"));
+  StatusBar->setCustomClusterQuery([this] { return TUsageEngine::truth(m_engine.TlrIsCustomCluster()); });
+  connect(StatusBar, &TStatusBar::clusterPanelDoubleClicked, this, &TDiskUsageForm::ClusterSizesCmdClick);
+  setStatusBar(StatusBar);
+}
+
+void TDiskUsageForm::ResetTotals() {
+  for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel})
+    l->setText(QStringLiteral("0"));
+  EfficiencyValLabel->setText(QStringLiteral("100%"));
+  EfficiencyGuage->setProgress(0);
+  TargetGuage->setForeColor(palette().color(QPalette::Button));
+
+  const int32_t mapDrive = m_engine.TlrGetOption("MapDrive", 0);
+  if (mapDrive >= 1)
+    MapDriveValLabel->setText(QString(QChar(64 + mapDrive)) + QLatin1Char(':'));
+  else
+    MapDriveValLabel->clear();
+  MapDrivePanel->repaint();
+}
+
+void TDiskUsageForm::ShowTotals(const TUsageTotals& totals) {
+  FilesValLabel->setText(FormatFigure(totals.files));
+  DirectoriesValLabel->setText(FormatFigure(totals.dirs));
+  FileBytesValLabel->setText(FormatFigure(static_cast<double>(totals.fileBytes)));
+  DiskBytesValLabel->setText(FormatFigure(static_cast<double>(totals.diskBytes)));
+  if (const auto e = totals.efficiency()) {
+    EfficiencyValLabel->setText(QString::number(*e) + QLatin1Char('%'));
+    EfficiencyGuage->setProgress(100 - *e);
+  }
+}
+
+long double TDiskUsageForm::TargetCapacity() {
+  return static_cast<long double>(m_engine.TlrGetStatVal("DiskFree")) * m_engine.TlrGetStatVal("SizeFactor");
+}
+
+void TDiskUsageForm::ShowTargetFit(const TTargetFit& fit) {
+  switch (fit.colour) {
+    case TTargetFit::Normal: TargetGuage->setForeColor(palette().color(QPalette::Button)); break;
+    case TTargetFit::Yellow: TargetGuage->setForeColor(QColor(255, 255, 0)); break;
+    case TTargetFit::Red: TargetGuage->setForeColor(QColor(255, 0, 0)); break;
+  }
+  TargetGuage->setProgress(fit.progress);
+}
+
+void TDiskUsageForm::ShowVolumeStatus() {
+  const int32_t cluster = m_engine.TlrGetStatVal("ClusterSize");
+  const int32_t sizeFactor = m_engine.TlrGetStatVal("SizeFactor");
+  const int32_t diskFree = m_engine.TlrGetStatVal("DiskFree");
+  const int32_t diskTotal = m_engine.TlrGetStatVal("DiskTotal");
+  StatusBar->setPanelText(3, QString::fromUtf8(m_engine.TlrGetFileSysName()));
+  StatusBar->setPanelText(2, ClusterText(cluster));
+  StatusBar->setPanelText(1, FreeSpaceText(diskFree, diskTotal, sizeFactor));
+}
+
+QString TDiskUsageForm::statusPanelText(int panel) const { return StatusBar->panelText(panel); }

@@ -1,0 +1,50 @@
+#pragma once
+// What the totals panel shows, computed without the window: running sums of
+// usage rows, the storage efficiency, the fit on the target drive, and which
+// listing entries make rows at all.
+#include <QLocale>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct TUsageTotals {
+  int32_t files = 0;  // counts are 32-bit and wrap like the engine's
+  int32_t dirs = 0;
+  long double fileBytes = 0;
+  long double diskBytes = 0;
+  int32_t rows = 0;
+
+  void add(int32_t rowFiles, int32_t rowDirs, long double rowFileBytes, long double rowDiskBytes);
+  // A row's figures read back from the list's texts: disk bytes, file bytes,
+  // dirs, files (the first four sub-items).
+  void addRowTexts(const QStringList& subItems, const QLocale& locale = QLocale());
+  // The share of disk bytes that holds file data, truncated to whole per cent;
+  // none while there are no disk bytes (the panel then keeps what it showed).
+  std::optional<int> efficiency() const;
+};
+
+// How the target gauge shows a number of disk bytes against the target's
+// free capacity.
+struct TTargetFit {
+  enum Colour { Normal, Yellow, Red };
+  int progress = 0;  // 0..100
+  Colour colour = Normal;
+  bool operator==(const TTargetFit&) const = default;
+};
+
+// After a refresh: full and yellow when the folder does not fit, or when the
+// target has no free space at all (even an empty folder then cannot be
+// placed); otherwise the truncated share.
+TTargetFit TargetFitAfterRefresh(long double diskBytes, long double capacity);
+// For a selection: the truncated share while it fits with room to spare, full
+// and yellow at exactly the capacity, full and red beyond it.
+TTargetFit TargetFitOfSelection(long double diskBytes, long double capacity);
+
+// Whether a listing entry belongs to the rows of folder (a path with its
+// closing "/"): it lies directly inside it and is not "..".
+bool IsEntryOfFolder(const std::string& fullPath, const std::string& name, const std::string& folder);
+// Whether sized figures make a row: an entry with no folder, no file and less
+// than one disk byte (every file excluded by the file specification, say)
+// shows nothing worth a row.
+bool HasUsage(int32_t dirs, int32_t files, double diskBytes);
