@@ -179,7 +179,7 @@ const char* Engine::fileSystemName() {
   std::lock_guard lock(m_mutex);
   if (m_fsName.empty() && m_volumeDevKnown) {
     auto it = m_fsNameCache.find(m_volumeDev);
-    if (it == m_fsNameCache.end()) it = m_fsNameCache.emplace(m_volumeDev, tlr::fileSystemName(m_volumeDev)).first;
+    if (it == m_fsNameCache.end()) it = m_fsNameCache.emplace(m_volumeDev, tlr::fileSystemName(m_volumeDev, m_volumeFolder)).first;
     m_fsName = it->second;
   }
   return m_fsName.c_str();

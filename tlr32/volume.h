@@ -19,8 +19,18 @@ bool queryVolume(const std::string& folder, VolumeFacts& facts);
 // The smallest power of two that brings bytes into a signed 32-bit figure.
 uint32_t sizeFactorFor(uint64_t bytes);
 
-// The type of the mount that holds device dev ("ext4", "btrfs", "tmpfs"...),
-// from /proc/self/mountinfo; empty when not found.
-std::string fileSystemName(dev_t dev);
+// The file-system name of the volume that holds folder (on device dev):
+// the type of its mount in the mount table ("ext4", "btrfs", "tmpfs"...);
+// where the table has no entry for the device (a chroot whose root is no
+// mount of its own, some containers), the name of statfs's type number;
+// empty when neither is known.
+std::string fileSystemName(dev_t dev, const std::string& folder,
+                           const char* mountTable = "/proc/self/mountinfo");
+
+// The type of the mount of device dev in a mountinfo table; empty when absent.
+std::string mountTypeOf(dev_t dev, const char* mountTable);
+// The name of a statfs type number; nullptr for one we do not know. The ext
+// family shares one number, so it reads "ext2/3/4".
+const char* fileSystemTypeName(unsigned long type);
 
 }  // namespace tlr

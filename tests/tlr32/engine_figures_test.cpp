@@ -261,7 +261,13 @@ TEST(EngineVolume, VolumeFiguresDescribeThePathsVolume) {
   const int64_t diskFree = TlrGetStatVal("DiskFree");
   EXPECT_GE(diskFree, 0);
   EXPECT_LE(diskFree, diskTotal);
-  EXPECT_EQ(std::string(TlrGetFileSysName()), shell("findmnt -n -o FSTYPE --target '" + t.root() + "'"));
+  // findmnt answers from the same mount table; in a chroot it may not list
+  // the folder's mount, and the engine then names the statfs type.
+  const std::string mounted = shell("findmnt -n -o FSTYPE --target '" + t.root() + "' 2>/dev/null");
+  if (!mounted.empty())
+    EXPECT_EQ(std::string(TlrGetFileSysName()), mounted);
+  else
+    EXPECT_FALSE(std::string(TlrGetFileSysName()).empty());
 }
 
 TEST(EngineVolume, PseudoFileSystemsAreNotWalked) {
