@@ -101,6 +101,7 @@ class TDiskUsageForm : public QMainWindow {
   void SortByColumn(int column);
   void SyncSortMenu();
   void ClearUsageRows();
+  void FitFigureColumns();
   void UsageListColumnClick(int column);
   void SortCmdClick(QAction* item);
   void SortTypeCmdClick(QAction* item);
@@ -177,6 +178,7 @@ class TDiskUsageForm : public QMainWindow {
   void ShowTargetFit(const TTargetFit& fit);
   long double TargetCapacity();  // free bytes of the last computation's target
   void ShowVolumeStatus();
+  void RepaintTotals();  // paints the totals now, while rows arrive
   void ShowCalcFailure(const std::string& path, int32_t code);
   void buildFolderTree();
   void onTreeSelectionChanged();
@@ -189,6 +191,9 @@ class TDiskUsageForm : public QMainWindow {
   bool m_shownOnce = false;
   bool m_treeChangeAttached = false;
   std::string m_currentFolderPath;
+  // The totals as RepaintTotals last painted them.
+  std::array<QString, 5> m_paintedTotals;
+  int m_paintedEfficiency = -1;
   QActionGroup* m_sortColumnGroup = nullptr;
   QActionGroup* m_sortDirectionGroup = nullptr;
 };

@@ -1,8 +1,10 @@
 // The usage list's columns, sorting, header arrow and sort menu.
 #include <QAction>
 #include <QHeaderView>
+#include <algorithm>
 
 #include "app/disk_usage_form.h"
+#include "views/figure_format.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 
@@ -52,4 +54,25 @@ void TDiskUsageForm::SortCmdClick(QAction* item) {
 void TDiskUsageForm::SortTypeCmdClick(QAction* item) {
   SortAscending = item == AscendingCmd;
   SortByColumn(SortColumn);
+}
+
+void TDiskUsageForm::FitFigureColumns() {
+  // Widths only grow, to the widest figure text plus "XXX". With a font whose
+  // digits share one advance the widest text is the longest, the one of the
+  // largest figure, so one text per column is measured.
+  QHeaderView* header = UsageList->header();
+  FigureWidths widths(UsageList->font());
+  for (int c = 1; c <= 4; ++c) {
+    int width = header->sectionSize(c);
+    if (widths.tabular()) {
+      double largest = -1;
+      for (int i = 0; i < UsageModel->rowCount(); ++i)
+        if (!UsageModel->row(i).isPlaceholder()) largest = std::max(largest, UsageModel->row(i).figures[c - 1]);
+      if (largest >= 0) width = std::max(width, widths.width(FormatFigure(largest)));
+    } else {
+      for (int i = 0; i < UsageModel->rowCount(); ++i)
+        if (!UsageModel->row(i).isPlaceholder()) width = std::max(width, widths.width(UsageModel->row(i).text(c)));
+    }
+    header->resizeSection(c, width);
+  }
 }

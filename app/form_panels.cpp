@@ -60,6 +60,8 @@ void TDiskUsageForm::buildStatusBar() {
 }
 
 void TDiskUsageForm::ResetTotals() {
+  m_paintedTotals = {};
+  m_paintedEfficiency = -1;
   for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel})
     l->setText(QStringLiteral("0"));
   EfficiencyValLabel->setText(QStringLiteral("100%"));
@@ -109,3 +111,22 @@ void TDiskUsageForm::ShowVolumeStatus() {
 }
 
 QString TDiskUsageForm::statusPanelText(int panel) const { return StatusBar->panelText(panel); }
+
+void TDiskUsageForm::RepaintTotals() {
+  // Only values that changed since the last time are painted: the counts and
+  // bytes with every batch of rows, the efficiency now and then. Painting the
+  // captions and the unchanged boxes again cost more than the values.
+  QRegion changed;
+  const std::array<QLabel*, 5> values{FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel,
+                                      EfficiencyValLabel};
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (values[i]->text() == m_paintedTotals[i]) continue;
+    m_paintedTotals[i] = values[i]->text();
+    changed += QRect(values[i]->mapTo(TotalsGroup, QPoint(0, 0)), values[i]->size());
+  }
+  if (EfficiencyGuage->progress() != m_paintedEfficiency) {
+    m_paintedEfficiency = EfficiencyGuage->progress();
+    changed += QRect(EfficiencyGuage->mapTo(TotalsGroup, QPoint(0, 0)), EfficiencyGuage->size());
+  }
+  if (!changed.isEmpty()) TotalsGroup->repaint(changed);
+}

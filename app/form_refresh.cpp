@@ -95,59 +95,52 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   }
   FocusActiveView();
 
-  QHeaderView* header = UsageList->header();
-  std::array<int, kUsageColumns> widths;
-  for (int c = 0; c < kUsageColumns; ++c) widths[c] = header->sectionSize(c);
-  FigureWidths figureWidths(UsageList->font());
   TUsageTotals totals;
+  TUsageListView::Arrivals arrivals(UsageList);
+  std::vector<TUsageRow> arrived;  // rows computed since the window was last brought up to date
+  // Brings the list and the totals up to date: the rows so far, then their sums.
+  auto showSoFar = [&] {
+    const int firstNew = UsageModel->rowCount();
+    UsageModel->appendRows(arrived);
+    ShowTotals(totals);
+    RepaintTotals();
+    UsageList->repaintArrivedRows(firstNew);
+  };
 
   for (int i = 0; i < listing.Count(); ++i) {
     TDirectoryItem* entry = listing.Items(i);
-    if (!IsEntryOfFolder(entry->FullPath, entry->GetName(), m_currentFolderPath)) continue;
+    if (!IsEntryOfFolder(entry->FullPath, entry->Name(), m_currentFolderPath)) continue;
     const int32_t rc = m_engine.TlrCalcUsage(entry->FullPath.c_str(), nullptr);
     if (rc < 0) {
+      showSoFar();
+      arrivals.end();
       ShowCalcFailure(entry->FullPath, rc);
       return;
     }
-    const int32_t dirs = m_engine.TlrGetStatVal("Directories");
-    const int32_t files = m_engine.TlrGetStatVal("Files");
-    const double rowDiskBytes = m_engine.TlrGetStatValF("DiskBytes");
-    if (!HasUsage(dirs, files, rowDiskBytes)) continue;
-
     TUsageRow row;
-    row.caption = QString::fromUtf8(entry->GetName());
     for (int c = 1; c <= 4; ++c) {
       const TUsageListAttrs& a = UsageListAttrs[c];
-      const double figure = a.kind == 2 ? a.getFloat(a.statKey) : a.getInt(a.statKey);
-      const QString text = FormatFigure(figure);
-      row.subItems.append(text);
-      widths[c] = std::max(widths[c], figureWidths.width(text));
+      row.figures[c - 1] = a.kind == 2 ? a.getFloat(a.statKey) : a.getInt(a.statKey);
     }
-    uint64_t fileTime = 0;
-    m_engine.TlrGetFileTime(&fileTime);
-    row.subItems.append(DateText(fileTime, QLocale(), &row.date));
+    const auto dirs = static_cast<int32_t>(row.figures[2]), files = static_cast<int32_t>(row.figures[3]);
+    if (!HasUsage(dirs, files, row.figures[0])) continue;
+    m_engine.TlrGetFileTime(&row.fileTime);
     row.entry = listing.Take(i);
-    UsageModel->appendRow(std::move(row));
-
-    totals.add(files, dirs, m_engine.TlrGetStatValF("FileBytes"), rowDiskBytes);
-    ShowTotals(totals);
-    // Show the rows and totals so far at once. Only the list and the totals
-    // change while rows arrive; painting the rest of the window again (tree,
-    // tool bar, status bar) showed nothing new and cost 1.5 s of a 100,000-file
-    // refresh.
-    if (dirs > 0 || i % 127 == 0) {
-      UsageList->viewport()->repaint();
-      TotalsGroup->repaint();
-    }
+    arrived.push_back(std::move(row));
+    totals.add(files, dirs, arrived.back().figures[1], arrived.back().figures[0]);
+    // The user sees the rows arrive: the list and the totals are brought up
+    // to date at listing indexes 0, 127, 254 ... and after every sub-folder.
+    if (dirs > 0 || i % 127 == 0) showSoFar();
   }
+  UsageModel->appendRows(arrived);  // the event loop paints the rest
+  ShowTotals(totals);
 
-  for (int c = 0; c < kUsageColumns; ++c) header->resizeSection(c, widths[c]);
+  FitFigureColumns();
   SortByColumn(SortColumn);
 
   StatusBar->setPanelText(0, ItemCountText(UsageModel->rowCount()));
   ShowVolumeStatus();
-  if (!MapDriveValLabel->text().isEmpty())
-    ShowTargetFit(TargetFitAfterRefresh(totals.diskBytes, TargetCapacity()));
+  if (!MapDriveValLabel->text().isEmpty()) ShowTargetFit(TargetFitAfterRefresh(totals.diskBytes, TargetCapacity()));
 }
 
 void TDiskUsageForm::ShowCalcFailure(const std::string& path, int32_t code) {

@@ -17,9 +17,10 @@ void TDiskUsageForm::ShowSelectionTotals() {
   TUsageTotals totals;
   for (int i = 0; i < UsageModel->rowCount(); ++i) {
     const TUsageRow& r = UsageModel->row(i);
-    if (r.subItems.size() < 2) break;  // the placeholder row ends the walk
+    if (r.isPlaceholder()) break;  // the placeholder row ends the walk
     if (anySelected && !sel->isRowSelected(i, {})) continue;
-    totals.addRowTexts(r.subItems);
+    // The figures the row's texts show; they read back from those texts exactly.
+    totals.add(static_cast<int32_t>(r.figures[3]), static_cast<int32_t>(r.figures[2]), r.figures[1], r.figures[0]);
   }
   ShowTotals(totals);
   StatusBar->setPanelText(0, QString::number(totals.rows) +

@@ -1,20 +1,66 @@
-// Times the main window's refresh of one folder (listing, one engine call
-// per entry, rows, totals, sort) and a re-sort by each column, offscreen.
-//   refresh_bench FOLDER
+// Times the main window's refresh of one folder (listing, one engine call per
+// entry, rows, totals, sort, status bar) offscreen, side by side with `du -s`
+// of the same folder, then the re-sort by every column, and the memory the
+// rows take.
+//   refresh_bench FOLDER [RUNS]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QProcess>
+#include <QScrollBar>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "app/disk_usage_form.h"
-#include "platform/dynamic_library.h"
 #include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
+
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+long statusKb(const char* field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::string(field).size());
+  return 0;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+double timeDu(const QString& folder) {
+  QElapsedTimer t;
+  t.start();
+  QProcess du;
+  du.start(QStringLiteral("du"), {QStringLiteral("-s"), folder});
+  du.waitForFinished(-1);
+  return t.nsecsElapsed() / 1e6;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: refresh_bench FOLDER\n");
+    std::fprintf(stderr, "usage: refresh_bench FOLDER [RUNS]\n");
     return 2;
   }
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tallorin");
@@ -24,19 +70,50 @@ int main(int argc, char* argv[]) {
   if (!form.created()) return 1;
   form.show();
   app.processEvents();  // the start folder (the current one) is computed now
-  QElapsedTimer timer;
-  timer.start();
-  form.SelectFolderPath(argv[1]);
-  const qint64 refresh = timer.elapsed();
-  std::printf("refresh of %s: %lld ms, %d rows\n", argv[1], static_cast<long long>(refresh), form.UsageModel->rowCount());
-  for (int column : {1, 5, 0}) {
-    timer.restart();
-    form.UsageListColumnClick(column);
+  form.SelectFolderPath("/");
+  app.processEvents();
+  const long rssBefore = statusKb("VmRSS:");
+
+  PaintCounter listPaints, totalsPaints, scrollPaints;
+  form.UsageList->viewport()->installEventFilter(&listPaints);
+  form.UsageList->verticalScrollBar()->installEventFilter(&scrollPaints);
+  form.TotalsGroup->installEventFilter(&totalsPaints);
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  timeDu(folder);  // warm the cache
+  std::vector<double> ours, peer;
+  for (int r = 0; r < runs; ++r) {
+    form.SelectFolderPath("/");  // away, so that coming back refreshes
     app.processEvents();
-    std::printf("sort by column %d: %lld ms\n", column, static_cast<long long>(timer.elapsed()));
+    listPaints.paints = totalsPaints.paints = scrollPaints.paints = 0;
+    QElapsedTimer timer;
+    timer.start();
+    form.SelectFolderPath(argv[1]);
+    ours.push_back(timer.nsecsElapsed() / 1e6);
+    peer.push_back(timeDu(folder));
   }
-  timer.restart();
-  form.repaint();
-  std::printf("repaint: %lld ms\n", static_cast<long long>(timer.elapsed()));
+  const int rows = form.UsageModel->rowCount();
+  const long rssAfter = statusKb("VmRSS:");
+  std::printf("refresh of %s, %d rows, median of %d: %.0f ms; du -s %.0f ms; ratio %.2f\n", argv[1], rows, runs,
+              median(ours), median(peer), median(ours) / median(peer));
+  std::printf("painted during the last refresh: the list %d times, its scroll bar %d, the totals %d\n", listPaints.paints,
+              scrollPaints.paints, totalsPaints.paints);
+  if (rows > 0)
+    std::printf("memory: %ld KB more than on /, %.0f bytes per row\n", rssAfter - rssBefore,
+                (rssAfter - rssBefore) * 1024.0 / rows);
+
+  double slowest = 0;
+  for (int column = 0; column < 6; ++column) {
+    for (bool again : {false, true}) {  // ascending, then descending
+      (void)again;
+      QElapsedTimer timer;
+      timer.start();
+      form.UsageListColumnClick(column);
+      app.processEvents();
+      const double ms = timer.nsecsElapsed() / 1e6;
+      slowest = std::max(slowest, ms);
+      std::printf("sort by column %d %s: %.1f ms\n", column, form.SortAscending ? "ascending" : "descending", ms);
+    }
+  }
+  std::printf("slowest sort: %.1f ms\n", slowest);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/fs.h"
 #include "platform/path.h"
@@ -15,15 +16,27 @@ uint64_t fileTime(const struct statx_timestamp& t) {
   return platform::toFileTime(ts);
 }
 
-TWin32FindData findRecord(int dirFd, const char* name, unsigned char dType) {
+uint32_t typeAttributes(mode_t mode) {
+  uint32_t attrs = 0;
+  if (S_ISDIR(mode)) attrs |= kFileAttributeDirectory;
+  if (S_ISLNK(mode)) attrs |= kFileAttributeReparsePoint;
+  return attrs;
+}
+
+uint32_t hiddenAttribute(std::string_view name) {
+  return !name.empty() && name[0] == '.' && name != ".." ? kFileAttributeHidden : 0;
+}
+
+// The find record of name in the folder dirFd; knownAttributes stand when the
+// entry cannot be read (vanished since, or unreadable).
+TWin32FindData findRecord(int dirFd, const char* name, uint32_t knownAttributes) {
   TWin32FindData fd;
   std::strncpy(fd.cFileName, name, sizeof fd.cFileName - 1);
-  uint32_t attrs = 0;
+  uint32_t attrs = knownAttributes;
   struct statx sx;
-  if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
-              STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
-    if (S_ISDIR(sx.stx_mode)) attrs |= kFileAttributeDirectory;
-    if (S_ISLNK(sx.stx_mode)) attrs |= kFileAttributeReparsePoint;
+  if (dirFd >= 0 && ::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
+                            STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+    attrs = typeAttributes(sx.stx_mode) | hiddenAttribute(name);
     if (!(sx.stx_mode & S_IWUSR)) attrs |= kFileAttributeReadOnly;
     fd.ftLastWriteTime = fileTime(sx.stx_mtime);
     fd.ftLastAccessTime = fileTime(sx.stx_atime);
@@ -32,23 +45,38 @@ TWin32FindData findRecord(int dirFd, const char* name, unsigned char dType) {
       fd.nFileSizeHigh = static_cast<uint32_t>(sx.stx_size >> 32);
       fd.nFileSizeLow = static_cast<uint32_t>(sx.stx_size & 0xFFFFFFFFu);
     }
-  } else if (dType == DT_DIR) {
-    attrs |= kFileAttributeDirectory;  // vanished or unreadable: keep what readdir said
   }
-  if (name[0] == '.' && std::strcmp(name, "..") != 0) attrs |= kFileAttributeHidden;
   fd.dwFileAttributes = attrs ? attrs : kFileAttributeNormal;
   return fd;
 }
 
 }  // namespace
 
-std::string TDirectoryItem::GetName() const {
-  return std::string(FindData.cFileName, strnlen(FindData.cFileName, sizeof FindData.cFileName));
+TDirectoryItem::TDirectoryItem(std::string fullPath, uint32_t knownAttributes)
+    : FullPath(std::move(fullPath)), m_attributes(knownAttributes) {}
+
+TDirectoryItem::TDirectoryItem(const TWin32FindData& findData, std::string fullPath)
+    : FullPath(std::move(fullPath)),
+      m_attributes(findData.dwFileAttributes),
+      m_findData(std::make_unique<TWin32FindData>(findData)) {}
+
+TDirectoryItem::~TDirectoryItem() = default;
+
+std::string_view TDirectoryItem::Name() const {
+  if (m_findData && m_findData->cFileName[0]) return m_findData->cFileName;
+  const std::string_view path(FullPath);
+  return path.substr(path.rfind(platform::kPathDelim) + 1);
 }
 
-std::string TDirectoryItem::GetShortName() const {
-  return std::string(FindData.cAlternateFileName,
-                     strnlen(FindData.cAlternateFileName, sizeof FindData.cAlternateFileName));
+std::string TDirectoryItem::GetShortName() const { return {}; }
+
+const TWin32FindData& TDirectoryItem::FindData() const {
+  if (!m_findData) {
+    const std::string name(Name());
+    platform::FileDescriptor dir(platform::openDirectory(std::string(platform::folderPart(FullPath))));
+    m_findData = std::make_unique<TWin32FindData>(findRecord(dir.get(), name.c_str(), m_attributes));
+  }
+  return *m_findData;
 }
 
 bool TDirectoryList::ReadDirectory(const std::string& path) {
@@ -70,7 +98,17 @@ bool TDirectoryList::ReadDirectory(const std::string& path) {
     const char* name = e->d_name;
     if (std::strcmp(name, ".") == 0) continue;
     if (root && std::strcmp(name, "..") == 0) continue;
-    Add(std::make_unique<TDirectoryItem>(findRecord(fd, name, e->d_type), folder + name));
+    // The type from the folder read; a file system that does not give it
+    // gets the whole record read now.
+    if (e->d_type == DT_UNKNOWN) {
+      uint32_t known = hiddenAttribute(name);
+      if (std::strcmp(name, "..") == 0) known |= kFileAttributeDirectory;
+      Add(std::make_unique<TDirectoryItem>(findRecord(fd, name, known), folder + name));
+    } else {
+      const uint32_t known = hiddenAttribute(name) | (e->d_type == DT_DIR ? kFileAttributeDirectory : 0) |
+                             (e->d_type == DT_LNK ? kFileAttributeReparsePoint : 0);
+      Add(std::make_unique<TDirectoryItem>(folder + name, known));
+    }
   }
   ::closedir(dir);
   return true;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "model/tstring.h"
 #include "platform/path.h"
 
 void TUsageTotals::add(int32_t rowFiles, int32_t rowDirs, long double rowFileBytes, long double rowDiskBytes) {
@@ -12,11 +11,6 @@ void TUsageTotals::add(int32_t rowFiles, int32_t rowDirs, long double rowFileByt
   fileBytes += rowFileBytes;
   diskBytes += rowDiskBytes;
   ++rows;
-}
-
-void TUsageTotals::addRowTexts(const QStringList& subItems, const QLocale& locale) {
-  add(TString::DigitsToInt(subItems.value(3), locale), TString::DigitsToInt(subItems.value(2), locale),
-      TString::DigitsToFloat(subItems.value(1), locale), TString::DigitsToFloat(subItems.value(0), locale));
 }
 
 std::optional<int> TUsageTotals::efficiency() const {
@@ -34,7 +28,7 @@ TTargetFit TargetFitOfSelection(long double diskBytes, long double capacity) {
   return {100, diskBytes > capacity ? TTargetFit::Red : TTargetFit::Yellow};
 }
 
-bool IsEntryOfFolder(const std::string& fullPath, const std::string& name, const std::string& folder) {
+bool IsEntryOfFolder(std::string_view fullPath, std::string_view name, std::string_view folder) {
   return platform::folderPart(fullPath) == folder && name != "..";
 }
 

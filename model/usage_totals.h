@@ -2,11 +2,10 @@
 // What the totals panel shows, computed without the window: running sums of
 // usage rows, the storage efficiency, the fit on the target drive, and which
 // listing entries make rows at all.
-#include <QLocale>
-#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct TUsageTotals {
   int32_t files = 0;  // counts are 32-bit and wrap like the engine's
@@ -16,9 +15,6 @@ struct TUsageTotals {
   int32_t rows = 0;
 
   void add(int32_t rowFiles, int32_t rowDirs, long double rowFileBytes, long double rowDiskBytes);
-  // A row's figures read back from the list's texts: disk bytes, file bytes,
-  // dirs, files (the first four sub-items).
-  void addRowTexts(const QStringList& subItems, const QLocale& locale = QLocale());
   // The share of disk bytes that holds file data, truncated to whole per cent;
   // none while there are no disk bytes (the panel then keeps what it showed).
   std::optional<int> efficiency() const;
@@ -43,7 +39,7 @@ TTargetFit TargetFitOfSelection(long double diskBytes, long double capacity);
 
 // Whether a listing entry belongs to the rows of folder (a path with its
 // closing "/"): it lies directly inside it and is not "..".
-bool IsEntryOfFolder(const std::string& fullPath, const std::string& name, const std::string& folder);
+bool IsEntryOfFolder(std::string_view fullPath, std::string_view name, std::string_view folder);
 // Whether sized figures make a row: an entry with no folder, no file and less
 // than one disk byte (every file excluded by the file specification, say)
 // shows nothing worth a row.

@@ -33,7 +33,6 @@ Engine::Engine() = default;
 Engine::~Engine() = default;
 
 bool Engine::init(const char* helpFile) {
-  std::lock_guard lock(m_mutex);
   m_helpFile = helpFile ? helpFile : "";
   m_options.load();
   m_fileSpec = FileSpec(m_options.fileSpec);
@@ -49,7 +48,6 @@ uint64_t Engine::ownAllocationUnit(dev_t dev, const std::string& folder) {
 }
 
 int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
-  std::lock_guard lock(m_mutex);
   m_figures = Figures{};
   m_volume.reset();
   m_fsName.clear();
@@ -88,7 +86,8 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
     m_volumeFolder = folder;
     m_volumeDev = st.st_dev;
     m_volumeDevKnown = true;
-    auto custom = m_options.customClusterFor(m_options.driveOf(path));
+    // Which drive a path lies on matters only for custom cluster sizes.
+    auto custom = m_options.customClusters ? m_options.customClusterFor(m_options.driveOf(path)) : std::nullopt;
     m_customCluster = custom.has_value();
     m_clusterSize = custom ? *custom : ownAllocationUnit(st.st_dev, folder);
   }
@@ -131,7 +130,6 @@ const VolumeFacts& Engine::volume() {
 }
 
 int32_t Engine::statVal(const char* ckey) {
-  std::lock_guard lock(m_mutex);
   if (!ckey) return 0;
   const std::string key = ckey;
   if (key == "Directories") return clampToInt32(m_figures.dirs);
@@ -148,7 +146,6 @@ int32_t Engine::statVal(const char* ckey) {
 }
 
 double Engine::statValF(const char* ckey) {
-  std::lock_guard lock(m_mutex);
   if (!ckey) return 0;
   const std::string key = ckey;
   if (key == "DiskBytes") return static_cast<double>(m_figures.diskBytes);
@@ -157,18 +154,15 @@ double Engine::statValF(const char* ckey) {
 }
 
 uint64_t Engine::fileTime() {
-  std::lock_guard lock(m_mutex);
   return platform::toFileTime(m_figures.newest);
 }
 
 int32_t Engine::getOption(const char* name) {
-  std::lock_guard lock(m_mutex);
   if (!name) return 0;
   return m_options.get(name).value_or(0);
 }
 
 bool Engine::setOption(const char* name, const char* value) {
-  std::lock_guard lock(m_mutex);
   if (!name || !value) return false;
   if (!m_options.set(name, value)) return false;
   m_fileSpec = FileSpec(m_options.fileSpec);
@@ -176,7 +170,6 @@ bool Engine::setOption(const char* name, const char* value) {
 }
 
 const char* Engine::fileSystemName() {
-  std::lock_guard lock(m_mutex);
   if (m_fsName.empty() && m_volumeDevKnown) {
     auto it = m_fsNameCache.find(m_volumeDev);
     if (it == m_fsNameCache.end()) it = m_fsNameCache.emplace(m_volumeDev, tlr::fileSystemName(m_volumeDev, m_volumeFolder)).first;
@@ -186,22 +179,18 @@ const char* Engine::fileSystemName() {
 }
 
 bool Engine::isCustomCluster() {
-  std::lock_guard lock(m_mutex);
   return m_customCluster;
 }
 
 bool Engine::customClustersOn() {
-  std::lock_guard lock(m_mutex);
   return m_options.customClusters;
 }
 
 bool Engine::fileSpecOn() {
-  std::lock_guard lock(m_mutex);
   return m_options.fileSpecOn;
 }
 
 bool Engine::saveSettings() {
-  std::lock_guard lock(m_mutex);
   return m_options.save();
 }
 

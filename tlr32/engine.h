@@ -1,7 +1,8 @@
 #pragma once
 // The engine behind the C interface: options, the worker pool, and the figures
-// of the most recent computation. One instance per loaded library; every call
-// takes m_mutex, so callers on several threads see whole computations.
+// of the most recent computation. One instance per loaded library. Not thread
+// safe by itself: the C exports call it under one gate, so callers on several
+// threads see whole computations.
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -37,7 +38,6 @@ class Engine {
   const VolumeFacts& volume();  // lazily, once per computation
   uint64_t ownAllocationUnit(dev_t dev, const std::string& folder);
 
-  std::mutex m_mutex;
   EngineOptions m_options;
   FileSpec m_fileSpec;
   std::string m_helpFile;

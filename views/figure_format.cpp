@@ -106,6 +106,17 @@ int FigureWidths::width(const QString& figure) {
   return *it;
 }
 
+DateSortKeys::DateSortKeys(const QLocale& locale) : m_seconds(formatsFor(locale).timeHasSeconds) {}
+
+int64_t DateSortKeys::operator()(uint64_t fileTime) const {
+  constexpr int64_t kEpochDiff = 11644473600LL;
+  const int64_t secs = int64_t(fileTime / 10000000) - kEpochDiff;
+  if (m_seconds) return secs;
+  return secs - ((secs % 60) + 60) % 60;
+}
+
+int64_t DateSortKey(uint64_t fileTime, const QLocale& locale) { return DateSortKeys(locale)(fileTime); }
+
 QDateTime ReadDateText(const QString& text, const QLocale& locale) {
   const DateFormats& f = formatsFor(locale);
   const QString& dateFormat = f.date;

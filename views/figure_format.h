@@ -23,6 +23,21 @@ QString ClusterText(int32_t clusterSize, const QLocale& locale = QLocale());
 // shown, when given, receives the date-time the text stands for (what
 // ReadDateText gives back for it), without parsing the text again.
 QString DateText(uint64_t fileTimeUtc, const QLocale& locale = QLocale(), QDateTime* shown = nullptr);
+// The order of dates as their texts show them: seconds since 1970 UTC cut to
+// the precision of the text (whole seconds, or whole minutes where the locale's
+// time has no seconds). Cheap: no time-zone conversion, so a sort can key
+// 100,000 rows at once. Chronological, also across a daylight-saving change
+// where two local texts repeat an hour.
+int64_t DateSortKey(uint64_t fileTimeUtc, const QLocale& locale = QLocale());
+// The same for many dates: the locale's formats looked up once.
+class DateSortKeys {
+ public:
+  explicit DateSortKeys(const QLocale& locale = QLocale());
+  int64_t operator()(uint64_t fileTimeUtc) const;
+
+ private:
+  bool m_seconds;
+};
 // Reads a DateText back with the same locale conversion; invalid if it cannot.
 QDateTime ReadDateText(const QString& text, const QLocale& locale = QLocale());
 
@@ -34,6 +49,7 @@ class FigureWidths {
  public:
   explicit FigureWidths(const QFont& font);
   int width(const QString& figure);
+  bool tabular() const { return m_tabular; }
 
  private:
   QFontMetrics m_metrics;

@@ -5,38 +5,44 @@
 #include <QMimeDatabase>
 #include <QPalette>
 #include <algorithm>
-#include <unordered_map>
+#include <deque>
+#include <numeric>
 
-#include "model/name_compare.h"
+#include "views/figure_format.h"
 
 namespace {
 
 const char* const kCaptions[kUsageColumns] = {"Name", "Disk Bytes", "File Bytes", "Dirs", "Files", "Date"};
 
+bool isFolderRow(const TUsageRow& r) { return r.entry && r.entry->IsDirectory(); }
+
+int sign(double a, double b) { return a < b ? -1 : (b < a ? 1 : 0); }
+
+int compareNames(const TUsageRow& a, const TUsageRow& b) {
+  const bool d1 = isFolderRow(a), d2 = isFolderRow(b);
+  if (d1 != d2) return d1 ? -1 : 1;
+  if (a.entry && b.entry) return CompareFoldAZ(a.nameView(), b.nameView());
+  return CompareFoldAZ(a.name(), b.name());
+}
+
 }  // namespace
+
+QString TUsageRow::text(int column, const QLocale& locale) const {
+  if (column == 0) return entry ? QString::fromUtf8(entry->Name()) : caption;
+  if (!entry) return {};
+  if (column >= 1 && column <= 4) return FormatFigure(figures[column - 1], locale);
+  if (column == 5) return DateText(fileTime, locale);
+  return {};
+}
 
 int UsageListCompare(const TUsageRow& a, const TUsageRow& b, int column, bool ascending) {
   int r = 0;
-  if (column == 0) {
-    const bool d1 = a.entry && a.entry->IsDirectory(), d2 = b.entry && b.entry->IsDirectory();
-    if (d1 && !d2)
-      r = -1;
-    else if (d2 && !d1)
-      r = 1;
-    else
-      r = CompareFoldAZ(a.name(), b.name());
-  } else if (column == 5) {
-    if (a.date < b.date)
-      r = -1;
-    else if (b.date < a.date)
-      r = 1;
-  } else if (column >= 1 && column <= 4) {
-    const QString ta = a.subItems.value(column - 1), tb = b.subItems.value(column - 1);
-    if (ta.size() != tb.size())
-      r = ta.size() < tb.size() ? -1 : 1;
-    else
-      r = CompareFoldAZ(ta, tb);
-  }
+  if (column == 0)
+    r = compareNames(a, b);
+  else if (column >= 1 && column <= 4)
+    r = sign(a.figures[column - 1], b.figures[column - 1]);
+  else if (column == 5)
+    r = sign(double(DateSortKey(a.fileTime)), double(DateSortKey(b.fileTime)));
   return ascending ? r : -r;
 }
 
@@ -54,10 +60,10 @@ QIcon TUsageListModel::iconFor(const TDirectoryItem& entry) const {
   QString type;
   if (entry.IsDirectory())
     type = QStringLiteral("inode/directory");
-  else if (entry.FindData.dwFileAttributes & kFileAttributeReparsePoint)
+  else if (entry.IsLink())
     type = QStringLiteral("inode/symlink");
   else
-    type = mimes.mimeTypeForFile(QString::fromUtf8(entry.GetName()), QMimeDatabase::MatchExtension).name();
+    type = mimes.mimeTypeForFile(QString::fromUtf8(entry.Name()), QMimeDatabase::MatchExtension).name();
   auto it = m_iconsByType.find(type);
   if (it != m_iconsByType.end()) return *it;
   QFileIconProvider provider;
@@ -75,11 +81,11 @@ QIcon TUsageListModel::iconFor(const TDirectoryItem& entry) const {
 
 QVariant TUsageListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const TUsageRow& r = *m_rows[index.row()];
+  const TUsageRow& r = m_rows[index.row()];
   const int col = index.column();
   switch (role) {
     case Qt::DisplayRole:
-      return col == 0 ? r.caption : r.subItems.value(col - 1);
+      return r.text(col);
     case Qt::TextAlignmentRole:
       return int((col >= 1 && col <= 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     case Qt::ForegroundRole:
@@ -107,13 +113,22 @@ QVariant TUsageListModel::headerData(int section, Qt::Orientation orientation, i
 void TUsageListModel::appendRow(TUsageRow row) {
   const int at = rowCount();
   beginInsertRows({}, at, at);
-  m_rows.push_back(std::make_unique<TUsageRow>(std::move(row)));
+  m_rows.push_back(std::move(row));
   endInsertRows();
+}
+
+void TUsageListModel::appendRows(std::vector<TUsageRow>& rows) {
+  if (rows.empty()) return;
+  const int at = rowCount();
+  beginInsertRows({}, at, at + static_cast<int>(rows.size()) - 1);
+  for (TUsageRow& r : rows) m_rows.push_back(std::move(r));
+  endInsertRows();
+  rows.clear();
 }
 
 void TUsageListModel::clearRows() {
   beginResetModel();
-  m_rows.clear();
+  std::vector<TUsageRow>().swap(m_rows);
   m_greyText = false;
   endResetModel();
 }
@@ -126,19 +141,72 @@ void TUsageListModel::setGreyText(bool grey) {
 
 void TUsageListModel::sortRows(int column, bool ascending) {
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  const size_t n = m_rows.size();
+  std::vector<uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  // Keys once per row, not once per comparison: the date key needs the
+  // locale's formats, a name its view into the path.
+  auto sortBy = [&](auto key, auto compare) {
+    using Key = decltype(key(m_rows[0]));
+    std::vector<Key> keys;
+    keys.reserve(n);
+    for (const TUsageRow& r : m_rows) keys.push_back(key(r));
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      const int c = compare(keys[a], keys[b]);
+      return (ascending ? c : -c) < 0;
+    });
+  };
+  if (n > 1) {
+    if (column == 0) {
+      // Folders first, then the first eight bytes folded a-z as one number
+      // (names hold no NUL, so padding with zeros keeps a prefix smaller),
+      // then the rest of the names.
+      struct NameKey {
+        bool folder;
+        uint64_t head;
+        std::string_view name;
+      };
+      auto head = [](std::string_view name) {
+        uint64_t h = 0;
+        for (size_t i = 0; i < 8; ++i) {
+          unsigned char c = i < name.size() ? static_cast<unsigned char>(name[i]) : 0;
+          if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+          h = (h << 8) | c;
+        }
+        return h;
+      };
+      std::deque<std::string> placeholderNames;  // keeps the views of rows without entries alive
+      sortBy(
+          [&](const TUsageRow& r) {
+            if (r.entry) return NameKey{r.entry->IsDirectory(), head(r.entry->Name()), r.entry->Name()};
+            placeholderNames.push_back(r.name());
+            return NameKey{false, head(placeholderNames.back()), placeholderNames.back()};
+          },
+          [](const NameKey& a, const NameKey& b) {
+            if (a.folder != b.folder) return a.folder ? -1 : 1;
+            if (a.head != b.head) return a.head < b.head ? -1 : 1;
+            return CompareFoldAZ(a.name, b.name);
+          });
+    } else if (column >= 1 && column <= 4) {
+      sortBy([&](const TUsageRow& r) { return r.figures[column - 1]; }, [](double a, double b) { return sign(a, b); });
+    } else if (column == 5) {
+      const DateSortKeys dateKey;
+      sortBy([&](const TUsageRow& r) { return dateKey(r.fileTime); },
+             [](int64_t a, int64_t b) { return a < b ? -1 : (b < a ? 1 : 0); });
+    }
+  }
+  std::vector<int> newRow(n);
+  std::vector<TUsageRow> sorted;
+  sorted.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    newRow[order[i]] = static_cast<int>(i);
+    sorted.push_back(std::move(m_rows[order[i]]));
+  }
+  m_rows.swap(sorted);
   const QModelIndexList before = persistentIndexList();
-  std::vector<TUsageRow*> oldOrder;
-  oldOrder.reserve(m_rows.size());
-  for (auto& r : m_rows) oldOrder.push_back(r.get());
-  std::stable_sort(m_rows.begin(), m_rows.end(), [&](const auto& a, const auto& b) {
-    return UsageListCompare(*a, *b, column, ascending) < 0;
-  });
-  std::unordered_map<const TUsageRow*, int> newRow;
-  newRow.reserve(m_rows.size());
-  for (int i = 0; i < rowCount(); ++i) newRow.emplace(m_rows[i].get(), i);
   QModelIndexList after;
   after.reserve(before.size());
-  for (const QModelIndex& idx : before) after.append(index(newRow.at(oldOrder[idx.row()]), idx.column()));
+  for (const QModelIndex& idx : before) after.append(index(newRow[idx.row()], idx.column()));
   changePersistentIndexList(before, after);
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -270,11 +270,13 @@ TEST_F(FormTest, TheFolderComboBoxAndTheTreeFollowEachOther) {
 }
 
 namespace {
-// Counts the paints a widget gets.
-struct PaintCounter : QObject {
-  int paints = 0;
+// Records what a widget's paints showed: the rows in the list and the files total.
+struct PaintRecorder : QObject {
+  PaintRecorder(TDiskUsageForm& f) : form(f) {}
+  TDiskUsageForm& form;
+  std::vector<std::pair<int, QString>> seen;
   bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++paints;
+    if (e->type() == QEvent::Paint) seen.emplace_back(form.UsageModel->rowCount(), form.FilesValLabel->text());
     return false;
   }
 };
@@ -286,20 +288,34 @@ TEST_F(FormTest, RowsShowWhileTheyArriveAtEvery127thEntryAndAfterFolders) {
   t.dir("many/sub");
   t.dir("many/sub/inner");  // a row with sub-folders of its own
   TDiskUsageForm& f = open({t.path("many")});
-  // The same listing order as the refresh sees.
+  // The same listing order as the refresh sees. The window is brought up to
+  // date (rows and totals so far) at listing indexes 0, 127, 254 and after the
+  // folder's row; the target drive box is painted first, with the emptied list
+  // and zero totals.
   TDirectoryList listing;
   ASSERT_TRUE(listing.ReadDirectory(t.path("many")));
-  // The target drive box is repainted before the first entry is computed,
-  // which brings the emptied list on screen too.
-  int want = 1;
+  const int rowsOnPage = (f.UsageList->viewport()->height() + TUsageListView::kRowHeight - 1) / TUsageListView::kRowHeight;
+  ASSERT_GT(rowsOnPage, 1);
+  std::vector<std::pair<int, QString>> totalsWant{{0, "0"}}, listWant{{0, "0"}};
+  int rows = 0, files = 0, rowsShown = 0;
   for (int i = 0; i < listing.Count(); ++i) {
     const std::string name = listing.Items(i)->GetName();
     if (name == "..") continue;
-    if (name == "sub" || i % 127 == 0) ++want;
+    ++rows;
+    if (name != "sub") ++files;
+    if (name == "sub" || i % 127 == 0) {
+      totalsWant.emplace_back(rows, FormatFigureForTest(files));
+      // The list is painted again only while new rows land on its page.
+      if (rowsShown < rowsOnPage) listWant.emplace_back(rows, FormatFigureForTest(files));
+      rowsShown = rows;
+    }
   }
-  PaintCounter counter;
-  f.UsageList->viewport()->installEventFilter(&counter);
+  PaintRecorder list(f), totals(f);
+  f.UsageList->viewport()->installEventFilter(&list);
+  f.TotalsGroup->installEventFilter(&totals);
   f.RefreshCmd->trigger();  // no event loop runs inside: only forced paints count
-  EXPECT_EQ(counter.paints, want);
+  EXPECT_EQ(totals.seen, totalsWant);
+  EXPECT_EQ(list.seen, listWant);
   EXPECT_EQ(f.UsageModel->rowCount(), 301);
+  EXPECT_GE(totalsWant.size(), 4u);
 }

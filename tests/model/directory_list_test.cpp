@@ -101,14 +101,14 @@ TEST(ReadDirectory, FindRecordsCarryAttributesTimesAndSizes) {
     for (int i = 0; i < list.Count(); ++i)
       if (list.Items(i)->GetName() == w.name) item = list.Items(i);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->FindData.dwFileAttributes, w.attrs);
+    EXPECT_EQ(item->FindData().dwFileAttributes, w.attrs);
     EXPECT_EQ(item->Size(), w.size);
     EXPECT_EQ(item->IsDirectory(), (w.attrs & 0x10) != 0);
     EXPECT_EQ(item->GetShortName(), "");
   }
   for (int i = 0; i < list.Count(); ++i)
     if (list.Items(i)->GetName() == "file")
-      EXPECT_EQ(list.Items(i)->FindData.ftLastWriteTime, (1600000000ull + 11644473600ull) * 10000000ull);
+      EXPECT_EQ(list.Items(i)->FindData().ftLastWriteTime, (1600000000ull + 11644473600ull) * 10000000ull);
 }
 
 TEST(ReadDirectory, ByteNamesSurviveTheRoundTripToAFullPath) {

@@ -1,21 +1,27 @@
 // The usage list's rows and their order.
 #include <QAbstractItemModelTester>
+#include <QDateTime>
 #include <QItemSelectionModel>
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "qt_print.h"
 #include "views/usage_list_model.h"
 
 namespace {
 
-TUsageRow makeRow(const std::string& name, bool folder, QStringList figures = {"0", "0", "0", "0", "1/1/2000"}) {
+const QLocale kUS(QLocale::English, QLocale::UnitedStates);
+constexpr uint64_t kEpoch = 11644473600ull;
+
+uint64_t fileTime(const QDateTime& utc) { return (uint64_t(utc.toSecsSinceEpoch()) + kEpoch) * 10000000ull; }
+
+TUsageRow makeRow(const std::string& name, bool folder, std::array<double, 4> figures = {},
+                  uint64_t time = fileTime(QDateTime(QDate(2000, 1, 1), QTime(12, 0), Qt::UTC))) {
   TUsageRow r;
-  r.caption = QString::fromUtf8(name);
-  TWin32FindData fd;
-  fd.dwFileAttributes = folder ? kFileAttributeDirectory : kFileAttributeNormal;
-  r.entry = std::make_unique<TDirectoryItem>(fd, "/x/" + name);
-  std::strncpy(r.entry->FindData.cFileName, name.c_str(), 259);
-  r.subItems = figures;
+  r.entry = std::make_unique<TDirectoryItem>("/x/" + name, folder ? kFileAttributeDirectory : 0u);
+  r.figures = figures;
+  r.fileTime = time;
   return r;
 }
 
@@ -41,30 +47,59 @@ TEST(UsageListCompare, NamesFoldOnlyAToZWithFoldersFirst) {
   EXPECT_NE(CompareFoldAZ(std::string_view("\xc3\xa9"), std::string_view("\xc3\x89")), 0) << "only a-z fold";
 }
 
-TEST(UsageListCompare, FiguresByLengthThenTextAndDatesByValue) {
+TEST(UsageListCompare, FiguresInTheOrderOfTheirTextsAndDatesByValue) {
+  // The order the texts gave (shorter text first, then by text) is the order
+  // of the values; the pairs include texts of different lengths and of one.
   struct Case {
     int column;
-    QString a, b;
+    double a, b;
     int want;  // sign of compare(a, b), ascending
   };
   const Case cases[] = {
-      {1, "999", "1,000", -1}, {1, "0", "1", -1},     {2, "12,345", "12,344", 1},
-      {3, "5", "5", 0},        {4, "10", "9", 1},
+      {1, 999, 1000, -1}, {1, 0, 1, -1}, {2, 12345, 12344, 1}, {3, 5, 5, 0}, {4, 10, 9, 1}, {1, 1e15, 999999999999999, 1},
   };
   for (const Case& c : cases) {
-    QStringList fa = {"0", "0", "0", "0", "1/1/2000"}, fb = fa;
+    std::array<double, 4> fa{}, fb{};
     fa[c.column - 1] = c.a;
     fb[c.column - 1] = c.b;
     TUsageRow a = makeRow("a", false, fa), b = makeRow("b", false, fb);
     auto sign = [](int v) { return (v > 0) - (v < 0); };
-    EXPECT_EQ(sign(UsageListCompare(a, b, c.column, true)), c.want) << c.a.toStdString() << " vs " << c.b.toStdString();
+    EXPECT_EQ(sign(UsageListCompare(a, b, c.column, true)), c.want) << c.a << " vs " << c.b;
     EXPECT_EQ(sign(UsageListCompare(a, b, c.column, false)), -c.want);
+    const QString ta = a.text(c.column, kUS), tb = b.text(c.column, kUS);
+    const int byText = ta.size() != tb.size() ? (ta.size() < tb.size() ? -1 : 1) : sign(CompareFoldAZ(ta, tb));
+    EXPECT_EQ(byText, c.want) << ta.toStdString() << " vs " << tb.toStdString();
   }
-  TUsageRow older = makeRow("o", false), newer = makeRow("n", false);
-  older.date = QDateTime(QDate(1999, 12, 31), QTime(23, 0));
-  newer.date = QDateTime(QDate(2001, 1, 1), QTime(0, 0));
+  TUsageRow older = makeRow("o", false, {}, fileTime(QDateTime(QDate(1999, 12, 31), QTime(23, 0), Qt::UTC)));
+  TUsageRow newer = makeRow("n", false, {}, fileTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC)));
   EXPECT_LT(UsageListCompare(older, newer, 5, true), 0);
   EXPECT_GT(UsageListCompare(older, newer, 5, false), 0);
+  // Within one shown second the texts are equal, and so is the order.
+  TUsageRow early = makeRow("e", false, {}, fileTime(QDateTime(QDate(2001, 1, 1), QTime(10, 0, 5), Qt::UTC)));
+  TUsageRow late = makeRow("l", false, {}, early.fileTime + 9999999);
+  EXPECT_EQ(UsageListCompare(early, late, 5, true), 0);
+  EXPECT_LT(UsageListCompare(early, makeRow("m", false, {}, early.fileTime + 10000000), 5, true), 0);
+}
+
+TEST(UsageListModel, SortingAManyRowsKeepsEveryRowOnceAndIsStable) {
+  TUsageListModel m;
+  for (int i = 0; i < 500; ++i)
+    m.appendRow(makeRow("n" + std::to_string(i % 37), i % 5 == 0, {double(i % 11), double(i), 0, 1}));
+  for (int column = 0; column < kUsageColumns; ++column) {
+    for (bool ascending : {true, false}) {
+      m.sortRows(column, ascending);
+      std::set<std::string> seen;
+      for (int i = 0; i < m.rowCount(); ++i) seen.insert(m.row(i).name() + "/" + std::to_string(int(m.row(i).figures[1])));
+      EXPECT_EQ(seen.size(), 500u) << column;
+      for (int i = 1; i < m.rowCount(); ++i)
+        ASSERT_LE(UsageListCompare(m.row(i - 1), m.row(i), column, ascending), 0) << column << " at " << i;
+    }
+  }
+  // Stable: equal disk bytes keep the order of the previous sort (by file bytes).
+  m.sortRows(2, true);
+  m.sortRows(1, true);
+  for (int i = 1; i < m.rowCount(); ++i)
+    if (m.row(i - 1).figures[0] == m.row(i).figures[0]) ASSERT_LT(m.row(i - 1).figures[1], m.row(i).figures[1]);
 }
 
 TEST(UsageListModel, SortingKeepsTheSelectionOnItsRows) {
@@ -87,7 +122,7 @@ TEST(UsageListModel, SortingKeepsTheSelectionOnItsRows) {
 
 TEST(UsageListModel, WhatTheListShows) {
   TUsageListModel m;
-  m.appendRow(makeRow("f.txt", false, {"4,096", "12", "0", "1", "1/1/2000"}));
+  m.appendRow(makeRow("f.txt", false, {4096, 12, 0, 1}, fileTime(QDateTime(QDate(2000, 1, 1), QTime(0, 0)))));
   TUsageRow placeholder;
   placeholder.caption = "<Selected item not sizeable>";
   m.appendRow(std::move(placeholder));
