@@ -16,6 +16,9 @@ void TDiskUsageForm::buildTotalsPanel() {
   TotalsGroup = new QWidget(StatPanel);
   TotalsGroup->setObjectName(QStringLiteral("TotalsGroup"));
   TotalsGroup->setGeometry(0, 0, 541, 43);
+  // Opaque, so that repainting a value paints the group and not the window
+  // under it: a fill of the window's size costs as much as the whole totals.
+  TotalsGroup->setAutoFillBackground(true);
   QFont f = font();
   f.setPixelSize(11);
   TotalsGroup->setFont(f);

@@ -58,12 +58,19 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
   // touches the file system, so no half-written report can appear.
   if (reportFile) return TLR_ERR_REPORT;
 
-  const std::string path = cpath ? cpath : "";
+  // Buffers kept between calls: a refresh sizes one entry after another, and
+  // allocating for each path cost a tenth of a file's computation.
+  m_path.assign(cpath ? cpath : "");
+  const std::string& path = m_path;
   struct stat st;
   if (!platform::statPath(path, st, false)) return TLR_ERR_NO_PATH;
   const bool isDir = S_ISDIR(st.st_mode);
-  std::string folder = isDir ? path : std::string(platform::folderPart(path));
-  if (folder.empty()) folder = ".";
+  std::string& folder = m_folder;
+  if (isDir)
+    folder.assign(path);
+  else
+    folder.assign(platform::folderPart(path));
+  if (folder.empty()) folder.assign(".");
 
   // The volume on which disk bytes are reckoned: the target drive's, else the
   // path's own. A custom cluster size of that drive replaces its own unit.
@@ -131,7 +138,7 @@ const VolumeFacts& Engine::volume() {
 
 int32_t Engine::statVal(const char* ckey) {
   if (!ckey) return 0;
-  const std::string key = ckey;
+  const std::string_view key = ckey;
   if (key == "Directories") return clampToInt32(m_figures.dirs);
   if (key == "Files") return clampToInt32(m_figures.files);
   if (key == "ClusterSize") return clampToInt32(m_clusterSize);
@@ -147,7 +154,7 @@ int32_t Engine::statVal(const char* ckey) {
 
 double Engine::statValF(const char* ckey) {
   if (!ckey) return 0;
-  const std::string key = ckey;
+  const std::string_view key = ckey;
   if (key == "DiskBytes") return static_cast<double>(m_figures.diskBytes);
   if (key == "FileBytes") return static_cast<double>(m_figures.fileBytes);
   return 0;

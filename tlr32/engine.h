@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "tlr32/file_spec.h"
@@ -42,6 +43,8 @@ class Engine {
   FileSpec m_fileSpec;
   std::string m_helpFile;
   std::unique_ptr<WorkerPool> m_pool;  // created at the first folder walk
+
+  std::string m_path, m_folder;  // the path of the current call, and its folder
 
   // The most recent computation.
   Figures m_figures;

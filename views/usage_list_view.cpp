@@ -31,14 +31,16 @@ TUsageListView::TUsageListView(QWidget* parent) : QTableView(parent) {
 QHeaderView* TUsageListView::header() const { return horizontalHeader(); }
 
 void TUsageListView::beginArrivals() {
-  viewport()->setUpdatesEnabled(false);
-  verticalScrollBar()->setUpdatesEnabled(false);
+  // The scroll bars too: each batch marks them dirty, and a Fusion scroll bar
+  // takes longer to paint than the totals.
+  for (QWidget* w : {viewport(), static_cast<QWidget*>(verticalScrollBar()), static_cast<QWidget*>(horizontalScrollBar())})
+    w->setUpdatesEnabled(false);
   m_scrollBarPainted.invalidate();
 }
 
 void TUsageListView::endArrivals() {
-  viewport()->setUpdatesEnabled(true);
-  verticalScrollBar()->setUpdatesEnabled(true);
+  for (QWidget* w : {viewport(), static_cast<QWidget*>(verticalScrollBar()), static_cast<QWidget*>(horizontalScrollBar())})
+    w->setUpdatesEnabled(true);
 }
 
 void TUsageListView::repaintArrivedRows(int firstNew) {
