@@ -8,7 +8,8 @@
 //   form_selection.cpp    selection sums and the remembered selection
 //   form_list.cpp         the list's columns, sorting and sort menu
 //   form_panels.cpp       totals panel and status bar
-//   form_navigation.cpp   folder tree and folder combo box
+//   form_navigation.cpp   folder tree, folder box, entering folders, opening files
+//   form_chart.cpp        the chart view and the switch between numbers and chart
 //   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/bar_chart.h"
 #include "engine/usage_engine.h"
 
 class QAction;
@@ -23,6 +25,9 @@ class QActionGroup;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QPainter;
+class QWheelEvent;
+class QScrollBar;
 class QSplitter;
 class QToolBar;
 class QToolButton;
@@ -32,6 +37,8 @@ class TDirectoryList;
 class TFolderTreeModel;
 class TGauge;
 class TStatusBar;
+class TChartPanel;
+struct TChartAxis;
 struct TTargetFit;
 struct TUsageTotals;
 class TUsageListModel;
@@ -108,8 +115,35 @@ class TDiskUsageForm : public QMainWindow {
 
   // --- navigation (form_navigation.cpp) ---
   void SelectFolderPath(const std::string& path);
+  void OpenFolder(const std::string& path);
+  void UsageListDblClick();
+  std::string ResolveShortcut(const std::string& path);
+  void ParentDirBtnClick();
+  void CurrentDirBoxClick();
+  bool TreeViewAddFolder(const std::string& path) const;
+  bool TreeViewEditing() const { return false; }  // tree labels are never edited
+  void MainPanelFileDrop(const std::vector<std::string>& paths);
   std::string treePath() const;
   std::string currentDirBoxPath() const;
+
+  // --- chart view (form_chart.cpp) ---
+  void NumbersCmdClick();
+  void ChartCmdClick();
+  void BuildUsageChart();
+  void ClearChart();
+  int ChartRowsPerPage() const;
+  int ChartRowAt(int x, int y) const;
+  bool RowIsFolder(int row) const;
+  void ChartScrollScroll(int position);
+  // Wheel events of the whole window, offered before the control under the
+  // pointer gets them; true when the chart took the event.
+  bool FormMouseWheelDown(const QPoint& globalPos);
+  bool FormMouseWheelUp(const QPoint& globalPos);
+  void UsageChartMouseMove(const QPoint& pos);
+  void UsageChartClick(const QPoint& pos);
+  void UsageChartAfterDraw(QPainter& painter, const TBarChart::CategoryAxis& axis);
+  void ResizeChart();                // the chart's part of a resize of the window
+  void SetUpChartScroll(int rows);   // the refresh's scroll bar setup
 
   // State other parts and tests read.
   const std::string& currentFolderPath() const { return m_currentFolderPath; }
@@ -125,7 +159,11 @@ class TDiskUsageForm : public QMainWindow {
   QComboBox* CurrentDirBox = nullptr;
   TUsageListModel* UsageModel = nullptr;
   TUsageListView* UsageList = nullptr;
-  QWidget* ChartPanel = nullptr;
+  TChartPanel* ChartPanel = nullptr;
+  TBarChart* UsageChart = nullptr;
+  QScrollBar* ChartScroll = nullptr;
+  int DiskBytesSeries = 0;
+  int FileBytesSeries = 1;
   QToolBar* ToolBar = nullptr;
   QWidget* DetailsPanel = nullptr;
   QWidget* StatPanel = nullptr;
@@ -151,13 +189,19 @@ class TDiskUsageForm : public QMainWindow {
   QAction* UnselectAllCmd = nullptr;
   QAction* InvertSelectionCmd = nullptr;
   QAction* RefreshCmd = nullptr;
+  QAction* NumbersCmd = nullptr;
+  QAction* ChartCmd = nullptr;
   std::array<QAction*, 6> SortColumnCmds{};  // NameSortCmd ... FileDateSortCmd
   QAction* AscendingCmd = nullptr;
   QAction* DescendingCmd = nullptr;
   QAction* FileSelectCmd = nullptr;
   QAction* ClusterSizesCmd = nullptr;
   QAction* ComputeOptionsCmd = nullptr;
+  QToolButton* ParentDirBtn = nullptr;
   QToolButton* RefreshBtn = nullptr;
+  QToolButton* DeleteBtn = nullptr;
+  QToolButton* NumbersBtn = nullptr;
+  QToolButton* ChartBtn = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -181,9 +225,15 @@ class TDiskUsageForm : public QMainWindow {
   void RepaintTotals();  // paints the totals now, while rows arrive
   void ShowCalcFailure(const std::string& path, int32_t code);
   void buildFolderTree();
+  void buildChartPanel();
   void onTreeSelectionChanged();
   void onCurrentDirBoxActivated(int index);
   void setCurrentDirBoxPath(const std::string& path);
+  bool chartWheel(const QPoint& globalPos, int step);
+  bool offerWheel(QWheelEvent* event);
+  TChartAxis chartAxis() const;
+  // The Delete command follows the view: usable in numbers, not in the chart.
+  void SetDeleteEnabled(bool enabled);
 
   Options m_options;
   TUsageEngine m_engine;
@@ -191,6 +241,9 @@ class TDiskUsageForm : public QMainWindow {
   bool m_shownOnce = false;
   bool m_treeChangeAttached = false;
   std::string m_currentFolderPath;
+  int m_wheelRemainder = 0;  // wheel turns below one notch, kept for the next event
+  bool m_deleteAllowedByView = false;
+  bool m_deleteBuilt = false;
   // The totals as RepaintTotals last painted them.
   std::array<QString, 5> m_paintedTotals;
   int m_paintedEfficiency = -1;

@@ -15,13 +15,16 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QStyle>
+#include <QMouseEvent>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/fs.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "views/chart_panel.h"
 #include "views/gauge.h"
 #include "views/status_bar.h"
 #include "views/usage_list_model.h"
@@ -90,14 +93,21 @@ void TDiskUsageForm::FormCreate() {
   buildFolderTree();
   buildToolBar();
   buildUsageList();
-  ChartPanel = new QWidget(DetailsPanel);  // the chart view comes later
+  buildChartPanel();
+  // The list and the chart share one place; exactly one of them shows.
+  auto* viewArea = new QWidget(DetailsPanel);
+  auto* viewLayout = new QVBoxLayout(viewArea);
+  viewLayout->setContentsMargins(0, 0, 0, 0);
+  viewLayout->setSpacing(0);
+  viewLayout->addWidget(UsageList);
+  viewLayout->addWidget(ChartPanel);
   ChartPanel->hide();
   auto* splitter = new QSplitter(Qt::Horizontal, DetailsPanel);
   splitter->setObjectName(QStringLiteral("Splitter"));
   splitter->setHandleWidth(6);
   splitter->setOpaqueResize(true);
   splitter->addWidget(TreeView);
-  splitter->addWidget(UsageList);
+  splitter->addWidget(viewArea);
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({250, 744});
   detailsLayout->addWidget(ToolBar);
@@ -112,6 +122,8 @@ void TDiskUsageForm::FormCreate() {
 
   EfficiencyGuage->setProgress(0);
   EfficiencyGuage->setBackColor(kSkyBlue);
+  // Wheel events anywhere in the window are offered to the chart first.
+  qApp->installEventFilter(this);
   m_created = true;
 }
 
@@ -129,6 +141,11 @@ void TDiskUsageForm::showEvent(QShowEvent* event) {
 }
 
 void TDiskUsageForm::FormShow() {
+  // The stored view (the chart unless the settings say numbers).
+  if (ChartCmd->isChecked())
+    ChartCmdClick();
+  else
+    NumbersCmdClick();
   SyncSortMenu();
   FileSelectCmd->setChecked(TUsageEngine::truth(m_engine.TlrFileSpecOn()));
   ClusterSizesCmd->setCheckable(true);
@@ -201,7 +218,17 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
     ComputeOptionsCmdClick();
     return true;
   }
+  if (event->type() == QEvent::Wheel && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this && offerWheel(static_cast<QWheelEvent*>(event)))
+    return true;
   if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonRelease) UsageListClick();
+  if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // The press before it has selected the row under the pointer.
+    QMainWindow::eventFilter(watched, event);
+    UsageListDblClick();
+    return false;
+  }
   if (watched == UsageList && event->type() == QEvent::KeyRelease) UsageListKeyUp();
   return QMainWindow::eventFilter(watched, event);
 }

@@ -29,7 +29,7 @@ void TDiskUsageForm::SortByColumn(int column) {
   UsageList->setUpdatesEnabled(false);
   SyncSortMenu();
   UsageModel->sortRows(SortColumn, SortAscending);
-  // The chart is rebuilt from the sorted rows here once it exists.
+  BuildUsageChart();
   UsageList->setUpdatesEnabled(true);
 }
 

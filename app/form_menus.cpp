@@ -1,6 +1,7 @@
 // The menu bar and the tool bar, with the commands they trigger.
 #include <QAction>
 #include <QActionGroup>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QMenuBar>
 #include <QToolBar>
@@ -45,9 +46,14 @@ void TDiskUsageForm::buildMenus() {
   check("Sta&y on Top", false);
   view->addSeparator();
   auto* numbersOrChart = new QActionGroup(this);
-  // Only the numbers exist so far, so the mark says what is shown.
-  numbersOrChart->addAction(check("&Numbers", true));
-  numbersOrChart->addAction(check("&Chart", false));
+  NumbersCmd = check("&Numbers", false);
+  ChartCmd = check("&Chart", true);
+  for (QAction* a : {NumbersCmd, ChartCmd}) {
+    a->setEnabled(true);
+    numbersOrChart->addAction(a);
+  }
+  connect(NumbersCmd, &QAction::triggered, this, &TDiskUsageForm::NumbersCmdClick);
+  connect(ChartCmd, &QAction::triggered, this, &TDiskUsageForm::ChartCmdClick);
   view->addSeparator();
   QMenu* sort = view->addMenu(QStringLiteral("&Sort"));
   const char* sortCaptions[6] = {"by &Name",           "by Dis&k Bytes",  "by File &Bytes",
@@ -117,12 +123,13 @@ void TDiskUsageForm::buildToolBar() {
     ToolBar->addWidget(b);
     return b;
   };
-  button("go-up", "Up one level", false);
+  ParentDirBtn = button("go-up", "Up one level", true);
+  connect(ParentDirBtn, &QToolButton::clicked, this, &TDiskUsageForm::ParentDirBtnClick);
   ToolBar->addSeparator();
   RefreshBtn = button("view-refresh", "Refresh", true);
   connect(RefreshBtn, &QToolButton::clicked, this, &TDiskUsageForm::RefreshCmdClick);
   ToolBar->addSeparator();
-  button("edit-delete", "Delete selected files and folders", false);
+  DeleteBtn = button("edit-delete", "Delete selected files and folders", false);
   ToolBar->addSeparator();
   button("document-save-as", "Create report file", false);
   button("edit-find", "File specification", false);
@@ -130,6 +137,15 @@ void TDiskUsageForm::buildToolBar() {
   button("view-split-top-bottom", "Show detail and totals", false);
   button("view-fullscreen", "Show detail only", false);
   ToolBar->addSeparator();
-  button("view-list-details", "Show numbers", false);
-  button("view-statistics", "Show chart", false);
+  // Numbers or chart: pressing one releases the other.
+  NumbersBtn = button("view-list-details", "Show numbers", true);
+  ChartBtn = button("view-statistics", "Show chart", true);
+  auto* numbersOrChartButtons = new QButtonGroup(this);
+  for (QToolButton* b : {NumbersBtn, ChartBtn}) {
+    b->setCheckable(true);
+    numbersOrChartButtons->addButton(b);
+  }
+  ChartBtn->setChecked(true);
+  connect(NumbersBtn, &QToolButton::clicked, this, &TDiskUsageForm::NumbersCmdClick);
+  connect(ChartBtn, &QToolButton::clicked, this, &TDiskUsageForm::ChartCmdClick);
 }

@@ -1,16 +1,37 @@
-// The folder tree and the folder combo box, linked both ways.
+// Navigation: the folder tree and the folder combo box, linked both ways, and
+// every way into another folder (up one level, a double-click on a row, a link,
+// a drop); opening files with the desktop's application.
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QTreeView>
 
+#include <QItemSelectionModel>
+#include <sys/stat.h>
+
 #include "app/disk_usage_form.h"
+#include "model/directory_list.h"
+#include "platform/desktop_open.h"
+#include "platform/fs.h"
 #include "platform/path.h"
+#include "platform/shortcut.h"
+#include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
 #include "views/folder_tree_model.h"
 
 namespace {
+
 constexpr int kComboPathRole = Qt::UserRole;  // where addItem() puts its data
+
+// The attribute test of the desktop: true for a folder, and for a path whose
+// attributes cannot be read at all.
+bool IsFolderOrUnreadable(const std::string& path, bool followLinks) {
+  struct stat st;
+  if (!platform::statPath(path, st, followLinks)) return true;
+  return S_ISDIR(st.st_mode);
 }
+
+}  // namespace
 
 void TDiskUsageForm::buildFolderTree() {
   TreeModel = new TFolderTreeModel(this);
@@ -20,7 +41,8 @@ void TDiskUsageForm::buildFolderTree() {
   TreeView->setHeaderHidden(true);
   TreeView->setFrameShape(QFrame::NoFrame);
   TreeView->setIndentation(23);
-  TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);  // TreeViewEditing refuses
+  TreeModel->setFolderFilter([this](const std::string& path) { return TreeViewAddFolder(path); });
   TreeView->setUniformRowHeights(true);
   TreeView->expand(TreeModel->topIndex());
   QFont f = TreeView->font();
@@ -68,6 +90,7 @@ void TDiskUsageForm::onTreeSelectionChanged() {
 }
 
 void TDiskUsageForm::onCurrentDirBoxActivated(int index) {
+  // The box's link to the tree: the tree's change does the refresh.
   const std::string path = CurrentDirBox->itemData(index, kComboPathRole).toByteArray().toStdString();
   RememberedSelection.clear();
   if (path == TFolderTreeModel::kVirtualTopPath) {
@@ -75,6 +98,11 @@ void TDiskUsageForm::onCurrentDirBoxActivated(int index) {
   } else {
     SelectFolderPath(path);
   }
+  CurrentDirBoxClick();
+}
+
+void TDiskUsageForm::CurrentDirBoxClick() {
+  RememberedSelection.clear();
   FocusActiveView();
 }
 
@@ -86,4 +114,64 @@ void TDiskUsageForm::SelectFolderPath(const std::string& given) {
   if (!index.isValid()) return;
   TreeView->setCurrentIndex(index);  // runs TreeViewChange synchronously
   TreeView->scrollTo(index);
+}
+
+void TDiskUsageForm::OpenFolder(const std::string& path) {
+  TDirectoryList listing;
+  if (listing.ReadDirectory(path)) {
+    SelectFolderPath(platform::withTrailingDelim(path));
+    if (TreeView->isVisible()) TreeView->setFocus();
+  }
+  RememberedSelection.clear();
+}
+
+std::string TDiskUsageForm::ResolveShortcut(const std::string& path) { return platform::resolveShortcut(path); }
+
+void TDiskUsageForm::UsageListDblClick() {
+  QItemSelectionModel* sel = UsageList->selectionModel();
+  int first = -1;
+  for (int i = 0; i < UsageModel->rowCount() && first < 0; ++i)
+    if (sel->isRowSelected(i, {})) first = i;
+  if (first < 0 || !UsageModel->row(first).entry) return;
+  const std::string path = m_currentFolderPath + UsageModel->row(first).name();
+  // A link is no folder itself (its own attributes are read, not its
+  // target's); one that cannot be read at all counts as a folder, which
+  // OpenFolder then ignores.
+  if (IsFolderOrUnreadable(path, false)) {
+    OpenFolder(path);
+    return;
+  }
+  const std::string target = ResolveShortcut(path);
+  if (target.empty())
+    platform::openWithDefaultApplication(path);
+  else if (IsFolderOrUnreadable(target, true))
+    OpenFolder(target);
+  else
+    platform::openWithDefaultApplication(target);
+}
+
+void TDiskUsageForm::ParentDirBtnClick() {
+  if (m_currentFolderPath.empty()) return;
+  const std::string stripped = platform::withoutTrailingDelim(m_currentFolderPath);
+  if (stripped != m_currentFolderPath) OpenFolder(std::string(platform::folderPart(stripped)));
+}
+
+bool TDiskUsageForm::TreeViewAddFolder(const std::string& path) const {
+  // Real folders only: a link to a folder is a file of the folder it lies in.
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void TDiskUsageForm::MainPanelFileDrop(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  const std::string folder(platform::folderPart(paths.front()));
+  TDirectoryList listing;
+  if (listing.ReadDirectory(folder)) SelectFolderPath(platform::withoutTrailingDelim(folder));
+  if (paths.front() == folder) {
+    UnselectAllCmdClick();  // a dropped root: nothing in it to select
+  } else {
+    RememberedSelection = paths;
+    RestoreSelection(RememberedSelection);
+    ShowSelectionTotals();
+  }
 }

@@ -12,6 +12,7 @@
 #include "model/usage_totals.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "views/chart_panel.h"
 #include "views/figure_format.h"
 #include "views/gauge.h"
 #include "views/status_bar.h"
@@ -54,7 +55,8 @@ void TDiskUsageForm::CurrentDirBoxChange() {
 }
 
 void TDiskUsageForm::ItemNotSizeable() {
-  ClearUsageRows();  // the chart is cleared here too once it exists
+  ClearUsageRows();
+  ClearChart();
   UsageModel->setGreyText(true);
   TUsageRow placeholder;
   placeholder.caption = kPlaceholderCaption;
@@ -136,7 +138,8 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   ShowTotals(totals);
 
   FitFigureColumns();
-  SortByColumn(SortColumn);
+  SetUpChartScroll(UsageModel->rowCount());
+  SortByColumn(SortColumn);  // and the chart is built from the sorted rows
 
   StatusBar->setPanelText(0, ItemCountText(UsageModel->rowCount()));
   ShowVolumeStatus();

@@ -19,8 +19,9 @@ QIcon TFolderTreeModel::folderIcon() {
 
 namespace {
 
-// The sub-folders of a folder, sorted by name folding a-z.
-std::vector<std::string> subFolders(const std::string& path) {
+// The names in a folder that may be sub-folders (folders, links, entries of
+// unknown type), for the filter to decide on.
+std::vector<std::string> folderCandidates(const std::string& path) {
   std::vector<std::string> names;
   platform::FileDescriptor fd(platform::openDirectory(path));
   if (!fd.valid()) return names;
@@ -29,15 +30,9 @@ std::vector<std::string> subFolders(const std::string& path) {
   while (dirent* e = ::readdir(dir)) {
     std::string n = e->d_name;
     if (n == "." || n == "..") continue;
-    bool isDir = e->d_type == DT_DIR;
-    if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-      struct stat st;
-      isDir = ::fstatat(fd.get(), n.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
-    if (isDir) names.push_back(n);
+    if (e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) names.push_back(n);
   }
   ::closedir(dir);
-  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return CompareFoldAZ(a, b) < 0; });
   return names;
 }
 
@@ -69,6 +64,13 @@ QStandardItem* TFolderTreeModel::makeFolderItem(const QString& caption, const st
   return item;
 }
 
+bool TFolderTreeModel::isRealFolder(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void TFolderTreeModel::setFolderFilter(std::function<bool(const std::string&)> filter) { m_filter = std::move(filter); }
+
 QModelIndex TFolderTreeModel::topIndex() const { return index(0, 0); }
 
 std::string TFolderTreeModel::pathOf(const QModelIndex& idx) const {
@@ -93,9 +95,12 @@ void TFolderTreeModel::loadChildren(QStandardItem* item) {
   item->setData(true, LoadedRole);
   const std::string path = item->data(PathRole).toByteArray().toStdString();
   const std::string prefix = platform::withTrailingDelim(path);
+  std::vector<std::string> names;
+  for (std::string& name : folderCandidates(path))
+    if (m_filter ? m_filter(prefix + name) : isRealFolder(prefix + name)) names.push_back(std::move(name));
+  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return CompareFoldAZ(a, b) < 0; });
   QList<QStandardItem*> children;
-  for (const std::string& name : subFolders(path))
-    children.append(makeFolderItem(QString::fromUtf8(name), prefix + name));
+  for (const std::string& name : names) children.append(makeFolderItem(QString::fromUtf8(name), prefix + name));
   if (!children.isEmpty()) item->appendRows(children);
 }
 

@@ -1,11 +1,13 @@
 #pragma once
-// The folder tree and its model: folders only (hidden ones and links to
-// folders included), under a virtual top node that is no file-system path and
+// The folder tree and its model: folders only (hidden ones included; which
+// entries count as folders a filter decides, real folders by default), under
+// a virtual top node that is no file-system path and
 // holds the home folder, "/" and the mounted volumes. Sub-folders are read when
 // a node is first expanded or a path is selected through it.
 // Paths are raw bytes (kept in PathRole), so no name is lost to decoding.
 #include <QIcon>
 #include <QStandardItemModel>
+#include <functional>
 #include <string>
 
 class TFolderTreeModel : public QStandardItemModel {
@@ -29,6 +31,10 @@ class TFolderTreeModel : public QStandardItemModel {
   // The node for an absolute folder path, creating the nodes down to it;
   // invalid when the path is not absolute.
   QModelIndex indexForPath(const std::string& path);
+  // Decides which sub-folders show, given their paths; asked once per entry
+  // when a folder's children are read.
+  void setFolderFilter(std::function<bool(const std::string& path)> filter);
+  static bool isRealFolder(const std::string& path);  // the default: lstat says folder
   // The places under the virtual top node: (caption, path).
   const std::vector<std::pair<QString, std::string>>& places() const { return m_places; }
 
@@ -37,5 +43,6 @@ class TFolderTreeModel : public QStandardItemModel {
   void loadChildren(QStandardItem* item);
 
   std::vector<std::pair<QString, std::string>> m_places;
+  std::function<bool(const std::string&)> m_filter;
 };
 

@@ -1,0 +1,205 @@
+// The chart view: the rows as a paged horizontal bar chart of disk bytes and
+// file bytes, its scrolling, hit test, hover, click and row icons, and the
+// switch between numbers and chart.
+#include <QAction>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include "app/disk_usage_form.h"
+#include "chart/bar_chart.h"
+#include "model/chart_page.h"
+#include "views/chart_panel.h"
+#include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
+
+namespace {
+const QColor kDiskBytesColour(78, 124, 158);
+const QColor kFileBytesColour(141, 166, 175);
+}  // namespace
+
+void TDiskUsageForm::buildChartPanel() {
+  auto* panel = new TChartPanel(DetailsPanel);
+  panel->setObjectName(QStringLiteral("ChartPanel"));
+  ChartPanel = panel;
+  UsageChart = panel->chart();
+  ChartScroll = panel->scrollBar();
+  DiskBytesSeries = UsageChart->addSeries(QStringLiteral("Disk Bytes"), kDiskBytesColour);
+  FileBytesSeries = UsageChart->addSeries(QStringLiteral("File Bytes"), kFileBytesColour);
+  UsageChart->setMarginsPercent(3, 3, 8, 3);
+  UsageChart->setValueLabelSuffix(QString::fromLatin1(kChartKilobytes.suffix));
+  // Before the first refresh: rows 0 to 6, eight points per page; the first
+  // resize replaces both.
+  UsageChart->setCategoryRange(0, 6);
+  UsageChart->setPointsPerPage(8);
+  connect(ChartScroll, &QScrollBar::valueChanged, this, &TDiskUsageForm::ChartScrollScroll);
+  connect(UsageChart, &TBarChart::pointerMoved, this, &TDiskUsageForm::UsageChartMouseMove);
+  connect(UsageChart, &TBarChart::clicked, this, &TDiskUsageForm::UsageChartClick);
+  connect(UsageChart, &TBarChart::afterDraw, this, &TDiskUsageForm::UsageChartAfterDraw);
+  connect(panel, &TChartPanel::chartResized, this, &TDiskUsageForm::ResizeChart);
+}
+
+void TDiskUsageForm::NumbersCmdClick() {
+  NumbersCmd->setChecked(true);
+  NumbersBtn->setChecked(true);
+  UsageList->show();
+  ChartPanel->hide();
+  SetDeleteEnabled(true);
+}
+
+void TDiskUsageForm::ChartCmdClick() {
+  ChartCmd->setChecked(true);
+  ChartBtn->setChecked(true);
+  UsageList->hide();
+  ChartPanel->show();
+  SetDeleteEnabled(false);
+}
+
+void TDiskUsageForm::ClearChart() {
+  UsageChart->clearPoints();
+  UsageChart->update();
+}
+
+void TDiskUsageForm::BuildUsageChart() {
+  ClearChart();
+  TChartUnit unit = kChartKilobytes;
+  const int rows = UsageModel->rowCount();
+  for (int i = 0; i < rows; ++i) {
+    const TUsageRow& r = UsageModel->row(i);
+    if (!r.isPlaceholder() && r.figures[0] >= kChartMegabyteFrom) {
+      unit = kChartMegabytes;
+      break;
+    }
+  }
+  UsageChart->setValueLabelSuffix(QString::fromLatin1(unit.suffix));
+  UsageChart->reservePoints(DiskBytesSeries, rows);
+  UsageChart->reservePoints(FileBytesSeries, rows);
+  for (int i = 0; i < rows; ++i) {
+    const TUsageRow& r = UsageModel->row(i);
+    if (r.isPlaceholder()) continue;  // no figures, no point
+    const QString label = ChartLabel(r.text(0));
+    UsageChart->addPoint(DiskBytesSeries, r.figures[0] / unit.divisor, label);
+    UsageChart->addPoint(FileBytesSeries, r.figures[1] / unit.divisor, label);
+  }
+  // The top page, with the scroll bar at the top.
+  {
+    const QSignalBlocker block(ChartScroll);
+    ChartScroll->setValue(0);
+  }
+  ChartScrollScroll(0);
+  UsageChart->update();
+}
+
+int TDiskUsageForm::ChartRowsPerPage() const { return ::ChartRowsPerPage(UsageChart->height()); }
+
+void TDiskUsageForm::SetUpChartScroll(int rows) {
+  const int r = ChartRowsPerPage();
+  const QSignalBlocker block(ChartScroll);
+  ChartScroll->setMinimum(0);
+  ChartScroll->setValue(0);
+  ChartScroll->setMaximum(rows > r + 1 ? rows - r - 1 : 0);
+  ChartScroll->setVisible(rows > r + 1);
+}
+
+void TDiskUsageForm::ChartScrollScroll(int position) {
+  // Min never passes Max on the way: moving down sets Max first.
+  const int r = ChartRowsPerPage();
+  if (position > UsageChart->categoryMin()) {
+    UsageChart->setCategoryMax(position + r);
+    UsageChart->setCategoryMin(position);
+  } else {
+    UsageChart->setCategoryMin(position);
+    UsageChart->setCategoryMax(position + r);
+  }
+}
+
+void TDiskUsageForm::ResizeChart() {
+  const int r = ChartRowsPerPage();
+  const double min = UsageChart->categoryMin();
+  UsageChart->setCategoryMax(min + r);  // the top row stays
+  const int pointsPerPage = RoundHalfEven(UsageChart->categoryMax() - min) + 1;
+  UsageChart->setPointsPerPage(pointsPerPage);
+  ChartScroll->setPageStep(pointsPerPage);
+  ChartScroll->setVisible(UsageModel->rowCount() > r + 1);
+}
+
+bool TDiskUsageForm::chartWheel(const QPoint& globalPos, int step) {
+  if (!ChartPanel->isVisible() || !ChartPanel->rect().contains(ChartPanel->mapFromGlobal(globalPos))) return false;
+  if (!ChartScroll->isVisible()) return true;
+  const int position = ChartScroll->value() + step;
+  if (position >= ChartScroll->minimum() && position <= ChartScroll->maximum()) {
+    const QSignalBlocker block(ChartScroll);
+    ChartScroll->setValue(position);
+    ChartScrollScroll(position);
+  }
+  return true;
+}
+
+bool TDiskUsageForm::offerWheel(QWheelEvent* event) {
+  const QPoint global = event->globalPosition().toPoint();
+  if (!ChartPanel->isVisible() || !ChartPanel->rect().contains(ChartPanel->mapFromGlobal(global))) {
+    m_wheelRemainder = 0;
+    return false;
+  }
+  // One row per notch of the wheel (120); finer wheels add up to notches.
+  m_wheelRemainder += event->angleDelta().y();
+  for (; m_wheelRemainder <= -120; m_wheelRemainder += 120) FormMouseWheelDown(global);
+  for (; m_wheelRemainder >= 120; m_wheelRemainder -= 120) FormMouseWheelUp(global);
+  return true;
+}
+
+bool TDiskUsageForm::FormMouseWheelDown(const QPoint& globalPos) { return chartWheel(globalPos, +1); }
+
+bool TDiskUsageForm::FormMouseWheelUp(const QPoint& globalPos) { return chartWheel(globalPos, -1); }
+
+TChartAxis TDiskUsageForm::chartAxis() const {
+  const TBarChart::CategoryAxis a = UsageChart->categoryAxis();
+  return {a.min, a.max, a.startPos, a.endPos, a.labelsRight, a.textHeight};
+}
+
+int TDiskUsageForm::ChartRowAt(int x, int y) const { return ::ChartRowAt(chartAxis(), x, y, UsageModel->rowCount()); }
+
+bool TDiskUsageForm::RowIsFolder(int row) const {
+  if (row < 0 || row >= UsageModel->rowCount()) return false;
+  const TUsageRow& r = UsageModel->row(row);
+  return r.entry && r.entry->IsDirectory();
+}
+
+void TDiskUsageForm::UsageChartMouseMove(const QPoint& pos) {
+  const int k = ChartRowAt(pos.x(), pos.y());
+  if (k >= 0) {
+    UsageChart->setHintText(UsageModel->row(k).text(0));  // the whole name, never cut
+    UsageChart->setHintsEnabled(true);
+  } else {
+    UsageChart->setHintText(QString());
+    UsageChart->setHintsEnabled(false);
+  }
+  UsageChart->setPointerShape(k >= 0 && RowIsFolder(k) ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TDiskUsageForm::UsageChartClick(const QPoint& pos) {
+  const int k = ChartRowAt(pos.x(), pos.y());
+  if (k >= 0 && RowIsFolder(k)) OpenFolder(m_currentFolderPath + UsageModel->row(k).name());
+}
+
+void TDiskUsageForm::UsageChartAfterDraw(QPainter& painter, const TBarChart::CategoryAxis& axis) {
+  const TChartAxis a{axis.min, axis.max, axis.startPos, axis.endPos, axis.labelsRight, axis.textHeight};
+  const int first = RoundHalfEven(axis.min), last = RoundHalfEven(axis.max);
+  constexpr int kIcon = 16;
+  for (int i = std::max(first, 0); i <= last; ++i) {
+    if (i >= UsageChart->pointCount(DiskBytesSeries) || i >= UsageModel->rowCount()) break;
+    const QIcon icon = UsageModel->index(i, 0).data(Qt::DecorationRole).value<QIcon>();
+    if (icon.isNull()) continue;
+    painter.drawPixmap(axis.labelsRight - kIcon / 2 - 2, ChartIconTop(a, i, first, kIcon), icon.pixmap(kIcon, kIcon));
+  }
+}
+
+void TDiskUsageForm::SetDeleteEnabled(bool enabled) {
+  // The view's rule is kept in the command's state; the command itself comes
+  // with the trash layer, so until then it stays off in both views.
+  m_deleteAllowedByView = enabled;
+  DeleteCmd->setEnabled(enabled && m_deleteBuilt);
+  DeleteBtn->setEnabled(enabled && m_deleteBuilt);
+  DeleteBtn->setToolTip(enabled ? QStringLiteral("Delete selected files and folders") : QString());
+}

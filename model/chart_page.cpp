@@ -1,0 +1,43 @@
+#include "model/chart_page.h"
+
+#include <cmath>
+
+int ChartRowsPerPage(int chartHeight) {
+  const int r = (chartHeight - 35) / 40;  // C++ division truncates toward zero
+  return r < 1 ? 1 : r;
+}
+
+QString ChartLabel(const QString& name) {
+  QString label = name;
+  if (label.size() > 30) {
+    qsizetype keep = 27;
+    if (label.at(keep - 1).isHighSurrogate()) --keep;
+    label = label.left(keep) + QStringLiteral("...");
+  }
+  return label + QString(8, QLatin1Char(' '));
+}
+
+int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+double ChartRowPitch(const TChartAxis& axis, double minSpan) {
+  const double span = axis.max - axis.min;
+  if (span > minSpan) return (axis.endPos - axis.startPos + 1) / span;
+  return axis.textHeight;
+}
+
+int ChartRowAt(const TChartAxis& axis, double x, double y, int rowCount) {
+  const double c = ChartRowPitch(axis, 0.5);
+  if (!(c > 0)) return -1;
+  if (x >= axis.labelsRight || x <= 3) return -1;
+  if (y < axis.startPos - c / 2 || y > axis.endPos + c / 2) return -1;
+  const double d = (y - (axis.startPos - c / 2)) / c;
+  const double fraction = d - std::floor(d);
+  if (!(fraction > 0.2 && fraction < 0.8)) return -1;
+  const int k = static_cast<int>(std::floor(d + axis.min));
+  return k < rowCount ? k : -1;
+}
+
+int ChartIconTop(const TChartAxis& axis, int i, int first, int iconHeight) {
+  const double c = ChartRowPitch(axis, 0);
+  return RoundHalfEven((i - first) * c) + axis.startPos + (axis.textHeight - iconHeight) / 2;
+}

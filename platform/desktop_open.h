@@ -1,0 +1,20 @@
+#pragma once
+// Opening a file the way the desktop does: with the application it has for
+// the file's type (what a double-click in a file manager does).
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace platform {
+
+// Receives each path instead of the desktop; tests install one, nullptr
+// restores the desktop.
+using OpenObserver = std::function<void(const std::string& path)>;
+void setOpenObserver(OpenObserver observer);
+
+// Hands path to the desktop's default application; the result is not
+// reported (the desktop reports its own failures).
+void openWithDefaultApplication(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+#pragma once
+// The chart view's panel: a lowered frame that holds the chart and, on its
+// right edge, a 16-pixel scroll bar (no page-sized thumb, steps of one row,
+// never a tab stop) that is shown only while the rows do not fit on a page.
+// The panel owns both, as their parent.
+#include <QFrame>
+
+class QScrollBar;
+class TBarChart;
+
+class TChartPanel : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TChartPanel(QWidget* parent = nullptr);
+  TBarChart* chart() const { return m_chart; }
+  QScrollBar* scrollBar() const { return m_scroll; }
+
+ signals:
+  // The chart's size changed (the window was resized, or the panel shown).
+  void chartResized();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  TBarChart* m_chart;
+  QScrollBar* m_scroll;
+};
