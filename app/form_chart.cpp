@@ -2,6 +2,8 @@
 // file bytes, its scrolling, hit test, hover, click and row icons, and the
 // switch between numbers and chart.
 #include <QAction>
+#include <QApplication>
+#include <functional>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolButton>
@@ -15,8 +17,27 @@
 #include "views/usage_list_view.h"
 
 namespace {
+
 const QColor kDiskBytesColour(78, 124, 158);
 const QColor kFileBytesColour(141, 166, 175);
+
+// Offers the wheel events of the whole window to the chart before the control
+// under the pointer gets them. A filter of its own, on the application: the
+// window's filter sits on single controls, and would see their events twice.
+class TWheelOffer : public QObject {
+ public:
+  TWheelOffer(TDiskUsageForm* form, std::function<bool(QWheelEvent*)> offer)
+      : QObject(form), m_form(form), m_offer(std::move(offer)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    return event->type() == QEvent::Wheel && watched->isWidgetType() &&
+           static_cast<QWidget*>(watched)->window() == m_form && m_offer(static_cast<QWheelEvent*>(event));
+  }
+
+ private:
+  TDiskUsageForm* m_form;
+  std::function<bool(QWheelEvent*)> m_offer;
+};
+
 }  // namespace
 
 void TDiskUsageForm::buildChartPanel() {
@@ -38,6 +59,7 @@ void TDiskUsageForm::buildChartPanel() {
   connect(UsageChart, &TBarChart::clicked, this, &TDiskUsageForm::UsageChartClick);
   connect(UsageChart, &TBarChart::afterDraw, this, &TDiskUsageForm::UsageChartAfterDraw);
   connect(panel, &TChartPanel::chartResized, this, &TDiskUsageForm::ResizeChart);
+  qApp->installEventFilter(new TWheelOffer(this, [this](QWheelEvent* e) { return offerWheel(e); }));
 }
 
 void TDiskUsageForm::NumbersCmdClick() {

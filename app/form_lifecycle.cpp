@@ -122,8 +122,6 @@ void TDiskUsageForm::FormCreate() {
 
   EfficiencyGuage->setProgress(0);
   EfficiencyGuage->setBackColor(kSkyBlue);
-  // Wheel events anywhere in the window are offered to the chart first.
-  qApp->installEventFilter(this);
   m_created = true;
 }
 
@@ -218,9 +216,6 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
     ComputeOptionsCmdClick();
     return true;
   }
-  if (event->type() == QEvent::Wheel && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this && offerWheel(static_cast<QWheelEvent*>(event)))
-    return true;
   if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonRelease) UsageListClick();
   if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

@@ -163,8 +163,19 @@ TBarChart::Layout TBarChart::layout() const {
   const int valueLabelWidth = fm.horizontalAdvance(valueText(provisionalTop));
   const int bottomRoom = static_cast<int>(std::ceil((valueLabelWidth + fm.height()) * 0.7071)) + 4;
 
-  const int plotTop = l.legend.bottom() + 1 + kLegendMargin;
-  l.plot = QRect(QPoint(plotLeft, plotTop), QPoint(l.frame.right(), std::max(plotTop + 1, l.frame.bottom() - bottomRoom)));
+  // A chart too low for everything gives up the value labels first, then
+  // the legend, so the bars keep a plot to stand in.
+  int plotTop = l.legend.bottom() + 1 + kLegendMargin;
+  int plotBottom = l.frame.bottom() - bottomRoom;
+  if (plotBottom - plotTop < 10) {
+    l.valueLabels = false;
+    plotBottom = l.frame.bottom();
+  }
+  if (plotBottom - plotTop < 10) {
+    l.legendShown = false;
+    plotTop = l.frame.top();
+  }
+  l.plot = QRect(QPoint(plotLeft, plotTop), QPoint(l.frame.right(), std::max(plotTop + 1, plotBottom)));
 
   l.valueStep = niceStep(m_valueMax, std::max(2, l.plot.width() / 80));
   l.valueTop = std::max(l.valueStep, std::ceil(m_valueMax / l.valueStep) * l.valueStep);
@@ -221,21 +232,23 @@ void TBarChart::paintEvent(QPaintEvent*) {
 
   // Value labels, turned to 315 degrees (down and to the right of their mark).
   p.setPen(kNavy);
-  for (double v = 0; v < l.valueTop + l.valueStep / 2; v += l.valueStep) {
+  for (double v = 0; l.valueLabels && v < l.valueTop + l.valueStep / 2; v += l.valueStep) {
     const int x = l.plot.left() + static_cast<int>(std::lround(v / l.valueTop * l.plot.width()));
     p.save();
-    p.translate(x - fm.height() / 2, l.plot.bottom() + 4);
+    p.translate(x + 2, l.plot.bottom() + 3);
     p.rotate(45);
     p.drawText(0, fm.ascent(), valueText(v));
     p.restore();
   }
 
   // Legend, last series first.
-  p.fillRect(l.legend, kLegendYellow);
-  p.setPen(Qt::black);
-  p.drawRect(l.legend.adjusted(0, 0, -1, -1));
+  if (l.legendShown) {
+    p.fillRect(l.legend, kLegendYellow);
+    p.setPen(Qt::black);
+    p.drawRect(l.legend.adjusted(0, 0, -1, -1));
+  }
   int x = l.legend.left() + 4;
-  for (int s = seriesCount() - 1; s >= 0; --s) {
+  for (int s = seriesCount() - 1; l.legendShown && s >= 0; --s) {
     const int entryWidth = static_cast<int>(std::ceil((fm.horizontalAdvance(m_series[s].title) + 8) / 0.85));
     const int keyWidth = entryWidth * 15 / 100;
     const QRect key(x, l.legend.top() + 4, keyWidth, l.legend.height() - 8);

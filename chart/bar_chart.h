@@ -104,6 +104,8 @@ class TBarChart : public QWidget {
     CategoryAxis axis;
     double valueStep = 0;  // between grid lines
     double valueTop = 0;   // the value at the plot's right edge
+    bool legendShown = true;
+    bool valueLabels = true;
   };
   Layout layout() const;
   QString valueText(double value) const;

@@ -1,0 +1,214 @@
+// The chart view in the real window: the view at first start, the switch
+// with the list, units, labels, pages, the scroll bar, the wheel, hover and
+// clicks, and the rebuild after a sort.
+#include <QScrollBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QWheelEvent>
+
+#include "chart/bar_chart.h"
+#include "form_fixture.h"
+#include "model/chart_page.h"
+#include "views/chart_panel.h"
+#include "views/folder_tree_model.h"
+
+namespace {
+
+// Resizes the window so that the chart is `height` pixels high.
+void setChartHeight(TDiskUsageForm& f, int height) {
+  for (int round = 0; round < 3 && f.UsageChart->height() != height; ++round) {
+    f.resize(f.width(), f.height() + height - f.UsageChart->height());
+    QCoreApplication::processEvents();
+  }
+}
+
+// Sends one wheel notch to the widget under a global position, as the window
+// system does.
+void wheel(QWidget* target, const QPoint& global, int notches) {
+  const QPointF local = target->mapFromGlobal(global);
+  QWheelEvent e(local, QPointF(global), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                Qt::NoScrollPhase, false);
+  QApplication::sendEvent(target, &e);
+}
+
+// The centre of row k's name label in chart coordinates.
+QPoint labelCentre(TDiskUsageForm& f, int k) {
+  const TBarChart::CategoryAxis a = f.UsageChart->categoryAxis();
+  const double c = (a.endPos - a.startPos + 1) / (a.max - a.min);
+  return QPoint(a.labelsRight / 2, static_cast<int>(a.startPos + (k - a.min) * c));
+}
+
+}  // namespace
+
+TEST_F(FormTest, TheChartIsTheFirstViewAndTheListItsAlternative) {
+  TDiskUsageForm& f = open({t.root()});
+  EXPECT_TRUE(f.ChartCmd->isChecked());
+  EXPECT_TRUE(f.ChartBtn->isChecked());
+  EXPECT_TRUE(f.ChartPanel->isVisible());
+  EXPECT_FALSE(f.UsageList->isVisible());
+  EXPECT_FALSE(f.DeleteCmd->isEnabled());
+  EXPECT_FALSE(f.DeleteBtn->isEnabled());
+  EXPECT_EQ(f.UsageChart->pointCount(f.DiskBytesSeries), f.UsageModel->rowCount()) << "both views are always filled";
+
+  QTest::mouseClick(f.NumbersBtn, Qt::LeftButton);
+  EXPECT_TRUE(f.NumbersCmd->isChecked());
+  EXPECT_TRUE(f.NumbersBtn->isChecked());
+  EXPECT_FALSE(f.ChartBtn->isChecked());
+  EXPECT_TRUE(f.UsageList->isVisible());
+  EXPECT_FALSE(f.ChartPanel->isVisible());
+  EXPECT_EQ(f.DeleteBtn->toolTip(), "Delete selected files and folders");
+
+  f.ChartCmd->trigger();
+  EXPECT_TRUE(f.ChartBtn->isChecked());
+  EXPECT_TRUE(f.ChartPanel->isVisible());
+  EXPECT_FALSE(f.DeleteCmd->isEnabled());
+  EXPECT_TRUE(f.DeleteBtn->toolTip().isEmpty());
+  EXPECT_EQ(f.UsageChart->seriesTitle(f.DiskBytesSeries), "Disk Bytes");
+  EXPECT_EQ(f.UsageChart->seriesColour(f.DiskBytesSeries), QColor(78, 124, 158));
+  EXPECT_EQ(f.UsageChart->seriesTitle(f.FileBytesSeries), "File Bytes");
+  EXPECT_EQ(f.UsageChart->seriesColour(f.FileBytesSeries), QColor(141, 166, 175));
+}
+
+TEST_F(FormTest, TheChartUnitTurnsToMegabytesAtTenMebibytesOfDiskBytes) {
+  struct Case {
+    uint64_t largest;
+    const char* suffix;
+    double divisor;
+  } cases[] = {{10485760 - 4096, "KB", 1024}, {10485760, "MB", 1048576}};
+  for (const Case& c : cases) {
+    TempTree tree;
+    tree.sparse("big", c.largest);  // disk bytes are the size rounded up to the cluster
+    tree.file("small", 3000);
+    TDiskUsageForm& f = open({tree.root()});
+    EXPECT_EQ(f.UsageChart->valueLabelSuffix(), c.suffix) << c.largest;
+    for (int i = 0; i < f.UsageModel->rowCount(); ++i) {
+      EXPECT_DOUBLE_EQ(f.UsageChart->pointValue(f.DiskBytesSeries, i), f.UsageModel->row(i).figures[0] / c.divisor);
+      EXPECT_DOUBLE_EQ(f.UsageChart->pointValue(f.FileBytesSeries, i), f.UsageModel->row(i).figures[1] / c.divisor);
+    }
+    form.reset();
+  }
+}
+
+TEST_F(FormTest, ChartLabelsAreCutAndTheToolTipShowsTheWholeName) {
+  const std::string thirty(30, 'n'), thirtyOne = std::string(27, 'm') + "long";
+  t.file(thirty, 1);
+  t.file(thirtyOne, 1);
+  TDiskUsageForm& f = open({t.root()});
+  setChartHeight(f, 600);
+  std::map<std::string, QString> labels;
+  for (int i = 0; i < f.UsageModel->rowCount(); ++i)
+    labels[f.UsageModel->row(i).name()] = f.UsageChart->pointLabel(f.DiskBytesSeries, i);
+  const QString spaces(8, QLatin1Char(' '));
+  EXPECT_EQ(labels[thirty], QString::fromStdString(thirty) + spaces);
+  EXPECT_EQ(labels[thirtyOne], QString(27, QLatin1Char('m')) + "..." + spaces);
+
+  int row = -1;
+  for (int i = 0; i < f.UsageModel->rowCount(); ++i)
+    if (f.UsageModel->row(i).name() == thirtyOne) row = i;
+  f.UsageChartMouseMove(labelCentre(f, row));
+  EXPECT_EQ(f.UsageChart->hintText(), QString::fromStdString(thirtyOne));
+  EXPECT_TRUE(f.UsageChart->hintsEnabled());
+  EXPECT_EQ(f.UsageChart->pointerShape(), Qt::ArrowCursor) << "a file";
+  f.UsageChartMouseMove(labelCentre(f, 0));  // Alpha, a folder
+  EXPECT_EQ(f.UsageChart->pointerShape(), Qt::PointingHandCursor);
+  // Half-way between two rows: the dead band.
+  const QPoint between = (labelCentre(f, 0) + labelCentre(f, 1)) / 2;
+  f.UsageChartMouseMove(between);
+  EXPECT_EQ(f.ChartRowAt(between.x(), between.y()), -1);
+  EXPECT_TRUE(f.UsageChart->hintText().isEmpty());
+  EXPECT_FALSE(f.UsageChart->hintsEnabled());
+  EXPECT_EQ(f.UsageChart->pointerShape(), Qt::ArrowCursor);
+}
+
+TEST_F(FormTest, TheScrollBarShowsWhenTheRowsDoNotFitAndTheWheelMovesOneRow) {
+  for (int n : {12, 13}) {
+    TempTree tree;
+    for (int i = 0; i < n; ++i) tree.file("f" + std::to_string(100 + i), 1);
+    TDiskUsageForm& f = open({tree.root()});
+    setChartHeight(f, 490);
+    ASSERT_EQ(f.ChartRowsPerPage(), 11);
+    f.RefreshCmdClick();
+    EXPECT_EQ(f.ChartScroll->isVisible(), n == 13) << n << " rows";
+    EXPECT_EQ(f.ChartScroll->maximum(), n == 13 ? 1 : 0);
+    EXPECT_EQ(f.UsageChart->categoryMin(), 0);
+    EXPECT_EQ(f.UsageChart->categoryMax(), 11);
+    EXPECT_EQ(f.UsageChart->pointsPerPage(), 12);
+    if (n == 13) {
+      const QPoint inside = f.UsageChart->mapToGlobal(f.UsageChart->rect().center());
+      wheel(f.UsageChart, inside, -1);  // down
+      EXPECT_EQ(f.ChartScroll->value(), 1);
+      EXPECT_EQ(f.UsageChart->categoryMin(), 1);
+      EXPECT_EQ(f.UsageChart->categoryMax(), 12);
+      wheel(f.UsageChart, inside, -1);  // at the end: nothing moves
+      EXPECT_EQ(f.ChartScroll->value(), 1);
+      wheel(f.UsageChart, inside, 1);
+      EXPECT_EQ(f.ChartScroll->value(), 0);
+      wheel(f.UsageChart, inside, 1);  // at the top
+      EXPECT_EQ(f.ChartScroll->value(), 0);
+      // Outside the chart panel the wheel is the control's own.
+      const QPoint overTree = f.TreeView->mapToGlobal(f.TreeView->rect().center());
+      wheel(f.TreeView->viewport(), overTree, -1);
+      EXPECT_EQ(f.ChartScroll->value(), 0);
+      // Dragging the thumb scrolls live; a sort goes back to the top page.
+      f.ChartScroll->setValue(1);
+      EXPECT_EQ(f.UsageChart->categoryMin(), 1);
+      f.UsageListColumnClick(1);
+      EXPECT_EQ(f.ChartScroll->value(), 0);
+      EXPECT_EQ(f.UsageChart->categoryMin(), 0);
+      EXPECT_EQ(f.UsageChart->categoryMax(), 11);
+    }
+    form.reset();
+  }
+}
+
+TEST_F(FormTest, ClickingAFolderNameEntersItAndAFileNameDoesNothing) {
+  TDiskUsageForm& f = open({t.root()});
+  setChartHeight(f, 478);
+  ASSERT_EQ(f.UsageModel->row(0).name(), "Alpha");
+  int file = -1;
+  for (int i = 0; i < f.UsageModel->rowCount(); ++i)
+    if (f.UsageModel->row(i).name() == "a.txt") file = i;
+  QTest::mouseClick(f.UsageChart, Qt::LeftButton, {}, labelCentre(f, file));
+  EXPECT_EQ(f.currentFolderPath(), t.root() + "/");
+  // The bars are not sensitive either.
+  const TBarChart::CategoryAxis a = f.UsageChart->categoryAxis();
+  QTest::mouseClick(f.UsageChart, Qt::LeftButton, {}, QPoint(a.labelsRight + 40, labelCentre(f, 0).y()));
+  EXPECT_EQ(f.currentFolderPath(), t.root() + "/");
+  QTest::mouseClick(f.UsageChart, Qt::LeftButton, {}, labelCentre(f, 0));
+  EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/");
+  EXPECT_EQ(rowNames(), (Names{"y", "x.bin"}));
+}
+
+TEST_F(FormTest, APlaceThatCannotBeSizedEmptiesTheChart) {
+  TDiskUsageForm& f = open({t.root()});
+  ASSERT_GT(f.UsageChart->pointCount(f.DiskBytesSeries), 0);
+  f.TreeView->setCurrentIndex(f.TreeModel->topIndex());
+  EXPECT_EQ(f.UsageChart->pointCount(f.DiskBytesSeries), 0);
+  EXPECT_EQ(f.UsageModel->rowCount(), 1);
+  EXPECT_FALSE(f.RowIsFolder(0)) << "the placeholder row is never a folder";
+  EXPECT_EQ(f.ChartRowAt(-5, -5), -1);
+}
+
+TEST_F(FormTest, TheChartDrawsItsPageWithIconsAtEverySize) {
+  for (int i = 0; i < 30; ++i) t.file("file" + std::to_string(i) + ".txt", 5000 * (i + 1));
+  TDiskUsageForm& f = open({t.root()});
+  for (int height : {478, 240, 120}) {
+    setChartHeight(f, height);
+    QImage img(f.UsageChart->size(), QImage::Format_ARGB32);
+    f.UsageChart->render(&img);
+    if (const char* dir = std::getenv("TALLORIN_CHART_PNG_DIR"))
+      img.save(QString::fromLocal8Bit(dir) + QStringLiteral("/chart-%1.png").arg(height));
+    int disk = 0, fileBytes = 0, other = 0;
+    const TBarChart::CategoryAxis a = f.UsageChart->categoryAxis();
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) {
+        const QColor c = img.pixelColor(x, y);
+        if (c == QColor(78, 124, 158)) ++disk;
+        else if (c == QColor(141, 166, 175)) ++fileBytes;
+        else if (x < a.labelsRight + 8 && x > a.labelsRight - 12 && c != Qt::white && c.saturation() > 60) ++other;
+      }
+    EXPECT_GT(disk, 20) << height;
+    EXPECT_GT(fileBytes, 20) << height;
+    EXPECT_GT(other, 10) << "icons beside the labels at " << height;
+  }
+}

@@ -1,0 +1,58 @@
+// The chart view's arithmetic: rows per page, labels, the hit test's bands and
+// the icons' places.
+#include <gtest/gtest.h>
+
+#include "model/chart_page.h"
+
+TEST(ChartPage, RowsPerPageFromTheChartHeight) {
+  struct Case {
+    int height, rows;
+  } cases[] = {{478, 11}, {75, 1}, {34, 1}, {35, 1}, {0, 1}, {-20, 1}, {114, 1}, {115, 2}, {517, 12}, {514, 11}};
+  for (const Case& c : cases) EXPECT_EQ(ChartRowsPerPage(c.height), c.rows) << c.height;
+}
+
+TEST(ChartPage, LabelsAreCutAfterThirtyCharactersAndMakeRoomForTheIcon) {
+  const QString spaces(8, QLatin1Char(' '));
+  const QString thirty(30, QLatin1Char('a')), thirtyOne = QString(27, QLatin1Char('b')) + "cdef";
+  EXPECT_EQ(ChartLabel(thirty), thirty + spaces);
+  EXPECT_EQ(ChartLabel(thirtyOne), QString(27, QLatin1Char('b')) + "..." + spaces);
+  EXPECT_EQ(ChartLabel(""), spaces);
+  // A character outside the basic plane straddling the cut is not split.
+  const QString wide = QString(26, QLatin1Char('w')) + QString::fromUcs4(U"\U0001F600") + "tail";
+  const QString cut = ChartLabel(wide);
+  EXPECT_EQ(cut, QString(26, QLatin1Char('w')) + "..." + spaces);
+  EXPECT_FALSE(cut.isEmpty() || cut.at(25).isHighSurrogate());
+}
+
+TEST(ChartPage, TheHitTestTakesTheMiddleOfEachLabelBand) {
+  // Rows 0..2 on the page; the axis from pixel 100 to 179: a pitch of 40.
+  const TChartAxis axis{0, 2, 100, 179, 200, 9};
+  ASSERT_DOUBLE_EQ(ChartRowPitch(axis, 0.5), 40);
+  struct Case {
+    double x, y;
+    int row;
+  } cases[] = {
+      {50, 100, 0},  {50, 89, 0},   {50, 111, 0},  {50, 88, -1},   // 88 is 0.2 of a pitch into the band: dead
+      {50, 112, -1}, {50, 121, -1}, {50, 130, 1},  {50, 180, 2},   // between two rows nothing is hit
+      {50, 79, -1},  {50, 205, -1},                                 // above and below the axis
+      {200, 100, -1}, {199, 100, 0}, {3, 100, -1}, {4, 100, 0},    // only the labels are sensitive
+  };
+  for (const Case& c : cases) EXPECT_EQ(ChartRowAt(axis, c.x, c.y, 3), c.row) << c.x << "," << c.y;
+  EXPECT_EQ(ChartRowAt(axis, 50, 180, 2), -1) << "a point past the last row";
+  // A page scrolled to row 5.
+  const TChartAxis scrolled{5, 7, 100, 179, 200, 9};
+  EXPECT_EQ(ChartRowAt(scrolled, 50, 140, 10), 6);
+  // A page of one row: the pitch is the text height.
+  const TChartAxis single{0, 0.5, 100, 179, 200, 9};
+  EXPECT_DOUBLE_EQ(ChartRowPitch(single, 0.5), 9);
+  EXPECT_EQ(ChartRowAt(single, 50, 100, 1), 0);
+}
+
+TEST(ChartPage, IconsSitOnTheirRowsAndHalvesRoundToEven) {
+  const TChartAxis axis{0, 2, 100, 179, 200, 9};
+  EXPECT_EQ(ChartIconTop(axis, 0, 0, 16), 100 + (9 - 16) / 2);
+  EXPECT_EQ(ChartIconTop(axis, 2, 0, 16), 80 + 100 - 3);
+  EXPECT_EQ(RoundHalfEven(2.5), 2);
+  EXPECT_EQ(RoundHalfEven(3.5), 4);
+  EXPECT_EQ(RoundHalfEven(-0.5), 0);
+}
