@@ -219,10 +219,11 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
   if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonRelease) UsageListClick();
   if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    // The press before it has selected the row under the pointer.
-    QMainWindow::eventFilter(watched, event);
+    // The press before it has selected the row under the pointer. The list
+    // does not see the double-click: it would select the row under the
+    // pointer in the folder just entered.
     UsageListDblClick();
-    return false;
+    return true;
   }
   if (watched == UsageList && event->type() == QEvent::KeyRelease) UsageListKeyUp();
   return QMainWindow::eventFilter(watched, event);

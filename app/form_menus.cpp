@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "app/disk_usage_form.h"
+#include "views/tool_icons.h"
 
 void TDiskUsageForm::buildMenus() {
   auto disabled = [](QAction* a) {
@@ -134,12 +135,14 @@ void TDiskUsageForm::buildToolBar() {
   button("document-save-as", "Create report file", false);
   button("edit-find", "File specification", false);
   ToolBar->addSeparator();
-  button("view-split-top-bottom", "Show detail and totals", false);
+  button("view-split-top-bottom", "Show detail and totals", false)->setIcon(DetailAndTotalsIcon());
   button("view-fullscreen", "Show detail only", false);
   ToolBar->addSeparator();
   // Numbers or chart: pressing one releases the other.
   NumbersBtn = button("view-list-details", "Show numbers", true);
+  NumbersBtn->setIcon(NumbersIcon());
   ChartBtn = button("view-statistics", "Show chart", true);
+  ChartBtn->setIcon(ChartIcon());
   auto* numbersOrChartButtons = new QButtonGroup(this);
   for (QToolButton* b : {NumbersBtn, ChartBtn}) {
     b->setCheckable(true);
