@@ -10,6 +10,8 @@
 //   form_panels.cpp       totals panel and status bar
 //   form_navigation.cpp   folder tree, folder box, entering folders, opening files
 //   form_chart.cpp        the chart view and the switch between numbers and chart
+//   form_layout.cpp       layout modes, the View toggles, size limits, resize
+//   form_settings.cpp     settings load and save, placement, exit
 //   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
@@ -27,6 +29,8 @@ class QLabel;
 class QMenu;
 class QPainter;
 class QWheelEvent;
+class QResizeEvent;
+class QCloseEvent;
 class QScrollBar;
 class QSplitter;
 class QToolBar;
@@ -99,6 +103,46 @@ class TDiskUsageForm : public QMainWindow {
   void SelectAllCmdClick();
   void InvertselectionsCmdClick();
   void UnselectAllCmdClick();
+
+  // --- layout and view modes (form_layout.cpp) ---
+  // sender: the menu item or tool button that asked (ListOnlyCmd or
+  // ListOnlyBtn for detail only, anything else for detail and totals).
+  void ListAndTotalsCmdClick(QObject* sender);
+  void ListOnlyCmdClick();
+  void TotalsOnlyCmdClick();
+  void ToolBarCmdClick();
+  void StatusBarCmdClick();
+  void TreeViewCmdClick();
+  void HintsCmdClick();
+  void StayOnTopCmdClick();
+  // The window's limits, in the desktop's terms: the whole window, its
+  // frame included (0 where the window manager draws none).
+  int MinFormWidth() const;
+  int MinFormHeight() const;
+  void WMGetMinMaxInfo();  // applies the size limits of the layout mode
+  void FormResize();
+  void ApplyStoredModes();  // the stored layout mode and view, when shown
+  QSize WindowSize() const;  // the frame included
+  void SetWindowWidth(int width);
+  void SetWindowHeight(int height);
+  bool TotalsOnly() const;
+  static constexpr int kToolBarHeight = 30;
+
+  // --- settings (form_settings.cpp) ---
+  void LoadRegistrySettings();
+  void SaveRegistrySettings();
+  void SaveWindowPlacement();
+  void SaveSettingsNowCmdClick();
+  void SaveSettingsOnExitCmdClick();
+  void ExitCmdClick();
+  void FormClose();
+  void CenterOnScreen();
+  void KeepOnScreen();
+  static constexpr const char* kSettingsKey = "\\SOFTWARE\\Quorlan\\Tallorin\\Settings";
+  // The window's size in the detail modes, kept while it is shrunk to the
+  // totals; 0 until known.
+  int FullWidth = 0;
+  int FullHeight = 0;
 
   // --- option commands (form_options.cpp; their dialogs come with the option work) ---
   void ComputeOptionsCmdClick();
@@ -189,6 +233,16 @@ class TDiskUsageForm : public QMainWindow {
   QAction* UnselectAllCmd = nullptr;
   QAction* InvertSelectionCmd = nullptr;
   QAction* RefreshCmd = nullptr;
+  QAction* ToolBarCmd = nullptr;
+  QAction* StatusBarCmd = nullptr;
+  QAction* TreeViewCmd = nullptr;
+  QAction* HintsCmd = nullptr;
+  QAction* StayOnTopCmd = nullptr;
+  QAction* ListAndTotalsCmd = nullptr;
+  QAction* ListOnlyCmd = nullptr;
+  QAction* TotalsOnlyCmd = nullptr;
+  QAction* SaveSettingsOnExitCmd = nullptr;
+  QAction* SaveSettingsNowCmd = nullptr;
   QAction* NumbersCmd = nullptr;
   QAction* ChartCmd = nullptr;
   std::array<QAction*, 6> SortColumnCmds{};  // NameSortCmd ... FileDateSortCmd
@@ -200,12 +254,16 @@ class TDiskUsageForm : public QMainWindow {
   QToolButton* ParentDirBtn = nullptr;
   QToolButton* RefreshBtn = nullptr;
   QToolButton* DeleteBtn = nullptr;
+  QToolButton* ListAndTotalsBtn = nullptr;
+  QToolButton* ListOnlyBtn = nullptr;
   QToolButton* NumbersBtn = nullptr;
   QToolButton* ChartBtn = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void customEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -229,6 +287,7 @@ class TDiskUsageForm : public QMainWindow {
   void onTreeSelectionChanged();
   void onCurrentDirBoxActivated(int index);
   void setCurrentDirBoxPath(const std::string& path);
+  void installHintFilter();
   bool chartWheel(const QPoint& globalPos, int step);
   bool offerWheel(QWheelEvent* event);
   TChartAxis chartAxis() const;
@@ -244,6 +303,10 @@ class TDiskUsageForm : public QMainWindow {
   int m_wheelRemainder = 0;  // wheel turns below one notch, kept for the next event
   bool m_deleteAllowedByView = false;
   bool m_deleteBuilt = false;
+  bool m_settingsLoaded = false;        // resizes store the placement from then on
+  bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
+  bool m_placementWarned = false;       // the placement save's failure is shown once a run
+  QSplitter* Splitter = nullptr;
   // The totals as RepaintTotals last painted them.
   std::array<QString, 5> m_paintedTotals;
   int m_paintedEfficiency = -1;

@@ -102,16 +102,17 @@ void TDiskUsageForm::FormCreate() {
   viewLayout->addWidget(UsageList);
   viewLayout->addWidget(ChartPanel);
   ChartPanel->hide();
-  auto* splitter = new QSplitter(Qt::Horizontal, DetailsPanel);
-  splitter->setObjectName(QStringLiteral("Splitter"));
-  splitter->setHandleWidth(6);
-  splitter->setOpaqueResize(true);
-  splitter->addWidget(TreeView);
-  splitter->addWidget(viewArea);
-  splitter->setStretchFactor(1, 1);
-  splitter->setSizes({250, 744});
+  Splitter = new QSplitter(Qt::Horizontal, DetailsPanel);
+  Splitter->setObjectName(QStringLiteral("Splitter"));
+  Splitter->setHandleWidth(6);
+  Splitter->setOpaqueResize(true);  // the tree follows a drag live
+  Splitter->setChildrenCollapsible(false);
+  Splitter->addWidget(TreeView);
+  Splitter->addWidget(viewArea);
+  Splitter->setStretchFactor(1, 1);
+  Splitter->setSizes({250, 744});
   detailsLayout->addWidget(ToolBar);
-  detailsLayout->addWidget(splitter, 1);
+  detailsLayout->addWidget(Splitter, 1);
   mainLayout->addWidget(DetailsPanel, 1);
 
   buildTotalsPanel();
@@ -122,6 +123,8 @@ void TDiskUsageForm::FormCreate() {
 
   EfficiencyGuage->setProgress(0);
   EfficiencyGuage->setBackColor(kSkyBlue);
+  installHintFilter();
+  LoadRegistrySettings();
   m_created = true;
 }
 
@@ -139,11 +142,8 @@ void TDiskUsageForm::showEvent(QShowEvent* event) {
 }
 
 void TDiskUsageForm::FormShow() {
-  // The stored view (the chart unless the settings say numbers).
-  if (ChartCmd->isChecked())
-    ChartCmdClick();
-  else
-    NumbersCmdClick();
+  ApplyStoredModes();
+  WMGetMinMaxInfo();
   SyncSortMenu();
   FileSelectCmd->setChecked(TUsageEngine::truth(m_engine.TlrFileSpecOn()));
   ClusterSizesCmd->setCheckable(true);

@@ -19,7 +19,7 @@ void TDiskUsageForm::buildMenus() {
   ReportCmd = disabled(file->addAction(QStringLiteral("&Report...")));
   file->addSeparator();
   ExitCmd = file->addAction(QStringLiteral("E&xit"));
-  connect(ExitCmd, &QAction::triggered, this, &QWidget::close);
+  connect(ExitCmd, &QAction::triggered, this, &TDiskUsageForm::ExitCmdClick);
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   DeleteCmd = disabled(edit->addAction(QStringLiteral("Delete")));
@@ -40,11 +40,22 @@ void TDiskUsageForm::buildMenus() {
     a->setChecked(on);
     return a;
   };
-  check("T&ool Bar", true);
-  check("Status &Bar", true);
-  check("Tree View", true);
-  check("&Hints", true);
-  check("Sta&y on Top", false);
+  // Each toggle's handler inverts its own check mark, as the settings load
+  // expects; the mark Qt moves on a click is put back first.
+  auto toggle = [&](const char* caption, bool on, void (TDiskUsageForm::*handler)()) {
+    QAction* a = check(caption, on);
+    a->setEnabled(true);
+    connect(a, &QAction::triggered, this, [this, a, handler] {
+      a->setChecked(!a->isChecked());
+      (this->*handler)();
+    });
+    return a;
+  };
+  ToolBarCmd = toggle("T&ool Bar", true, &TDiskUsageForm::ToolBarCmdClick);
+  StatusBarCmd = toggle("Status &Bar", true, &TDiskUsageForm::StatusBarCmdClick);
+  TreeViewCmd = toggle("Tree View", true, &TDiskUsageForm::TreeViewCmdClick);
+  HintsCmd = toggle("&Hints", true, &TDiskUsageForm::HintsCmdClick);
+  StayOnTopCmd = toggle("Sta&y on Top", false, &TDiskUsageForm::StayOnTopCmdClick);
   view->addSeparator();
   auto* numbersOrChart = new QActionGroup(this);
   NumbersCmd = check("&Numbers", false);
@@ -83,9 +94,16 @@ void TDiskUsageForm::buildMenus() {
     connect(a, &QAction::triggered, this, [this, a] { SortTypeCmdClick(a); });
   view->addSeparator();
   auto* layoutGroup = new QActionGroup(this);
-  layoutGroup->addAction(check("Detail &and Totals", true));
-  layoutGroup->addAction(check("&Detail Only", false));
-  layoutGroup->addAction(check("&Totals Only", false));
+  ListAndTotalsCmd = check("Detail &and Totals", true);
+  ListOnlyCmd = check("&Detail Only", false);
+  TotalsOnlyCmd = check("&Totals Only", false);
+  for (QAction* a : {ListAndTotalsCmd, ListOnlyCmd, TotalsOnlyCmd}) {
+    a->setEnabled(true);
+    layoutGroup->addAction(a);
+  }
+  connect(ListAndTotalsCmd, &QAction::triggered, this, [this] { ListAndTotalsCmdClick(ListAndTotalsCmd); });
+  connect(ListOnlyCmd, &QAction::triggered, this, &TDiskUsageForm::ListOnlyCmdClick);
+  connect(TotalsOnlyCmd, &QAction::triggered, this, &TDiskUsageForm::TotalsOnlyCmdClick);
   view->addSeparator();
   RefreshCmd = view->addAction(QStringLiteral("&Refresh"));
   RefreshCmd->setShortcut(QKeySequence(Qt::Key_F5));
@@ -97,9 +115,14 @@ void TDiskUsageForm::buildMenus() {
   FileSelectCmd = disabled(options->addAction(QStringLiteral("&File Specification...")));
   FileSelectCmd->setCheckable(true);
   options->addSeparator();
-  QAction* saveOnExit = disabled(options->addAction(QStringLiteral("Save Settings on &Exit")));
-  saveOnExit->setCheckable(true);
-  disabled(options->addAction(QStringLiteral("&Save Settings Now")));
+  SaveSettingsOnExitCmd = options->addAction(QStringLiteral("Save Settings on &Exit"));
+  SaveSettingsOnExitCmd->setCheckable(true);
+  connect(SaveSettingsOnExitCmd, &QAction::triggered, this, [this] {
+    SaveSettingsOnExitCmd->setChecked(!SaveSettingsOnExitCmd->isChecked());
+    SaveSettingsOnExitCmdClick();
+  });
+  SaveSettingsNowCmd = options->addAction(QStringLiteral("&Save Settings Now"));
+  connect(SaveSettingsNowCmd, &QAction::triggered, this, &TDiskUsageForm::SaveSettingsNowCmdClick);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   disabled(help->addAction(QStringLiteral("&Help Topics")))->setShortcut(QKeySequence(Qt::Key_F1));
@@ -112,6 +135,7 @@ void TDiskUsageForm::buildToolBar() {
   ToolBar->setObjectName(QStringLiteral("ToolBar"));
   ToolBar->setIconSize(QSize(16, 16));
   ToolBar->setMovable(false);
+  ToolBar->setFixedHeight(kToolBarHeight);
   ToolBar->addWidget(CurrentDirBox);
   ToolBar->addSeparator();
   auto button = [&](const char* icon, const char* tip, bool enabled) {
@@ -135,8 +159,18 @@ void TDiskUsageForm::buildToolBar() {
   button("document-save-as", "Create report file", false);
   button("edit-find", "File specification", false);
   ToolBar->addSeparator();
-  button("view-split-top-bottom", "Show detail and totals", false)->setIcon(DetailAndTotalsIcon());
-  button("view-fullscreen", "Show detail only", false);
+  // Detail and totals or detail only: pressing one releases the other.
+  ListAndTotalsBtn = button("view-split-top-bottom", "Show detail and totals", true);
+  ListAndTotalsBtn->setIcon(DetailAndTotalsIcon());
+  ListOnlyBtn = button("view-fullscreen", "Show detail only", true);
+  auto* layoutButtons = new QButtonGroup(this);
+  for (QToolButton* b : {ListAndTotalsBtn, ListOnlyBtn}) {
+    b->setCheckable(true);
+    layoutButtons->addButton(b);
+  }
+  ListAndTotalsBtn->setChecked(true);
+  connect(ListAndTotalsBtn, &QToolButton::clicked, this, [this] { ListAndTotalsCmdClick(ListAndTotalsBtn); });
+  connect(ListOnlyBtn, &QToolButton::clicked, this, [this] { ListAndTotalsCmdClick(ListOnlyBtn); });
   ToolBar->addSeparator();
   // Numbers or chart: pressing one releases the other.
   NumbersBtn = button("view-list-details", "Show numbers", true);

@@ -26,6 +26,10 @@ inline const std::string kFakeEngine = std::string(FAKES_DIR) + "/fake_engine_sc
 class FormTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Each test its own settings: the window stores its placement at every resize.
+    const char* config = getenv("XDG_CONFIG_HOME");
+    savedConfigHome = config ? config : "";
+    setenv("XDG_CONFIG_HOME", configHome.root().c_str(), 1);
     platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
       messages.push_back(caption + ": " + text);
       return false;
@@ -52,6 +56,7 @@ class FormTest : public ::testing::Test {
     for (const char* v : {"FAKE_FAIL_NAME", "FAKE_FAIL_CODE", "FAKE_MAP_DRIVE", "FAKE_DISK_FREE", "FAKE_SIZE_FACTOR"})
       unsetenv(v);
     [[maybe_unused]] int rc = chdir(savedCwd.c_str());
+    setenv("XDG_CONFIG_HOME", savedConfigHome.c_str(), 1);
   }
 
   // Creates and shows the window, then delivers the after-show message.
@@ -92,7 +97,8 @@ class FormTest : public ::testing::Test {
   }
   uint64_t roundUp(uint64_t v) const { return (v + cluster() - 1) / cluster() * cluster(); }
 
-  TempTree t, cwdTree;
+  TempTree t, cwdTree, configHome;
+  std::string savedConfigHome;
   std::unique_ptr<TDiskUsageForm> form;
   std::vector<QString> messages;
   std::string savedCwd;

@@ -1,0 +1,204 @@
+// The window's layout: detail and totals, detail only or totals only; the
+// View menu's toggles (tool bar, status bar, tree, tool tips, stay on top);
+// the size limits of each mode; what a resize does.
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QResizeEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeView>
+#include <QWindow>
+
+#include "app/disk_usage_form.h"
+#include "views/status_bar.h"
+#include "views/totals_box.h"
+
+namespace {
+
+// Lets a tool tip through exactly while "&Hints" is checked; every tool tip
+// of the program passes here first.
+class THintFilter : public QObject {
+ public:
+  THintFilter(QObject* parent, QAction* hints) : QObject(parent), m_hints(hints) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::ToolTip || m_hints->isChecked()) return false;
+    QToolTip::hideText();
+    return true;
+  }
+
+ private:
+  QAction* m_hints;
+};
+
+constexpr int kTotalsGroupWidth = 541;
+constexpr int kStatPanelBorder = 0;
+
+}  // namespace
+
+void TDiskUsageForm::installHintFilter() { qApp->installEventFilter(new THintFilter(this, HintsCmd)); }
+
+QSize TDiskUsageForm::WindowSize() const { return frameGeometry().size(); }
+
+void TDiskUsageForm::SetWindowWidth(int width) {
+  resize(std::max(0, width - (frameGeometry().width() - geometry().width())), height());
+}
+
+void TDiskUsageForm::SetWindowHeight(int height) {
+  resize(width(), std::max(0, height - (frameGeometry().height() - geometry().height())));
+}
+
+bool TDiskUsageForm::TotalsOnly() const { return TotalsOnlyCmd->isChecked(); }
+
+int TDiskUsageForm::MinFormWidth() const {
+  const int frame = (frameGeometry().width() - geometry().width()) / 2;  // 0 where nothing frames the window
+  return 2 * frame + kTotalsGroupWidth + 2 * kStatPanelBorder;
+}
+
+int TDiskUsageForm::MinFormHeight() const {
+  // The frame's height: the caption and the two sizing edges together.
+  const int frame = frameGeometry().height() - geometry().height();
+  int h = menuBar()->sizeHint().height() + frame;
+  if (StatPanel->isVisibleTo(this)) h += StatPanel->height();
+  if (StatusBar->isVisibleTo(this)) h += TStatusBar::kHeight;
+  if (ToolBar->isVisibleTo(this)) h += kToolBarHeight;
+  return h;
+}
+
+void TDiskUsageForm::WMGetMinMaxInfo() {
+  // The desktop's limits apply until the window is up.
+  if (!isVisible()) return;
+  const QSize frame = frameGeometry().size() - geometry().size();
+  const int minWidth = ListOnlyCmd->isChecked() ? 0 : MinFormWidth() - frame.width();
+  const int minHeight = MinFormHeight() - frame.height();
+  setMinimumSize(std::max(0, minWidth), std::max(0, minHeight));
+  if (TotalsOnly())
+    setMaximumSize(MinFormWidth() - frame.width(), minHeight);  // not resizable in totals only
+  else
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+void TDiskUsageForm::ListAndTotalsCmdClick(QObject* sender) {
+  const bool detailsWereShown = DetailsPanel->isVisibleTo(this);
+  const bool listAndTotals = sender != ListOnlyCmd && sender != ListOnlyBtn;
+  ListAndTotalsCmd->setChecked(listAndTotals);
+  ListAndTotalsBtn->setChecked(listAndTotals);
+  ListOnlyCmd->setChecked(!listAndTotals);
+  ListOnlyBtn->setChecked(!listAndTotals);
+  DetailsPanel->show();
+  StatPanel->setVisible(listAndTotals);
+  ToolBarCmd->setEnabled(true);
+  ToolBar->setVisible(ToolBarCmd->isChecked());
+  WMGetMinMaxInfo();
+  if (!detailsWereShown && FullWidth > 0 && FullHeight > 0) {
+    // Back from totals only: the size the window had before.
+    SetWindowHeight(FullHeight);
+    SetWindowWidth(FullWidth);
+  }
+  KeepOnScreen();
+  FormResize();
+}
+
+void TDiskUsageForm::ListOnlyCmdClick() { ListAndTotalsCmdClick(ListOnlyCmd); }
+
+void TDiskUsageForm::TotalsOnlyCmdClick() {
+  if (DetailsPanel->isVisibleTo(this)) {
+    FullHeight = WindowSize().height();
+    FullWidth = WindowSize().width();
+  }
+  TotalsOnlyCmd->setChecked(true);
+  DetailsPanel->hide();
+  StatPanel->show();
+  ToolBar->hide();
+  ToolBarCmd->setEnabled(false);
+  // The limits first: the old ones would hold the window at its full size.
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  SetWindowHeight(MinFormHeight());
+  SetWindowWidth(MinFormWidth());
+  WMGetMinMaxInfo();
+  KeepOnScreen();
+  repaint();
+}
+
+void TDiskUsageForm::ToolBarCmdClick() {
+  ToolBarCmd->setChecked(!ToolBarCmd->isChecked());
+  ToolBar->setVisible(ToolBarCmd->isChecked());
+  WMGetMinMaxInfo();
+  if (WindowSize().height() < MinFormHeight()) SetWindowHeight(MinFormHeight());
+  KeepOnScreen();
+  FormResize();
+}
+
+void TDiskUsageForm::StatusBarCmdClick() {
+  StatusBarCmd->setChecked(!StatusBarCmd->isChecked());
+  const bool shown = StatusBarCmd->isChecked();
+  StatusBar->setVisible(shown);
+  StatPanelBevel->setVisible(shown);
+  if (TotalsOnly()) {
+    // The totals keep their size: the window grows or shrinks by the bar.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    SetWindowHeight(WindowSize().height() + (shown ? TStatusBar::kHeight : -TStatusBar::kHeight));
+  }
+  WMGetMinMaxInfo();
+  if (WindowSize().height() < MinFormHeight()) SetWindowHeight(MinFormHeight());
+  KeepOnScreen();
+  FormResize();
+}
+
+void TDiskUsageForm::TreeViewCmdClick() {
+  TreeViewCmd->setChecked(!TreeViewCmd->isChecked());
+  TreeView->setVisible(TreeViewCmd->isChecked());  // the splitter stays; the list takes the width
+}
+
+void TDiskUsageForm::HintsCmdClick() {
+  HintsCmd->setChecked(!HintsCmd->isChecked());
+  if (!HintsCmd->isChecked()) QToolTip::hideText();
+}
+
+void TDiskUsageForm::StayOnTopCmdClick() {
+  StayOnTopCmd->setChecked(!StayOnTopCmd->isChecked());
+  const Qt::WindowFlags flags = windowFlags().setFlag(Qt::WindowStaysOnTopHint, StayOnTopCmd->isChecked());
+  if (QWindow* w = windowHandle()) {
+    // On the native window alone: setting the widget's flags would create the
+    // window anew, which hides it, shows it again and may move it.
+    overrideWindowFlags(flags);
+    w->setFlags(flags);
+  } else {
+    setWindowFlags(flags);  // not created yet: nothing to move or flash
+  }
+}
+
+void TDiskUsageForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void TDiskUsageForm::FormResize() {
+  if (!m_settingsLoaded) return;  // the placement is not this window's yet
+  SaveWindowPlacement();
+  ResizeChart();
+}
+
+void TDiskUsageForm::ApplyStoredModes() {
+  if (ListOnlyCmd->isChecked()) {
+    ListAndTotalsCmdClick(ListOnlyCmd);
+  } else if (TotalsOnlyCmd->isChecked()) {
+    // A remembered full size from the settings stays; without one, the size
+    // the window opens at is the size to come back to.
+    const int fullWidth = FullWidth, fullHeight = FullHeight;
+    TotalsOnlyCmdClick();
+    if (m_fullSizeFromSettings) {
+      FullWidth = fullWidth;
+      FullHeight = fullHeight;
+    }
+  } else {
+    ListAndTotalsCmdClick(ListAndTotalsCmd);
+  }
+  if (ChartCmd->isChecked())
+    ChartCmdClick();
+  else
+    NumbersCmdClick();
+}
