@@ -115,14 +115,14 @@ class TDiskUsageForm : public QMainWindow {
   void TreeViewCmdClick();
   void HintsCmdClick();
   void StayOnTopCmdClick();
-  // The window's limits, in the desktop's terms: the whole window, its
-  // frame included (0 where the window manager draws none).
+  // The window's limits and size: its own area, inside the window manager's
+  // frame (form_layout.cpp says why).
   int MinFormWidth() const;
   int MinFormHeight() const;
   void WMGetMinMaxInfo();  // applies the size limits of the layout mode
   void FormResize();
   void ApplyStoredModes();  // the stored layout mode and view, when shown
-  QSize WindowSize() const;  // the frame included
+  QSize WindowSize() const;
   void SetWindowWidth(int width);
   void SetWindowHeight(int height);
   bool TotalsOnly() const;
@@ -200,6 +200,7 @@ class TDiskUsageForm : public QMainWindow {
   // Controls, named as the user knows them.
   TFolderTreeModel* TreeModel = nullptr;
   QTreeView* TreeView = nullptr;
+  QSplitter* Splitter = nullptr;
   QComboBox* CurrentDirBox = nullptr;
   TUsageListModel* UsageModel = nullptr;
   TUsageListView* UsageList = nullptr;
@@ -306,7 +307,6 @@ class TDiskUsageForm : public QMainWindow {
   bool m_settingsLoaded = false;        // resizes store the placement from then on
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
-  QSplitter* Splitter = nullptr;
   // The totals as RepaintTotals last painted them.
   std::array<QString, 5> m_paintedTotals;
   int m_paintedEfficiency = -1;

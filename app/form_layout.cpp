@@ -39,27 +39,22 @@ constexpr int kStatPanelBorder = 0;
 
 void TDiskUsageForm::installHintFilter() { qApp->installEventFilter(new THintFilter(this, HintsCmd)); }
 
-QSize TDiskUsageForm::WindowSize() const { return frameGeometry().size(); }
+// Sizes are the window's own area, inside whatever frame the window manager
+// draws around it: that frame is known only once the window is up, and a
+// size stored with it and restored without it would grow at every restart.
+// In these terms the caption and sizing frame add nothing to the limits.
+QSize TDiskUsageForm::WindowSize() const { return size(); }
 
-void TDiskUsageForm::SetWindowWidth(int width) {
-  resize(std::max(0, width - (frameGeometry().width() - geometry().width())), height());
-}
+void TDiskUsageForm::SetWindowWidth(int width) { resize(std::max(0, width), height()); }
 
-void TDiskUsageForm::SetWindowHeight(int height) {
-  resize(width(), std::max(0, height - (frameGeometry().height() - geometry().height())));
-}
+void TDiskUsageForm::SetWindowHeight(int height) { resize(width(), std::max(0, height)); }
 
 bool TDiskUsageForm::TotalsOnly() const { return TotalsOnlyCmd->isChecked(); }
 
-int TDiskUsageForm::MinFormWidth() const {
-  const int frame = (frameGeometry().width() - geometry().width()) / 2;  // 0 where nothing frames the window
-  return 2 * frame + kTotalsGroupWidth + 2 * kStatPanelBorder;
-}
+int TDiskUsageForm::MinFormWidth() const { return kTotalsGroupWidth + 2 * kStatPanelBorder; }
 
 int TDiskUsageForm::MinFormHeight() const {
-  // The frame's height: the caption and the two sizing edges together.
-  const int frame = frameGeometry().height() - geometry().height();
-  int h = menuBar()->sizeHint().height() + frame;
+  int h = menuBar()->sizeHint().height();
   if (StatPanel->isVisibleTo(this)) h += StatPanel->height();
   if (StatusBar->isVisibleTo(this)) h += TStatusBar::kHeight;
   if (ToolBar->isVisibleTo(this)) h += kToolBarHeight;
@@ -69,12 +64,9 @@ int TDiskUsageForm::MinFormHeight() const {
 void TDiskUsageForm::WMGetMinMaxInfo() {
   // The desktop's limits apply until the window is up.
   if (!isVisible()) return;
-  const QSize frame = frameGeometry().size() - geometry().size();
-  const int minWidth = ListOnlyCmd->isChecked() ? 0 : MinFormWidth() - frame.width();
-  const int minHeight = MinFormHeight() - frame.height();
-  setMinimumSize(std::max(0, minWidth), std::max(0, minHeight));
+  setMinimumSize(ListOnlyCmd->isChecked() ? 0 : MinFormWidth(), MinFormHeight());
   if (TotalsOnly())
-    setMaximumSize(MinFormWidth() - frame.width(), minHeight);  // not resizable in totals only
+    setMaximumSize(MinFormWidth(), MinFormHeight());  // not resizable in totals only
   else
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }

@@ -1,0 +1,406 @@
+// Layout modes, the View toggles and the settings that bring them back after
+// a restart, each test with its own settings file.
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "form_fixture.h"
+#include "platform/registry_store.h"
+#include "support/app_registry.h"
+#include "views/chart_panel.h"
+#include "views/status_bar.h"
+
+namespace {
+
+class SettingsTest : public FormTest {
+ protected:
+  std::string storeFile() const { return platform::RegistryKey::defaultFilePath(); }
+  // Writes values into the window's settings key before the window opens.
+  void store(const std::vector<std::pair<std::string, platform::RegistryKey::Value>>& values) {
+    platform::RegistryKey key(TDiskUsageForm::kSettingsKey);
+    for (const auto& [name, value] : values) {
+      if (std::holds_alternative<int32_t>(value))
+        key.writeInteger(name, std::get<int32_t>(value));
+      else
+        key.writeString(name, std::get<std::string>(value));
+    }
+    ASSERT_TRUE(key.save());
+  }
+  std::optional<int32_t> stored(const std::string& name) const {
+    return platform::RegistryKey(TDiskUsageForm::kSettingsKey).readInteger(name);
+  }
+  void clearStore() { ::unlink(storeFile().c_str()); }
+  QRect screen() const { return QGuiApplication::primaryScreen()->geometry(); }
+  // Centred on the primary screen, then kept on it as every layout command does.
+  QPoint centred(QSize size) const {
+    return QPoint(std::max(0, (screen().width() - size.width()) / 2), std::max(0, (screen().height() - size.height()) / 2));
+  }
+};
+
+using Placement = std::vector<std::pair<std::string, platform::RegistryKey::Value>>;
+
+Placement placement(int w, int h, int left, int top, int state, int fullW = 900, int fullH = 600) {
+  return {{"Width", w},          {"Height", h},           {"Left", left},          {"Top", top},
+          {"FullWidth", fullW}, {"FullHeight", fullH}, {"WindowState", state}};
+}
+
+}  // namespace
+
+TEST_F(SettingsTest, AFirstRunOpensCentredSortedByNameWithTheInitialToggles) {
+  TDiskUsageForm& f = open({t.root()});
+  EXPECT_EQ(f.WindowSize(), QSize(1000, 633));
+  EXPECT_EQ(f.pos(), centred(QSize(1000, 633)));
+  EXPECT_EQ(f.SortColumn, 0);
+  EXPECT_TRUE(f.SortAscending);
+  for (QAction* a : {f.ToolBarCmd, f.StatusBarCmd, f.TreeViewCmd, f.HintsCmd}) EXPECT_TRUE(a->isChecked()) << a->text().toStdString();
+  EXPECT_FALSE(f.StayOnTopCmd->isChecked());
+  EXPECT_TRUE(f.ListAndTotalsCmd->isChecked());
+  EXPECT_TRUE(f.ListAndTotalsBtn->isChecked());
+  EXPECT_TRUE(f.ChartCmd->isChecked());
+  EXPECT_FALSE(f.SaveSettingsOnExitCmd->isChecked());
+  EXPECT_EQ(f.TreeView->width(), 250);
+  EXPECT_EQ(f.ToolBar->height(), 30);
+}
+
+TEST_F(SettingsTest, ThePlacementGroupIsUsedWholeOrNotAtAll) {
+  struct Case {
+    const char* what;
+    Placement values;
+    bool used;
+    Qt::WindowStates state;
+  } cases[] = {
+      {"all seven", placement(700, 500, 10, 20, 0), true, Qt::WindowNoState},
+      {"no Top", {{"Width", 700}, {"Height", 500}, {"Left", 10}, {"FullWidth", 1}, {"FullHeight", 1}, {"WindowState", 0}},
+       false, Qt::WindowNoState},
+      {"a string where a number belongs",
+       {{"Width", std::string("700")}, {"Height", 500}, {"Left", 10}, {"Top", 20}, {"FullWidth", 1}, {"FullHeight", 1},
+        {"WindowState", 0}},
+       false, Qt::WindowNoState},
+      {"state 3", placement(700, 500, 10, 20, 3), true, Qt::WindowNoState},
+      {"state 4", placement(700, 500, 10, 20, 4), true, Qt::WindowNoState},
+      {"state 255", placement(700, 500, 10, 20, 255), true, Qt::WindowNoState},
+      {"state 258: its low byte says maximised", placement(700, 500, 10, 20, 258), true, Qt::WindowMaximized},
+      {"a width below the minimum is raised", placement(100, 500, 10, 20, 0), true, Qt::WindowNoState},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clearStore();
+    store(c.values);
+    TDiskUsageForm& f = open({t.root()});
+    if (c.state == Qt::WindowMaximized) {
+      EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
+    } else if (c.used) {
+      EXPECT_EQ(f.pos(), QPoint(10, 20));
+      EXPECT_EQ(f.WindowSize().width(), std::string(c.what).find("below") == std::string::npos ? 700 : f.MinFormWidth());
+      EXPECT_EQ(f.WindowSize().height(), 500);
+      EXPECT_FALSE(f.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+    } else {
+      EXPECT_EQ(f.WindowSize(), QSize(1000, 633));
+      EXPECT_EQ(f.pos(), centred(QSize(1000, 633))) << "centred";
+    }
+    form.reset();
+  }
+}
+
+TEST_F(SettingsTest, AWindowOffTheScreenIsPulledBackOntoIt) {
+  store(placement(700, 400, screen().width() + 500, -300, 0));
+  TDiskUsageForm& f = open({t.root()});
+  EXPECT_EQ(f.pos(), QPoint(screen().width() - 700, 0));
+}
+
+TEST_F(SettingsTest, TheViewAndSortValuesAndTheirDefaults) {
+  struct Case {
+    Placement values;
+    int sortColumn;
+    bool ascending;
+    QAction* TDiskUsageForm::*mode;
+    bool chart;
+  } cases[] = {
+      {{{"Hints", 1}}, 1, false, &TDiskUsageForm::ListAndTotalsCmd, false},  // key present: the table's defaults
+      {{{"View", 0}}, 1, false, &TDiskUsageForm::ListAndTotalsCmd, false},
+      {{{"View", 4}}, 1, false, &TDiskUsageForm::ListAndTotalsCmd, false},
+      {{{"View", 2}, {"ChartVisible", 1}}, 1, false, &TDiskUsageForm::ListOnlyCmd, true},
+      {{{"SortColumn", 5}, {"SortOrder", 1}}, 5, true, &TDiskUsageForm::ListAndTotalsCmd, false},
+      {{{"SortColumn", 9}}, 1, false, &TDiskUsageForm::ListAndTotalsCmd, false},   // outside 0..5
+      {{{"SortColumn", -1}}, 1, false, &TDiskUsageForm::ListAndTotalsCmd, false},
+      {{{"SortColumn", std::string("2")}}, 1, false, &TDiskUsageForm::ListAndTotalsCmd, false},
+  };
+  for (const Case& c : cases) {
+    clearStore();
+    store(c.values);
+    TDiskUsageForm& f = open({t.root()});
+    EXPECT_EQ(f.SortColumn, c.sortColumn);
+    EXPECT_EQ(f.SortAscending, c.ascending);
+    EXPECT_TRUE(f.SortColumnCmds[c.sortColumn]->isChecked());
+    EXPECT_TRUE((f.*c.mode)->isChecked());
+    EXPECT_EQ(f.ChartPanel->isVisible(), c.chart);
+    EXPECT_EQ(f.UsageList->isVisible(), !c.chart);
+    form.reset();
+  }
+}
+
+TEST_F(SettingsTest, TogglesAndWidthsComeBackAfterARestart) {
+  TDiskUsageForm& f = open({t.root()});
+  f.ToolBarCmd->trigger();
+  f.TreeViewCmd->trigger();
+  f.HintsCmd->trigger();
+  f.NumbersCmd->trigger();
+  f.UsageListColumnClick(2);  // file bytes, ascending
+  f.UsageListColumnClick(2);  // descending
+  f.UsageList->header()->resizeSection(0, 333);
+  f.SaveSettingsNowCmd->trigger();
+  form.reset();
+
+  TDiskUsageForm& g = open({t.root()});
+  EXPECT_FALSE(g.ToolBarCmd->isChecked());
+  EXPECT_FALSE(g.ToolBar->isVisible());
+  EXPECT_FALSE(g.TreeViewCmd->isChecked());
+  EXPECT_FALSE(g.TreeView->isVisible());
+  EXPECT_TRUE(g.Splitter->isVisible()) << "only the tree hides";
+  EXPECT_FALSE(g.HintsCmd->isChecked());
+  EXPECT_TRUE(g.StatusBarCmd->isChecked());
+  EXPECT_TRUE(g.NumbersCmd->isChecked());
+  EXPECT_TRUE(g.UsageList->isVisible());
+  EXPECT_EQ(g.SortColumn, 2);
+  EXPECT_FALSE(g.SortAscending);
+  EXPECT_EQ(g.UsageList->header()->sectionSize(0), 333);
+  EXPECT_EQ(stored("ToolBar"), 0);
+  EXPECT_EQ(stored("Hints"), 0);
+}
+
+TEST_F(SettingsTest, SaveOnExitIsStoredOnlyByAFullSave) {
+  store({{"SaveOnExit", 1}});
+  TDiskUsageForm& f = open({t.root()});
+  EXPECT_TRUE(f.SaveSettingsOnExitCmd->isChecked());
+  f.SaveSettingsOnExitCmd->trigger();  // off, then exit: nothing is stored
+  EXPECT_FALSE(f.SaveSettingsOnExitCmd->isChecked());
+  f.TreeViewCmd->trigger();
+  f.ExitCmdClick();
+  form.reset();
+  EXPECT_EQ(stored("SaveOnExit"), 1);
+  EXPECT_EQ(stored("TreeView"), std::nullopt);
+
+  TDiskUsageForm& g = open({t.root()});
+  EXPECT_TRUE(g.SaveSettingsOnExitCmd->isChecked()) << "checked again at the next start";
+  g.TreeViewCmd->trigger();  // checked on exit: stored
+  g.ExitCmdClick();
+  form.reset();
+  EXPECT_EQ(stored("TreeView"), 0);
+
+  TDiskUsageForm& h = open({t.root()});
+  h.SaveSettingsOnExitCmd->trigger();
+  h.SaveSettingsNowCmd->trigger();  // off, and saved now: it stays off
+  form.reset();
+  EXPECT_EQ(stored("SaveOnExit"), 0);
+}
+
+TEST_F(SettingsTest, EveryResizeStoresThePlacementWhateverTheSaveOptions) {
+  TDiskUsageForm& f = open({t.root()});
+  f.resize(900, 500);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(stored("Width"), f.WindowSize().width());
+  EXPECT_EQ(stored("Height"), 500);
+  EXPECT_EQ(stored("WindowState"), 0);
+  EXPECT_EQ(stored("Hints"), std::nullopt) << "the rest only on a full save";
+}
+
+TEST_F(SettingsTest, TheLayoutModesAndTheirSizes) {
+  TDiskUsageForm& f = open({t.root()});
+  f.resize(1000, 633);
+  QCoreApplication::processEvents();
+  const QSize full = f.WindowSize();
+  const int menu = f.menuBar()->sizeHint().height();
+  EXPECT_EQ(f.MinFormHeight(), menu + 45 + TStatusBar::kHeight + 30);
+  EXPECT_EQ(f.MinFormWidth(), 541);
+
+  f.TotalsOnlyCmd->trigger();
+  EXPECT_TRUE(f.TotalsOnlyCmd->isChecked());
+  EXPECT_FALSE(f.DetailsPanel->isVisible());
+  EXPECT_TRUE(f.StatPanel->isVisible());
+  EXPECT_FALSE(f.ToolBar->isVisible());
+  EXPECT_FALSE(f.ToolBarCmd->isEnabled());
+  EXPECT_TRUE(f.ToolBarCmd->isChecked()) << "its mark stays";
+  EXPECT_EQ(f.WindowSize(), QSize(541, menu + 45 + TStatusBar::kHeight));
+  EXPECT_EQ(f.minimumSize(), f.maximumSize()) << "not resizable in totals only";
+  EXPECT_EQ(f.FullWidth, full.width());
+  EXPECT_EQ(f.FullHeight, full.height());
+
+  // The status bar in totals only: the window follows by the bar's height.
+  f.StatusBarCmd->trigger();
+  EXPECT_EQ(f.WindowSize().height(), menu + 45);
+  f.StatusBarCmd->trigger();
+  EXPECT_EQ(f.WindowSize().height(), menu + 45 + TStatusBar::kHeight);
+
+  f.ListOnlyCmd->trigger();
+  EXPECT_EQ(f.WindowSize(), full) << "back to its former size";
+  EXPECT_TRUE(f.DetailsPanel->isVisible());
+  EXPECT_FALSE(f.StatPanel->isVisible());
+  EXPECT_TRUE(f.ToolBar->isVisible());
+  EXPECT_TRUE(f.ListOnlyBtn->isChecked());
+  EXPECT_FALSE(f.ListAndTotalsBtn->isChecked());
+  EXPECT_EQ(f.minimumWidth(), 0) << "in detail only the window may be as narrow as the desktop allows";
+
+  QTest::mouseClick(f.ListAndTotalsBtn, Qt::LeftButton);
+  EXPECT_TRUE(f.ListAndTotalsCmd->isChecked());
+  EXPECT_TRUE(f.StatPanel->isVisible());
+  EXPECT_EQ(f.minimumWidth(), 541);
+  EXPECT_EQ(f.WindowSize(), full) << "choosing the active mode again changes no size";
+}
+
+TEST_F(SettingsTest, AWindowClosedInTotalsOnlyReopensThereAndReturnsToItsFullSize) {
+  TDiskUsageForm& f = open({t.root()});
+  f.resize(940, 610);
+  QCoreApplication::processEvents();
+  f.TotalsOnlyCmd->trigger();
+  f.SaveSettingsOnExitCmd->trigger();
+  f.ExitCmdClick();
+  form.reset();
+  EXPECT_EQ(stored("View"), 3);
+
+  TDiskUsageForm& g = open({t.root()});
+  EXPECT_TRUE(g.TotalsOnlyCmd->isChecked());
+  EXPECT_FALSE(g.DetailsPanel->isVisible());
+  EXPECT_EQ(g.WindowSize().width(), 541);
+  g.ListAndTotalsCmd->trigger();
+  EXPECT_EQ(g.WindowSize(), QSize(940, 610));
+}
+
+TEST_F(SettingsTest, HintsOffSuppressesEveryToolTip) {
+  TDiskUsageForm& f = open({t.root()});
+  int shown = 0;
+  struct Counter : QObject {
+    int* n;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::ToolTip) ++*n;
+      return false;
+    }
+  } counter;
+  counter.n = &shown;
+  for (QWidget* w : std::vector<QWidget*>{f.RefreshBtn, f.MapDrivePanel, f.UsageChart, f.StatusBar}) {
+    w->installEventFilter(&counter);
+    QHelpEvent on(QEvent::ToolTip, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(w, &on);
+  }
+  EXPECT_EQ(shown, 4) << "with hints on, each control gets its tool tip event";
+  f.HintsCmd->trigger();
+  EXPECT_FALSE(f.HintsCmd->isChecked());
+  shown = 0;
+  for (QWidget* w : std::vector<QWidget*>{f.RefreshBtn, f.MapDrivePanel, f.UsageChart, f.StatusBar}) {
+    QHelpEvent off(QEvent::ToolTip, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(w, &off);
+  }
+  EXPECT_EQ(shown, 0) << "no control sees a tool tip event";
+}
+
+TEST_F(SettingsTest, StayOnTopNeitherMovesNorResizesTheWindow) {
+  TDiskUsageForm& f = open({t.root()});
+  const QRect before = f.geometry();
+  f.StayOnTopCmd->trigger();
+  EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(f.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(f.geometry(), before);
+  f.StayOnTopCmd->trigger();
+  EXPECT_FALSE(f.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(f.geometry(), before);
+}
+
+TEST_F(SettingsTest, ADamagedSettingsFileReadsAsMissingValuesNeverACrash) {
+  // A valid file with every kind of value, then many mutations of it.
+  store({{"Width", 800}, {"Height", 500}, {"Left", 1}, {"Top", 2}, {"FullWidth", 3}, {"FullHeight", 4},
+         {"WindowState", 0}, {"Hints", 0}, {"View", 2}, {"SortColumn", 4}, {"Note", std::string("a \"quoted\" text")}});
+  std::string valid;
+  {
+    std::ifstream in(storeFile(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    valid = s.str();
+  }
+  ASSERT_FALSE(valid.empty());
+  std::mt19937 random(7);
+  auto write = [&](const std::string& text) { std::ofstream(storeFile(), std::ios::binary | std::ios::trunc) << text; };
+  for (int round = 0; round < 400; ++round) {
+    std::string text = valid;
+    switch (round % 5) {
+      case 0: text.resize(random() % text.size()); break;                                   // truncated
+      case 1: for (int i = 0; i < 8; ++i) text[random() % text.size()] = char(random()); break;  // bytes changed
+      case 2: text.insert(random() % text.size(), std::string(1 + random() % 40, char(random()))); break;
+      case 3: text += text.substr(text.find('[')); break;                                  // the key twice
+      case 4: {                                                                             // a value of another type
+        const auto at = text.find("dword:");
+        if (at != std::string::npos) text.replace(at, 14, "\"not a number\"");
+        break;
+      }
+    }
+    write(text);
+    TAppRegistry reg;
+    if (reg.OpenKey(TDiskUsageForm::kSettingsKey, false)) {
+      (void)reg.ReadIntegerDefault("Width", 0);
+      (void)reg.ReadBoolDefault("Hints", true);
+    }
+    reg.CloseKey();
+  }
+  // And the window on a few of them: it opens, with sane values.
+  for (int round = 0; round < 6; ++round) {
+    std::string text = valid;
+    for (int i = 0; i < 12; ++i) text[random() % text.size()] = char(random());
+    write(text);
+    TDiskUsageForm& f = open({t.root()});
+    EXPECT_GE(f.SortColumn, 0);
+    EXPECT_LE(f.SortColumn, 5);
+    EXPECT_GE(f.WindowSize().width(), f.MinFormWidth());
+    form.reset();
+  }
+}
+
+TEST(AppRegistry, ReadsFallBackAndWritesAreTyped) {
+  TempTree dir;
+  const std::string file = dir.path("store.reg");
+  TAppRegistry reg(file);
+  EXPECT_FALSE(reg.OpenKey("\\SOFTWARE\\Test", false)) << "a missing key does not open without create";
+  EXPECT_EQ(reg.ReadIntegerDefault("X", 7), 7);
+  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Test", true));
+  reg.WriteInteger("X", -5);
+  reg.WriteBool("B", true);
+  EXPECT_TRUE(reg.CloseKey());
+  TAppRegistry again(file);
+  ASSERT_TRUE(again.OpenKey("\\SOFTWARE\\Test", false));
+  EXPECT_EQ(again.ReadIntegerDefault("X", 0), -5);
+  EXPECT_TRUE(again.ReadBoolDefault("B", false));
+  EXPECT_FALSE(again.ReadBoolDefault("missing", false));
+  EXPECT_EQ(again.ReadInteger("missing"), std::nullopt);
+  again.CloseKey();
+  // A store that cannot be written: the close says so and nothing changes.
+  TAppRegistry blocked(dir.path("no-such-folder/and/below/store.reg"));
+  ::chmod(dir.root().c_str(), 0500);
+  if (!testsupport::runningAsRoot()) {
+    ASSERT_TRUE(blocked.OpenKey("\\SOFTWARE\\Test", true));
+    blocked.WriteInteger("X", 1);
+    EXPECT_FALSE(blocked.CloseKey());
+  }
+  ::chmod(dir.root().c_str(), 0700);
+}
+
+TEST_F(SettingsTest, AStoreThatCannotBeWrittenWarnsOnceForThePlacementAndEveryFullSave) {
+  // A folder where the settings file should be: no write can replace it.
+  ::mkdir((configHome.root() + "/tallorin").c_str(), 0700);
+  ::mkdir(storeFile().c_str(), 0700);
+  TDiskUsageForm& f = open({t.root()});
+  for (int w : {900, 910, 920}) {
+    f.resize(w, 600);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), QString("Warning: Unable to save view settings.")), 1)
+      << "one warning a run, not one per resize step";
+  messages.clear();
+  f.SaveSettingsNowCmd->trigger();
+  f.SaveSettingsNowCmd->trigger();
+  EXPECT_EQ(messages, (std::vector<QString>{"Error: Unable to save view settings.", "Error: Unable to save view settings."}));
+  ::rmdir(storeFile().c_str());
+}
