@@ -12,10 +12,12 @@
 //   form_chart.cpp        the chart view and the switch between numbers and chart
 //   form_layout.cpp       layout modes, the View toggles, size limits, resize
 //   form_settings.cpp     settings load and save, placement, exit
+//   form_watch.cpp        the folder change notifier
 //   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,7 @@ class TFolderTreeModel;
 class TGauge;
 class TStatusBar;
 class TChartPanel;
+class TFSChangeNotifier;
 struct TChartAxis;
 struct TTargetFit;
 struct TUsageTotals;
@@ -143,6 +146,12 @@ class TDiskUsageForm : public QMainWindow {
   // totals; 0 until known.
   int FullWidth = 0;
   int FullHeight = 0;
+
+  // --- folder watch (form_watch.cpp) ---
+  void WatchFolder(const std::string& folder);
+  void ShellChangeNotifierChange(int32_t eventCode);
+  const TFSChangeNotifier* notifier() const { return m_notifier.get(); }
+  int notifiedRefreshes() const { return m_notifiedRefreshes; }  // refreshes a change brought
 
   // --- option commands (form_options.cpp; their dialogs come with the option work) ---
   void ComputeOptionsCmdClick();
@@ -304,6 +313,8 @@ class TDiskUsageForm : public QMainWindow {
   int m_wheelRemainder = 0;  // wheel turns below one notch, kept for the next event
   bool m_deleteAllowedByView = false;
   bool m_deleteBuilt = false;
+  std::unique_ptr<TFSChangeNotifier> m_notifier;  // at most one: the folder last listed
+  int m_notifiedRefreshes = 0;
   bool m_settingsLoaded = false;        // resizes store the placement from then on
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
   bool m_placementWarned = false;       // the placement save's failure is shown once a run

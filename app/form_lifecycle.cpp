@@ -24,6 +24,7 @@
 #include "platform/fs.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "support/fs_change_notifier.h"
 #include "views/chart_panel.h"
 #include "views/gauge.h"
 #include "views/status_bar.h"
@@ -129,6 +130,7 @@ void TDiskUsageForm::FormCreate() {
 }
 
 void TDiskUsageForm::FormDestroy() {
+  m_notifier.reset();
   // The models hold entries and icons only; the engine goes last.
   m_engine.unload();
 }

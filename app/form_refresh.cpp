@@ -51,7 +51,7 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   m_currentFolderPath = platform::withTrailingDelim(path);
   setWindowTitle(QCoreApplication::applicationName() + QStringLiteral(" - ") + QString::fromUtf8(path));
   ComputeUsage(listing);
-  // The folder watch comes with the change notifier.
+  WatchFolder(m_currentFolderPath);  // also when the computation stopped on a failure
 }
 
 void TDiskUsageForm::ItemNotSizeable() {
