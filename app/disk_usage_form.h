@@ -13,6 +13,7 @@
 //   form_layout.cpp       layout modes, the View toggles, size limits, resize
 //   form_settings.cpp     settings load and save, placement, exit
 //   form_watch.cpp        the folder change notifier
+//   form_delete.cpp       the Delete command
 //   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
@@ -146,6 +147,9 @@ class TDiskUsageForm : public QMainWindow {
   // totals; 0 until known.
   int FullWidth = 0;
   int FullHeight = 0;
+
+  // --- delete (form_delete.cpp) ---
+  void DeleteCmdClick();
 
   // --- folder watch (form_watch.cpp) ---
   void WatchFolder(const std::string& folder);
@@ -311,8 +315,6 @@ class TDiskUsageForm : public QMainWindow {
   bool m_treeChangeAttached = false;
   std::string m_currentFolderPath;
   int m_wheelRemainder = 0;  // wheel turns below one notch, kept for the next event
-  bool m_deleteAllowedByView = false;
-  bool m_deleteBuilt = false;
   std::unique_ptr<TFSChangeNotifier> m_notifier;  // at most one: the folder last listed
   int m_notifiedRefreshes = 0;
   bool m_settingsLoaded = false;        // resizes store the placement from then on

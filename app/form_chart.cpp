@@ -218,10 +218,7 @@ void TDiskUsageForm::UsageChartAfterDraw(QPainter& painter, const TBarChart::Cat
 }
 
 void TDiskUsageForm::SetDeleteEnabled(bool enabled) {
-  // The view's rule is kept in the command's state; the command itself comes
-  // with the trash layer, so until then it stays off in both views.
-  m_deleteAllowedByView = enabled;
-  DeleteCmd->setEnabled(enabled && m_deleteBuilt);
-  DeleteBtn->setEnabled(enabled && m_deleteBuilt);
+  DeleteCmd->setEnabled(enabled);
+  DeleteBtn->setEnabled(enabled);
   DeleteBtn->setToolTip(enabled ? QStringLiteral("Delete selected files and folders") : QString());
 }

@@ -22,8 +22,9 @@ void TDiskUsageForm::buildMenus() {
   connect(ExitCmd, &QAction::triggered, this, &TDiskUsageForm::ExitCmdClick);
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-  DeleteCmd = disabled(edit->addAction(QStringLiteral("Delete")));
+  DeleteCmd = edit->addAction(QStringLiteral("Delete"));
   DeleteCmd->setShortcut(QKeySequence(Qt::Key_Delete));
+  connect(DeleteCmd, &QAction::triggered, this, &TDiskUsageForm::DeleteCmdClick);
   SelectAllCmd = edit->addAction(QStringLiteral("Select &All"));
   SelectAllCmd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
   connect(SelectAllCmd, &QAction::triggered, this, &TDiskUsageForm::SelectAllCmdClick);
@@ -154,7 +155,8 @@ void TDiskUsageForm::buildToolBar() {
   RefreshBtn = button("view-refresh", "Refresh", true);
   connect(RefreshBtn, &QToolButton::clicked, this, &TDiskUsageForm::RefreshCmdClick);
   ToolBar->addSeparator();
-  DeleteBtn = button("edit-delete", "Delete selected files and folders", false);
+  DeleteBtn = button("edit-delete", "Delete selected files and folders", true);
+  connect(DeleteBtn, &QToolButton::clicked, this, &TDiskUsageForm::DeleteCmdClick);
   ToolBar->addSeparator();
   button("document-save-as", "Create report file", false);
   button("edit-find", "File specification", false);

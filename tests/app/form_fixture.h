@@ -30,6 +30,10 @@ class FormTest : public ::testing::Test {
     const char* config = getenv("XDG_CONFIG_HOME");
     savedConfigHome = config ? config : "";
     setenv("XDG_CONFIG_HOME", configHome.root().c_str(), 1);
+    // And its own trash: nothing a test deletes reaches the user's.
+    const char* data = getenv("XDG_DATA_HOME");
+    savedDataHome = data ? data : "";
+    setenv("XDG_DATA_HOME", configHome.path("data").c_str(), 1);
     platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
       messages.push_back(caption + ": " + text);
       return false;
@@ -57,6 +61,10 @@ class FormTest : public ::testing::Test {
       unsetenv(v);
     [[maybe_unused]] int rc = chdir(savedCwd.c_str());
     setenv("XDG_CONFIG_HOME", savedConfigHome.c_str(), 1);
+    if (savedDataHome.empty())
+      unsetenv("XDG_DATA_HOME");
+    else
+      setenv("XDG_DATA_HOME", savedDataHome.c_str(), 1);
   }
 
   // Creates and shows the window, then delivers the after-show message.
@@ -98,7 +106,7 @@ class FormTest : public ::testing::Test {
   uint64_t roundUp(uint64_t v) const { return (v + cluster() - 1) / cluster() * cluster(); }
 
   TempTree t, cwdTree, configHome;
-  std::string savedConfigHome;
+  std::string savedConfigHome, savedDataHome;
   std::unique_ptr<TDiskUsageForm> form;
   std::vector<QString> messages;
   std::string savedCwd;

@@ -1,0 +1,269 @@
+#include "platform/trash.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fs.h"
+#include "platform/path.h"
+
+namespace platform {
+namespace {
+
+std::string errorText(int err) { return std::strerror(err); }
+
+std::string baseName(const std::string& path) {
+  const std::string p = withoutTrailingDelim(path);
+  return p.substr(p.rfind(kPathDelim) + 1);
+}
+
+std::string parentOf(const std::string& path) {
+  const std::string p = withoutTrailingDelim(path);
+  const auto at = p.rfind(kPathDelim);
+  return at == 0 ? "/" : p.substr(0, at);
+}
+
+// Makes a folder and the ones above it that are missing, private to the user.
+bool makeFolders(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (path.size() > 1 && !makeFolders(parentOf(path))) return false;
+  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// RFC 2396 escaping of a path for the Path= key; "/" stays.
+std::string percentEncoded(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || std::strchr("/-_.!~*'()", c)) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::string deletionDate() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &local);
+  return buf;
+}
+
+// The mount point of the volume that holds path: the highest folder above it
+// on the same device.
+std::string topFolderOf(const std::string& folder, dev_t dev) {
+  std::string top = folder;
+  while (top != "/") {
+    const std::string up = parentOf(top);
+    struct stat st;
+    if (::stat(up.c_str(), &st) != 0 || st.st_dev != dev) break;
+    top = up;
+  }
+  return top;
+}
+
+// The trash folder for an item on device dev in folder, and the base that
+// Path= is written relative to (empty: an absolute Path=). Empty when the
+// volume has no trash we may use.
+std::string trashFolderFor(const std::string& folder, dev_t dev, std::string& relativeTo) {
+  relativeTo.clear();
+  const std::string home = homeTrashFolder();
+  // The home trash serves the volume the home trash is (or would be) on.
+  std::string probe = home;
+  struct stat st;
+  while (::stat(probe.c_str(), &st) != 0 && probe != "/") probe = parentOf(probe);
+  if (st.st_dev == dev && makeFolders(home)) return home;
+
+  const std::string top = topFolderOf(folder, dev);
+  const std::string uid = std::to_string(::getuid());
+  const std::string topPrefix = top == "/" ? "" : top;
+  // $topdir/.Trash, made by the administrator: a real folder with the sticky bit.
+  const std::string shared = topPrefix + "/.Trash";
+  if (::lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+    const std::string mine = shared + "/" + uid;
+    if (makeFolders(mine) && ::lstat(mine.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
+      relativeTo = top;
+      return mine;
+    }
+  }
+  // $topdir/.Trash-$uid: ours, a real folder.
+  const std::string own = topPrefix + "/.Trash-" + uid;
+  if (::lstat(own.c_str(), &st) != 0) ::mkdir(own.c_str(), 0700);
+  if (::lstat(own.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
+    relativeTo = top;
+    return own;
+  }
+  return {};
+}
+
+bool removeTree(int parentFd, const std::string& name, std::string& error, const std::string& shownPath,
+                const std::function<void()>& tick, int& count) {
+  if (tick && (++count & 255) == 0) tick();
+  struct stat st;
+  if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    error = shownPath + ": " + errorText(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    if (::unlinkat(parentFd, name.c_str(), 0) == 0) return true;
+    error = shownPath + ": " + errorText(errno);
+    return false;
+  }
+  const int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    error = shownPath + ": " + errorText(errno);
+    return false;
+  }
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    error = shownPath + ": " + errorText(errno);
+    return false;
+  }
+  std::vector<std::string> names;
+  while (dirent* e = ::readdir(dir))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+  bool ok = true;
+  for (const std::string& n : names)
+    if (!(ok = removeTree(::dirfd(dir), n, error, shownPath + "/" + n, tick, count))) break;
+  ::closedir(dir);
+  if (!ok) return false;
+  if (::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0) return true;
+  error = shownPath + ": " + errorText(errno);
+  return false;
+}
+
+}  // namespace
+
+std::string homeTrashFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && data[0] == '/') return withoutTrailingDelim(data) + "/Trash";
+  const char* home = std::getenv("HOME");
+  return std::string(home && home[0] == '/' ? withoutTrailingDelim(home) : "") + "/.local/share/Trash";
+}
+
+TrashOutcome moveToTrash(const std::string& given) {
+  TrashOutcome out;
+  const std::string path = withoutTrailingDelim(given);
+  struct stat st;
+  if (path.empty() || path == "/" || ::lstat(path.c_str(), &st) != 0) {
+    out.error = path == "/" ? "the root folder cannot be moved" : errorText(errno);
+    return out;
+  }
+  const std::string folder = parentOf(path);
+  std::string relativeTo;
+  const std::string trash = trashFolderFor(folder, st.st_dev, relativeTo);
+  const std::string files = trash + "/files", info = trash + "/info";
+  if (trash.empty() || !makeFolders(files) || !makeFolders(info)) {
+    out.kind = TrashOutcome::NoTrash;
+    out.error = "this volume has no trash that can be used";
+    return out;
+  }
+  // Path= relative to the volume's top folder for a volume trash, absolute
+  // for the home trash.
+  std::string recorded = path;
+  if (!relativeTo.empty() && relativeTo != "/" && path.compare(0, relativeTo.size() + 1, relativeTo + "/") == 0)
+    recorded = path.substr(relativeTo.size() + 1);
+  else if (relativeTo == "/")
+    recorded = path.substr(1);
+  const std::string content =
+      "[Trash Info]\nPath=" + percentEncoded(recorded) + "\nDeletionDate=" + deletionDate() + "\n";
+
+  // Claim a name: the .trashinfo made with O_EXCL is the claim.
+  const std::string base = baseName(path);
+  for (int n = 1; n < 10000; ++n) {
+    const std::string name = n == 1 ? base : base + "." + std::to_string(n);
+    const std::string infoFile = info + "/" + name + ".trashinfo";
+    const int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      out.kind = TrashOutcome::NoTrash;
+      out.error = errorText(errno);
+      return out;
+    }
+    struct stat taken;
+    if (::lstat((files + "/" + name).c_str(), &taken) == 0) {  // a stray file without its info
+      ::close(fd);
+      ::unlink(infoFile.c_str());
+      continue;
+    }
+    const bool written = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    ::close(fd);
+    if (!written || ::rename(path.c_str(), (files + "/" + name).c_str()) != 0) {
+      const int err = written ? errno : EIO;
+      ::unlink(infoFile.c_str());
+      out.kind = err == EXDEV ? TrashOutcome::NoTrash : TrashOutcome::Failed;
+      out.error = errorText(err);
+      return out;
+    }
+    out.kind = TrashOutcome::Trashed;
+    out.trashedAs = files + "/" + name;
+    out.infoFile = infoFile;
+    return out;
+  }
+  out.error = "the trash has no free name for it";
+  return out;
+}
+
+bool deleteForGood(const std::string& given, std::string& error, const std::function<void()>& tick) {
+  const std::string path = withoutTrailingDelim(given);
+  if (path.empty() || path == "/") {
+    error = path + ": the root folder cannot be deleted";
+    return false;
+  }
+  FileDescriptor parent(openDirectory(parentOf(path)));
+  if (!parent.valid()) {
+    error = path + ": " + errorText(errno);
+    return false;
+  }
+  int count = 0;
+  return removeTree(parent.get(), baseName(path), error, path, tick, count);
+}
+
+RemoveReport removeItems(const std::vector<std::string>& paths,
+                         const std::function<bool(const std::vector<std::string>& names)>& askDeleteForGood,
+                         const std::function<void(int done, int total)>& progress) {
+  RemoveReport report;
+  std::vector<std::string> noTrash;
+  const int total = static_cast<int>(paths.size());
+  int done = 0;
+  for (const std::string& p : paths) {
+    const TrashOutcome o = moveToTrash(p);
+    if (o.kind == TrashOutcome::Trashed)
+      report.trashed.push_back(p);
+    else if (o.kind == TrashOutcome::NoTrash)
+      noTrash.push_back(p);
+    else
+      report.failures.push_back(baseName(p) + ": " + o.error);
+    if (progress) progress(++done, total);
+  }
+  if (noTrash.empty()) return report;
+  std::vector<std::string> names;
+  for (const std::string& p : noTrash) names.push_back(baseName(p));
+  if (!askDeleteForGood || !askDeleteForGood(names)) return report;  // kept, as the answer says
+  for (const std::string& p : noTrash) {
+    std::string error;
+    if (deleteForGood(p, error, [&] { if (progress) progress(done, total); }))
+      report.deletedForGood.push_back(p);
+    else if (error.compare(0, p.size() + 1, withoutTrailingDelim(p) + ":") == 0)
+      report.failures.push_back(baseName(p) + error.substr(withoutTrailingDelim(p).size()));
+    else
+      report.failures.push_back(baseName(p) + ": only partly deleted, stopped at " + error);
+  }
+  return report;
+}
+
+}  // namespace platform

@@ -1,0 +1,161 @@
+// The trash layer on real files: what lands where, the .trashinfo that lets
+// the desktop put an item back, links moved as links, and deletion for good
+// only after a yes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/trash.h"
+#include "temp_tree.h"
+
+using testsupport::TempTree;
+
+namespace {
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// A home trash in a temporary folder on the same volume as the items.
+class TrashTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    saved = data ? data : "";
+    hadData = data != nullptr;
+    ::setenv("XDG_DATA_HOME", dataHome.path("share").c_str(), 1);  // made on first use
+  }
+  void TearDown() override {
+    if (hadData)
+      ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+      ::unsetenv("XDG_DATA_HOME");
+  }
+  std::string trash() const { return dataHome.path("share/Trash"); }
+  TempTree dataHome, t;
+  std::string saved;
+  bool hadData = false;
+};
+
+}  // namespace
+
+TEST_F(TrashTest, ItemsLandInTheHomeTrashWithTheirInfoAndComeBack) {
+  t.file("a b%.txt", 10);
+  t.dir("folder");
+  t.file("folder/inner", 5);
+  t.file("target", 3);
+  t.symlink(t.path("target"), "link");
+  struct Case {
+    const char* name;
+    const char* trashedName;
+  } cases[] = {{"a b%.txt", "a b%.txt"}, {"folder", "folder"}, {"link", "link"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const platform::TrashOutcome o = platform::moveToTrash(t.path(c.name));
+    ASSERT_EQ(o.kind, platform::TrashOutcome::Trashed) << o.error;
+    EXPECT_EQ(o.trashedAs, trash() + "/files/" + c.trashedName);
+    EXPECT_FALSE(exists(t.path(c.name)));
+    EXPECT_TRUE(exists(o.trashedAs));
+    const std::string info = readAll(trash() + "/info/" + c.trashedName + ".trashinfo");
+    EXPECT_EQ(info.rfind("[Trash Info]\nPath=", 0), 0u) << info;
+    EXPECT_NE(info.find("\nDeletionDate=20"), std::string::npos) << info;
+  }
+  EXPECT_NE(readAll(trash() + "/info/a b%.txt.trashinfo").find("a%20b%25.txt\n"), std::string::npos)
+      << "the path is percent-encoded";
+  EXPECT_TRUE(exists(t.path("target"))) << "a link's target is never touched";
+  struct stat st;
+  ASSERT_EQ(::lstat((trash() + "/files/link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link went as a link";
+  EXPECT_TRUE(exists(trash() + "/files/folder/inner"));
+
+  // The desktop puts an item back from its Path=: here by hand.
+  const std::string info = readAll(trash() + "/info/folder.trashinfo");
+  const std::string recorded = info.substr(info.find("Path=") + 5, info.find('\n', info.find("Path=")) - info.find("Path=") - 5);
+  EXPECT_EQ(recorded, t.path("folder"));
+  ASSERT_EQ(::rename((trash() + "/files/folder").c_str(), recorded.c_str()), 0);
+  EXPECT_TRUE(exists(t.path("folder/inner")));
+}
+
+TEST_F(TrashTest, ASecondItemOfTheSameNameGetsANameOfItsOwn) {
+  t.file("same", 1);
+  ASSERT_EQ(platform::moveToTrash(t.path("same")).kind, platform::TrashOutcome::Trashed);
+  t.file("same", 2);
+  const platform::TrashOutcome second = platform::moveToTrash(t.path("same"));
+  ASSERT_EQ(second.kind, platform::TrashOutcome::Trashed);
+  EXPECT_EQ(second.trashedAs, trash() + "/files/same.2");
+  EXPECT_TRUE(exists(trash() + "/info/same.2.trashinfo"));
+  EXPECT_TRUE(exists(trash() + "/files/same"));
+}
+
+TEST_F(TrashTest, WhatCannotBeTrashedFailsWithItsReason) {
+  const platform::TrashOutcome gone = platform::moveToTrash(t.path("vanished"));
+  EXPECT_EQ(gone.kind, platform::TrashOutcome::Failed);
+  EXPECT_FALSE(gone.error.empty());
+  EXPECT_EQ(platform::moveToTrash("/").kind, platform::TrashOutcome::Failed);
+  const platform::RemoveReport r = platform::removeItems({t.path("vanished")}, [](auto&) { return true; });
+  ASSERT_EQ(r.failures.size(), 1u);
+  EXPECT_EQ(r.failures[0].rfind("vanished: ", 0), 0u) << r.failures[0];
+}
+
+TEST_F(TrashTest, DeletingForGoodRemovesTheTreeAndLeavesLinkTargetsAlone) {
+  t.dir("tree");
+  t.dir("tree/a");
+  t.dir("tree/a/b");
+  t.file("tree/a/b/c", 100);
+  t.file("outside", 7);
+  t.dir("outside-dir");
+  t.file("outside-dir/keep", 1);
+  t.symlink(t.path("outside"), "tree/link-to-file");
+  t.symlink(t.path("outside-dir"), "tree/a/link-to-dir");
+  std::string error;
+  int ticks = 0;
+  EXPECT_TRUE(platform::deleteForGood(t.path("tree"), error, [&] { ++ticks; })) << error;
+  EXPECT_FALSE(exists(t.path("tree")));
+  EXPECT_TRUE(exists(t.path("outside")));
+  EXPECT_TRUE(exists(t.path("outside-dir/keep")));
+  EXPECT_FALSE(platform::deleteForGood(t.path("tree"), error));
+  EXPECT_NE(error.find("tree"), std::string::npos) << error;
+}
+
+TEST_F(TrashTest, AnItemWithoutATrashIsDeletedForGoodOnlyAfterAYes) {
+  // A volume other than the home trash's, whose own trash cannot be made: a
+  // plain file stands where the volume's trash folder would go.
+  struct stat shm, tmp;
+  const std::string uid = std::to_string(::getuid());
+  const std::string blocker = "/dev/shm/.Trash-" + uid;
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(t.root().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
+      exists(blocker) || exists("/dev/shm/.Trash"))
+    GTEST_SKIP() << "needs /dev/shm on a volume of its own, without a trash";
+  std::ofstream(blocker) << "not a folder";
+  char name[] = "/dev/shm/tallorin-trash-XXXXXX";
+  ASSERT_NE(::mkdtemp(name), nullptr);
+  const std::string item = std::string(name) + "/item";
+  std::ofstream(item) << "data";
+
+  EXPECT_EQ(platform::moveToTrash(item).kind, platform::TrashOutcome::NoTrash);
+  std::vector<std::string> asked;
+  platform::RemoveReport no = platform::removeItems({item}, [&](const std::vector<std::string>& names) {
+    asked = names;
+    return false;
+  });
+  EXPECT_EQ(asked, (std::vector<std::string>{"item"}));
+  EXPECT_TRUE(exists(item)) << "no: kept";
+  EXPECT_TRUE(no.deletedForGood.empty());
+  platform::RemoveReport yes = platform::removeItems({item}, [](auto&) { return true; });
+  EXPECT_FALSE(exists(item)) << "yes: deleted for good";
+  EXPECT_EQ(yes.deletedForGood.size(), 1u);
+  ::unlink(blocker.c_str());
+  ::rmdir(name);
+}
