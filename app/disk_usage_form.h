@@ -14,10 +14,12 @@
 //   form_settings.cpp     settings load and save, placement, exit
 //   form_watch.cpp        the folder change notifier
 //   form_delete.cpp       the Delete command
+//   form_item_menu.cpp    the menu of an item, from a right click in the list
 //   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -150,6 +152,13 @@ class TDiskUsageForm : public QMainWindow {
 
   // --- delete (form_delete.cpp) ---
   void DeleteCmdClick();
+
+  // --- item menu (form_item_menu.cpp) ---
+  void UsageListMouseDown(Qt::MouseButton button, const QPoint& pos);
+  void ShowItemMenu(const std::string& path, const QPoint& globalPos);
+  void ShowItemProperties(const std::string& path);
+  // Picks an action of the menu instead of the user (tests); null: the user does.
+  std::function<QAction*(QMenu&)> ItemMenuChooser;
 
   // --- folder watch (form_watch.cpp) ---
   void WatchFolder(const std::string& folder);

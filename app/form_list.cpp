@@ -17,6 +17,10 @@ void TDiskUsageForm::buildUsageList() {
   for (int c = 0; c < kUsageColumns; ++c) UsageList->header()->resizeSection(c, widths[c]);
   UsageList->header()->setSortIndicator(-1, Qt::AscendingOrder);
   connect(UsageList->header(), &QHeaderView::sectionClicked, this, &TDiskUsageForm::UsageListColumnClick);
+  // A right click (after the list has selected the row under it) opens the item menu.
+  UsageList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(UsageList, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { UsageListMouseDown(Qt::RightButton, pos); });
   // Clicks and released keys in the list update the selection totals.
   UsageList->viewport()->installEventFilter(this);
   UsageList->installEventFilter(this);

@@ -1,5 +1,6 @@
 #include "platform/message_box.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace platform {
@@ -47,6 +48,23 @@ void showWarning(QWidget* parent, const QString& text) {
 
 bool askConfirm(QWidget* parent, const QString& text) {
   return show(parent, MessageKind::Confirm, QStringLiteral("Confirm"), text);
+}
+
+namespace {
+TextObserver& textObserver() {
+  static TextObserver instance;
+  return instance;
+}
+}  // namespace
+
+void setTextObserver(TextObserver observer) { textObserver() = std::move(observer); }
+
+std::optional<QString> askText(QWidget* parent, const QString& caption, const QString& label, const QString& initial) {
+  if (textObserver()) return textObserver()(caption, label, initial);
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);
+  if (!ok) return std::nullopt;
+  return text;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // shows goes through here so tests can answer them without a modal loop.
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -19,5 +20,12 @@ void setMessageObserver(MessageObserver observer);
 void showError(QWidget* parent, const QString& text);
 void showWarning(QWidget* parent, const QString& text);
 bool askConfirm(QWidget* parent, const QString& text);
+
+// A one-line question for a text ("Rename": "New name:"), offering initial;
+// nothing when cancelled. Tests answer through their own observer.
+using TextObserver = std::function<std::optional<QString>(const QString& caption, const QString& label,
+                                                          const QString& initial)>;
+void setTextObserver(TextObserver observer);
+std::optional<QString> askText(QWidget* parent, const QString& caption, const QString& label, const QString& initial);
 
 }  // namespace platform

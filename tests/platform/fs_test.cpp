@@ -48,3 +48,36 @@ TEST(PathHelpers, FolderPartsAndSeparators) {
   EXPECT_EQ(platform::toFileTime({0, 0}), 116444736000000000ULL);
   EXPECT_EQ(platform::toFileTime({1, 999}), 116444736010000009ULL);
 }
+
+#include "platform/item_actions.h"
+#include "platform/shortcut.h"
+
+TEST(DesktopEntries, ExecLinesBecomeArgumentsWithTheFieldCodesFilledIn) {
+  struct Case {
+    std::string exec;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"gedit %U", {"gedit", "file:///tmp/a%20b.txt"}},
+      {"vlc --started-from-file %f", {"vlc", "--started-from-file", "/tmp/a b.txt"}},
+      {"\"/opt/My App/run\" %F --x=100%%", {"/opt/My App/run", "/tmp/a b.txt", "--x=100%"}},
+      {"app %i %k %c", {"app", "App"}},
+      {"sh -c \"echo \\\"hi\\\"\" %f", {"sh", "-c", "echo \"hi\"", "/tmp/a b.txt"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(platform::commandFor({"app.desktop", "App", c.exec}, "/tmp/a b.txt"), c.args) << c.exec;
+}
+
+TEST(DesktopEntries, LinkFilesPointAtLocalFilesOnly) {
+  struct Case {
+    const char* text;
+    const char* target;
+  } cases[] = {
+      {"[Desktop Entry]\nType=Link\nURL=file:///home/u/My%20Folder\n", "/home/u/My Folder"},
+      {"[Desktop Entry]\nType=Link\nURL[$e]=file:///x\n", "/x"},
+      {"[Desktop Entry]\nType=Link\nURL=https://example.org/\n", ""},
+      {"[Desktop Entry]\nType=Application\nURL=file:///x\n", ""},
+      {"[Other Group]\nType=Link\nURL=file:///x\n", ""},
+      {"garbage", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::desktopLinkTarget(c.text), c.target) << c.text;
+}

@@ -1,0 +1,150 @@
+// The item menu: a right click in the list opens a menu of what one does
+// with the first selected item. Changes it makes to the folder reach the
+// list through the folder watch.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QItemSelectionModel>
+#include <QLocale>
+#include <sys/stat.h>
+
+#include "app/disk_usage_form.h"
+#include "platform/desktop_open.h"
+#include "platform/fs.h"
+#include "platform/item_actions.h"
+#include "platform/message_box.h"
+#include "platform/path.h"
+#include "platform/trash.h"
+#include "views/figure_format.h"
+#include "views/folder_tree_model.h"
+#include "views/item_menu.h"
+#include "views/item_properties.h"
+#include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
+
+namespace {
+
+// The code the desktop's shell gives for the same cause, as an HRESULT.
+uint32_t hresultOf(int err) {
+  switch (err) {
+    case ENOENT: return 0x80070002;        // the file cannot be found
+    case ENOTDIR: return 0x8007010B;       // the directory name is invalid
+    case EACCES: case EPERM: return 0x80070005;  // access denied
+    case ENAMETOOLONG: return 0x800700CE;  // the name is too long
+    default: return 0x80004005;            // unspecified
+  }
+}
+
+QString oleError(int step, uint32_t hr) {
+  return QStringLiteral("OLE error [%1] code ").arg(step) + QString::number(hr, 16).toUpper();
+}
+
+QString sizeText(uint64_t bytes) { return FormatFigure(static_cast<double>(bytes)) + QStringLiteral(" bytes"); }
+
+}  // namespace
+
+void TDiskUsageForm::UsageListMouseDown(Qt::MouseButton button, const QPoint& pos) {
+  if (button != Qt::RightButton) return;
+  int first = -1;
+  for (int i = 0; i < UsageModel->rowCount() && first < 0; ++i)
+    if (UsageList->selectionModel()->isRowSelected(i, {})) first = i;
+  if (first < 0) return;
+  const TUsageRow& row = UsageModel->row(first);
+
+  // The folder, the folder opened, the item in it: each step fails as the
+  // shell's would, with its number and code.
+  const std::string folder = treePath();
+  const bool virtualPlace = folder.empty() || folder[0] != platform::kPathDelim;
+  struct stat st;
+  if (!virtualPlace && !platform::statPath(folder, st, true)) {
+    platform::showError(this, oleError(1, hresultOf(errno)));
+    return;
+  }
+  if (!virtualPlace) {
+    platform::FileDescriptor opened(platform::openDirectory(folder));
+    if (!opened.valid()) {
+      platform::showError(this, oleError(2, hresultOf(errno)));
+      return;
+    }
+  }
+  const std::string path = platform::withTrailingDelim(folder) + row.name();
+  if (virtualPlace || !row.entry || !platform::statPath(path, st, false)) {
+    // A virtual place holds no file of that name; nor does any folder hold
+    // the placeholder row's text.
+    platform::showError(this, oleError(3, virtualPlace || !row.entry ? 0x80070002 : hresultOf(errno)));
+    return;
+  }
+  ShowItemMenu(path, UsageList->viewport()->mapToGlobal(pos));
+}
+
+void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalPos) {
+  const std::vector<platform::DesktopApp> apps = platform::applicationsFor(platform::mimeTypeOf(path));
+  QStringList appNames;
+  for (const auto& a : apps) appNames << QString::fromStdString(a.name);
+  const std::string target = ResolveShortcut(path);
+  TItemMenu menu(appNames, !target.empty(), this);
+  QAction* chosen = ItemMenuChooser ? ItemMenuChooser(menu) : menu.exec(globalPos);
+  if (!chosen) return;  // dismissed
+  const QString name = QString::fromUtf8(path.substr(path.rfind('/') + 1));
+  if (chosen == menu.OpenAct) {
+    platform::openWithDefaultApplication(path);
+  } else if (const qsizetype app = menu.OpenWithActs.indexOf(chosen); app >= 0) {
+    if (!platform::launch(apps[static_cast<size_t>(app)], path))
+      platform::showError(this, QStringLiteral("Cannot start ") + appNames[app] + QStringLiteral("."));
+  } else if (chosen == menu.OpenContainingAct) {
+    OpenFolder(std::string(platform::folderPart(target)));
+  } else if (chosen == menu.CutAct || chosen == menu.CopyAct) {
+    QApplication::clipboard()->setMimeData(platform::clipboardData({path}, chosen == menu.CutAct));
+  } else if (chosen == menu.CopyPathAct) {
+    QApplication::clipboard()->setText(QString::fromUtf8(path));
+  } else if (chosen == menu.RenameAct) {
+    const std::optional<QString> newName = platform::askText(this, QStringLiteral("Rename"), QStringLiteral("New name:"), name);
+    if (newName && *newName != name) {
+      const std::string error = platform::renameItem(path, newName->toStdString());
+      if (!error.empty())
+        platform::showError(this, QStringLiteral("Cannot rename '") + name + QStringLiteral("': ") +
+                                      QString::fromStdString(error) + QLatin1Char('.'));
+    }
+  } else if (chosen == menu.TrashAct) {
+    const platform::RemoveReport report = platform::removeItems({path}, [this](const std::vector<std::string>& names) {
+      return platform::askConfirm(this, QStringLiteral("'") + QString::fromUtf8(names.front()) +
+                                            QStringLiteral("' cannot be moved to the trash.\n\nDelete it for good? It "
+                                                           "cannot be restored."));
+    });
+    if (!report.failures.empty())
+      platform::showError(this, QStringLiteral("Could not remove ") + QString::fromUtf8(report.failures.front()));
+  } else if (chosen == menu.PropertiesAct) {
+    ShowItemProperties(path);
+  }
+}
+
+void TDiskUsageForm::ShowItemProperties(const std::string& path) {
+  platform::ItemFacts f;
+  const QString name = QString::fromUtf8(path.substr(path.rfind('/') + 1));
+  if (!platform::itemFacts(path, f)) {
+    platform::showError(this, QStringLiteral("Cannot read the properties of '") + name + QStringLiteral("'."));
+    return;
+  }
+  // A folder's size is the row's: what the engine counted inside it.
+  for (int i = 0; i < UsageModel->rowCount(); ++i) {
+    const TUsageRow& r = UsageModel->row(i);
+    if (r.entry && r.entry->FullPath == path && r.entry->IsDirectory()) {
+      f.diskBytes = static_cast<uint64_t>(r.figures[0]);
+      f.bytes = static_cast<uint64_t>(r.figures[1]);
+    }
+  }
+  std::vector<std::pair<QString, QString>> rows = {
+      {QStringLiteral("Type"), QString::fromStdString(f.type)},
+      {QStringLiteral("Location"), QString::fromUtf8(f.location)},
+      {QStringLiteral("Size"), sizeText(f.bytes)},
+      {QStringLiteral("Size on disk"), sizeText(f.diskBytes)},
+      {QStringLiteral("Owner"), QString::fromStdString(f.owner + " (group " + f.group + ")")},
+      {QStringLiteral("Permissions"), QString::fromStdString(f.permissions)},
+      {QStringLiteral("Modified"), QString::fromStdString(f.modified)},
+      {QStringLiteral("Accessed"), QString::fromStdString(f.accessed)},
+      {QStringLiteral("Changed"), QString::fromStdString(f.changed)},
+  };
+  TItemProperties dialog(name, rows, this);
+  dialog.setObjectName(QStringLiteral("ItemProperties"));
+  dialog.exec();
+}

@@ -1,0 +1,281 @@
+#include "platform/item_actions.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QUrl>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <map>
+#include <pwd.h>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/path.h"
+
+namespace platform {
+namespace {
+
+std::string trim(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
+std::vector<std::string> splitList(const std::string& s, char sep) {
+  std::vector<std::string> out;
+  std::string part;
+  std::istringstream in(s);
+  while (std::getline(in, part, sep))
+    if (!trim(part).empty()) out.push_back(trim(part));
+  return out;
+}
+
+// The groups of an INI-style file (desktop entries, mimeapps.list).
+using Groups = std::map<std::string, std::map<std::string, std::string>>;
+Groups readGroups(const std::string& file) {
+  Groups groups;
+  std::ifstream in(file);
+  std::string line, group;
+  while (std::getline(in, line)) {
+    line = trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '[') {
+      group = line.substr(1, line.find(']') - 1);
+      continue;
+    }
+    const auto eq = line.find('=');
+    if (eq != std::string::npos) groups[group][trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
+  }
+  return groups;
+}
+
+std::string env(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? v : fallback;
+}
+
+std::string homeFolder() { return env("HOME", "/"); }
+
+// The folders that hold "applications/", most important first.
+std::vector<std::string> dataFolders() {
+  std::vector<std::string> out{env("XDG_DATA_HOME", homeFolder() + "/.local/share")};
+  for (const std::string& d : splitList(env("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ':')) out.push_back(d);
+  return out;
+}
+
+std::vector<std::string> mimeappsFiles() {
+  std::vector<std::string> out{env("XDG_CONFIG_HOME", homeFolder() + "/.config") + "/mimeapps.list"};
+  for (const std::string& d : splitList(env("XDG_CONFIG_DIRS", "/etc/xdg"), ':')) out.push_back(d + "/mimeapps.list");
+  for (const std::string& d : dataFolders()) out.push_back(d + "/applications/mimeapps.list");
+  return out;
+}
+
+// Every application's desktop file by its id; the first folder that has an
+// id wins, as the specification says.
+std::map<std::string, std::string> desktopFiles() {
+  std::map<std::string, std::string> files;
+  for (const std::string& folder : dataFolders()) {
+    const std::string apps = folder + "/applications";
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(apps, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      if (it->path().extension() == ".desktop") names.push_back(it->path().string());
+    for (const std::string& f : names) {
+      std::string id = f.substr(apps.size() + 1);
+      std::replace(id.begin(), id.end(), '/', '-');
+      files.emplace(id, f);
+    }
+  }
+  return files;
+}
+
+std::string percentEncodedUrl(const std::string& path) {
+  return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))).toEncoded().toStdString();
+}
+
+std::string timeText(const timespec& t) {
+  std::tm local{};
+  ::localtime_r(&t.tv_sec, &local);
+  char buf[40];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+  return buf;
+}
+
+}  // namespace
+
+std::string mimeTypeOf(const std::string& path) {
+  static QMimeDatabase db;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return "inode/directory";
+  return db.mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(path))).name().toStdString();
+}
+
+std::vector<DesktopApp> applicationsFor(const std::string& mimeType) {
+  const std::map<std::string, std::string> files = desktopFiles();
+  std::vector<std::string> defaults, added;
+  std::set<std::string> removed;
+  for (const std::string& f : mimeappsFiles()) {
+    Groups g = readGroups(f);
+    for (const std::string& id : splitList(g["Default Applications"][mimeType], ';')) defaults.push_back(id);
+    for (const std::string& id : splitList(g["Added Associations"][mimeType], ';')) added.push_back(id);
+    for (const std::string& id : splitList(g["Removed Associations"][mimeType], ';')) removed.insert(id);
+  }
+  std::vector<DesktopApp> byDefault, rest;
+  std::set<std::string> seen;
+  auto take = [&](const std::string& id, bool declaresType, std::vector<DesktopApp>& into) {
+    if (seen.count(id) || removed.count(id)) return;
+    auto it = files.find(id);
+    if (it == files.end()) return;
+    Groups g = readGroups(it->second);
+    auto& e = g["Desktop Entry"];
+    if (e["Type"] != "Application" || e["Exec"].empty() || e["Hidden"] == "true" || e["NoDisplay"] == "true") return;
+    if (declaresType) {
+      const std::vector<std::string> types = splitList(e["MimeType"], ';');
+      if (std::find(types.begin(), types.end(), mimeType) == types.end()) return;
+    }
+    seen.insert(id);
+    into.push_back({id, e["Name"].empty() ? id : e["Name"], e["Exec"]});
+  };
+  for (const std::string& id : defaults) take(id, false, byDefault);
+  for (const std::string& id : added) take(id, false, rest);
+  for (const auto& [id, file] : files) take(id, true, rest);
+  std::sort(rest.begin(), rest.end(), [](const DesktopApp& a, const DesktopApp& b) { return a.name < b.name; });
+  byDefault.insert(byDefault.end(), rest.begin(), rest.end());
+  return byDefault;
+}
+
+std::vector<std::string> commandFor(const DesktopApp& app, const std::string& path) {
+  // Split Exec= into arguments: double quotes group, a backslash escapes.
+  std::vector<std::string> raw;
+  std::string cur;
+  bool quoted = false, any = false;
+  for (size_t i = 0; i < app.exec.size(); ++i) {
+    const char c = app.exec[i];
+    if (quoted && c == '\\' && i + 1 < app.exec.size()) {
+      cur.push_back(app.exec[++i]);
+    } else if (c == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (any || !cur.empty()) raw.push_back(cur);
+      cur.clear();
+      any = false;
+    } else {
+      cur.push_back(c);
+    }
+  }
+  if (any || !cur.empty()) raw.push_back(cur);
+  const std::string name = path.substr(path.rfind('/') + 1);
+  std::vector<std::string> args;
+  for (const std::string& a : raw) {
+    if (a == "%f" || a == "%F") {
+      args.push_back(path);
+      continue;
+    }
+    if (a == "%u" || a == "%U") {
+      args.push_back(percentEncodedUrl(path));
+      continue;
+    }
+    std::string out;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != '%' || i + 1 >= a.size()) {
+        out.push_back(a[i]);
+        continue;
+      }
+      const char code = a[++i];
+      if (code == '%') out.push_back('%');
+      else if (code == 'c') out += app.name;
+      else if (code == 'f' || code == 'F') out += path;
+      else if (code == 'u' || code == 'U') out += percentEncodedUrl(path);
+      // %i, %k and the deprecated codes drop out
+    }
+    if (!out.empty()) args.push_back(out);
+  }
+  (void)name;
+  return args;
+}
+
+bool launch(const DesktopApp& app, const std::string& path) {
+  const std::vector<std::string> args = commandFor(app, path);
+  if (args.empty()) return false;
+  QStringList rest;
+  for (size_t i = 1; i < args.size(); ++i) rest << QString::fromStdString(args[i]);
+  return QProcess::startDetached(QString::fromStdString(args[0]), rest);
+}
+
+QMimeData* clipboardData(const std::vector<std::string>& paths, bool cut) {
+  auto* data = new QMimeData;
+  QList<QUrl> urls;
+  QByteArray gnome = cut ? "cut" : "copy";
+  QString text;
+  for (const std::string& p : paths) {
+    const QUrl url = QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(p)));
+    urls << url;
+    gnome += "\n" + url.toEncoded();
+    text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QFile::decodeName(QByteArray::fromStdString(p));
+  }
+  data->setUrls(urls);
+  data->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);
+  if (cut) data->setData(QStringLiteral("application/x-kde-cutselection"), "1");
+  data->setText(text);
+  return data;
+}
+
+std::string renameItem(const std::string& path, const std::string& newName) {
+  if (newName.empty() || newName == "." || newName == ".." || newName.find('/') != std::string::npos ||
+      newName.find('\0') != std::string::npos)
+    return "a name may not be empty, \".\", \"..\" or hold a \"/\"";
+  const std::string target = std::string(folderPart(path)) + newName;
+  if (target == path) return {};
+  // renameat2 with RENAME_NOREPLACE: never over an existing item.
+  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return {};
+  if (errno == EEXIST) return "an item named \"" + newName + "\" already exists";
+  return std::strerror(errno);
+}
+
+bool itemFacts(const std::string& path, ItemFacts& f) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  static QMimeDatabase db;
+  if (S_ISDIR(st.st_mode)) {
+    f.type = "Folder";
+  } else if (S_ISLNK(st.st_mode)) {
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    f.linkTarget = n > 0 ? target.substr(0, static_cast<size_t>(n)) : std::string();
+    f.type = "Link to " + f.linkTarget;
+  } else {
+    f.type = db.mimeTypeForName(QString::fromStdString(mimeTypeOf(path))).comment().toStdString();
+  }
+  f.location = withoutTrailingDelim(std::string(folderPart(path)));
+  f.bytes = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  f.diskBytes = static_cast<uint64_t>(st.st_blocks) * 512;
+  if (const passwd* pw = ::getpwuid(st.st_uid)) f.owner = pw->pw_name; else f.owner = std::to_string(st.st_uid);
+  if (const group* gr = ::getgrgid(st.st_gid)) f.group = gr->gr_name; else f.group = std::to_string(st.st_gid);
+  const char* rwx = "rwxrwxrwx";
+  std::string perms;
+  for (int i = 0; i < 9; ++i) perms.push_back((st.st_mode & (0400 >> i)) ? rwx[i] : '-');
+  char octal[8];
+  std::snprintf(octal, sizeof octal, "%03o", static_cast<unsigned>(st.st_mode & 0777));
+  f.permissions = perms + " (" + octal + ")";
+  f.modified = timeText(st.st_mtim);
+  f.accessed = timeText(st.st_atim);
+  f.changed = timeText(st.st_ctim);
+  return true;
+}
+
+}  // namespace platform

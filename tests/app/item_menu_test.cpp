@@ -1,0 +1,186 @@
+// The item menu of a right click in the list: the three error boxes, which
+// item it is for, and each of its commands on real files.
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMimeData>
+#include <QTimer>
+#include <QTreeView>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "form_fixture.h"
+#include "platform/desktop_open.h"
+#include "views/item_menu.h"
+#include "views/item_properties.h"
+#include "views/folder_tree_model.h"
+
+namespace {
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < ms) QTest::qWait(10);
+  return done();
+}
+
+class ItemMenuTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    platform::setOpenObserver([this](const std::string& p) { opened.push_back(p); });
+    platform::setTextObserver([this](const QString&, const QString&, const QString& initial) -> std::optional<QString> {
+      askedFor = initial;
+      return answer;
+    });
+  }
+  void TearDown() override {
+    platform::setOpenObserver(nullptr);
+    platform::setTextObserver(nullptr);
+    FormTest::TearDown();
+  }
+  void select(const Names& names) {
+    form->UsageList->clearSelection();
+    for (int i = 0; i < form->UsageModel->rowCount(); ++i)
+      for (const std::string& n : names)
+        if (form->UsageModel->row(i).name() == n)
+          form->UsageList->selectionModel()->select(form->UsageModel->index(i, 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  // Right-clicks with the chooser picking the action `pick` names; returns
+  // whether a menu was shown.
+  bool rightClick(const std::function<QAction*(TItemMenu&)>& pick) {
+    bool shown = false;
+    form->ItemMenuChooser = [&](QMenu& m) {
+      shown = true;
+      return pick(static_cast<TItemMenu&>(m));
+    };
+    form->UsageListMouseDown(Qt::RightButton, QPoint(5, 5));
+    form->ItemMenuChooser = nullptr;
+    return shown;
+  }
+  std::vector<std::string> opened;
+  std::optional<QString> answer;
+  QString askedFor;
+};
+
+}  // namespace
+
+TEST_F(ItemMenuTest, ThePlaceholderRowAndAFolderThatIsGoneGiveTheirErrorBoxes) {
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  f.UsageList->clearSelection();
+  EXPECT_FALSE(rightClick([](TItemMenu&) { return nullptr; })) << "nothing selected: no menu";
+  EXPECT_TRUE(messages.empty());
+  f.UsageListMouseDown(Qt::LeftButton, QPoint(5, 5));
+  EXPECT_TRUE(messages.empty()) << "only the right button";
+
+  f.TreeView->setCurrentIndex(f.TreeModel->topIndex());  // the placeholder row
+  select({"<Selected item not sizeable>"});
+  EXPECT_FALSE(rightClick([](TItemMenu&) { return nullptr; }));
+  EXPECT_EQ(messages, (std::vector<QString>{"Error: OLE error [3] code 80070002"}));
+
+  messages.clear();
+  f.SelectFolderPath(t.path("Alpha/y"));
+  select({"z"});
+  ASSERT_EQ(std::system(("rm -r '" + t.path("Alpha") + "'").c_str()), 0);
+  EXPECT_FALSE(rightClick([](TItemMenu&) { return nullptr; }));
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.front(), "Error: OLE error [1] code 80070002");
+}
+
+TEST_F(ItemMenuTest, TheMenuIsForTheFirstSelectedRowAndItsCommandsAct) {
+  t.symlink(t.path("Alpha/x.bin"), "link");
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  select({"B.txt", "a.txt"});  // a.txt comes first in the list
+
+  EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.CopyPathAct; }));
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(t.path("a.txt")));
+  EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.OpenAct; }));
+  EXPECT_EQ(opened, (std::vector<std::string>{t.path("a.txt")}));
+  EXPECT_TRUE(rightClick([](TItemMenu& m) {
+    EXPECT_EQ(m.OpenContainingAct, nullptr) << "only a link has it";
+    return m.CutAct;
+  }));
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->urls().size(), 1);
+  EXPECT_EQ(data->urls()[0].toLocalFile(), QString::fromStdString(t.path("a.txt")));
+  EXPECT_TRUE(data->data("x-special/gnome-copied-files").startsWith("cut\nfile://"));
+
+  // Rename: the question offers the old name; an existing name is refused.
+  answer = QString("renamed.txt");
+  EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.RenameAct; }));
+  EXPECT_EQ(askedFor, "a.txt");
+  EXPECT_TRUE(exists(t.path("renamed.txt")));
+  EXPECT_FALSE(exists(t.path("a.txt")));
+  ASSERT_TRUE(waitUntil([&] { return cell("renamed.txt", 2) == "100"; })) << "the list follows";
+  select({"renamed.txt"});
+  answer = QString("B.txt");
+  rightClick([](TItemMenu& m) { return m.RenameAct; });
+  EXPECT_TRUE(exists(t.path("renamed.txt"))) << "never over another item";
+  ASSERT_FALSE(messages.empty());
+  EXPECT_TRUE(messages.back().startsWith("Error: Cannot rename 'renamed.txt': an item named \"B.txt\" already exists"))
+      << messages.back().toStdString();
+
+  // A link: its containing folder is the target's; the trash takes the link alone.
+  select({"link"});
+  EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.OpenContainingAct; }));
+  EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/");
+  f.SelectFolderPath(t.root());
+  select({"link"});
+  EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.TrashAct; }));
+  EXPECT_FALSE(exists(t.path("link")));
+  EXPECT_TRUE(exists(t.path("Alpha/x.bin")));
+  EXPECT_TRUE(exists(configHome.path("data/Trash/files/link")));
+}
+
+TEST_F(ItemMenuTest, OpenWithOffersTheApplicationsOfTheTypeAndRunsTheChosenOne) {
+  // An application of our own for plain text, in the user's data folder.
+  const std::string apps = configHome.path("data/applications");
+  ASSERT_EQ(std::system(("mkdir -p '" + apps + "'").c_str()), 0);
+  const std::string script = configHome.path("mark.sh");
+  std::ofstream(script) << "#!/bin/sh\ntouch \"$1.opened\"\n";
+  ::chmod(script.c_str(), 0755);
+  std::ofstream(apps + "/marker.desktop") << "[Desktop Entry]\nType=Application\nName=Marker\n"
+                                             "Exec=\"" + script + "\" %f\nMimeType=text/plain;\n";
+  std::ofstream(apps + "/hidden.desktop") << "[Desktop Entry]\nType=Application\nName=Hidden\nExec=true %f\n"
+                                             "MimeType=text/plain;\nNoDisplay=true\n";
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  select({"a.txt"});
+  QStringList offered;
+  EXPECT_TRUE(rightClick([&](TItemMenu& m) -> QAction* {
+    for (QAction* a : m.OpenWithActs) offered << a->text();
+    for (QAction* a : m.OpenWithActs)
+      if (a->text() == "Marker") return a;
+    return nullptr;
+  }));
+  EXPECT_TRUE(offered.contains("Marker"));
+  EXPECT_FALSE(offered.contains("Hidden"));
+  EXPECT_TRUE(waitUntil([&] { return exists(t.path("a.txt.opened")); })) << "the application ran on the file";
+}
+
+TEST_F(ItemMenuTest, PropertiesShowTheItemsFacts) {
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  select({"Alpha"});
+  QString seenSize, seenType;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = f.findChild<TItemProperties*>("ItemProperties");
+    if (!dialog) return;
+    seenSize = dialog->findChild<QLabel*>("Size")->text();
+    seenType = dialog->findChild<QLabel*>("Type")->text();
+    dialog->reject();
+  });
+  EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.PropertiesAct; }));
+  EXPECT_EQ(seenType, "Folder");
+  EXPECT_EQ(seenSize, "5,010 bytes") << "a folder's size is what its row counts";
+}
