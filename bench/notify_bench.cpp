@@ -1,0 +1,61 @@
+// Unpacks 10,000 files into the folder the window shows, as another program
+// would, and reports how often the window refreshed and how long its event
+// loop was ever kept from running (its responsiveness), offscreen.
+//   notify_bench [FILES]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/disk_usage_form.h"
+#include "views/usage_list_model.h"
+
+int main(int argc, char* argv[]) {
+  const int files = argc > 1 ? std::atoi(argv[1]) : 10000;
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tallorin");
+  QTemporaryDir work;
+  const QString source = work.path() + "/source", shown = work.path() + "/shown";
+  // The archive: FILES small files made once, before the clock starts.
+  QProcess::execute("sh", {"-c", QString("mkdir -p '%1' '%2' && cd '%1' && for i in $(seq 1 %3); do echo $i > f$i; done && "
+                                         "tar -cf ../files.tar . && rm -rf '%1'")
+                                 .arg(source, shown).arg(files)});
+  TDiskUsageForm::Options options;
+  options.arguments = {shown.toStdString()};
+  TDiskUsageForm form(options);
+  if (!form.created()) return 1;
+  form.show();
+  app.processEvents();
+  const int before = form.notifiedRefreshes();
+
+  // The event loop's longest pause while the files arrive.
+  QElapsedTimer sinceTick, total;
+  qint64 longestPause = 0;
+  QTimer ticker;
+  ticker.setInterval(5);
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longestPause = std::max(longestPause, sinceTick.elapsed());
+    sinceTick.restart();
+  });
+  QProcess unpack;
+  unpack.setWorkingDirectory(shown);
+  total.start();
+  sinceTick.start();
+  ticker.start();
+  unpack.start("tar", {"-xf", work.path() + "/files.tar"});
+  while (unpack.state() != QProcess::NotRunning || total.elapsed() < 200) app.processEvents(QEventLoop::AllEvents, 5);
+  const qint64 unpacked = total.elapsed();
+  // Let the last report arrive.
+  QElapsedTimer settle;
+  settle.start();
+  while (settle.elapsed() < 2000) app.processEvents(QEventLoop::AllEvents, 5);
+  std::printf("unpacked %d files in %lld ms while shown; refreshes: %d; rows at the end: %d; "
+              "longest pause of the event loop: %lld ms\n",
+              files, static_cast<long long>(unpacked), form.notifiedRefreshes() - before, form.UsageModel->rowCount(),
+              static_cast<long long>(longestPause));
+  return 0;
+}
