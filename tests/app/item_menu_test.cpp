@@ -93,6 +93,18 @@ TEST_F(ItemMenuTest, ThePlaceholderRowAndAFolderThatIsGoneGiveTheirErrorBoxes) {
   EXPECT_FALSE(rightClick([](TItemMenu&) { return nullptr; }));
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages.front(), "Error: OLE error [1] code 80070002");
+
+  // The folder shown replaced by a file: it is there, but no folder to open.
+  messages.clear();
+  f.SelectFolderPath(t.path("beta"));
+  t.file("Ax2", 1);
+  f.SelectFolderPath(t.root());
+  select({"Ax2"});
+  ASSERT_EQ(std::system(("rm -r '" + t.root() + "' && touch '" + t.root() + "'").c_str()), 0);
+  EXPECT_FALSE(rightClick([](TItemMenu&) { return nullptr; }));
+  EXPECT_EQ(messages, (std::vector<QString>{"Error: OLE error [2] code 8007010B"}));
+  ::unlink(t.root().c_str());
+  ::mkdir(t.root().c_str(), 0700);  // for the fixture to remove
 }
 
 TEST_F(ItemMenuTest, TheMenuIsForTheFirstSelectedRowAndItsCommandsAct) {
