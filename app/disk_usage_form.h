@@ -47,6 +47,7 @@ class TFolderTreeModel;
 class TGauge;
 class TStatusBar;
 class TChartPanel;
+class TDropPanel;
 class TFSChangeNotifier;
 struct TChartAxis;
 struct TTargetFit;
@@ -189,6 +190,7 @@ class TDiskUsageForm : public QMainWindow {
   bool TreeViewAddFolder(const std::string& path) const;
   bool TreeViewEditing() const { return false; }  // tree labels are never edited
   void MainPanelFileDrop(const std::vector<std::string>& paths);
+  void AcceptDrops();  // MainPanel's OnFileDrop set (again) to MainPanelFileDrop
   std::string treePath() const;
   std::string currentDirBoxPath() const;
 
@@ -226,6 +228,7 @@ class TDiskUsageForm : public QMainWindow {
   QComboBox* CurrentDirBox = nullptr;
   TUsageListModel* UsageModel = nullptr;
   TUsageListView* UsageList = nullptr;
+  TDropPanel* MainPanel = nullptr;  // holds every other control
   TChartPanel* ChartPanel = nullptr;
   TBarChart* UsageChart = nullptr;
   QScrollBar* ChartScroll = nullptr;

@@ -89,6 +89,7 @@ void TDiskUsageForm::ListAndTotalsCmdClick(QObject* sender) {
     SetWindowWidth(FullWidth);
   }
   KeepOnScreen();
+  AcceptDrops();
   FormResize();
 }
 
@@ -111,6 +112,7 @@ void TDiskUsageForm::TotalsOnlyCmdClick() {
   SetWindowWidth(MinFormWidth());
   WMGetMinMaxInfo();
   KeepOnScreen();
+  AcceptDrops();
   repaint();
 }
 
@@ -161,6 +163,7 @@ void TDiskUsageForm::StayOnTopCmdClick() {
   } else {
     setWindowFlags(flags);  // not created yet: nothing to move or flash
   }
+  AcceptDrops();
 }
 
 void TDiskUsageForm::resizeEvent(QResizeEvent* event) {

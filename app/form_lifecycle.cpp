@@ -24,6 +24,7 @@
 #include "platform/fs.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "support/drop_panel.h"
 #include "support/fs_change_notifier.h"
 #include "views/chart_panel.h"
 #include "views/gauge.h"
@@ -81,8 +82,9 @@ void TDiskUsageForm::FormCreate() {
   }
 
   buildMenus();
-  auto* mainPanel = new QWidget(this);
+  auto* mainPanel = new TDropPanel(this);
   mainPanel->setObjectName(QStringLiteral("MainPanel"));
+  MainPanel = mainPanel;
   auto* mainLayout = new QVBoxLayout(mainPanel);
   mainLayout->setContentsMargins(0, 0, 0, 0);
   mainLayout->setSpacing(0);
@@ -125,6 +127,7 @@ void TDiskUsageForm::FormCreate() {
   EfficiencyGuage->setProgress(0);
   EfficiencyGuage->setBackColor(kSkyBlue);
   installHintFilter();
+  AcceptDrops();
   LoadRegistrySettings();
   m_created = true;
 }

@@ -15,6 +15,7 @@
 #include "platform/fs.h"
 #include "platform/path.h"
 #include "platform/shortcut.h"
+#include "support/drop_panel.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 #include "views/folder_tree_model.h"
@@ -174,4 +175,11 @@ void TDiskUsageForm::MainPanelFileDrop(const std::vector<std::string>& paths) {
     RestoreSelection(RememberedSelection);
     ShowSelectionTotals();
   }
+}
+
+void TDiskUsageForm::AcceptDrops() {
+  // Set again after every change of the window that may renew it.
+  MainPanel->setOnFileDrop([this](TDropPanel*, const std::vector<std::string>& files, QPoint) {
+    MainPanelFileDrop(files);  // the list is copied there
+  });
 }
