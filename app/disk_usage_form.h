@@ -15,6 +15,7 @@
 //   form_watch.cpp        the folder change notifier
 //   form_delete.cpp       the Delete command
 //   form_item_menu.cpp    the menu of an item, from a right click in the list
+//   form_help.cpp         help topics and the about window
 //   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
@@ -167,6 +168,14 @@ class TDiskUsageForm : public QMainWindow {
   const TFSChangeNotifier* notifier() const { return m_notifier.get(); }
   int notifiedRefreshes() const { return m_notifiedRefreshes; }  // refreshes a change brought
 
+  // --- help (form_help.cpp) ---
+  void ContentsCmdClick();
+  void AboutCmdClick();
+  static constexpr unsigned kAboutHelpContext = 1013;
+  // The manual: one HTML page, beside the executable or installed.
+  static constexpr const char* kHelpFileName = "tallorin-help.html";
+  static std::string HelpFilePath();
+
   // --- option commands (form_options.cpp; their dialogs come with the option work) ---
   void ComputeOptionsCmdClick();
   void ClusterSizesCmdClick();
@@ -269,6 +278,8 @@ class TDiskUsageForm : public QMainWindow {
   QAction* TotalsOnlyCmd = nullptr;
   QAction* SaveSettingsOnExitCmd = nullptr;
   QAction* SaveSettingsNowCmd = nullptr;
+  QAction* HelpTopicsCmd = nullptr;
+  QAction* AboutCmd = nullptr;
   QAction* NumbersCmd = nullptr;
   QAction* ChartCmd = nullptr;
   std::array<QAction*, 6> SortColumnCmds{};  // NameSortCmd ... FileDateSortCmd
@@ -310,6 +321,7 @@ class TDiskUsageForm : public QMainWindow {
   void ShowCalcFailure(const std::string& path, int32_t code);
   void buildFolderTree();
   void buildChartPanel();
+  void buildHelpMenu(QMenu* help);
   void onTreeSelectionChanged();
   void onCurrentDirBoxActivated(int index);
   void setCurrentDirBoxPath(const std::string& path);

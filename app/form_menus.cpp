@@ -125,10 +125,7 @@ void TDiskUsageForm::buildMenus() {
   SaveSettingsNowCmd = options->addAction(QStringLiteral("&Save Settings Now"));
   connect(SaveSettingsNowCmd, &QAction::triggered, this, &TDiskUsageForm::SaveSettingsNowCmdClick);
 
-  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  disabled(help->addAction(QStringLiteral("&Help Topics")))->setShortcut(QKeySequence(Qt::Key_F1));
-  help->addSeparator();
-  disabled(help->addAction(QStringLiteral("&About...")));
+  buildHelpMenu(menuBar()->addMenu(QStringLiteral("&Help")));
 }
 
 void TDiskUsageForm::buildToolBar() {

@@ -13,6 +13,7 @@
 #include "app/disk_usage_form.h"
 #include "platform/message_box.h"
 #include "support/app_registry.h"
+#include "support/help_hook.h"
 #include "views/usage_list_view.h"
 
 namespace {
@@ -174,7 +175,7 @@ void TDiskUsageForm::FormClose() {
     SaveRegistrySettings();
     m_engine.TlrSaveSettings();
   }
-  // Help windows close here once there is help.
+  THtmlHelpHook::Request(THtmlHelpHook::HELP_QUIT_ALL, 0);  // every help window closes
 }
 
 void TDiskUsageForm::CenterOnScreen() {

@@ -1,0 +1,52 @@
+#include "support/app_information.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <fstream>
+#include <iterator>
+
+TAppInformation::TAppInformation()
+    : m_path(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()) {}
+
+TAppInformation::TAppInformation(std::string executablePath) : m_path(std::move(executablePath)) {}
+
+std::string TAppInformation::marker() {
+  // Made at run time from two halves, so that the reader's own code never
+  // holds the whole marker for a search of its executable to find.
+  return std::string("TLRVERSION") + "BLOCK1";
+}
+
+QString TAppInformation::GetVersionValue(const QString& name) const {
+  const QString blank = QStringLiteral(" ");
+  std::ifstream in(m_path, std::ios::binary);
+  if (!in) return blank;
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The block: the marker, then NUL-terminated key and value pairs, ended by
+  // an empty key.
+  const std::string opening = marker() + '\0' + "\\StringFileInfo\\";
+  const size_t at = file.find(opening);
+  if (at == std::string::npos) return blank;
+  const std::string wanted = "\\StringFileInfo\\040904E4\\" + name.toStdString();
+  size_t pos = at + marker().size() + 1;
+  while (pos < file.size()) {
+    const size_t keyEnd = file.find('\0', pos);
+    if (keyEnd == std::string::npos || keyEnd == pos) break;  // an empty key ends the block
+    const size_t valueEnd = file.find('\0', keyEnd + 1);
+    if (valueEnd == std::string::npos) break;
+    if (file.compare(pos, keyEnd - pos, wanted) == 0) {
+      const QString value = QString::fromUtf8(file.data() + keyEnd + 1, static_cast<qsizetype>(valueEnd - keyEnd - 1));
+      return value.isEmpty() ? blank : value;
+    }
+    pos = valueEnd + 1;
+  }
+  return blank;
+}
+
+QString TAppInformation::GetShortVersion() const {
+  QString version = GetVersionValue(QStringLiteral("FileVersion"));
+  const QStringList lines = version.replace(QLatin1Char('.'), QLatin1Char('\n')).split(QLatin1Char('\n'));
+  QString shortVersion = lines.value(0);
+  for (int i = 1; i < lines.size() && i < 3; ++i) shortVersion += QLatin1Char('.') + lines[i];
+  return shortVersion;
+}

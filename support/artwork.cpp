@@ -1,0 +1,62 @@
+#include "support/artwork.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+const QColor kDeep(51, 84, 104), kDisk(78, 124, 158), kFile(141, 166, 175), kGold(236, 178, 46);
+}
+
+QImage ProgramIconImage(int size) {
+  QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 48.0, size / 48.0);
+  // A rounded tile in the chart's blue.
+  QLinearGradient tile(0, 0, 0, 48);
+  tile.setColorAt(0, kDisk.lighter(115));
+  tile.setColorAt(1, kDeep);
+  QPainterPath shape;
+  shape.addRoundedRect(QRectF(2, 2, 44, 44), 9, 9);
+  p.fillPath(shape, tile);
+  // Three bars of different length, each a disk-bytes bar over a pale file-bytes bar.
+  const double lengths[3] = {30, 20, 12};
+  for (int i = 0; i < 3; ++i) {
+    const double y = 10 + i * 10.5;
+    p.fillRect(QRectF(9, y, lengths[i], 5), Qt::white);
+    p.fillRect(QRectF(9, y + 5, lengths[i] * 0.72, 3), kFile.lighter(120));
+  }
+  // The axis, and a gold mark for the largest.
+  p.fillRect(QRectF(7, 8, 1.6, 33), QColor(255, 255, 255, 200));
+  p.setBrush(kGold);
+  p.setPen(Qt::NoPen);
+  p.drawEllipse(QPointF(41.5, 12.5), 3, 3);
+  return img;
+}
+
+QPixmap ProgramIcon(int size) { return QPixmap::fromImage(ProgramIconImage(size)); }
+
+QPixmap ProgramNameImage() {
+  QPixmap pm(244, 57);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  QFont f(QFontDatabase::families().contains(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
+                                                                       : QFontDatabase::systemFont(QFontDatabase::TitleFont).family());
+  f.setPixelSize(34);
+  f.setBold(true);
+  f.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
+  p.setFont(f);
+  p.setPen(QColor(0, 0, 0, 70));
+  p.drawText(QRect(2, 2, 244, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tallorin"));
+  p.setPen(Qt::white);
+  p.drawText(QRect(0, 0, 244, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tallorin"));
+  // Under the name, the two bars of the chart.
+  p.fillRect(QRectF(2, 46, 150, 4), kGold);
+  p.fillRect(QRectF(2, 51, 104, 3), kFile.lighter(125));
+  return pm;
+}

@@ -1,0 +1,54 @@
+// Help and About from the window: F1 opens the manual beside the executable,
+// F1 on the About item opens its topic, closing the window closes help, and
+// the about window opens over the window.
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include "form_fixture.h"
+#include "support/about_box.h"
+#include "support/help_hook.h"
+#include "support/help_window.h"
+
+TEST_F(FormTest, F1OpensTheManualAndClosingTheWindowClosesIt) {
+  THtmlHelpHook hook(TDiskUsageForm::HelpFilePath());
+  TDiskUsageForm& f = open({t.root()});
+  ASSERT_TRUE(f.HelpTopicsCmd->isEnabled());
+  EXPECT_EQ(f.HelpTopicsCmd->shortcut(), QKeySequence(Qt::Key_F1));
+  f.HelpTopicsCmd->trigger();
+  ASSERT_NE(THelpWindow::instance(), nullptr) << "the manual lies beside the executable: " << TDiskUsageForm::HelpFilePath();
+  EXPECT_EQ(THelpWindow::instance()->topic(), "contents");
+  EXPECT_TRUE(THelpWindow::instance()->browser()->toPlainText().contains("Disk Bytes"));
+
+  // F1 on the highlighted About item: its topic, context 1013.
+  QMenu* help = f.AboutCmd->associatedObjects().isEmpty() ? nullptr
+                                                          : qobject_cast<QMenu*>(f.AboutCmd->associatedObjects().first());
+  ASSERT_NE(help, nullptr);
+  help->popup(QPoint(10, 10));
+  help->setActiveAction(f.AboutCmd);
+  QTest::keyClick(help, Qt::Key_F1);
+  help->hide();
+  EXPECT_EQ(THelpWindow::instance()->topic(), "context-1013");
+
+  f.ExitCmdClick();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(THelpWindow::instance(), nullptr) << "closing the window closes its help";
+}
+
+TEST_F(FormTest, AboutOpensTheAboutWindowOverTheWindow) {
+  TDiskUsageForm& f = open({t.root()});
+  QString version;
+  bool shown = false;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget())) {
+      shown = true;
+      version = box->VersionLabel->text();
+      box->OKButton->click();
+    }
+  });
+  f.AboutCmd->trigger();
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(version.startsWith("Version ")) << version.toStdString();
+}
