@@ -5,7 +5,10 @@
 #include "platform/message_box.h"
 
 std::vector<std::string> TUsageEngine::defaultCandidates() {
-  return {platform::executableFolder() + kEngineLibraryFile, kEngineLibraryFile};
+  // Beside the executable (the build), where an installation puts it, then
+  // the system's search order (the executable's RUNPATH included).
+  return {platform::executableFolder() + kEngineLibraryFile,
+          platform::executableFolder() + "../lib/tallorin/" + kEngineLibraryFile, kEngineLibraryFile};
 }
 
 template <typename Fn>

@@ -100,11 +100,12 @@ TEST_F(LoaderTest, TheRealEngineLoadsAndReleasesRepeatedly) {
   EXPECT_TRUE(shown.empty());
 }
 
-TEST(LoaderDefaults, TheLibraryBesideTheExecutableComesFirst) {
+TEST(LoaderDefaults, TheLibraryBesideTheExecutableComesFirstThenTheInstalledOne) {
   auto c = TUsageEngine::defaultCandidates();
-  ASSERT_EQ(c.size(), 2u);
+  ASSERT_EQ(c.size(), 3u);
   EXPECT_EQ(c[0], platform::executableFolder() + "libtlr32.so");
-  EXPECT_EQ(c[1], "libtlr32.so");
+  EXPECT_EQ(c[1], platform::executableFolder() + "../lib/tallorin/libtlr32.so");
+  EXPECT_EQ(c[2], "libtlr32.so");
   EXPECT_TRUE(TUsageEngine::truth(0x101));
   EXPECT_FALSE(TUsageEngine::truth(0x100));
 }

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and runs the installed program
+# offscreen on a folder: it must find its engine and its manual from where it
+# is installed, and still be running (showing the folder) after a few seconds.
+#   install_check.sh BUILD_DIR
+set -u
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "install failed"; exit 1; }
+for f in bin/tallorin lib/tallorin/libtlr32.so share/doc/tallorin/tallorin-help.html \
+         share/applications/tallorin.desktop share/icons/hicolor/scalable/apps/tallorin.svg \
+         share/icons/hicolor/48x48/apps/tallorin.png share/man/man1/tallorin.1 \
+         share/metainfo/io.quorlan.Tallorin.metainfo.xml; do
+  [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+done
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$prefix/share/applications/tallorin.desktop" || exit 1
+fi
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$prefix/share/metainfo/io.quorlan.Tallorin.metainfo.xml" >/dev/null || exit 1
+fi
+runtime="$prefix/runtime"; mkdir -m 700 "$runtime"
+# Moved away from the build: nothing of it may be found by chance.
+log="$prefix/log"
+(cd / && env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$runtime" \
+   XDG_CONFIG_HOME="$prefix/config" timeout 4 "$prefix/bin/tallorin" "$prefix/share" >"$log" 2>&1)
+rc=$?
+if [ "$rc" -ne 124 ]; then
+  echo "the installed program ended with $rc instead of running:"; cat "$log"; exit 1
+fi
+grep -q "Cannot" "$log" && { echo "it complained:"; cat "$log"; exit 1; }
+# The window came up (a missing engine ends before it): it stored its placement.
+grep -q 'Tallorin\\Settings' "$prefix/config/tallorin/registry.reg" 2>/dev/null ||
+  { echo "the window never came up:"; cat "$log"; exit 1; }
+echo "installed program runs from $prefix"
