@@ -47,16 +47,17 @@ QPixmap ProgramNameImage() {
   p.setRenderHint(QPainter::Antialiasing);
   QFont f(QFontDatabase::families().contains(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
                                                                        : QFontDatabase::systemFont(QFontDatabase::TitleFont).family());
-  f.setPixelSize(34);
+  f.setPixelSize(30);
   f.setBold(true);
   f.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
   p.setFont(f);
+  // The name fills the top of the picture; the version line of the about
+  // box stands in its lower part, which stays clear.
   p.setPen(QColor(0, 0, 0, 70));
-  p.drawText(QRect(2, 2, 244, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tallorin"));
+  p.drawText(QRect(2, 0, 244, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tallorin"));
   p.setPen(Qt::white);
-  p.drawText(QRect(0, 0, 244, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tallorin"));
-  // Under the name, the two bars of the chart.
-  p.fillRect(QRectF(2, 46, 150, 4), kGold);
-  p.fillRect(QRectF(2, 51, 104, 3), kFile.lighter(125));
+  p.drawText(QRect(0, -2, 244, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tallorin"));
+  // A gold rule under the name, the chart's largest bar.
+  p.fillRect(QRectF(2, 34, 170, 3), kGold);
   return pm;
 }

@@ -9,6 +9,7 @@
 
 #include "form_fixture.h"
 #include "support/about_box.h"
+#include "support/app_information.h"
 #include "support/help_hook.h"
 #include "support/help_window.h"
 
@@ -51,4 +52,12 @@ TEST_F(FormTest, AboutOpensTheAboutWindowOverTheWindow) {
   f.AboutCmd->trigger();
   EXPECT_TRUE(shown);
   EXPECT_TRUE(version.startsWith("Version ")) << version.toStdString();
+}
+
+TEST(VersionBlock, TheBuiltProgramCarriesTheProjectsVersion) {
+  const TAppInformation info(TALLORIN_EXE);
+  EXPECT_EQ(info.GetVersionValue("FileVersion").toStdString(), std::string(TALLORIN_VERSION) + ".0");
+  EXPECT_EQ(info.GetShortVersion().toStdString(), TALLORIN_VERSION);
+  EXPECT_EQ(info.GetProductName(), "Tallorin");
+  EXPECT_TRUE(info.GetLegalNotice().startsWith("Copyright (C) 2026 Quorlan."));
 }
