@@ -31,6 +31,13 @@ inline std::string_view folderPart(std::string_view path) {
   return pos == std::string_view::npos ? std::string_view{} : path.substr(0, pos + 1);
 }
 
+// A line of a text file without its surrounding blanks, tabs and carriage return.
+inline std::string trimmed(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
 inline bool isRootFolder(std::string_view folderPath) { return folderPath == "/"; }
 
 }  // namespace platform

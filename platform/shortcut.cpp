@@ -13,11 +13,7 @@
 namespace platform {
 namespace {
 
-std::string trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-}
+std::string trim(const std::string& s) { return trimmed(s); }
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -8,18 +8,6 @@
 
 namespace {
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QTest::qWait(10);
-  return done();
-}
-
 class DeleteTest : public FormTest {
  protected:
   void select(TDiskUsageForm& f, const Names& names) {

@@ -2,6 +2,9 @@
 // The main window under test: a fixture folder, the window opened on it
 // offscreen with every message box recorded instead of shown.
 #include <QAction>
+#include <QElapsedTimer>
+#include <functional>
+#include <sys/stat.h>
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QTest>
@@ -17,6 +20,20 @@
 #include "views/usage_list_view.h"
 
 using testsupport::TempTree;
+
+// Whether anything (a link included) is at path.
+inline bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Runs the event loop until done() or the time is up; done() at the end.
+inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < ms) QTest::qWait(10);
+  return done();
+}
 
 // "#,##0" in the locale the tests pin.
 inline QString FormatFigureForTest(double v) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(qlonglong(v)); }

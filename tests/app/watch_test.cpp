@@ -11,13 +11,6 @@
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QTest::qWait(10);
-  return done();
-}
-
 void other(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
 }  // namespace
