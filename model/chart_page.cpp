@@ -8,13 +8,19 @@ int ChartRowsPerPage(int chartHeight) {
 }
 
 QString ChartLabel(const QString& name) {
-  QString label = name;
-  if (label.size() > 30) {
-    qsizetype keep = 27;
-    if (label.at(keep - 1).isHighSurrogate()) --keep;
-    label = label.left(keep) + QStringLiteral("...");
+  // One allocation a label: a rebuild makes one for every row.
+  qsizetype keep = name.size();
+  const bool cut = keep > 30;
+  if (cut) {
+    keep = 27;
+    if (name.at(keep - 1).isHighSurrogate()) --keep;
   }
-  return label + QString(8, QLatin1Char(' '));
+  QString label;
+  label.reserve(keep + (cut ? 3 : 0) + 8);
+  label.append(QStringView(name).left(keep));
+  if (cut) label.append(QLatin1String("..."));
+  label.append(QLatin1String("        "));
+  return label;
 }
 
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
