@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFrame>
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -134,8 +135,16 @@ void TDiskUsageForm::buildToolBar() {
   ToolBar->setIconSize(QSize(16, 16));
   ToolBar->setMovable(false);
   ToolBar->setFixedHeight(kToolBarHeight);
+  // Separators of a fixed width (9 after the folder box and the up button, 8
+  // elsewhere), drawn as a sunken line in their middle.
+  auto separator = [&](int width) {
+    auto* line = new QFrame(ToolBar);
+    line->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    line->setFixedSize(width, 22);
+    ToolBar->addWidget(line);
+  };
   ToolBar->addWidget(CurrentDirBox);
-  ToolBar->addSeparator();
+  separator(9);
   auto button = [&](const char* icon, const char* tip, bool enabled) {
     auto* b = new QToolButton(ToolBar);
     b->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
@@ -148,16 +157,16 @@ void TDiskUsageForm::buildToolBar() {
   };
   ParentDirBtn = button("go-up", "Up one level", true);
   connect(ParentDirBtn, &QToolButton::clicked, this, &TDiskUsageForm::ParentDirBtnClick);
-  ToolBar->addSeparator();
+  separator(9);
   RefreshBtn = button("view-refresh", "Refresh", true);
   connect(RefreshBtn, &QToolButton::clicked, this, &TDiskUsageForm::RefreshCmdClick);
-  ToolBar->addSeparator();
+  separator(8);
   DeleteBtn = button("edit-delete", "Delete selected files and folders", true);
   connect(DeleteBtn, &QToolButton::clicked, this, &TDiskUsageForm::DeleteCmdClick);
-  ToolBar->addSeparator();
+  separator(8);
   button("document-save-as", "Create report file", false);
   button("edit-find", "File specification", false);
-  ToolBar->addSeparator();
+  separator(8);
   // Detail and totals or detail only: pressing one releases the other.
   ListAndTotalsBtn = button("view-split-top-bottom", "Show detail and totals", true);
   ListAndTotalsBtn->setIcon(DetailAndTotalsIcon());
@@ -170,7 +179,7 @@ void TDiskUsageForm::buildToolBar() {
   ListAndTotalsBtn->setChecked(true);
   connect(ListAndTotalsBtn, &QToolButton::clicked, this, [this] { ListAndTotalsCmdClick(ListAndTotalsBtn); });
   connect(ListOnlyBtn, &QToolButton::clicked, this, [this] { ListAndTotalsCmdClick(ListOnlyBtn); });
-  ToolBar->addSeparator();
+  separator(8);
   // Numbers or chart: pressing one releases the other.
   NumbersBtn = button("view-list-details", "Show numbers", true);
   NumbersBtn->setIcon(NumbersIcon());
