@@ -4,6 +4,7 @@
 // rows take.
 //   refresh_bench FOLDER [RUNS]
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QImage>
@@ -64,6 +65,11 @@ int main(int argc, char* argv[]) {
   }
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Settings and trash of the benchmark's own: the window stores its placement
+  // at every resize, and the user's settings must not change by a measurement.
+  QTemporaryDir home;
+  setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
+  setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tallorin");
   TDiskUsageForm::Options options;
