@@ -9,6 +9,7 @@
 
 #include "platform/fs.h"
 #include "platform/path.h"
+#include "tlr32/report.h"
 #include "tlr32/tlr32.h"
 
 namespace tlr {
@@ -54,9 +55,6 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
   m_customCluster = false;
   m_clusterSize = 0;
   m_volumeDevKnown = false;
-  // Reports are not written yet: a call that asks for one fails before it
-  // touches the file system, so no half-written report can appear.
-  if (reportFile) return TLR_ERR_REPORT;
 
   // Buffers kept between calls: a refresh sizes one entry after another, and
   // allocating for each path cost a tenth of a file's computation.
@@ -103,6 +101,29 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
   settings.clusterSize = m_clusterSize;
   settings.allocatedBlocks = m_options.allocatedBlocks;
   settings.fileSpec = m_options.fileSpecOn ? &m_fileSpec : nullptr;
+
+  if (reportFile && *reportFile) {
+    // The report's own walk gives the figures as well: one walk, not two.
+    if (!isDir) return TLR_ERR_REPORT;  // a report is of a folder
+    ReportOptions ro;
+    ro.depth = m_options.reportDepth;
+    ro.clusterSize = m_clusterSize;
+    ro.customCluster = m_customCluster;
+    ro.fileSpec = m_options.fileSpecOn ? m_options.fileSpec : "off";
+    ro.programVersion = TLR32_VERSION;
+    if (m_options.mapDrive > 0) {
+      const char letter = static_cast<char>('A' + m_options.mapDrive - 1);
+      ro.targetDrive = std::string(1, letter) + ": (" + m_volumeFolder + ")";
+    } else {
+      ro.targetDrive = "none";
+    }
+    std::string error;
+    if (!writeReport(path, reportFile, settings, ro, m_figures, error)) {
+      m_figures = Figures{};
+      return TLR_ERR_REPORT;
+    }
+    return 0;
+  }
 
   if (!isDir) {
     if (!settings.fileSpec || settings.fileSpec->matches(path.c_str() + (path.rfind('/') + 1)))

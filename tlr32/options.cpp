@@ -31,7 +31,7 @@ void EngineOptions::load() {
   platform::RegistryKey key(kEngineKey);
   *this = EngineOptions{};
   if (!key.exists()) return;
-  for (const char* name : {"MapDrive", "CustomClusters", "FileSpecOn", "AllocatedBlocks"})
+  for (const char* name : {"MapDrive", "CustomClusters", "FileSpecOn", "AllocatedBlocks", "ReportDepth"})
     if (auto v = key.readInteger(name)) set(name, std::to_string(*v));
   if (auto v = key.readString("FileSpec")) fileSpec = *v;
   for (char c = 'A'; c <= 'Z'; ++c) {
@@ -47,6 +47,7 @@ bool EngineOptions::save() const {
   key.writeInteger("FileSpecOn", fileSpecOn);
   key.writeString("FileSpec", fileSpec);
   key.writeInteger("AllocatedBlocks", allocatedBlocks);
+  key.writeInteger("ReportDepth", reportDepth);
   for (char c = 'A'; c <= 'Z'; ++c) {
     std::string cl = std::string("Cluster") + c, dr = std::string("Drive") + c;
     if (auto it = clusterSizes.find(c); it != clusterSizes.end())
@@ -66,6 +67,7 @@ std::optional<int32_t> EngineOptions::get(const std::string& name) const {
   if (name == "CustomClusters") return customClusters;
   if (name == "FileSpecOn") return fileSpecOn;
   if (name == "AllocatedBlocks") return allocatedBlocks;
+  if (name == "ReportDepth") return reportDepth;
   if (char c = letterAfter(name, "Cluster")) {
     auto it = clusterSizes.find(c);
     return it == clusterSizes.end() ? 0 : static_cast<int32_t>(it->second);
@@ -98,6 +100,9 @@ bool EngineOptions::set(const std::string& name, const std::string& value) {
     fileSpecOn = *v != 0;
   } else if (name == "AllocatedBlocks") {
     allocatedBlocks = *v != 0;
+  } else if (name == "ReportDepth") {
+    if (*v < -1) return false;
+    reportDepth = *v;
   } else if (char c = letterAfter(name, "Cluster")) {
     // Allocation units are powers of two; 0 removes the drive's size.
     if (*v == 0)
@@ -110,6 +115,15 @@ bool EngineOptions::set(const std::string& name, const std::string& value) {
     return false;
   }
   return true;
+}
+
+std::optional<std::string> EngineOptions::text(const std::string& name) const {
+  if (name == "FileSpec") return fileSpec;
+  if (char c = letterAfter(name, "Drive")) {
+    auto it = drives.find(c);
+    return it == drives.end() ? std::string() : it->second;
+  }
+  return std::nullopt;
 }
 
 char EngineOptions::driveOf(const std::string& path) const {

@@ -8,6 +8,8 @@
 //   "FileSpecOn"      dword   file specification filter in force (0/1)
 //   "FileSpec"        string  patterns of the names that count (file_spec.h)
 //   "AllocatedBlocks" dword   disk bytes as the file system allocates them (0/1)
+//   "ReportDepth"     dword   rows of a report below the folder's entries: 0
+//                             none, N levels, -1 all
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -25,6 +27,7 @@ struct EngineOptions {
   bool fileSpecOn = false;
   std::string fileSpec = "*.*";
   bool allocatedBlocks = false;
+  int32_t reportDepth = 0;
 
   void load();   // from the store; absent or damaged values keep defaults
   bool save() const;
@@ -33,6 +36,9 @@ struct EngineOptions {
   // unknown name or a value of the wrong form; nothing changes then.
   std::optional<int32_t> get(const std::string& name) const;
   bool set(const std::string& name, const std::string& value);
+
+  // Text options by name ("FileSpec", "DriveX"); nothing for other names.
+  std::optional<std::string> text(const std::string& name) const;
 
   // The drive letter whose folder is the longest leading part of path; 0 if none.
   char driveOf(const std::string& path) const;

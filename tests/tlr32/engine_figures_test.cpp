@@ -229,16 +229,6 @@ TEST(EngineFailures, MissingPathsFailAndUnknownKeysAreZero) {
   EXPECT_EQ(TlrGetStatValF("Files"), 0.0);  // an integer key asked as a float
 }
 
-TEST(EngineFailures, AReportIsRefusedWithoutTouchingTheFileSystem) {
-  resetOptions();
-  TempTree t;
-  t.file("f", 10);
-  const std::string report = t.path("report.csv");
-  EXPECT_LT(TlrCalcUsage(t.root().c_str(), report.c_str()), 0);
-  struct stat st;
-  EXPECT_NE(lstat(report.c_str(), &st), 0);
-}
-
 TEST(EngineVolume, VolumeFiguresDescribeThePathsVolume) {
   resetOptions();
   TempTree t;
