@@ -176,9 +176,14 @@ class TDiskUsageForm : public QMainWindow {
   static constexpr const char* kHelpFileName = "tallorin-help.html";
   static std::string HelpFilePath();
 
-  // --- option commands (form_options.cpp; their dialogs come with the option work) ---
+  // --- report and option commands (form_options.cpp) ---
+  void ReportCmdClick();
   void ComputeOptionsCmdClick();
   void ClusterSizesCmdClick();
+  void FileSelectCmdClick();
+  int32_t DriveIndex() const;    // for the option dialogs
+  void RefreshAfterOptions();    // the folder again after an option changed
+  void ShowFileSelectPicture();  // on or off, as the check mark says
 
   // --- usage list (form_list.cpp) ---
   void SortByColumn(int column);
@@ -289,6 +294,8 @@ class TDiskUsageForm : public QMainWindow {
   QAction* ClusterSizesCmd = nullptr;
   QAction* ComputeOptionsCmd = nullptr;
   QToolButton* ParentDirBtn = nullptr;
+  QToolButton* ReportBtn = nullptr;
+  QToolButton* FileSelectBtn = nullptr;
   QToolButton* RefreshBtn = nullptr;
   QToolButton* DeleteBtn = nullptr;
   QToolButton* ListAndTotalsBtn = nullptr;

@@ -151,7 +151,7 @@ void TDiskUsageForm::FormShow() {
   WMGetMinMaxInfo();
   SyncSortMenu();
   FileSelectCmd->setChecked(TUsageEngine::truth(m_engine.TlrFileSpecOn()));
-  ClusterSizesCmd->setCheckable(true);
+  ShowFileSelectPicture();  // the button is not pressed until the command has run once
   ClusterSizesCmd->setChecked(TUsageEngine::truth(m_engine.TlrCustomClustersOn()));
   QCoreApplication::postEvent(this, new QEvent(WM_AFTERSHOW));
   TreeView->setIconSize(QSize(16, 16));

@@ -17,7 +17,9 @@ void TDiskUsageForm::buildMenus() {
     return a;
   };
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  ReportCmd = disabled(file->addAction(QStringLiteral("&Report...")));
+  ReportCmd = file->addAction(QStringLiteral("&Report..."));
+  ReportCmd->setStatusTip(QStringLiteral("Generate disk usage report file for the current directory."));
+  connect(ReportCmd, &QAction::triggered, this, &TDiskUsageForm::ReportCmdClick);
   file->addSeparator();
   ExitCmd = file->addAction(QStringLiteral("E&xit"));
   connect(ExitCmd, &QAction::triggered, this, &TDiskUsageForm::ExitCmdClick);
@@ -112,10 +114,21 @@ void TDiskUsageForm::buildMenus() {
   connect(RefreshCmd, &QAction::triggered, this, &TDiskUsageForm::RefreshCmdClick);
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-  ComputeOptionsCmd = disabled(options->addAction(QStringLiteral("&Compute Options...")));
-  ClusterSizesCmd = disabled(options->addAction(QStringLiteral("C&luster Sizes...")));
-  FileSelectCmd = disabled(options->addAction(QStringLiteral("&File Specification...")));
+  ComputeOptionsCmd = options->addAction(QStringLiteral("&Compute Options..."));
+  connect(ComputeOptionsCmd, &QAction::triggered, this, &TDiskUsageForm::ComputeOptionsCmdClick);
+  ClusterSizesCmd = options->addAction(QStringLiteral("C&luster Sizes..."));
+  ClusterSizesCmd->setCheckable(true);
+  // The marks follow the engine's state, set by the handlers, never by a click.
+  connect(ClusterSizesCmd, &QAction::triggered, this, [this] {
+    ClusterSizesCmd->setChecked(!ClusterSizesCmd->isChecked());
+    ClusterSizesCmdClick();
+  });
+  FileSelectCmd = options->addAction(QStringLiteral("&File Specification..."));
   FileSelectCmd->setCheckable(true);
+  connect(FileSelectCmd, &QAction::triggered, this, [this] {
+    FileSelectCmd->setChecked(!FileSelectCmd->isChecked());
+    FileSelectCmdClick();
+  });
   options->addSeparator();
   SaveSettingsOnExitCmd = options->addAction(QStringLiteral("Save Settings on &Exit"));
   SaveSettingsOnExitCmd->setCheckable(true);
@@ -164,8 +177,10 @@ void TDiskUsageForm::buildToolBar() {
   DeleteBtn = button("edit-delete", "Delete selected files and folders", true);
   connect(DeleteBtn, &QToolButton::clicked, this, &TDiskUsageForm::DeleteCmdClick);
   separator(8);
-  button("document-save-as", "Create report file", false);
-  button("edit-find", "File specification", false);
+  ReportBtn = button("document-save-as", "Create report file", true);
+  connect(ReportBtn, &QToolButton::clicked, this, &TDiskUsageForm::ReportCmdClick);
+  FileSelectBtn = button("edit-find", "File specification", true);
+  connect(FileSelectBtn, &QToolButton::clicked, this, &TDiskUsageForm::FileSelectCmdClick);
   separator(8);
   // Detail and totals or detail only: pressing one releases the other.
   ListAndTotalsBtn = button("view-split-top-bottom", "Show detail and totals", true);

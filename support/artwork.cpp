@@ -61,3 +61,35 @@ QPixmap ProgramNameImage() {
   p.fillRect(QRectF(2, 34, 170, 3), kGold);
   return pm;
 }
+
+namespace {
+
+QPixmap fileSelectImage(bool on) {
+  QPixmap pm(16, 17);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  // A funnel: the filter of names.
+  QPainterPath funnel;
+  funnel.moveTo(1.5, 2.5);
+  funnel.lineTo(14.5, 2.5);
+  funnel.lineTo(9.5, 8.5);
+  funnel.lineTo(9.5, 14.5);
+  funnel.lineTo(6.5, 12.5);
+  funnel.lineTo(6.5, 8.5);
+  funnel.closeSubpath();
+  p.fillPath(funnel, on ? kDisk : QColor(250, 250, 250));
+  p.setPen(QPen(on ? kDeep : QColor(110, 110, 110), 1));
+  p.drawPath(funnel);
+  if (on) {
+    p.setPen(QPen(kGold, 2));
+    p.drawLine(QPointF(9, 13), QPointF(11.5, 15.5));
+    p.drawLine(QPointF(11.5, 15.5), QPointF(15, 10.5));
+  }
+  return pm;
+}
+
+}  // namespace
+
+QPixmap FileSelectOnImage() { return fileSelectImage(true); }
+QPixmap FileSelectOffImage() { return fileSelectImage(false); }

@@ -7,3 +7,7 @@
 QImage ProgramIconImage(int size);  // square, transparent around the shape
 QPixmap ProgramIcon(int size);
 QPixmap ProgramNameImage();  // 244 x 57, transparent
+// The file specification button's two pictures, 16 x 17: a funnel, with a
+// tick while the filter is on.
+QPixmap FileSelectOnImage();
+QPixmap FileSelectOffImage();

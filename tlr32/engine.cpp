@@ -218,6 +218,11 @@ bool Engine::fileSpecOn() {
   return m_options.fileSpecOn;
 }
 
+std::optional<std::string> Engine::optionText(const char* name) {
+  if (!name) return std::nullopt;
+  return m_options.text(name);
+}
+
 bool Engine::saveSettings() {
   return m_options.save();
 }

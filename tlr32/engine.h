@@ -34,6 +34,10 @@ class Engine {
   bool customClustersOn();
   bool fileSpecOn();
   bool saveSettings();
+  // A text option ("FileSpec", "DriveX") for the dialogs.
+  std::optional<std::string> optionText(const char* name);
+  void setReportFileName(const char* name) { m_reportFileName = name ? name : ""; }
+  const char* reportFileName() const { return m_reportFileName.c_str(); }
 
  private:
   const VolumeFacts& volume();  // lazily, once per computation
@@ -44,6 +48,7 @@ class Engine {
   std::string m_helpFile;
   std::unique_ptr<WorkerPool> m_pool;  // created at the first folder walk
 
+  std::string m_reportFileName;  // chosen in the report dialog
   std::string m_path, m_folder;  // the path of the current call, and its folder
 
   // The most recent computation.

@@ -18,9 +18,15 @@
 // - a call in flight on another host thread (exit() while that thread
 //   computes): the engine is left alone, still working, and goes with the
 //   process. Waiting for the call could take minutes on a large tree.
+#include <algorithm>
+#include <cstring>
+#include <dlfcn.h>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "tlr32/engine.h"
+#include "tlr32/dialogs/dialog_host.h"
 #include "tlr32/tlr32.h"
 
 namespace {
@@ -45,6 +51,47 @@ __attribute__((destructor)) void shutDownEngine() {
   delete g_engine;  // joins the idle workers
   g_engine = nullptr;
   g_gate.unlock();
+}
+
+int32_t hostGetText(const char* name, char* buf, int32_t size) {
+  const std::optional<std::string> text =
+      withEngine([&](tlr::Engine& e) { return e.optionText(name); }, std::optional<std::string>());
+  if (!text || !buf || size <= 0) return -1;
+  const int32_t n = static_cast<int32_t>(std::min<size_t>(text->size(), static_cast<size_t>(size - 1)));
+  std::memcpy(buf, text->data(), static_cast<size_t>(n));
+  buf[n] = '\0';
+  return n;
+}
+
+void hostSetReportFileName(const char* name) {
+  withEngine(
+      [&](tlr::Engine& e) {
+        e.setReportFileName(name);
+        return 0;
+      },
+      0);
+}
+
+int32_t hostGetOption(const char* name) { return TlrGetOption(name, 0); }
+
+const TlrDialogHost kDialogHost{&hostGetOption, &TlrSetOption, &hostGetText, &hostSetReportFileName};
+
+// A function of the companion library libtlr32dlg.so, which lies beside the
+// engine; null when the host has no Qt of its own or the companion is missing.
+void* dialogFunction(const char* name) {
+  // Qt must be in the host already: the engine never brings it in.
+  void* qt = ::dlopen("libQt6Widgets.so.6", RTLD_NOW | RTLD_NOLOAD);
+  if (!qt) return nullptr;
+  ::dlclose(qt);  // only looked at
+  static void* companion = [] {
+    Dl_info info{};
+    if (!::dladdr(reinterpret_cast<void*>(&TlrExtInit), &info) || !info.dli_fname) return static_cast<void*>(nullptr);
+    std::string path = info.dli_fname;
+    path = path.substr(0, path.rfind('/') + 1) + "libtlr32dlg.so";
+    // Never unloaded: Qt's types of it may live on in the host.
+    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  }();
+  return companion ? ::dlsym(companion, name) : nullptr;
 }
 
 }  // namespace
@@ -84,8 +131,9 @@ const char* TlrGetFileSysName(void) {
   return withEngine([](tlr::Engine& e) { return e.fileSystemName(); }, "");
 }
 
-// No report dialog yet, so no report file has been chosen.
-const char* TlrGetReportFileName(void) { return ""; }
+const char* TlrGetReportFileName(void) {
+  return withEngine([](tlr::Engine& e) { return e.reportFileName(); }, "");
+}
 
 int32_t TlrIsCustomCluster(void) {
   return withEngine([](tlr::Engine& e) -> int32_t { return e.isCustomCluster(); }, 0);
@@ -100,11 +148,25 @@ int32_t TlrSaveSettings(void) {
   return withEngine([](tlr::Engine& e) -> int32_t { return e.saveSettings(); }, 0);
 }
 
-// The option and report dialogs are not built yet: each answers "nothing
-// changed" so the program never recomputes or writes on their account.
-int32_t TlrDlgComputeOptions(uintptr_t, int32_t) { return 0; }
-int32_t TlrDlgClusterSizes(uintptr_t, int32_t) { return 0; }
-int32_t TlrDlgFileSpec(uintptr_t) { return 0; }
-int32_t TlrDlgReportUsage(uintptr_t, int32_t) { return 0; }
+// The dialogs live in a companion library, loaded on first use, so that a
+// host without Qt never loads Qt on the engine's account. They run outside the
+// gate (a dialog's event loop may bring other calls) and reach the options
+// through the same exports as any host.
+int32_t TlrDlgComputeOptions(uintptr_t owner, int32_t drive) {
+  auto fn = reinterpret_cast<TlrDialogDriveFn>(dialogFunction("tlrdlg_compute_options"));
+  return fn ? fn(owner, drive, &kDialogHost) : 0;
+}
+int32_t TlrDlgClusterSizes(uintptr_t owner, int32_t drive) {
+  auto fn = reinterpret_cast<TlrDialogDriveFn>(dialogFunction("tlrdlg_cluster_sizes"));
+  return fn ? fn(owner, drive, &kDialogHost) : 0;
+}
+int32_t TlrDlgFileSpec(uintptr_t owner) {
+  auto fn = reinterpret_cast<TlrDialogFn>(dialogFunction("tlrdlg_file_spec"));
+  return fn ? fn(owner, &kDialogHost) : 0;
+}
+int32_t TlrDlgReportUsage(uintptr_t owner, int32_t reserved) {
+  auto fn = reinterpret_cast<TlrDialogDriveFn>(dialogFunction("tlrdlg_report"));
+  return fn ? fn(owner, reserved, &kDialogHost) : 0;
+}
 
 }  // extern "C"

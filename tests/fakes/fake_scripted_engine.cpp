@@ -3,8 +3,15 @@
 //   FAKE_FAIL_CODE   ...with this code (default -1)
 //   FAKE_MAP_DRIVE   what the option "MapDrive" reads
 //   FAKE_DISK_FREE, FAKE_DISK_TOTAL, FAKE_SIZE_FACTOR, FAKE_CLUSTER  volume figures
+//   FAKE_DLG_REPORT, FAKE_DLG_OPTIONS, FAKE_DLG_CLUSTERS, FAKE_DLG_FILESPEC
+//                    what the dialogs answer (default 0)
+//   FAKE_REPORT_NAME what TlrGetReportFileName gives; FAKE_REPORT_CODE what a
+//                    computation with a report file returns (default 0)
+//   FAKE_FILESPEC_ON, FAKE_CUSTOM_CLUSTERS_ON  the engine's state
 // Every other path is one file of (name length) bytes on 4,096 disk bytes.
-// FakeCalcCount() tells how many computations were asked for.
+// FakeCalcCount() tells how many computations were asked for,
+// FakeReportCount() how many of them asked for a report, and
+// FakeLastDriveIndex() the drive index the last option dialog received.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,6 +21,9 @@
 namespace {
 std::string g_last;
 int g_calls = 0;
+int g_reports = 0;
+int32_t g_driveIndex = 12345;
+std::string g_reportName;
 int envInt(const char* name, int fallback) {
   const char* v = std::getenv(name);
   return v ? std::atoi(v) : fallback;
@@ -23,10 +33,16 @@ std::string lastName() { return g_last.substr(g_last.rfind('/') + 1); }
 
 extern "C" {
 TLR_API int32_t FakeCalcCount(void) { return g_calls; }
+TLR_API int32_t FakeReportCount(void) { return g_reports; }
+TLR_API int32_t FakeLastDriveIndex(void) { return g_driveIndex; }
 int32_t TlrExtInit(const char*) { return 1; }
-int32_t TlrCalcUsage(const char* path, const char*) {
+int32_t TlrCalcUsage(const char* path, const char* report) {
   ++g_calls;
   g_last = path;
+  if (report && *report) {
+    ++g_reports;
+    return envInt("FAKE_REPORT_CODE", 0);
+  }
   const char* fail = std::getenv("FAKE_FAIL_NAME");
   if (fail && lastName() == fail) return envInt("FAKE_FAIL_CODE", -1);
   return 0;
@@ -55,13 +71,23 @@ int32_t TlrGetOption(const char* name, int32_t) {
 }
 int32_t TlrSetOption(const char*, const char*) { return 0; }
 const char* TlrGetFileSysName(void) { return "fakefs"; }
-const char* TlrGetReportFileName(void) { return ""; }
+const char* TlrGetReportFileName(void) {
+  const char* name = std::getenv("FAKE_REPORT_NAME");
+  g_reportName = name ? name : "";
+  return g_reportName.c_str();
+}
 int32_t TlrIsCustomCluster(void) { return 0; }
-int32_t TlrCustomClustersOn(void) { return 0; }
-int32_t TlrFileSpecOn(void) { return 0; }
+int32_t TlrCustomClustersOn(void) { return envInt("FAKE_CUSTOM_CLUSTERS_ON", 0); }
+int32_t TlrFileSpecOn(void) { return envInt("FAKE_FILESPEC_ON", 0); }
 int32_t TlrSaveSettings(void) { return 1; }
-int32_t TlrDlgComputeOptions(uintptr_t, int32_t) { return 0; }
-int32_t TlrDlgClusterSizes(uintptr_t, int32_t) { return 0; }
-int32_t TlrDlgFileSpec(uintptr_t) { return 0; }
-int32_t TlrDlgReportUsage(uintptr_t, int32_t) { return 0; }
+int32_t TlrDlgComputeOptions(uintptr_t, int32_t drive) {
+  g_driveIndex = drive;
+  return envInt("FAKE_DLG_OPTIONS", 0);
+}
+int32_t TlrDlgClusterSizes(uintptr_t, int32_t drive) {
+  g_driveIndex = drive;
+  return envInt("FAKE_DLG_CLUSTERS", 0);
+}
+int32_t TlrDlgFileSpec(uintptr_t) { return envInt("FAKE_DLG_FILESPEC", 0); }
+int32_t TlrDlgReportUsage(uintptr_t, int32_t) { return envInt("FAKE_DLG_REPORT", 0); }
 }

@@ -7,6 +7,8 @@
  *                 runs, so the engine's workers are busy at exit
  *   calls-after   compute, unload nothing; an exit handler of the host calls
  *                 into the engine while the process ends
+ *   dialogs       asks for each of the engine's dialogs: a host without Qt
+ *                 gets "no" at once, and no Qt library is loaded into it
  * Exit code 0 when the host ended as asked; 2 when the library could not be
  * used. */
 #include <dlfcn.h>
@@ -74,6 +76,18 @@ int main(int argc, char** argv) {
     pthread_create(&t, NULL, exit_now, NULL);
     pthread_join(t, NULL); /* never returns: the process ends first */
     return 2;
+  }
+  if (strcmp(mode, "dialogs") == 0) {
+    typedef int32_t (*DlgDrive)(uintptr_t, int32_t);
+    typedef int32_t (*Dlg)(uintptr_t);
+    DlgDrive options = (DlgDrive)dlsym(lib, "TlrDlgComputeOptions");
+    DlgDrive clusters = (DlgDrive)dlsym(lib, "TlrDlgClusterSizes");
+    DlgDrive report = (DlgDrive)dlsym(lib, "TlrDlgReportUsage");
+    Dlg spec = (Dlg)dlsym(lib, "TlrDlgFileSpec");
+    if (!options || !clusters || !report || !spec) return 2;
+    if ((options(0, 2) & 0xFF) || (clusters(0, 2) & 0xFF) || (report(0, 0) & 0xFF) || (spec(0) & 0xFF)) return 3;
+    if (dlopen("libQt6Core.so.6", RTLD_NOW | RTLD_NOLOAD)) return 4;
+    return 0;
   }
   if (strcmp(mode, "calls-after") == 0) {
     atexit(call_during_exit);
