@@ -8,7 +8,7 @@ build="$1"
 prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "install failed"; exit 1; }
-for f in bin/tallorin lib/tallorin/libtlr32.so share/doc/tallorin/tallorin-help.html \
+for f in bin/tallorin lib/tallorin/libtlr32.so lib/tallorin/libtlr32dlg.so share/doc/tallorin/tallorin-help.html \
          share/applications/tallorin.desktop share/icons/hicolor/scalable/apps/tallorin.svg \
          share/icons/hicolor/48x48/apps/tallorin.png share/man/man1/tallorin.1 \
          share/metainfo/io.quorlan.Tallorin.metainfo.xml; do

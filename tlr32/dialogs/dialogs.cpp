@@ -108,9 +108,12 @@ __attribute__((visibility("default"))) int32_t tlrdlg_compute_options(uintptr_t 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("Target drive:"), target);
   layout->addLayout(form);
-  layout->addWidget(new QLabel(QStringLiteral(
+  auto* explain = new QLabel(QStringLiteral(
       "With a target drive, disk bytes are reckoned in that drive's allocation unit, to see whether the "
-      "folder would fit there. Drive letters stand for the folders below:")));
+      "folder would fit there. Drive letters stand for the folders below:"));
+  explain->setWordWrap(true);
+  layout->addWidget(explain);
+  drives->verticalHeader()->setDefaultSectionSize(drives->fontMetrics().height() + 6);
   layout->addWidget(drives, 1);
   auto* volumeRow = new QHBoxLayout;
   volumeRow->addWidget(new QLabel(QStringLiteral("Mounted volume:")));
@@ -169,8 +172,10 @@ __attribute__((visibility("default"))) int32_t tlrdlg_cluster_sizes(uintptr_t ow
   form->addRow(QStringLiteral("Cluster size:"), size);
   layout->addWidget(on);
   layout->addLayout(form);
-  layout->addWidget(new QLabel(QStringLiteral("Disk bytes are file sizes rounded up to the cluster size of the drive "
-                                               "they are reckoned on.")));
+  auto* explain = new QLabel(QStringLiteral("Disk bytes are file sizes rounded up to the cluster size of the drive "
+                                            "they are reckoned on."));
+  explain->setWordWrap(true);
+  layout->addWidget(explain);
   layout->addWidget(okCancel(&d));
   if (d.exec() != QDialog::Accepted) return 0;
   bool changed = false;
