@@ -16,18 +16,6 @@ using testsupport::TempTree;
 
 namespace {
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
 // A home trash in a temporary folder on the same volume as the items.
 class TrashTest : public ::testing::Test {
  protected:
@@ -66,26 +54,26 @@ TEST_F(TrashTest, ItemsLandInTheHomeTrashWithTheirInfoAndComeBack) {
     const platform::TrashOutcome o = platform::moveToTrash(t.path(c.name));
     ASSERT_EQ(o.kind, platform::TrashOutcome::Trashed) << o.error;
     EXPECT_EQ(o.trashedAs, trash() + "/files/" + c.trashedName);
-    EXPECT_FALSE(exists(t.path(c.name)));
-    EXPECT_TRUE(exists(o.trashedAs));
-    const std::string info = readAll(trash() + "/info/" + c.trashedName + ".trashinfo");
+    EXPECT_FALSE(testsupport::pathExists(t.path(c.name)));
+    EXPECT_TRUE(testsupport::pathExists(o.trashedAs));
+    const std::string info = testsupport::readFile(trash() + "/info/" + c.trashedName + ".trashinfo");
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=", 0), 0u) << info;
     EXPECT_NE(info.find("\nDeletionDate=20"), std::string::npos) << info;
   }
-  EXPECT_NE(readAll(trash() + "/info/a b%.txt.trashinfo").find("a%20b%25.txt\n"), std::string::npos)
+  EXPECT_NE(testsupport::readFile(trash() + "/info/a b%.txt.trashinfo").find("a%20b%25.txt\n"), std::string::npos)
       << "the path is percent-encoded";
-  EXPECT_TRUE(exists(t.path("target"))) << "a link's target is never touched";
+  EXPECT_TRUE(testsupport::pathExists(t.path("target"))) << "a link's target is never touched";
   struct stat st;
   ASSERT_EQ(::lstat((trash() + "/files/link").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link went as a link";
-  EXPECT_TRUE(exists(trash() + "/files/folder/inner"));
+  EXPECT_TRUE(testsupport::pathExists(trash() + "/files/folder/inner"));
 
   // The desktop puts an item back from its Path=: here by hand.
-  const std::string info = readAll(trash() + "/info/folder.trashinfo");
+  const std::string info = testsupport::readFile(trash() + "/info/folder.trashinfo");
   const std::string recorded = info.substr(info.find("Path=") + 5, info.find('\n', info.find("Path=")) - info.find("Path=") - 5);
   EXPECT_EQ(recorded, t.path("folder"));
   ASSERT_EQ(::rename((trash() + "/files/folder").c_str(), recorded.c_str()), 0);
-  EXPECT_TRUE(exists(t.path("folder/inner")));
+  EXPECT_TRUE(testsupport::pathExists(t.path("folder/inner")));
 }
 
 TEST_F(TrashTest, ASecondItemOfTheSameNameGetsANameOfItsOwn) {
@@ -95,8 +83,8 @@ TEST_F(TrashTest, ASecondItemOfTheSameNameGetsANameOfItsOwn) {
   const platform::TrashOutcome second = platform::moveToTrash(t.path("same"));
   ASSERT_EQ(second.kind, platform::TrashOutcome::Trashed);
   EXPECT_EQ(second.trashedAs, trash() + "/files/same.2");
-  EXPECT_TRUE(exists(trash() + "/info/same.2.trashinfo"));
-  EXPECT_TRUE(exists(trash() + "/files/same"));
+  EXPECT_TRUE(testsupport::pathExists(trash() + "/info/same.2.trashinfo"));
+  EXPECT_TRUE(testsupport::pathExists(trash() + "/files/same"));
 }
 
 TEST_F(TrashTest, WhatCannotBeTrashedFailsWithItsReason) {
@@ -122,9 +110,9 @@ TEST_F(TrashTest, DeletingForGoodRemovesTheTreeAndLeavesLinkTargetsAlone) {
   std::string error;
   int ticks = 0;
   EXPECT_TRUE(platform::deleteForGood(t.path("tree"), error, [&] { ++ticks; })) << error;
-  EXPECT_FALSE(exists(t.path("tree")));
-  EXPECT_TRUE(exists(t.path("outside")));
-  EXPECT_TRUE(exists(t.path("outside-dir/keep")));
+  EXPECT_FALSE(testsupport::pathExists(t.path("tree")));
+  EXPECT_TRUE(testsupport::pathExists(t.path("outside")));
+  EXPECT_TRUE(testsupport::pathExists(t.path("outside-dir/keep")));
   EXPECT_FALSE(platform::deleteForGood(t.path("tree"), error));
   EXPECT_NE(error.find("tree"), std::string::npos) << error;
 }
@@ -136,7 +124,7 @@ TEST_F(TrashTest, AnItemWithoutATrashIsDeletedForGoodOnlyAfterAYes) {
   const std::string uid = std::to_string(::getuid());
   const std::string blocker = "/dev/shm/.Trash-" + uid;
   if (::stat("/dev/shm", &shm) != 0 || ::stat(t.root().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
-      exists(blocker) || exists("/dev/shm/.Trash"))
+      testsupport::pathExists(blocker) || testsupport::pathExists("/dev/shm/.Trash"))
     GTEST_SKIP() << "needs /dev/shm on a volume of its own, without a trash";
   std::ofstream(blocker) << "not a folder";
   char name[] = "/dev/shm/tallorin-trash-XXXXXX";
@@ -151,10 +139,10 @@ TEST_F(TrashTest, AnItemWithoutATrashIsDeletedForGoodOnlyAfterAYes) {
     return false;
   });
   EXPECT_EQ(asked, (std::vector<std::string>{"item"}));
-  EXPECT_TRUE(exists(item)) << "no: kept";
+  EXPECT_TRUE(testsupport::pathExists(item)) << "no: kept";
   EXPECT_TRUE(no.deletedForGood.empty());
   platform::RemoveReport yes = platform::removeItems({item}, [](auto&) { return true; });
-  EXPECT_FALSE(exists(item)) << "yes: deleted for good";
+  EXPECT_FALSE(testsupport::pathExists(item)) << "yes: deleted for good";
   EXPECT_EQ(yes.deletedForGood.size(), 1u);
   ::unlink(blocker.c_str());
   ::rmdir(name);

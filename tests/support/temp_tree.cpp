@@ -1,5 +1,8 @@
 #include "temp_tree.h"
 
+#include <fstream>
+#include <sstream>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -161,6 +164,18 @@ std::string runUnprivileged(const std::vector<std::string>& argv, int* status) {
   ::waitpid(pid, &st, 0);
   if (status) *status = st;
   return out;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool pathExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace testsupport

@@ -43,4 +43,9 @@ std::string runUnprivileged(const std::vector<std::string>& argv, int* status = 
 
 bool runningAsRoot();
 
+// The whole content of a file (empty when it cannot be read).
+std::string readFile(const std::string& path);
+// Whether anything, a link included, is at path.
+bool pathExists(const std::string& path);
+
 }  // namespace testsupport

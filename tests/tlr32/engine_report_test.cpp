@@ -28,18 +28,6 @@ void resetOptions() {
     ASSERT_TRUE(TlrSetOption(name, "0") & 0xFF) << name;
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
 // RFC 4180: fields separated by commas, quoted fields may hold commas, quotes
 // (doubled) and line breaks; records end with CRLF.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
@@ -104,7 +92,7 @@ TEST_F(EngineReport, CsvReadsBackWithItsFiguresAndNeverAFormula) {
   ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
   EXPECT_EQ(TlrGetStatVal("Files"), files) << "the figures of a report's computation are the engine's";
   EXPECT_EQ(TlrGetStatValF("DiskBytes"), diskBytes);
-  const auto records = parseCsv(readAll(report));
+  const auto records = parseCsv(testsupport::readFile(report));
   ASSERT_GE(records.size(), 8u);
   EXPECT_EQ(records[0], (std::vector<std::string>{"Folder", t.path("tree")}));
   EXPECT_EQ(records[1][0], "Written");
@@ -139,13 +127,13 @@ TEST_F(EngineReport, CsvReadsBackWithItsFiguresAndNeverAFormula) {
 
   ASSERT_TRUE(TlrSetOption("ReportDepth", "-1") & 0xFF);
   ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  EXPECT_NE(readAll(report).find("sub/deeper.bin,"), std::string::npos) << "all levels when asked";
+  EXPECT_NE(testsupport::readFile(report).find("sub/deeper.bin,"), std::string::npos) << "all levels when asked";
 }
 
 TEST_F(EngineReport, JsonIsTheImportFormatOfTheTreeWithEveryFile) {
   const std::string report = t.path("report.json");
   ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  std::string text = readAll(report);
+  std::string text = testsupport::readFile(report);
   // Names are written as raw bytes, as the format's own writer does: the one
   // name that is not UTF-8 is there as it is on disk.
   EXPECT_NE(text.find("\"bad\xff\xfe\""), std::string::npos);
@@ -194,7 +182,7 @@ TEST_F(EngineReport, JsonIsTheImportFormatOfTheTreeWithEveryFile) {
 TEST_F(EngineReport, HtmlIsOneWellFormedPageWithEveryNameEscaped) {
   const std::string report = t.path("report.htm");
   ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  const std::string text = readAll(report);
+  const std::string text = testsupport::readFile(report);
   EXPECT_EQ(text.find("<script"), std::string::npos);
   EXPECT_EQ(text.find("<b>bold"), std::string::npos) << "names are escaped";
   EXPECT_EQ(text.find("src="), std::string::npos) << "nothing outside the page";
@@ -224,7 +212,7 @@ TEST_F(EngineReport, HtmlIsOneWellFormedPageWithEveryNameEscaped) {
 TEST_F(EngineReport, PlainTextForEveryOtherName) {
   const std::string report = t.path("report.txt");
   ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  const std::string text = readAll(report);
+  const std::string text = testsupport::readFile(report);
   EXPECT_NE(text.find("Folder:             " + t.path("tree")), std::string::npos);
   EXPECT_NE(text.find("plain.txt"), std::string::npos);
   EXPECT_NE(text.find("new line"), std::string::npos) << "one line an entry";
@@ -235,14 +223,14 @@ TEST_F(EngineReport, AReportThatCannotBeWrittenLeavesNothingBehind) {
   EXPECT_EQ(TlrCalcUsage(t.path("missing").c_str(), t.path("r.csv").c_str()), TLR_ERR_NO_PATH);
   EXPECT_EQ(TlrCalcUsage(t.path("tree/plain.txt").c_str(), t.path("r.csv").c_str()), TLR_ERR_REPORT);
   EXPECT_EQ(TlrCalcUsage(t.path("tree").c_str(), t.path("nowhere/r.csv").c_str()), TLR_ERR_REPORT);
-  EXPECT_FALSE(exists(t.path("r.csv")));
+  EXPECT_FALSE(testsupport::pathExists(t.path("r.csv")));
   // A folder stands where the report should go: it stays as it was.
   t.dir("taken.csv");
   t.file("taken.csv/keep", 3);
   EXPECT_EQ(TlrCalcUsage(t.path("tree").c_str(), t.path("taken.csv").c_str()), TLR_ERR_REPORT);
-  EXPECT_TRUE(exists(t.path("taken.csv/keep")));
+  EXPECT_TRUE(testsupport::pathExists(t.path("taken.csv/keep")));
   // No temporary file is left in the folder.
-  std::string listing = readAll("/dev/null");
+  std::string listing = testsupport::readFile("/dev/null");
   for (const char* name : {"r.csv", ".tallorin-report-"}) EXPECT_EQ(listing.find(name), std::string::npos);
   const std::string cmd = "ls -a '" + t.root() + "' | grep -c tallorin-report";
   FILE* p = ::popen(cmd.c_str(), "r");
