@@ -224,6 +224,13 @@ TEST_F(EngineReport, AReportThatCannotBeWrittenLeavesNothingBehind) {
   EXPECT_EQ(TlrCalcUsage(t.path("tree/plain.txt").c_str(), t.path("r.csv").c_str()), TLR_ERR_REPORT);
   EXPECT_EQ(TlrCalcUsage(t.path("tree").c_str(), t.path("nowhere/r.csv").c_str()), TLR_ERR_REPORT);
   EXPECT_FALSE(testsupport::pathExists(t.path("r.csv")));
+  // A folder the report may not be written to (root may write anywhere).
+  if (!testsupport::runningAsRoot()) {
+    t.dir("readonly", 0500);
+    EXPECT_EQ(TlrCalcUsage(t.path("tree").c_str(), t.path("readonly/r.csv").c_str()), TLR_ERR_REPORT);
+    EXPECT_FALSE(testsupport::pathExists(t.path("readonly/r.csv")));
+    ::chmod(t.path("readonly").c_str(), 0700);
+  }
   // A folder stands where the report should go: it stays as it was.
   t.dir("taken.csv");
   t.file("taken.csv/keep", 3);
