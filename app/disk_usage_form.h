@@ -128,6 +128,7 @@ class TDiskUsageForm : public QMainWindow {
   int MinFormWidth() const;
   int MinFormHeight() const;
   void WMGetMinMaxInfo();  // applies the size limits of the layout mode
+  void LiftSizeLimits();   // none, while a mode change sets the size
   void FormResize();
   void ApplyStoredModes();  // the stored layout mode and view, when shown
   QSize WindowSize() const;

@@ -71,6 +71,11 @@ void TDiskUsageForm::WMGetMinMaxInfo() {
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
+void TDiskUsageForm::LiftSizeLimits() {
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
 void TDiskUsageForm::ListAndTotalsCmdClick(QObject* sender) {
   const bool detailsWereShown = DetailsPanel->isVisibleTo(this);
   const bool listAndTotals = sender != ListOnlyCmd && sender != ListOnlyBtn;
@@ -105,9 +110,7 @@ void TDiskUsageForm::TotalsOnlyCmdClick() {
   StatPanel->show();
   ToolBar->hide();
   ToolBarCmd->setEnabled(false);
-  // The limits first: the old ones would hold the window at its full size.
-  setMinimumSize(0, 0);
-  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  LiftSizeLimits();  // the old limits would hold the window at its full size
   SetWindowHeight(MinFormHeight());
   SetWindowWidth(MinFormWidth());
   WMGetMinMaxInfo();
@@ -132,8 +135,7 @@ void TDiskUsageForm::StatusBarCmdClick() {
   StatPanelBevel->setVisible(shown);
   if (TotalsOnly()) {
     // The totals keep their size: the window grows or shrinks by the bar.
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    LiftSizeLimits();
     SetWindowHeight(WindowSize().height() + (shown ? TStatusBar::kHeight : -TStatusBar::kHeight));
   }
   WMGetMinMaxInfo();

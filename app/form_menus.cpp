@@ -12,6 +12,15 @@
 #include "views/tool_icons.h"
 
 void TDiskUsageForm::buildMenus() {
+  // A checkable item whose handler sets its own mark (a toggle inverts it, the
+  // option items follow the engine): the mark Qt moves on a click is put back first.
+  auto ownMark = [this](QAction* a, void (TDiskUsageForm::*handler)()) {
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, a, handler] {
+      a->setChecked(!a->isChecked());
+      (this->*handler)();
+    });
+  };
   auto disabled = [](QAction* a) {
     a->setEnabled(false);  // its command is not built yet
     return a;
@@ -44,15 +53,11 @@ void TDiskUsageForm::buildMenus() {
     a->setChecked(on);
     return a;
   };
-  // Each toggle's handler inverts its own check mark, as the settings load
-  // expects; the mark Qt moves on a click is put back first.
+  // Each toggle's handler inverts its own check mark, as the settings load expects.
   auto toggle = [&](const char* caption, bool on, void (TDiskUsageForm::*handler)()) {
     QAction* a = check(caption, on);
     a->setEnabled(true);
-    connect(a, &QAction::triggered, this, [this, a, handler] {
-      a->setChecked(!a->isChecked());
-      (this->*handler)();
-    });
+    ownMark(a, handler);
     return a;
   };
   ToolBarCmd = toggle("T&ool Bar", true, &TDiskUsageForm::ToolBarCmdClick);
@@ -117,25 +122,12 @@ void TDiskUsageForm::buildMenus() {
   ComputeOptionsCmd = options->addAction(QStringLiteral("&Compute Options..."));
   connect(ComputeOptionsCmd, &QAction::triggered, this, &TDiskUsageForm::ComputeOptionsCmdClick);
   ClusterSizesCmd = options->addAction(QStringLiteral("C&luster Sizes..."));
-  ClusterSizesCmd->setCheckable(true);
-  // The marks follow the engine's state, set by the handlers, never by a click.
-  connect(ClusterSizesCmd, &QAction::triggered, this, [this] {
-    ClusterSizesCmd->setChecked(!ClusterSizesCmd->isChecked());
-    ClusterSizesCmdClick();
-  });
+  ownMark(ClusterSizesCmd, &TDiskUsageForm::ClusterSizesCmdClick);
   FileSelectCmd = options->addAction(QStringLiteral("&File Specification..."));
-  FileSelectCmd->setCheckable(true);
-  connect(FileSelectCmd, &QAction::triggered, this, [this] {
-    FileSelectCmd->setChecked(!FileSelectCmd->isChecked());
-    FileSelectCmdClick();
-  });
+  ownMark(FileSelectCmd, &TDiskUsageForm::FileSelectCmdClick);
   options->addSeparator();
   SaveSettingsOnExitCmd = options->addAction(QStringLiteral("Save Settings on &Exit"));
-  SaveSettingsOnExitCmd->setCheckable(true);
-  connect(SaveSettingsOnExitCmd, &QAction::triggered, this, [this] {
-    SaveSettingsOnExitCmd->setChecked(!SaveSettingsOnExitCmd->isChecked());
-    SaveSettingsOnExitCmdClick();
-  });
+  ownMark(SaveSettingsOnExitCmd, &TDiskUsageForm::SaveSettingsOnExitCmdClick);
   SaveSettingsNowCmd = options->addAction(QStringLiteral("&Save Settings Now"));
   connect(SaveSettingsNowCmd, &QAction::triggered, this, &TDiskUsageForm::SaveSettingsNowCmdClick);
 

@@ -11,16 +11,12 @@
 #include <cstdlib>
 
 #include "app/disk_usage_form.h"
+#include "bench_session.h"
 #include "views/usage_list_model.h"
 
 int main(int argc, char* argv[]) {
   const int files = argc > 1 ? std::atoi(argv[1]) : 10000;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // Settings and trash of the benchmark's own: the window stores its placement
-  // at every resize, and the user's settings must not change by a measurement.
-  QTemporaryDir home;
-  setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
-  setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
+  const BenchSession session;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tallorin");
   QTemporaryDir work;

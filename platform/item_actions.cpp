@@ -28,14 +28,12 @@
 namespace platform {
 namespace {
 
-std::string trim(const std::string& s) { return trimmed(s); }
-
 std::vector<std::string> splitList(const std::string& s, char sep) {
   std::vector<std::string> out;
   std::string part;
   std::istringstream in(s);
   while (std::getline(in, part, sep))
-    if (!trim(part).empty()) out.push_back(trim(part));
+    if (!trimmed(part).empty()) out.push_back(trimmed(part));
   return out;
 }
 
@@ -46,14 +44,14 @@ Groups readGroups(const std::string& file) {
   std::ifstream in(file);
   std::string line, group;
   while (std::getline(in, line)) {
-    line = trim(line);
+    line = trimmed(line);
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       group = line.substr(1, line.find(']') - 1);
       continue;
     }
     const auto eq = line.find('=');
-    if (eq != std::string::npos) groups[group][trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
+    if (eq != std::string::npos) groups[group][trimmed(line.substr(0, eq))] = trimmed(line.substr(eq + 1));
   }
   return groups;
 }
@@ -80,7 +78,7 @@ std::vector<std::string> mimeappsFiles() {
 }
 
 // Every application's desktop file by its id; the first folder that has an
-// id wins, as the specification says.
+// id wins, as desktops look applications up.
 std::map<std::string, std::string> desktopFiles() {
   std::map<std::string, std::string> files;
   for (const std::string& folder : dataFolders()) {
@@ -175,7 +173,6 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
     }
   }
   if (any || !cur.empty()) raw.push_back(cur);
-  const std::string name = path.substr(path.rfind('/') + 1);
   std::vector<std::string> args;
   for (const std::string& a : raw) {
     if (a == "%f" || a == "%F") {
@@ -201,7 +198,6 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
     }
     if (!out.empty()) args.push_back(out);
   }
-  (void)name;
   return args;
 }
 

@@ -26,8 +26,8 @@ std::string mimeTypeOf(const std::string& path);
 // removed ones left out). Hidden and NoDisplay entries do not count.
 std::vector<DesktopApp> applicationsFor(const std::string& mimeType);
 
-// The argument list that runs app on path: Exec= split as the desktop entry
-// specification quotes it, %f/%F the path, %u/%U its file URL, %c the name,
+// The argument list that runs app on path: Exec= split by the desktop entry
+// standard's quoting, %f/%F the path, %u/%U its file URL, %c the name,
 // %% a percent sign, the other field codes dropped.
 std::vector<std::string> commandFor(const DesktopApp& app, const std::string& path);
 // Starts the application detached; false when it could not be started.

@@ -13,8 +13,6 @@
 namespace platform {
 namespace {
 
-std::string trim(const std::string& s) { return trimmed(s); }
-
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -72,7 +70,7 @@ std::string desktopLinkTarget(const std::string& text) {
   std::string line, type, url;
   bool inEntry = false;
   while (std::getline(in, line)) {
-    line = trim(line);
+    line = trimmed(line);
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       inEntry = line == "[Desktop Entry]";
@@ -81,7 +79,7 @@ std::string desktopLinkTarget(const std::string& text) {
     if (!inEntry) continue;
     const auto eq = line.find('=');
     if (eq == std::string::npos) continue;
-    const std::string key = trim(line.substr(0, eq)), value = trim(line.substr(eq + 1));
+    const std::string key = trimmed(line.substr(0, eq)), value = trimmed(line.substr(eq + 1));
     if (key == "Type") type = value;
     if (key == "URL" || key == "URL[$e]") url = value;
   }

@@ -1,6 +1,5 @@
 #pragma once
-// The desktop's trash, as the freedesktop.org trash specification lays it
-// out: the home trash ($XDG_DATA_HOME/Trash) for items on the home volume,
+// The desktop's trash, in the freedesktop.org layout that file managers share: the home trash ($XDG_DATA_HOME/Trash) for items on the home volume,
 // otherwise the volume's own ($topdir/.Trash/$uid when the administrator made
 // one, else $topdir/.Trash-$uid). Each trashed item gets its .trashinfo, so the
 // desktop's trash can put it back. Links are moved as links; nothing a link

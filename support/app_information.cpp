@@ -17,30 +17,33 @@ std::string TAppInformation::marker() {
   return std::string("TLRVERSION") + "BLOCK1";
 }
 
-QString TAppInformation::GetVersionValue(const QString& name) const {
-  const QString blank = QStringLiteral(" ");
+const std::map<std::string, std::string>& TAppInformation::values() const {
+  if (m_values) return *m_values;
+  m_values.emplace();
   std::ifstream in(m_path, std::ios::binary);
-  if (!in) return blank;
+  if (!in) return *m_values;
   const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   // The block: the marker, then NUL-terminated key and value pairs, ended by
   // an empty key.
   const std::string opening = marker() + '\0' + "\\StringFileInfo\\";
   const size_t at = file.find(opening);
-  if (at == std::string::npos) return blank;
-  const std::string wanted = "\\StringFileInfo\\040904E4\\" + name.toStdString();
+  if (at == std::string::npos) return *m_values;
   size_t pos = at + marker().size() + 1;
   while (pos < file.size()) {
     const size_t keyEnd = file.find('\0', pos);
     if (keyEnd == std::string::npos || keyEnd == pos) break;  // an empty key ends the block
     const size_t valueEnd = file.find('\0', keyEnd + 1);
     if (valueEnd == std::string::npos) break;
-    if (file.compare(pos, keyEnd - pos, wanted) == 0) {
-      const QString value = QString::fromUtf8(file.data() + keyEnd + 1, static_cast<qsizetype>(valueEnd - keyEnd - 1));
-      return value.isEmpty() ? blank : value;
-    }
+    m_values->emplace(file.substr(pos, keyEnd - pos), file.substr(keyEnd + 1, valueEnd - keyEnd - 1));
     pos = valueEnd + 1;
   }
-  return blank;
+  return *m_values;
+}
+
+QString TAppInformation::GetVersionValue(const QString& name) const {
+  const auto it = values().find("\\StringFileInfo\\040904E4\\" + name.toStdString());
+  if (it == values().end() || it->second.empty()) return QStringLiteral(" ");
+  return QString::fromStdString(it->second);
 }
 
 QString TAppInformation::GetShortVersion() const {

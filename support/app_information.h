@@ -4,6 +4,8 @@
 // app/version_block.cpp.in), and this reads it back, so what is shown always
 // matches the file that runs. A value that cannot be read is " ".
 #include <QString>
+#include <map>
+#include <optional>
 #include <string>
 
 class TAppInformation {
@@ -24,5 +26,10 @@ class TAppInformation {
   static std::string marker();
 
  private:
+  // The block's values by key, read from the file at its first use: one
+  // read of the executable however many values are asked for.
+  const std::map<std::string, std::string>& values() const;
+
   std::string m_path;
+  mutable std::optional<std::map<std::string, std::string>> m_values;
 };

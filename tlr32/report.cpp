@@ -219,13 +219,13 @@ std::string htmlText(const std::string& text) {
 std::string figure(uint64_t v) { return std::to_string(v); }
 
 struct Header {
-  std::string folder, written, target, cluster, spec;
+  std::string folder, written, target, cluster, patterns;
 };
 
 std::string csvReport(const Header& h, const std::vector<Row>& rows, const Figures& total) {
   std::string out = "Folder," + csvCell(h.folder) + "\r\nWritten," + csvCell(h.written) + "\r\nTarget drive," +
                     csvCell(h.target) + "\r\nCluster size," + csvCell(h.cluster) + "\r\nFile specification," +
-                    csvCell(h.spec) + "\r\n\r\nPath,Disk Bytes,File Bytes,Directories,Files,Date\r\n";
+                    csvCell(h.patterns) + "\r\n\r\nPath,Disk Bytes,File Bytes,Directories,Files,Date\r\n";
   auto line = [&](const std::string& name, const Figures& f) {
     out += csvCell(name) + "," + figure(f.diskBytes) + "," + figure(f.fileBytes) + "," + figure(f.dirs) + "," +
            figure(f.files) + "," + isoTime(f.newest) + "\r\n";
@@ -238,7 +238,7 @@ std::string csvReport(const Header& h, const std::vector<Row>& rows, const Figur
 std::string textReport(const Header& h, const std::vector<Row>& rows, const Figures& total) {
   std::string out = "Disk usage report\nFolder:             " + h.folder + "\nWritten:            " + h.written +
                     "\nTarget drive:       " + h.target + "\nCluster size:       " + h.cluster +
-                    "\nFile specification: " + h.spec + "\n\n";
+                    "\nFile specification: " + h.patterns + "\n\n";
   char buf[160];
   std::snprintf(buf, sizeof buf, "%20s %20s %12s %12s  %-20s  %s\n", "Disk Bytes", "File Bytes", "Directories",
                 "Files", "Date", "Path");
@@ -267,7 +267,7 @@ std::string htmlReport(const Header& h, const std::vector<Row>& rows, const Figu
       "div.bar { background: #4e7c9e; height: 0.8em; }\n</style>\n</head>\n<body>\n"
       "<h1>Disk usage of " + htmlText(h.folder) + "</h1>\n<p>Written " + htmlText(h.written) +
       ". Target drive: " + htmlText(h.target) + ". Cluster size: " + htmlText(h.cluster) +
-      ". File specification: " + htmlText(h.spec) + ".</p>\n<table>\n<tr><th>Path</th><th></th><th>Disk Bytes</th>"
+      ". File specification: " + htmlText(h.patterns) + ".</p>\n<table>\n<tr><th>Path</th><th></th><th>Disk Bytes</th>"
       "<th>File Bytes</th><th>Directories</th><th>Files</th><th>Date</th></tr>\n";
   auto line = [&](const std::string& name, const Figures& f, bool bar) {
     const unsigned percent = static_cast<unsigned>(f.diskBytes * 100 / largest);

@@ -83,9 +83,9 @@ int main(int argc, char** argv) {
     DlgDrive options = (DlgDrive)dlsym(lib, "TlrDlgComputeOptions");
     DlgDrive clusters = (DlgDrive)dlsym(lib, "TlrDlgClusterSizes");
     DlgDrive report = (DlgDrive)dlsym(lib, "TlrDlgReportUsage");
-    Dlg spec = (Dlg)dlsym(lib, "TlrDlgFileSpec");
-    if (!options || !clusters || !report || !spec) return 2;
-    if ((options(0, 2) & 0xFF) || (clusters(0, 2) & 0xFF) || (report(0, 0) & 0xFF) || (spec(0) & 0xFF)) return 3;
+    Dlg patterns = (Dlg)dlsym(lib, "TlrDlgFileSpec");
+    if (!options || !clusters || !report || !patterns) return 2;
+    if ((options(0, 2) & 0xFF) || (clusters(0, 2) & 0xFF) || (report(0, 0) & 0xFF) || (patterns(0) & 0xFF)) return 3;
     if (dlopen("libQt6Core.so.6", RTLD_NOW | RTLD_NOLOAD)) return 4;
     return 0;
   }
