@@ -106,8 +106,7 @@ class TDiskUsageForm : public QMainWindow {
   void ShowSelectionTotals();
   void RestoreSelection(const std::vector<std::string>& paths);
   void ApplyRememberedSelection();
-  void UsageListClick();
-  void UsageListKeyUp();
+  void UsageListSelectionChange();  // the list's selection changed, however
   void SelectAllCmdClick();
   void InvertselectionsCmdClick();
   void UnselectAllCmdClick();

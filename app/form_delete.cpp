@@ -41,11 +41,10 @@ void TDiskUsageForm::DeleteCmdClick() {
   const platform::RemoveReport report = platform::removeItems(
       paths,
       [this](const std::vector<std::string>& names) {
-        QString list;
-        for (const std::string& n : names) list += QStringLiteral("\n") + QString::fromUtf8(n);
-        return platform::askConfirm(
-            this, QStringLiteral("These items cannot be moved to the trash:") + list +
-                      QStringLiteral("\n\nDelete them for good? They cannot be restored."));
+        platform::BoxText question{QStringLiteral("These items cannot be moved to the trash:"), {},
+                                   QStringLiteral("\n\nDelete them for good? They cannot be restored.")};
+        for (const std::string& n : names) question.names.push_back(QString::fromUtf8(n));
+        return platform::askConfirm(this, question);
       },
       [&progress](int done, int) {
         progress.setValue(done);
@@ -53,8 +52,8 @@ void TDiskUsageForm::DeleteCmdClick() {
       });
   progress.reset();
   if (!report.failures.empty()) {
-    QString text = QStringLiteral("Some items could not be removed:");
-    for (const std::string& f : report.failures) text += QStringLiteral("\n") + QString::fromUtf8(f);
+    platform::BoxText text{QStringLiteral("Some items could not be removed:"), {}, {}};
+    for (const std::string& f : report.failures) text.names.push_back(QString::fromUtf8(f));
     platform::showError(this, text);
   }
 }

@@ -49,7 +49,6 @@ void TDiskUsageForm::UsageListMouseDown(Qt::MouseButton button, const QPoint& po
   for (int i = 0; i < UsageModel->rowCount() && first < 0; ++i)
     if (UsageList->selectionModel()->isRowSelected(i, {})) first = i;
   if (first < 0) return;
-  UsageListClick();  // the right click may have selected the row: its sums show
   const TUsageRow& row = UsageModel->row(first);
 
   // The folder, the folder opened, the item in it: each step fails as the

@@ -221,7 +221,6 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
     ComputeOptionsCmdClick();
     return true;
   }
-  if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonRelease) UsageListClick();
   if (UsageList && watched == UsageList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     // The press before it has selected the row under the pointer. The list
@@ -230,7 +229,6 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
     UsageListDblClick();
     return true;
   }
-  if (watched == UsageList && event->type() == QEvent::KeyRelease) UsageListKeyUp();
   return QMainWindow::eventFilter(watched, event);
 }
 

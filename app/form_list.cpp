@@ -1,6 +1,7 @@
 // The usage list's columns, sorting, header arrow and sort menu.
 #include <QAction>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <algorithm>
 
 #include "app/disk_usage_form.h"
@@ -21,9 +22,11 @@ void TDiskUsageForm::buildUsageList() {
   UsageList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(UsageList, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { UsageListMouseDown(Qt::RightButton, pos); });
-  // Clicks and released keys in the list update the selection totals.
+  // The sums and the remembered rows follow the selection as the list shows it.
+  connect(UsageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TDiskUsageForm::UsageListSelectionChange);
+  // Double-clicks in the list open the row's item.
   UsageList->viewport()->installEventFilter(this);
-  UsageList->installEventFilter(this);
 }
 
 void TDiskUsageForm::SortByColumn(int column) {

@@ -288,7 +288,12 @@ bool TBarChart::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
     if (m_hintsOn && !m_hint.isEmpty())
-      QToolTip::showText(help->globalPos(), m_hint, this);
+      // The hint is plain text (a name); a tool tip would read "<s>x" as markup.
+      // Escaped in a paragraph that keeps its spaces.
+      QToolTip::showText(help->globalPos(),
+                         QStringLiteral("<p style='white-space:pre-wrap'>") + m_hint.toHtmlEscaped() +
+                             QStringLiteral("</p>"),
+                         this);
     else
       QToolTip::hideText();
     return true;

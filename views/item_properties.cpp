@@ -11,7 +11,9 @@ TItemProperties::TItemProperties(const QString& name, const std::vector<std::pai
   setWindowTitle(name + QStringLiteral(" Properties"));
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
+  // Names and paths are plain text, whatever they look like.
   auto* title = new QLabel(name);
+  title->setTextFormat(Qt::PlainText);
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);
@@ -19,6 +21,7 @@ TItemProperties::TItemProperties(const QString& name, const std::vector<std::pai
   layout->addWidget(title);
   for (const auto& [caption, value] : rows) {
     auto* v = new QLabel(value);
+    v->setTextFormat(Qt::PlainText);
     v->setTextInteractionFlags(Qt::TextSelectableByMouse);
     v->setObjectName(caption);
     form->addRow(caption + QLatin1Char(':'), v);

@@ -96,7 +96,12 @@ QVariant TUsageListModel::data(const QModelIndex& index, int role) const {
       if (col == 0 && r.entry) return iconFor(*r.entry);
       return {};
     case Qt::ToolTipRole:
-      return col == 0 && r.entry ? QVariant(QString::fromUtf8(r.entry->FullPath)) : QVariant();
+      // A tool tip that looks like markup is shown as markup: the path goes
+      // as an escaped paragraph that keeps its spaces, so "<s>struck.txt"
+      // reads as it is called.
+      if (col != 0 || !r.entry) return {};
+      return QStringLiteral("<p style='white-space:pre-wrap'>") +
+             QString::fromUtf8(r.entry->FullPath).toHtmlEscaped() + QStringLiteral("</p>");
     default:
       return {};
   }

@@ -90,6 +90,119 @@ TEST_F(FormTest, ARefreshSelectsTheInvertedRowsAgain) {
   EXPECT_EQ(f.statusPanelText(0), "6 items");
 }
 
+// Whatever changes the selection, the sums and the remembered rows are those
+// shown selected afterwards, and F5 selects those again.
+TEST_F(FormTest, SumsAndTheRememberedRowsFollowTheSelectionAsShown) {
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  f.UsageList->setFocus();
+  const auto disk = [&](std::initializer_list<uint64_t> sizes) {
+    uint64_t sum = 0;
+    for (uint64_t s : sizes) sum += roundUp(s);
+    return FormatFigureForTest(double(sum));
+  };
+  const auto key = [&](Qt::Key k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(f.UsageList, k, mods); };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    Names selected;
+    Totals want;
+  };
+  // Rows: Alpha, a.txt, Ax, B.txt, zero, _x.
+  const Step steps[] = {
+      {"click, ctrl-click two, plain click on one of them",
+       [&] {
+         clickRow(f, rowOf(f, "a.txt"));
+         clickRow(f, rowOf(f, "B.txt"), Qt::ControlModifier);
+         clickRow(f, rowOf(f, "_x"), Qt::ControlModifier);
+         clickRow(f, rowOf(f, "B.txt"));
+       },
+       {"B.txt"},
+       {"1", "0", "5,000", disk({5000}), "1 selection"}},
+      {"shift-click", [&] { clickRow(f, rowOf(f, "zero"), Qt::ShiftModifier); }, {"B.txt", "zero"},
+       {"2", "0", "5,000", disk({5000, 0}), "2 selections"}},
+      {"shift+up from the current row, held down (no key released yet)",
+       [&] { QTest::keyPress(f.UsageList, Qt::Key_Up, Qt::ShiftModifier); },
+       {"B.txt"},
+       {"1", "0", "5,000", disk({5000}), "1 selection"}},
+      {"drag from Ax down to zero",
+       [&] {
+         QTest::keyRelease(f.UsageList, Qt::Key_Up, Qt::ShiftModifier);
+         const QPoint from = f.UsageList->visualRect(f.UsageModel->index(rowOf(f, "Ax"), 0)).center();
+         const QPoint to = f.UsageList->visualRect(f.UsageModel->index(rowOf(f, "zero"), 0)).center();
+         QTest::mousePress(f.UsageList->viewport(), Qt::LeftButton, {}, from);
+         QMouseEvent move(QEvent::MouseMove, QPointF(to), f.UsageList->viewport()->mapToGlobal(QPointF(to)),
+                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+         QApplication::sendEvent(f.UsageList->viewport(), &move);
+       },
+       {"Ax", "B.txt", "zero"},
+       {"3", "0", "5,002", disk({2, 5000, 0}), "3 selections"}},
+      {"the drag's button released",
+       [&] {
+         QTest::mouseRelease(f.UsageList->viewport(), Qt::LeftButton, {},
+                             f.UsageList->visualRect(f.UsageModel->index(rowOf(f, "zero"), 0)).center());
+       },
+       {"Ax", "B.txt", "zero"},
+       {"3", "0", "5,002", disk({2, 5000, 0}), "3 selections"}},
+      {"a change made by another part of the program",
+       [&] {
+         f.UsageList->selectionModel()->select(f.UsageModel->index(rowOf(f, "Alpha"), 0),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+       },
+       {"Alpha"},
+       {"2", "1", "5,010", disk({5000, 10}), "1 selection"}},
+      {"ctrl+space on the current row (the drag's end)", [&] { key(Qt::Key_Space, Qt::ControlModifier); },
+       {"Alpha", "zero"},
+       {"3", "1", "5,010", disk({5000, 10, 0}), "2 selections"}},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.what);
+    s.act();
+    EXPECT_EQ(selectedNames(), s.selected);
+    if (!s.want.items.isEmpty()) EXPECT_EQ(totals(f), s.want);
+    Names remembered;
+    for (const std::string& p : f.RememberedSelection) remembered.push_back(p.substr(p.rfind('/') + 1));
+    EXPECT_EQ(remembered, s.selected) << "what is remembered is what is shown";
+  }
+  // The first step again, then F5 (the key, as the user presses it).
+  clickRow(f, rowOf(f, "a.txt"));
+  clickRow(f, rowOf(f, "B.txt"), Qt::ControlModifier);
+  clickRow(f, rowOf(f, "_x"), Qt::ControlModifier);
+  clickRow(f, rowOf(f, "B.txt"));
+  const int refreshes = [&] {
+    int n = 0;
+    QObject::connect(f.RefreshCmd, &QAction::triggered, &f, [&n] { ++n; });
+    key(Qt::Key_F5);
+    return n;
+  }();
+  ASSERT_EQ(refreshes, 1) << "F5 refreshes";
+  EXPECT_EQ(selectedNames(), Names{"B.txt"});
+  EXPECT_EQ(totals(f), (Totals{"1", "0", "5,000", disk({5000}), "1 selection"}));
+}
+
+// Names that differ only in case are different items on the volumes we list.
+TEST_F(FormTest, RememberedStartAndDroppedNamesMatchExactly) {
+  t.file("ax", 7);
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  clickRow(f, rowOf(f, "Ax"));
+  f.RefreshCmd->trigger();
+  EXPECT_EQ(selectedNames(), Names{"Ax"}) << "a refresh selects Ax only";
+  clickRow(f, rowOf(f, "ax"));
+  f.RefreshCmd->trigger();
+  EXPECT_EQ(selectedNames(), Names{"ax"});
+  EXPECT_EQ(f.statusPanelText(0), "1 selection");
+
+  f.MainPanelFileDrop({t.path("AX"), t.path("Ax")});
+  EXPECT_EQ(selectedNames(), Names{"Ax"}) << "a dropped name selects its own row only";
+  f.MainPanelFileDrop({t.path("AX")});
+  EXPECT_EQ(selectedNames(), Names{}) << "no row is called AX";
+
+  form.reset();
+  open({t.path("ax")});
+  EXPECT_EQ(selectedNames(), Names{"ax"}) << "the start file";
+}
+
 TEST_F(FormTest, ItemCountsReadDifferentlyAfterARefreshAndAfterTheSelectionTotals) {
   t.dir("many");
   for (int i = 0; i < 1234; ++i) t.file("many/f" + std::to_string(i), 1);

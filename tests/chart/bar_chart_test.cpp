@@ -1,9 +1,13 @@
 // The chart component on its own: points and axes, what it paints where, the
 // after-draw hook, the pointer, the tool tip and clicks.
+#include <QApplication>
+#include <QHelpEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include "chart/bar_chart.h"
@@ -140,4 +144,27 @@ TEST(BarChart, PointerToolTipAndClicks) {
   QTest::mouseDClick(&c, Qt::LeftButton, {}, QPoint(25, 35));
   QTest::mouseRelease(&c, Qt::LeftButton, {}, QPoint(25, 35));
   EXPECT_LE(clicks.size(), 2u);
+}
+
+// A hint names a row: it shows as it is called, markup or not.
+TEST(BarChart, TheHintShowsANameAsPlainText) {
+  TBarChart c;
+  c.addSeries("First", kRed);
+  c.resize(300, 200);
+  c.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&c));
+  for (const QString name : {QString("<s>struck.txt"), QString("a &amp; b"), QString("<b>x</b>  two  spaces")}) {
+    c.setHintText(name);
+    c.setHintsEnabled(true);
+    QHelpEvent help(QEvent::ToolTip, QPoint(40, 50), c.mapToGlobal(QPoint(40, 50)));
+    QApplication::sendEvent(&c, &help);
+    ASSERT_TRUE(QToolTip::isVisible());
+    QTextDocument shown;
+    if (Qt::mightBeRichText(QToolTip::text()))
+      shown.setHtml(QToolTip::text());
+    else
+      shown.setPlainText(QToolTip::text());
+    EXPECT_EQ(shown.toPlainText().replace(QChar::Nbsp, ' ').toStdString(), name.toStdString());
+    QToolTip::hideText();
+  }
 }
