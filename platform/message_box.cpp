@@ -31,12 +31,23 @@ struct Room {
   int lines;
 };
 
+// A name elided in the middle to at most width pixels, in one piece: line
+// breaking may break after an ellipsis, and the box broke the elided name
+// there rather than at the space before it; a word joiner forbids that.
+QString elideName(const QString& name, const Room& room) {
+  if (room.metrics.horizontalAdvance(name) <= room.width) return name;
+  QString elided = room.metrics.elidedText(name, Qt::ElideMiddle, room.width);
+  const qsizetype at = elided.indexOf(kEllipsis);
+  if (at >= 0) elided.insert(at + 1, QChar(0x2060));
+  return elided;
+}
+
 // A word wider than the room (a long name or path) elided in the middle,
 // where a name has its least telling part; the box wraps at the spaces.
 QString fitWords(const QString& line, const Room& room) {
   QStringList words = line.split(QLatin1Char(' '));
   for (QString& w : words)
-    if (room.metrics.horizontalAdvance(w) > room.width) w = room.metrics.elidedText(w, Qt::ElideMiddle, room.width);
+    w = elideName(w, room);
   return words.join(QLatin1Char(' '));
 }
 
@@ -81,7 +92,10 @@ void setUpBox(QMessageBox& box, MessageKind kind, const QString& caption, const 
   const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
   const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
   const QFontMetrics metrics(box.font());
-  const Room room{metrics, std::clamp(avail.width() / 2, 160, 500),
+  // The box is at most half the screen (500 pixels) wide, and its icon and
+  // margins take about 140 of that (at 120 dpi too): an elided name then
+  // fits a line of its own.
+  const Room room{metrics, std::max(std::min(avail.width() / 2, 500) - 140, 120),
                   std::clamp((avail.height() - 200) / std::max(1, metrics.lineSpacing()), 3, 40)};
   // The names take one line each; the texts before and after share the rest.
   const int listed = static_cast<int>(std::min(text.names.size(), size_t(kListedNames))) +
@@ -94,7 +108,7 @@ void setUpBox(QMessageBox& box, MessageKind kind, const QString& caption, const 
     const QString& name = text.names[i];
     const bool wide = metrics.horizontalAdvance(name) > room.width;
     nameCut = nameCut || wide;
-    shown += QLatin1Char('\n') + (wide ? metrics.elidedText(name, Qt::ElideMiddle, room.width) : name);
+    shown += QLatin1Char('\n') + elideName(name, room);
   }
   if (text.names.size() > size_t(kListedNames)) shown += QLatin1Char('\n') + moreLine(text.names.size());
   shown += fitProse(text.after, room, afterLines);

@@ -62,7 +62,7 @@ TEST(MessageBox, NamesShowAsPlainTextAndEveryBoxFitsTheScreenWithItsButtons) {
          platform::showError(nullptr, "Cannot access /home/<i>x</i>/" + name254 + " (code -3).");
          return false;
        },
-       "Cannot access /home/<i>x</i>/nnn", "nnn.txt (code -3).", "Cannot access /home/<i>x</i>/" + name254 + " (code -3)."},
+       "Cannot access /home/<i>x</i>/n", "nnn.txt (code -3).", "Cannot access /home/<i>x</i>/" + name254 + " (code -3)."},
       {"200 lines of someone else's making",
        [&] {
          QString text = "Failed:";
