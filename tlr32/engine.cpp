@@ -17,15 +17,31 @@ namespace {
 
 int32_t clampToInt32(uint64_t v) { return v > 0x7FFFFFFFULL ? 0x7FFFFFFF : static_cast<int32_t>(v); }
 
-unsigned workerThreads() {
-  // The caller walks too. On the 2-core machines we measure, two walkers in
-  // all gave the best wall time; more only add contention on the task stack.
-  if (const char* env = std::getenv("TLR32_THREADS")) {
-    int n = std::atoi(env);
-    if (n >= 1 && n <= 64) return static_cast<unsigned>(n - 1);
+int envNumber(const char* name, int lo, int hi, int fallback) {
+  if (const char* env = std::getenv(name)) {
+    const int n = std::atoi(env);
+    if (n >= lo && n <= hi) return n;
   }
-  unsigned hw = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
-  return hw - 1;
+  return fallback;
+}
+
+// Walkers at once while the tree is in the cache, the caller included. On the
+// 2-core machines we measure, two walkers in all gave the best wall time; more
+// only add contention on the task stack (8 lost 15 % on a warm /usr).
+unsigned cpuWalkers() {
+  const unsigned hw = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
+  return static_cast<unsigned>(envNumber("TLR32_THREADS", 1, 64, static_cast<int>(hw)));
+}
+
+// Walkers at once while the walk waits on the device. A cold walk spends its
+// time in the first getdents64 of each folder, a directory block read from
+// the disk (60 to 130 us each here); a walker waiting on it uses no CPU, so
+// more requests in flight than cores keep the device busy. Measured on a cold
+// /usr (17,000 folders, caches dropped before each run) with a minimal walk:
+// 1.38 s with 2 walkers, 0.80 s with 8, 0.72 s with 32; beyond 32 the device's
+// queue is the limit, and the threads only cost memory.
+unsigned ioWalkers(unsigned cpu) {
+  return std::max(cpu, static_cast<unsigned>(envNumber("TLR32_IO_THREADS", 1, 256, 32)));
 }
 
 }  // namespace
@@ -143,7 +159,11 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
     ::close(fd);
     return 0;
   }
-  if (!m_pool) m_pool = std::make_unique<WorkerPool>(workerThreads());
+  if (!m_pool) {
+    const unsigned cpu = cpuWalkers();
+    m_pool = std::make_unique<WorkerPool>(cpu, ioWalkers(cpu));
+    if (const char* wait = std::getenv("TLR32_DEVICE_WAIT_US")) m_pool->setDeviceWaitNs(std::atoll(wait) * 1000);
+  }
   m_pool->walk(fd, st.st_dev, settings, m_figures);
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "tlr32/walker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -7,6 +8,8 @@
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <system_error>
+#include <time.h>
 #include <unistd.h>
 
 namespace tlr {
@@ -37,6 +40,26 @@ inline uint64_t roundUp(uint64_t size, uint64_t unit) {
 inline bool isDotOrDotDot(const char* n) {
   return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
 }
+
+inline int64_t steadyNs() {
+  struct timespec t;
+  ::clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// Whether a folder's open and first read took long enough to have waited on
+// the device. From the cache, openat takes 3 to 15 us and a getdents64 of a
+// full buffer under 50 us on the machines we measure; a read of a directory
+// block from the disk took 40 us to several ms (most 60 to 130 us). A read
+// slowed by the scheduler alone counts now and then: it widens a walk for
+// kWideHoldNs, no more.
+constexpr int64_t kDeviceWaitNs = 60'000;
+
+// How long the walk stays wide after its last read that waited on the device.
+// A cold walk waits on nearly every folder, so it stays wide throughout; once
+// the rest of the tree is found in the cache, the extra walkers stop taking
+// tasks within this time.
+constexpr int64_t kWideHoldNs = 20'000'000;
 
 }  // namespace
 
@@ -88,9 +111,13 @@ struct WorkerPool::Job {
   std::unordered_set<LinkKey, LinkKeyHash> links;
 };
 
-WorkerPool::WorkerPool(unsigned threads) : m_callerBuffer(kDirBufferSize) {
-  m_threads.reserve(threads);
-  for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this] { workerMain(); });
+WorkerPool::WorkerPool(unsigned cpuWalkers, unsigned ioWalkers)
+    : m_cpuWalkers(std::max(1u, cpuWalkers)),
+      m_ioWalkers(std::max(m_cpuWalkers, ioWalkers)),
+      m_deviceWaitNs(kDeviceWaitNs),
+      m_callerBuffer(kDirBufferSize) {
+  m_allowed = m_cpuWalkers;
+  startThreads(m_cpuWalkers - 1);
 }
 
 WorkerPool::~WorkerPool() {
@@ -99,7 +126,43 @@ WorkerPool::~WorkerPool() {
     m_stop = true;
   }
   m_workCv.notify_all();
+  std::lock_guard threadsLock(m_threadsMutex);
   for (auto& t : m_threads) t.join();
+}
+
+void WorkerPool::startThreads(unsigned total) {
+  std::lock_guard lock(m_threadsMutex);
+  while (m_threads.size() < total) {
+    try {
+      m_threads.emplace_back([this] { workerMain(); });
+    } catch (const std::system_error&) {
+      break;  // out of threads: the walk goes on with those it has
+    }
+  }
+}
+
+unsigned WorkerPool::threadsStarted() {
+  std::lock_guard lock(m_threadsMutex);
+  return static_cast<unsigned>(m_threads.size());
+}
+
+void WorkerPool::deviceWaited() {
+  m_slowUntil.store(steadyNs() + kWideHoldNs, std::memory_order_relaxed);
+  if (m_allowed.load(std::memory_order_relaxed) >= m_ioWalkers) return;
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_allowed >= m_ioWalkers) return;
+    m_allowed = m_ioWalkers;
+    ++m_widenings;
+  }
+  // The threads start outside the walk's mutex: the others walk on meanwhile.
+  startThreads(m_ioWalkers - 1);
+  m_workCv.notify_all();
+}
+
+bool WorkerPool::someoneIdle() const {
+  return m_waiting.load(std::memory_order_relaxed) > 0 &&
+         m_busy.load(std::memory_order_relaxed) < m_allowed.load(std::memory_order_relaxed);
 }
 
 void WorkerPool::workerMain() {
@@ -107,17 +170,22 @@ void WorkerPool::workerMain() {
   std::unique_lock lock(m_mutex);
   for (;;) {
     ++m_waiting;
-    m_workCv.wait(lock, [this] { return m_stop || !m_tasks.empty(); });
+    m_workCv.wait(lock, [this] { return m_stop || (!m_tasks.empty() && m_busy < m_allowed); });
     --m_waiting;
     if (m_stop) return;
     runQueued(lock, buffer);
   }
 }
 
-// Takes tasks until the stack is empty; the lock is held on entry and exit.
+// Takes tasks while there are any and this walker is within the walkers
+// allowed now; the lock is held on entry and exit.
 void WorkerPool::runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer) {
   Figures local;
   while (!m_tasks.empty()) {
+    // Back to the CPU walkers once the device has not been waited on for a
+    // while: more runnable walkers than cores only contend.
+    if (m_allowed > m_cpuWalkers && steadyNs() > m_slowUntil.load(std::memory_order_relaxed)) m_allowed = m_cpuWalkers;
+    if (m_busy >= m_allowed) break;
     Task task = std::move(m_tasks.back());
     m_tasks.pop_back();
     ++m_busy;
@@ -127,19 +195,29 @@ void WorkerPool::runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>
     --m_busy;
   }
   m_job->figures.add(local);
-  if (m_busy == 0) m_doneCv.notify_all();
+  if (m_busy == 0 && m_tasks.empty()) m_doneCv.notify_all();
 }
 
 void WorkerPool::publish(std::vector<Task>& tasks) {
   if (tasks.empty()) return;
-  bool wake;
+  unsigned wake = 0;
+  bool wakeCaller = false;
   {
     std::lock_guard lock(m_mutex);
     for (auto& t : tasks) m_tasks.push_back(std::move(t));
-    wake = m_waiting > 0;
+    if (m_waiting > 0 && m_busy < m_allowed) {
+      wake = std::min<unsigned>(static_cast<unsigned>(tasks.size()), m_allowed - m_busy);
+      wakeCaller = m_callerIdle;
+    }
   }
   tasks.clear();
-  if (wake) m_workCv.notify_all();
+  // As many as can take a task now: waking every sleeper for each chunk of
+  // a folder cost the wide walk more than its reads.
+  if (wakeCaller) {
+    m_doneCv.notify_all();
+    --wake;
+  }
+  for (unsigned i = 0; i < wake; ++i) m_workCv.notify_one();
 }
 
 void WorkerPool::release(Dir* dir) {
@@ -197,6 +275,7 @@ void WorkerPool::processTask(Task& task, Figures& f, std::vector<char>& buffer) 
     return;
   }
   Dir* parent = task.parent;
+  const int64_t openedAt = steadyNs();
   int fd = ::openat(parent->fd, task.name.c_str(),
                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
@@ -226,14 +305,15 @@ void WorkerPool::processTask(Task& task, Figures& f, std::vector<char>& buffer) 
     return;
   }
   Dir* dir = new Dir{fd, st.st_dev, {1}};
-  readDir(dir, f, buffer);
+  readDir(dir, f, buffer, openedAt);
   release(dir);
 }
 
-void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer) {
+void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer, int64_t openedAt) {
   std::vector<Task> children;
-  for (;;) {
+  for (int64_t readFrom = openedAt;; readFrom = steadyNs()) {
     ssize_t n = ::getdents64(dir->fd, buffer.data(), buffer.size());
+    if (steadyNs() - readFrom > m_deviceWaitNs) deviceWaited();
     if (n <= 0) {
       // Error mid-folder: what was read counts; the rest cannot be seen.
       if (n < 0) ++f.unreadableDirs;
@@ -242,7 +322,7 @@ void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer) {
     // A worker is idle: it takes this chunk's files while we read on. One
     // large folder (100,000 files) thus keeps both cores busy instead of one.
     Task batch{dir, {}, {}};
-    const bool share = m_waiting.load(std::memory_order_relaxed) > 0;
+    const bool share = someoneIdle();
     for (ssize_t pos = 0; pos < n;) {
       auto* e = reinterpret_cast<struct dirent64*>(buffer.data() + pos);
       pos += e->d_reclen;
@@ -275,13 +355,21 @@ void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, F
   lock.unlock();
   Figures local;
   Dir* root = new Dir{rootFd, rootDev, {1}};
-  readDir(root, local, m_callerBuffer);
+  readDir(root, local, m_callerBuffer, steadyNs());
   release(root);
   lock.lock();
   --m_busy;
   figures.add(local);
-  runQueued(lock, m_callerBuffer);
-  m_doneCv.wait(lock, [this] { return m_tasks.empty() && m_busy == 0; });
+  // The caller walks as one of the walkers until the walk is done.
+  for (;;) {
+    runQueued(lock, m_callerBuffer);
+    if (m_tasks.empty() && m_busy == 0) break;
+    ++m_waiting;
+    m_callerIdle = true;
+    m_doneCv.wait(lock, [this] { return (m_tasks.empty() && m_busy == 0) || (!m_tasks.empty() && m_busy < m_allowed); });
+    m_callerIdle = false;
+    --m_waiting;
+  }
   m_job = nullptr;
 }
 

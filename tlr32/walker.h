@@ -59,8 +59,12 @@ bool isPseudoFileSystem(int fd);
 
 class WorkerPool {
  public:
-  // threads: workers besides the calling thread, which always works too.
-  explicit WorkerPool(unsigned threads);
+  // cpuWalkers: how many walk at once while the tree is in the cache, the
+  // calling thread included (at least 1). ioWalkers: how many may walk at once
+  // while the walk waits on the device (at least cpuWalkers). The threads
+  // beyond the first cpuWalkers are started only when a walk first waits on
+  // the device.
+  WorkerPool(unsigned cpuWalkers, unsigned ioWalkers);
   ~WorkerPool();  // stops and joins the workers; no walk may be running
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
@@ -72,6 +76,14 @@ class WorkerPool {
 
   // Counts one non-folder entry already stat'ed.
   static void countFile(const struct stat& st, const WalkSettings& settings, Figures& f);
+
+  // A read that takes longer than this waited on the device (and not on the
+  // cache). Tests set 0 to have every read count as one.
+  void setDeviceWaitNs(int64_t ns) { m_deviceWaitNs = ns; }
+  // For tests and benchmarks: the threads started so far (the caller not
+  // counted), and how often a walk widened to the I/O walkers.
+  unsigned threadsStarted();
+  unsigned widenings() const { return m_widenings.load(std::memory_order_relaxed); }
 
  private:
   struct Dir;
@@ -87,7 +99,7 @@ class WorkerPool {
   void workerMain();
   void runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer);
   void processTask(Task& task, Figures& f, std::vector<char>& buffer);
-  void readDir(Dir* dir, Figures& f, std::vector<char>& buffer);
+  void readDir(Dir* dir, Figures& f, std::vector<char>& buffer, int64_t openedAt);
   // Stats and counts one non-folder entry; a folder found instead (the
   // entry changed since it was listed) joins children.
   void sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children);
@@ -95,16 +107,31 @@ class WorkerPool {
   void publish(std::vector<Task>& tasks);
   void release(Dir* dir);
   bool firstLink(dev_t dev, ino_t ino);
+  // The walk is waiting on the device: let up to m_ioWalkers walk for a while.
+  void deviceWaited();
+  void startThreads(unsigned total);
+  // True when another worker could take a task published now.
+  bool someoneIdle() const;
+
+  const unsigned m_cpuWalkers;
+  const unsigned m_ioWalkers;
 
   std::mutex m_mutex;
   std::condition_variable m_workCv;
   std::condition_variable m_doneCv;
   std::vector<Task> m_tasks;  // LIFO: depth first keeps few folders open
-  unsigned m_busy = 0;
-  std::atomic<unsigned> m_waiting{0};  // workers asleep for want of tasks
+  std::atomic<unsigned> m_busy{0};      // walkers holding a task; changed under m_mutex
+  std::atomic<unsigned> m_allowed{1};   // walkers that may hold a task at once; under m_mutex
+  std::atomic<int64_t> m_slowUntil{0};  // steady ns: the device was slow until about then
+  std::atomic<unsigned> m_waiting{0};   // workers asleep for want of tasks
+  std::atomic<unsigned> m_widenings{0};
+  int64_t m_deviceWaitNs;
   bool m_stop = false;
+  bool m_callerIdle = false;  // the calling thread waits in m_doneCv for tasks or the end
   Job* m_job = nullptr;
   std::vector<char> m_callerBuffer;
+
+  std::mutex m_threadsMutex;  // starting threads never holds up the walk's mutex
   std::vector<std::thread> m_threads;
 };
 
