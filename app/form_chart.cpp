@@ -100,7 +100,7 @@ void TDiskUsageForm::BuildUsageChart() {
   for (int i = 0; i < rows; ++i) {
     const TUsageRow& r = UsageModel->row(i);
     if (r.isPlaceholder()) continue;  // no figures, no point
-    const QString label = ChartLabel(r.text(0));
+    const QString label = ChartLabelOfName(r.nameView());
     UsageChart->addPoint(DiskBytesSeries, r.figures[0] / unit.divisor, label);
     UsageChart->addPoint(FileBytesSeries, r.figures[1] / unit.divisor, label);
   }

@@ -9,6 +9,7 @@
 
 #include "app/disk_usage_form.h"
 #include "model/directory_list.h"
+#include "model/repaint_pace.h"
 #include "model/usage_totals.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
@@ -98,6 +99,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   FocusActiveView();
 
   TUsageTotals totals;
+  TRepaintPace pace;
   TUsageListView::Arrivals arrivals(UsageList);
   std::vector<TUsageRow> arrived;  // rows computed since the window was last brought up to date
   // Brings the list and the totals up to date: the rows so far, then their sums.
@@ -112,6 +114,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   for (int i = 0; i < listing.Count(); ++i) {
     TDirectoryItem* entry = listing.Items(i);
     if (!IsEntryOfFolder(entry->FullPath, entry->Name(), m_currentFolderPath)) continue;
+    if (entry->IsDirectory() && pace.folderNext()) showSoFar();
     const int32_t rc = m_engine.TlrCalcUsage(entry->FullPath.c_str(), nullptr);
     if (rc < 0) {
       showSoFar();
@@ -130,9 +133,9 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     row.entry = listing.Take(i);
     arrived.push_back(std::move(row));
     totals.add(files, dirs, arrived.back().figures[1], arrived.back().figures[0]);
-    // The user sees the rows arrive: the list and the totals are brought up
-    // to date at listing indexes 0, 127, 254 ... and after every sub-folder.
-    if (dirs > 0 || i % 127 == 0) showSoFar();
+    // The user sees the rows arrive, at a pace that costs the refresh nothing
+    // measurable (see TRepaintPace).
+    if (pace.rowArrived()) showSoFar();
   }
   UsageModel->appendRows(arrived);  // the event loop paints the rest
   ShowTotals(totals);

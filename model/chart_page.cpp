@@ -1,5 +1,6 @@
 #include "model/chart_page.h"
 
+#include <QStringDecoder>
 #include <cmath>
 
 int ChartRowsPerPage(int chartHeight) {
@@ -20,6 +21,23 @@ QString ChartLabel(const QString& name) {
   label.append(QStringView(name).left(keep));
   if (cut) label.append(QLatin1String("..."));
   label.append(QLatin1String("        "));
+  return label;
+}
+
+QString ChartLabelOfName(std::string_view utf8Name) {
+  // A UTF-8 byte never becomes more than one UTF-16 unit, an invalid one
+  // included; room for "..." and the spaces besides.
+  QString label(static_cast<qsizetype>(utf8Name.size()) + 11, Qt::Uninitialized);
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QChar* const begin = label.data();
+  QChar* end = decoder.appendToBuffer(begin, QByteArrayView(utf8Name.data(), static_cast<qsizetype>(utf8Name.size())));
+  if (end - begin > 30) {
+    end = begin + 27;
+    if (end[-1].isHighSurrogate()) --end;
+    for (int i = 0; i < 3; ++i) *end++ = QLatin1Char('.');
+  }
+  for (int i = 0; i < 8; ++i) *end++ = QLatin1Char(' ');
+  label.truncate(end - begin);
   return label;
 }
 

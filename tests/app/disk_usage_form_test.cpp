@@ -18,6 +18,7 @@
 #include "app/disk_usage_form.h"
 #include "views/folder_tree_model.h"
 #include "model/directory_list.h"
+#include "model/repaint_pace.h"
 #include "platform/message_box.h"
 #include "qt_print.h"
 #include "form_fixture.h"
@@ -271,55 +272,78 @@ TEST_F(FormTest, TheFolderComboBoxAndTheTreeFollowEachOther) {
 
 namespace {
 // Records what a widget's paints showed: the rows in the list and the files
-// total. A paint that shows the same as the one before it adds nothing.
+// total, and when. A paint that shows the same as the one before it adds nothing.
 struct PaintRecorder : QObject {
-  PaintRecorder(TDiskUsageForm& f) : form(f) {}
+  PaintRecorder(TDiskUsageForm& f) : form(f) { clock.start(); }
   TDiskUsageForm& form;
+  QElapsedTimer clock;
   std::vector<std::pair<int, QString>> seen;
+  std::vector<qint64> at;  // ms, one per entry of seen
   bool eventFilter(QObject*, QEvent* e) override {
     if (e->type() != QEvent::Paint) return false;
     const std::pair<int, QString> now(form.UsageModel->rowCount(), form.FilesValLabel->text());
-    if (seen.empty() || seen.back() != now) seen.push_back(now);
+    if (seen.empty() || seen.back() != now) {
+      seen.push_back(now);
+      at.push_back(clock.elapsed());
+    }
     return false;
   }
 };
 }  // namespace
 
-TEST_F(FormTest, RowsShowWhileTheyArriveAtEvery127thEntryAndAfterFolders) {
-  t.dir("many");
-  for (int i = 0; i < 300; ++i) t.file("many/f" + std::to_string(i), 1);
-  t.dir("many/sub");
-  t.dir("many/sub/inner");  // a row with sub-folders of its own
-  TDiskUsageForm& f = open({t.path("many")});
+TEST_F(FormTest, RowsShowWhileTheyArriveAtAPaceByTime) {
+  // 120 entries of 4 ms each: a refresh of half a second, with rows arriving
+  // all the while. The window is brought up to date at the first row, then at
+  // most every 50 ms (TRepaintPace), each time with more rows and their totals.
+  t.dir("slow");
+  for (int i = 0; i < 120; ++i) t.file("slow/f" + std::to_string(i), 1);
+  TDiskUsageForm& f = open({t.path("slow")}, {kFakeEngine});
   f.NumbersCmd->trigger();
-  // The same listing order as the refresh sees. The window is brought up to
-  // date (rows and totals so far) at listing indexes 0, 127, 254 and after the
-  // folder's row; the target drive box is painted first, with the emptied list
-  // and zero totals.
-  TDirectoryList listing;
-  ASSERT_TRUE(listing.ReadDirectory(t.path("many")));
-  const int rowsOnPage = (f.UsageList->viewport()->height() + TUsageListView::kRowHeight - 1) / TUsageListView::kRowHeight;
-  ASSERT_GT(rowsOnPage, 1);
-  std::vector<std::pair<int, QString>> totalsWant{{0, "0"}}, listWant{{0, "0"}};
-  int rows = 0, files = 0, rowsShown = 0;
-  for (int i = 0; i < listing.Count(); ++i) {
-    const std::string name = listing.Items(i)->GetName();
-    if (name == "..") continue;
-    ++rows;
-    if (name != "sub") ++files;
-    if (name == "sub" || i % 127 == 0) {
-      totalsWant.emplace_back(rows, FormatFigureForTest(files));
-      // The list is painted again only while new rows land on its page.
-      if (rowsShown < rowsOnPage) listWant.emplace_back(rows, FormatFigureForTest(files));
-      rowsShown = rows;
-    }
-  }
+  setenv("FAKE_CALC_MS", "4", 1);
   PaintRecorder list(f), totals(f);
   f.UsageList->viewport()->installEventFilter(&list);
   f.TotalsGroup->installEventFilter(&totals);
+  QElapsedTimer refresh;
+  refresh.start();
   f.RefreshCmd->trigger();  // no event loop runs inside: only forced paints count
-  EXPECT_EQ(totals.seen, totalsWant);
-  EXPECT_EQ(list.seen, listWant);
-  EXPECT_EQ(f.UsageModel->rowCount(), 301);
-  EXPECT_GE(totalsWant.size(), 4u);
+  const qint64 took = refresh.elapsed();
+  ASSERT_GE(took, 120 * 4);
+  EXPECT_EQ(f.UsageModel->rowCount(), 120);
+
+  // The emptied totals first, then the first row at once.
+  ASSERT_GE(totals.seen.size(), 2u);
+  EXPECT_EQ(totals.seen[0], std::make_pair(0, QString("0")));
+  EXPECT_EQ(totals.seen[1], std::make_pair(1, QString("1")));
+  ASSERT_GE(list.seen.size(), 2u);
+  EXPECT_EQ(list.seen[1].first, 1);
+  // Rows kept arriving on screen, with their totals, never faster than the pace.
+  EXPECT_GE(totals.seen.size(), 2u + took / 3 / TRepaintPace::kIntervalMs) << "paints: " << totals.seen.size();
+  EXPECT_LE(totals.seen.size(), 3u + took / TRepaintPace::kIntervalMs);
+  for (size_t i = 2; i < totals.seen.size(); ++i) {
+    EXPECT_GT(totals.seen[i].first, totals.seen[i - 1].first);
+    EXPECT_EQ(totals.seen[i].second, FormatFigureForTest(totals.seen[i].first));
+    EXPECT_GE(totals.at[i] - totals.at[i - 1], TRepaintPace::kIntervalMs - 10) << "paint " << i;
+  }
+}
+
+TEST_F(FormTest, AFastRefreshShowsItsFirstRowAtOnceAndPaintsLittle) {
+  t.dir("many");
+  for (int i = 0; i < 3000; ++i) t.file("many/f" + std::to_string(i), 1);
+  t.dir("many/sub");
+  t.dir("many/sub/inner");
+  TDiskUsageForm& f = open({t.path("many")});
+  f.NumbersCmd->trigger();
+  PaintRecorder totals(f);
+  f.TotalsGroup->installEventFilter(&totals);
+  QElapsedTimer refresh;
+  refresh.start();
+  f.RefreshCmd->trigger();
+  const qint64 took = refresh.elapsed();
+  EXPECT_EQ(f.UsageModel->rowCount(), 3001);
+  ASSERT_GE(totals.seen.size(), 2u);
+  EXPECT_EQ(totals.seen[0], std::make_pair(0, QString("0")));
+  EXPECT_EQ(totals.seen[1].first, 1);
+  // Not one paint per 127 entries (24 here): one per 50 ms of refresh at most,
+  // and one before the sub-folder when rows wait 15 ms or more.
+  EXPECT_LE(totals.seen.size(), 4u + took / TRepaintPace::kIntervalMs) << "took " << took << " ms";
 }

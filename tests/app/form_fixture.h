@@ -76,7 +76,8 @@ class FormTest : public ::testing::Test {
     platform::setMessageObserver(nullptr);
     for (const char* v : {"FAKE_FAIL_NAME", "FAKE_FAIL_CODE", "FAKE_MAP_DRIVE", "FAKE_DISK_FREE", "FAKE_SIZE_FACTOR",
                           "FAKE_DLG_REPORT", "FAKE_DLG_OPTIONS", "FAKE_DLG_CLUSTERS", "FAKE_DLG_FILESPEC",
-                          "FAKE_REPORT_NAME", "FAKE_REPORT_CODE", "FAKE_FILESPEC_ON", "FAKE_CUSTOM_CLUSTERS_ON"})
+                          "FAKE_REPORT_NAME", "FAKE_REPORT_CODE", "FAKE_FILESPEC_ON", "FAKE_CUSTOM_CLUSTERS_ON",
+                          "FAKE_CALC_MS"})
       unsetenv(v);
     [[maybe_unused]] int rc = chdir(savedCwd.c_str());
     setenv("XDG_CONFIG_HOME", savedConfigHome.c_str(), 1);

@@ -8,13 +8,17 @@
 //   FAKE_REPORT_NAME what TlrGetReportFileName gives; FAKE_REPORT_CODE what a
 //                    computation with a report file returns (default 0)
 //   FAKE_FILESPEC_ON, FAKE_CUSTOM_CLUSTERS_ON  the engine's state
+//   FAKE_CALC_MS     how long each computation takes (default 0), as a slow
+//                    disk would make it
 // Every other path is one file of (name length) bytes on 4,096 disk bytes.
 // FakeCalcCount() tells how many computations were asked for,
 // FakeReportCount() how many of them asked for a report, and
 // FakeLastDriveIndex() the drive index the last option dialog received.
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "tlr32/tlr32.h"
 
@@ -39,6 +43,7 @@ int32_t TlrExtInit(const char*) { return 1; }
 int32_t TlrCalcUsage(const char* path, const char* report) {
   ++g_calls;
   g_last = path;
+  if (const int ms = envInt("FAKE_CALC_MS", 0); ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   if (report && *report) {
     ++g_reports;
     return envInt("FAKE_REPORT_CODE", 0);

@@ -24,6 +24,28 @@ TEST(ChartPage, LabelsAreCutAfterThirtyCharactersAndMakeRoomForTheIcon) {
   EXPECT_FALSE(cut.isEmpty() || cut.at(25).isHighSurrogate());
 }
 
+TEST(ChartPage, ALabelFromTheNamesBytesIsTheLabelOfItsText) {
+  const std::string names[] = {
+      "",
+      "a",
+      std::string(30, 'a'),
+      std::string(31, 'b'),
+      std::string(26, 'w') + "\xF0\x9F\x98\x80" + "tail",  // a pair straddling the cut
+      std::string(27, 'w') + "\xF0\x9F\x98\x80",            // a pair ending at 29
+      std::string(29, 'w') + "\xF0\x9F\x98\x80",            // a pair at 30..31: cut
+      "\xC3\xA9t\xC3\xA9",                                  // two bytes a character
+      std::string(40, '\xE2') ,                                // forty invalid bytes
+      "bad\xff\xfe name",
+      "cut\xE2\x82",                                          // a sequence cut short at the end
+      std::string("nul\0inside", 10),
+      std::string(200, 'x') + "\xE2\x82\xAC",
+  };
+  for (const std::string& n : names) {
+    SCOPED_TRACE(n);
+    EXPECT_EQ(ChartLabelOfName(n), ChartLabel(QString::fromUtf8(n.data(), static_cast<qsizetype>(n.size()))));
+  }
+}
+
 TEST(ChartPage, TheHitTestTakesTheMiddleOfEachLabelBand) {
   // Rows 0..2 on the page; the axis from pixel 100 to 179: a pitch of 40.
   const TChartAxis axis{0, 2, 100, 179, 200, 9};
