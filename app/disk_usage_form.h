@@ -27,6 +27,7 @@
 
 #include "chart/bar_chart.h"
 #include "engine/usage_engine.h"
+#include "model/volume_figures.h"
 
 class QAction;
 class QActionGroup;
@@ -43,6 +44,7 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class QWidget;
+class QTimer;
 class TDirectoryList;
 class TFolderTreeModel;
 class TGauge;
@@ -99,6 +101,7 @@ class TDiskUsageForm : public QMainWindow {
   void CurrentDirBoxChange();
   void ComputeUsage(TDirectoryList& listing);
   void ItemNotSizeable();
+  void ShowFolderCaption(const std::string& path);  // "Tallorin - " and the path, as it is
   void RefreshCmdClick();
   void FocusActiveView();
 
@@ -165,6 +168,8 @@ class TDiskUsageForm : public QMainWindow {
   // --- folder watch (form_watch.cpp) ---
   void WatchFolder(const std::string& folder);
   void ShellChangeNotifierChange(int32_t eventCode);
+  void ShellChangeNotifierGone();  // the folder shown went away: its nearest parent left
+  void ShowNearestFolderLeft(const std::string& goneFolder);
   const TFSChangeNotifier* notifier() const { return m_notifier.get(); }
   int notifiedRefreshes() const { return m_notifiedRefreshes; }  // refreshes a change brought
 
@@ -313,6 +318,8 @@ class TDiskUsageForm : public QMainWindow {
  private:
   void FormCreate();
   void FormDestroy();
+  void PostAfterShowWhenPainted();
+  bool m_afterShowWaitsForExpose = false;
   void buildMenus();
   void buildToolBar();
   void buildUsageList();
@@ -323,7 +330,9 @@ class TDiskUsageForm : public QMainWindow {
   void ShowTotals(const TUsageTotals& totals);
   void ShowTargetFit(const TTargetFit& fit);
   long double TargetCapacity();  // free bytes of the last computation's target
-  void ShowVolumeStatus();
+  void ShowVolumeStatus(const TVolumeFigures& volume);
+  TVolumeFigures ReadVolumeFigures();  // of the engine's last computation
+  void ShowAutomaticFailure(const QString& text);  // a failure nobody asked to see in a box
   void RepaintTotals();  // paints the totals now, while rows arrive
   void ShowCalcFailure(const std::string& path, int32_t code);
   void buildFolderTree();
@@ -348,6 +357,17 @@ class TDiskUsageForm : public QMainWindow {
   int m_wheelRemainder = 0;  // wheel turns below one notch, kept for the next event
   std::unique_ptr<TFSChangeNotifier> m_notifier;  // at most one: the folder last listed
   int m_notifiedRefreshes = 0;
+  // Work the user did not start (a change on the disk): it opens no box and
+  // leaves the focus alone; it waits while a box or a refresh is open, and
+  // then one refresh runs (form_watch.cpp).
+  bool m_automaticRefresh = false;
+  bool m_refreshing = false;
+  enum class PendingChange { None, Changed, Gone } m_pendingChange = PendingChange::None;
+  QTimer* m_pendingTimer = nullptr;  // owned by the window
+  bool AutomaticWorkMustWait() const;
+  void RunPendingChange();
+  TVolumeFigures m_folderVolume;  // of the folder shown, as the status bar has it
+  QLabel* m_failureNote = nullptr;  // over the status bar; owned by it
   bool m_settingsLoaded = false;        // resizes store the placement from then on
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
   bool m_placementWarned = false;       // the placement save's failure is shown once a run

@@ -18,9 +18,11 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QWindow>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/folder_path.h"
 #include "platform/fs.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
@@ -153,10 +155,25 @@ void TDiskUsageForm::FormShow() {
   FileSelectCmd->setChecked(TUsageEngine::truth(m_engine.TlrFileSpecOn()));
   ShowFileSelectPicture();  // the button is not pressed until the command has run once
   ClusterSizesCmd->setChecked(TUsageEngine::truth(m_engine.TlrCustomClustersOn()));
-  QCoreApplication::postEvent(this, new QEvent(WM_AFTERSHOW));
+  PostAfterShowWhenPainted();
   TreeView->setIconSize(QSize(16, 16));
   TreeView->setStyleSheet(QStringLiteral("QTreeView::item { height: %1px; }")
                               .arg(style()->pixelMetric(QStyle::PM_SmallIconSize) + 6));
+}
+
+void TDiskUsageForm::PostAfterShowWhenPainted() {
+  // The start folder is computed once the window has been painted: posted at
+  // show, the message came before the window system's first expose, and on a
+  // slow disk the window stayed black for the whole first refresh (6 s for 11
+  // entries at 0.7 s each), its repaints going to a window not yet on screen.
+  // The expose paints the window before any posted event runs.
+  QWindow* window = windowHandle();
+  if (!window || window->isExposed()) {
+    QCoreApplication::postEvent(this, new QEvent(WM_AFTERSHOW));
+    return;
+  }
+  window->installEventFilter(this);
+  m_afterShowWaitsForExpose = true;
 }
 
 void TDiskUsageForm::customEvent(QEvent* event) {
@@ -193,7 +210,9 @@ void TDiskUsageForm::OpenStartFolder() {
     } else {
       start = args[0];
     }
-    if (!start.empty() && start[0] != platform::kPathDelim) start = cwd + "/" + start;
+    // "." and ".." resolved and separators single before anything uses the
+    // path: the caption, the tree and Up all read it.
+    start = AbsoluteNormalPath(start, cwd);
     struct stat st;
     if (!platform::statPath(start, st, true))
       SelectFolderPath(cwd);
@@ -216,6 +235,12 @@ void TDiskUsageForm::SelectStartFile(const std::string& filePath) {
 
 // Events of child controls that have handlers of the window.
 bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
+  if (m_afterShowWaitsForExpose && watched == windowHandle() && event->type() == QEvent::Expose &&
+      windowHandle()->isExposed()) {
+    m_afterShowWaitsForExpose = false;
+    windowHandle()->removeEventFilter(this);
+    QCoreApplication::postEvent(this, new QEvent(WM_AFTERSHOW));  // after this expose has painted
+  }
   if (event->type() == QEvent::MouseButtonDblClick &&
       (watched == MapDrivePanel || watched->parent() == MapDrivePanel)) {
     ComputeOptionsCmdClick();

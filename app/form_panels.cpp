@@ -57,12 +57,13 @@ void TDiskUsageForm::buildTotalsPanel() {
 void TDiskUsageForm::buildStatusBar() {
   StatusBar = new TStatusBar(this);
   StatusBar->setObjectName(QStringLiteral("StatusBar"));
-  StatusBar->setCustomClusterQuery([this] { return TUsageEngine::truth(m_engine.TlrIsCustomCluster()); });
+  StatusBar->setCustomClusterQuery([this] { return m_folderVolume.customCluster; });
   connect(StatusBar, &TStatusBar::clusterPanelDoubleClicked, this, &TDiskUsageForm::ClusterSizesCmdClick);
   setStatusBar(StatusBar);
 }
 
 void TDiskUsageForm::ResetTotals() {
+  if (m_failureNote) m_failureNote->hide();
   m_paintedTotals = {};
   m_paintedEfficiency = -1;
   for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel})
@@ -103,14 +104,37 @@ void TDiskUsageForm::ShowTargetFit(const TTargetFit& fit) {
   TargetGuage->setProgress(fit.progress);
 }
 
-void TDiskUsageForm::ShowVolumeStatus() {
-  const int32_t cluster = m_engine.TlrGetStatVal("ClusterSize");
-  const int32_t sizeFactor = m_engine.TlrGetStatVal("SizeFactor");
-  const int32_t diskFree = m_engine.TlrGetStatVal("DiskFree");
-  const int32_t diskTotal = m_engine.TlrGetStatVal("DiskTotal");
-  StatusBar->setPanelText(3, QString::fromUtf8(m_engine.TlrGetFileSysName()));
-  StatusBar->setPanelText(2, ClusterText(cluster));
-  StatusBar->setPanelText(1, FreeSpaceText(diskFree, diskTotal, sizeFactor));
+TVolumeFigures TDiskUsageForm::ReadVolumeFigures() {
+  TVolumeFigures v;
+  v.clusterSize = m_engine.TlrGetStatVal("ClusterSize");
+  v.sizeFactor = m_engine.TlrGetStatVal("SizeFactor");
+  v.diskFree = m_engine.TlrGetStatVal("DiskFree");
+  v.diskTotal = m_engine.TlrGetStatVal("DiskTotal");
+  v.fileSystem = m_engine.TlrGetFileSysName();
+  v.customCluster = TUsageEngine::truth(m_engine.TlrIsCustomCluster());
+  return v;
+}
+
+void TDiskUsageForm::ShowVolumeStatus(const TVolumeFigures& volume) {
+  m_folderVolume = volume;  // the cluster panel's colour reads it at every paint
+  StatusBar->setPanelText(3, QString::fromStdString(volume.fileSystem));
+  StatusBar->setPanelText(2, ClusterText(volume.clusterSize));
+  StatusBar->setPanelText(1, FreeSpaceText(volume.diskFree, volume.diskTotal, volume.sizeFactor));
+}
+
+void TDiskUsageForm::ShowAutomaticFailure(const QString& text) {
+  // Over the status bar, whose panels a failure leaves empty: the user sees
+  // why the rows stopped without a box to answer. The whole text is the tip.
+  if (!m_failureNote) {
+    m_failureNote = new QLabel(StatusBar);
+    m_failureNote->setObjectName(QStringLiteral("FailureNote"));
+    m_failureNote->setTextFormat(Qt::PlainText);
+    m_failureNote->setAutoFillBackground(true);
+  }
+  m_failureNote->setGeometry(StatusBar->rect().adjusted(2, 1, -2, -1));
+  m_failureNote->setText(m_failureNote->fontMetrics().elidedText(text, Qt::ElideMiddle, m_failureNote->width() - 4));
+  m_failureNote->setToolTip(text);
+  m_failureNote->show();
 }
 
 QString TDiskUsageForm::statusPanelText(int panel) const { return StatusBar->panelText(panel); }

@@ -5,12 +5,15 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QTreeView>
+#include <optional>
 
 #include "app/disk_usage_form.h"
 #include "model/directory_list.h"
 #include "model/repaint_pace.h"
 #include "model/usage_totals.h"
+#include "model/volume_figures.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "views/chart_panel.h"
@@ -46,13 +49,27 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   TDirectoryList listing;
   const std::string path = currentDirBoxPath();
   if (!listing.ReadDirectory(path)) {
+    // The folder shown (or the parent the window was moving to) went away
+    // before a change came in: its nearest parent, not a placeholder that stays.
+    if (m_automaticRefresh && PathIsGone(path)) {
+      ShowNearestFolderLeft(path);
+      return;
+    }
     ItemNotSizeable();
     return;
   }
   m_currentFolderPath = platform::withTrailingDelim(path);
-  setWindowTitle(QCoreApplication::applicationName() + QStringLiteral(" - ") + QString::fromUtf8(path));
+  ShowFolderCaption(path);
   ComputeUsage(listing);
   WatchFolder(m_currentFolderPath);  // also when the computation stopped on a failure
+}
+
+void TDiskUsageForm::ShowFolderCaption(const std::string& path) {
+  // Qt reads "[*]" in a caption as the place of its modified mark and drops
+  // it; doubled, it stands for itself. A folder's name is data.
+  QString caption = QCoreApplication::applicationName() + QStringLiteral(" - ") + QString::fromUtf8(path);
+  caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+  setWindowTitle(caption);
 }
 
 void TDiskUsageForm::ItemNotSizeable() {
@@ -69,7 +86,7 @@ void TDiskUsageForm::ItemNotSizeable() {
 
 void TDiskUsageForm::RefreshCmdClick() {
   TreeViewChange();
-  FocusActiveView();
+  if (!m_automaticRefresh) FocusActiveView();  // a change on the disk leaves the keys where they were
   ApplyRememberedSelection();
 }
 
@@ -84,19 +101,29 @@ void TDiskUsageForm::FocusActiveView() {
 
 void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   WaitCursor wait;
+  const QScopedValueRollback refreshing(m_refreshing, true);
   ClearUsageRows();
 
   ResetTotals();
   StatusBar->clearPanels();
 
+  // The status bar describes the folder's own volume; the engine describes
+  // the last path it computed, which may be a mount point inside the folder.
+  std::optional<TVolumeFigures> volume;
+  dev_t folderDevice = 0;
+  const bool targetDrive = !MapDriveValLabel->text().isEmpty();  // the same figures for every path
+  const bool deviceKnown = FolderDevice(m_currentFolderPath, folderDevice);
+
   if (listing.Count() < 2) {
     const int32_t rc = m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr);
-    if (rc < 0) {
+    if (rc >= 0) {
+      volume = ReadVolumeFigures();
+    } else if (!PathIsGone(m_currentFolderPath)) {  // gone: the watch moves the window
       ShowCalcFailure(m_currentFolderPath, rc);
       return;
     }
   }
-  FocusActiveView();
+  if (!m_automaticRefresh) FocusActiveView();
 
   TUsageTotals totals;
   TRepaintPace pace;
@@ -117,11 +144,16 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     if (entry->IsDirectory() && pace.folderNext()) showSoFar();
     const int32_t rc = m_engine.TlrCalcUsage(entry->FullPath.c_str(), nullptr);
     if (rc < 0) {
+      // Gone between the listing and its sizing (an editor's temporary file,
+      // a download moved away): not a failure, just no row.
+      if (PathIsGone(entry->FullPath)) continue;
       showSoFar();
       arrivals.end();
       ShowCalcFailure(entry->FullPath, rc);
       return;
     }
+    if (!volume && (targetDrive || (deviceKnown && DescribesFolderVolume(*entry, folderDevice))))
+      volume = ReadVolumeFigures();
     TUsageRow row;
     for (int c = 1; c <= 4; ++c) {
       const TUsageListAttrs& a = UsageListAttrs[c];
@@ -130,6 +162,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     const auto dirs = static_cast<int32_t>(row.figures[2]), files = static_cast<int32_t>(row.figures[3]);
     if (!HasUsage(dirs, files, row.figures[0])) continue;
     m_engine.TlrGetFileTime(&row.fileTime);
+    row.unreadable = m_engine.TlrGetStatVal("UnreadableDirectories") > 0;
     row.entry = listing.Take(i);
     arrived.push_back(std::move(row));
     totals.add(files, dirs, arrived.back().figures[1], arrived.back().figures[0]);
@@ -145,7 +178,10 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   SortByColumn(SortColumn);  // and the chart is built from the sorted rows
 
   StatusBar->setPanelText(0, ItemCountText(UsageModel->rowCount()));
-  ShowVolumeStatus();
+  // Every entry was another volume (a folder of mount points only): the
+  // folder itself, once more, for its own figures.
+  if (!volume && m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr) >= 0) volume = ReadVolumeFigures();
+  if (volume) ShowVolumeStatus(*volume);
   if (!MapDriveValLabel->text().isEmpty()) ShowTargetFit(TargetFitAfterRefresh(totals.diskBytes, TargetCapacity()));
 }
 
@@ -157,5 +193,8 @@ void TDiskUsageForm::ShowCalcFailure(const std::string& path, int32_t code) {
   else
     text = QStringLiteral("Cannot access ") + QString::fromUtf8(path) + QStringLiteral(" (code ") +
            QString::number(code) + QStringLiteral(").");
-  platform::showError(this, text);
+  if (m_automaticRefresh)
+    ShowAutomaticFailure(text);  // nobody asked: no box
+  else
+    platform::showError(this, text);
 }

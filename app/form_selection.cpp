@@ -89,7 +89,7 @@ void TDiskUsageForm::RestoreSelection(const std::vector<std::string>& paths) {
     UsageList->scrollTo(UsageModel->index(last, 0));
     if (UsageList->indexAt(QPoint(1, 1)).row() > first) UsageList->scrollTo(UsageModel->index(first, 0));
   }
-  if (UsageList->isVisible()) UsageList->setFocus();
+  if (UsageList->isVisible() && !m_automaticRefresh) UsageList->setFocus();  // a change on the disk moves no focus
 }
 
 void TDiskUsageForm::ApplyRememberedSelection() {

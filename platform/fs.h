@@ -32,12 +32,16 @@ class FileDescriptor {
 };
 
 // 100-nanosecond intervals since 1601-01-01 UTC, the desktop's file time.
+// Times before 1601 give 0 and times past what it holds (year 60056) its
+// largest value: both ends are clamped, never wrapped.
 inline unsigned long long toFileTime(const struct timespec& ts) {
   constexpr long long kEpochDiffSeconds = 11644473600LL;
-  long long secs = static_cast<long long>(ts.tv_sec) + kEpochDiffSeconds;
-  if (secs < 0) return 0;
-  return static_cast<unsigned long long>(secs) * 10000000ULL +
-         static_cast<unsigned long long>(ts.tv_nsec) / 100ULL;
+  constexpr unsigned long long kMaxSeconds = 18446744073709551615ULL / 10000000ULL - 1;
+  const long long unixSecs = static_cast<long long>(ts.tv_sec);
+  if (unixSecs < -kEpochDiffSeconds) return 0;
+  if (unixSecs > static_cast<long long>(kMaxSeconds) - kEpochDiffSeconds) return 18446744073709551615ULL;
+  const unsigned long long secs = static_cast<unsigned long long>(unixSecs + kEpochDiffSeconds);
+  return secs * 10000000ULL + static_cast<unsigned long long>(ts.tv_nsec) / 100ULL;
 }
 
 }  // namespace platform

@@ -11,6 +11,14 @@
 namespace platform {
 namespace {
 
+int g_openBoxes = 0;
+
+// Counts a box for the length of a scope.
+struct OpenBox {
+  OpenBox() { ++g_openBoxes; }
+  ~OpenBox() { --g_openBoxes; }
+};
+
 MessageObserver& observer() {
   static MessageObserver instance;
   return instance;
@@ -66,6 +74,7 @@ QString moreLine(size_t count) {
 }
 
 bool show(QWidget* parent, MessageKind kind, const QString& caption, const BoxText& text) {
+  const OpenBox open;
   if (observer()) return observer()(kind, caption, text.listed());
   QMessageBox box(parent);
   setUpBox(box, kind, caption, text);
@@ -140,6 +149,8 @@ void setUpBox(QMessageBox& box, MessageKind kind, const QString& caption, const 
 
 void setMessageObserver(MessageObserver o) { observer() = std::move(o); }
 
+bool messageBoxOpen() { return g_openBoxes > 0; }
+
 void showError(QWidget* parent, const QString& text) { show(parent, MessageKind::Error, QStringLiteral("Error"), text); }
 
 void showWarning(QWidget* parent, const QString& text) {
@@ -168,6 +179,7 @@ TextObserver& textObserver() {
 void setTextObserver(TextObserver observer) { textObserver() = std::move(observer); }
 
 std::optional<QString> askText(QWidget* parent, const QString& caption, const QString& label, const QString& initial) {
+  const OpenBox open;
   if (textObserver()) return textObserver()(caption, label, initial);
   bool ok = false;
   const QString text = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);

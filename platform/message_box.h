@@ -40,6 +40,10 @@ struct BoxText {
   QString listed() const;
 };
 
+// True while one of the boxes below (or a text question) is open, whether on
+// screen or answered by an observer: work nobody asked for waits meanwhile.
+bool messageBoxOpen();
+
 void showError(QWidget* parent, const QString& text);
 void showWarning(QWidget* parent, const QString& text);
 bool askConfirm(QWidget* parent, const QString& text);

@@ -40,6 +40,7 @@ TFSChangeNotifier::TFSChangeNotifier(const std::string& folder) : m_folder(folde
 
 TFSChangeNotifier::~TFSChangeNotifier() {
   OnChange = nullptr;
+  OnGone = nullptr;
   if (m_socket) {
     // It may be this notifier's own signal that is running: let Qt delete it
     // once the signal has returned.
@@ -68,12 +69,15 @@ void TFSChangeNotifier::readEvents() {
     }
   }
   if (gone) {
-    // The folder itself went away: the display stays, the watch ends quietly.
+    // The folder itself went away: changes inside it no longer matter, the
+    // owner is told at once and the watch ends.
     m_watch = -1;
     m_pendingCode = 0;
     m_socket->setEnabled(false);
     m_quiet->stop();
     m_longest->stop();
+    // Nothing of this object is used after the call: the owner may destroy it.
+    if (auto onGone = OnGone) onGone();
     return;
   }
   if (m_pendingCode == 0) return;

@@ -35,10 +35,14 @@ class TFSChangeNotifier {
   TFSChangeNotifier& operator=(const TFSChangeNotifier&) = delete;
 
   std::function<void(int32_t eventCode)> OnChange;  // may be empty
+  // The folder itself went away (deleted, moved or unmounted): called once, at
+  // once, and the watch ends. May be empty; the owner may destroy the
+  // notifier from inside it.
+  std::function<void()> OnGone;
 
   const std::string& folder() const { return m_folder; }
   // False once the folder itself went away (deleted or moved): the watch has
-  // ended quietly, and the display stays as it was.
+  // ended, and OnGone has been called.
   bool watching() const { return m_watch >= 0; }
 
   // How long the folder must stay quiet before a report, and the longest a

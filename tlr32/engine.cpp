@@ -151,8 +151,11 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
   if (settings.allocatedBlocks) m_figures.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
   int fd = platform::openDirectory(path);
   if (fd < 0) {
-    // Listed but not readable: the folder is there, its contents unknown.
+    // Listed but not readable: the folder is there, its contents unknown. It
+    // counts as the one folder it is known to be, as it would inside a walk,
+    // so that a host shows it with a row rather than as nothing.
     ++m_figures.unreadableDirs;
+    ++m_figures.dirs;
     return 0;
   }
   if (isPseudoFileSystem(fd)) {

@@ -76,9 +76,9 @@ std::string validUtf8(const std::string& s) {
 }
 
 std::string isoTime(const timespec& t) {
-  if (t.tv_sec == 0 && t.tv_nsec == 0) return {};
+  if (t.tv_sec == kNoTime) return {};
   std::tm utc{};
-  ::gmtime_r(&t.tv_sec, &utc);
+  if (!::gmtime_r(&t.tv_sec, &utc)) return {};
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
   return buf;

@@ -5,7 +5,8 @@
 //
 // Counting rules (one computation):
 // - "Directories": every folder inside the root, the root itself not counted.
-//   A folder that cannot be opened still counts; its contents are skipped.
+//   A folder that cannot be opened still counts; its contents are skipped. A
+//   root that cannot be opened counts itself (Engine::calcUsage): 1, not 0.
 // - "Files": every entry that is not a folder and passes the file spec
 //   filter: regular files, symbolic links (never followed), devices, pipes
 //   and sockets.
@@ -21,6 +22,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <limits>
 #include <ctime>
 #include <sys/stat.h>
 #include <memory>
@@ -34,13 +36,17 @@
 
 namespace tlr {
 
+// The earliest time a timespec can hold. The newest date of a walk starts
+// here, not at 1970: a file dated 1950 is newer than nothing at all.
+inline constexpr time_t kNoTime = std::numeric_limits<time_t>::min();
+
 struct Figures {
   uint64_t dirs = 0;
   uint64_t files = 0;
   uint64_t fileBytes = 0;
   uint64_t diskBytes = 0;
   uint64_t unreadableDirs = 0;
-  struct timespec newest {0, 0};  // newest last change seen
+  struct timespec newest {kNoTime, 0};  // newest last change seen; kNoTime: none
 
   void add(const Figures& other);
   void seeTime(const struct timespec& t) {

@@ -141,3 +141,20 @@ QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
   }
   return indexFromItem(node);
 }
+
+void TFolderTreeModel::forgetPath(const std::string& given) {
+  const std::string path = platform::withoutTrailingDelim(given);
+  const std::string parentPath = platform::withoutTrailingDelim(std::string(platform::folderPart(path)));
+  if (path.empty() || parentPath.empty() || path == parentPath) return;
+  // Only a node already in the tree: asking indexForPath for the parent
+  // would create the nodes down to it, which is fine, as they exist.
+  const QModelIndex parentIndex = indexForPath(parentPath);
+  QStandardItem* parent = itemFromIndex(parentIndex);
+  if (!parent || parentIndex == topIndex()) return;
+  for (int i = 0; i < parent->rowCount(); ++i) {
+    if (parent->child(i)->data(PathRole).toByteArray().toStdString() == path) {
+      parent->removeRow(i);
+      return;
+    }
+  }
+}

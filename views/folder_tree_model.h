@@ -31,6 +31,10 @@ class TFolderTreeModel : public QStandardItemModel {
   // The node for an absolute folder path, creating the nodes down to it;
   // invalid when the path is not absolute.
   QModelIndex indexForPath(const std::string& path);
+  // Takes the node of a folder that no longer exists out of the tree, with
+  // everything below it; nothing when the tree holds no such node (nor for a
+  // place of the top node).
+  void forgetPath(const std::string& path);
   // Decides which sub-folders show, given their paths; asked once per entry
   // when a folder's children are read.
   void setFolderFilter(std::function<bool(const std::string& path)> filter);

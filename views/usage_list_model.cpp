@@ -101,7 +101,17 @@ QVariant TUsageListModel::data(const QModelIndex& index, int role) const {
       // reads as it is called.
       if (col != 0 || !r.entry) return {};
       return QStringLiteral("<p style='white-space:pre-wrap'>") +
-             QString::fromUtf8(r.entry->FullPath).toHtmlEscaped() + QStringLiteral("</p>");
+             QString::fromUtf8(r.entry->FullPath).toHtmlEscaped() +
+             (r.unreadable ? QStringLiteral("<br>Some of this folder could not be read: its figures count only what could.")
+                           : QString()) +
+             QStringLiteral("</p>");
+    case Qt::FontRole:
+      if (col == 0 && r.unreadable) {
+        QFont italic;  // only the slant: the view's own font gives the rest
+        italic.setItalic(true);
+        return italic;
+      }
+      return {};
     default:
       return {};
   }

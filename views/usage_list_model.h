@@ -30,6 +30,7 @@ struct TUsageRow {
   std::array<double, 4> figures{};        // what columns 1..4 show
   uint64_t fileTime = 0;                  // the date column's file time (UTC)
   QString caption;                        // the placeholder's text; entries show their name
+  bool unreadable = false;                // a folder not wholly read: its name in italics
 
   bool isPlaceholder() const { return !entry; }
   std::string_view nameView() const { return entry ? entry->Name() : std::string_view(); }

@@ -3,6 +3,7 @@
 // offscreen with every message box recorded instead of shown.
 #include <QAction>
 #include <QElapsedTimer>
+#include <dlfcn.h>
 #include <functional>
 #include <sys/stat.h>
 #include <QApplication>
@@ -73,11 +74,13 @@ class FormTest : public ::testing::Test {
   }
   void TearDown() override {
     form.reset();
+    if (auto hook = fakeSymbol<void (*)(void (*)(const char*))>("FakeSetCalcHook")) hook(nullptr);
     platform::setMessageObserver(nullptr);
     for (const char* v : {"FAKE_FAIL_NAME", "FAKE_FAIL_CODE", "FAKE_MAP_DRIVE", "FAKE_DISK_FREE", "FAKE_SIZE_FACTOR",
                           "FAKE_DLG_REPORT", "FAKE_DLG_OPTIONS", "FAKE_DLG_CLUSTERS", "FAKE_DLG_FILESPEC",
                           "FAKE_REPORT_NAME", "FAKE_REPORT_CODE", "FAKE_FILESPEC_ON", "FAKE_CUSTOM_CLUSTERS_ON",
-                          "FAKE_CALC_MS"})
+                          "FAKE_CALC_MS",
+                          "FAKE_VANISH_NAME", "FAKE_UNREADABLE_NAME", "FAKE_VOLUME_BY_DEVICE"})
       unsetenv(v);
     [[maybe_unused]] int rc = chdir(savedCwd.c_str());
     setenv("XDG_CONFIG_HOME", savedConfigHome.c_str(), 1);
@@ -99,6 +102,16 @@ class FormTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QCoreApplication::sendPostedEvents(form.get(), WM_AFTERSHOW);
     return *form;
+  }
+
+  // A function of the scripted engine, once it is loaded; null before.
+  template <typename Fn>
+  static Fn fakeSymbol(const char* name) {
+    void* lib = dlopen(kFakeEngine.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!lib) return nullptr;
+    Fn fn = reinterpret_cast<Fn>(dlsym(lib, name));
+    dlclose(lib);  // NOLOAD took one more reference
+    return fn;
   }
 
   std::vector<std::string> rowNames() const {

@@ -1,6 +1,7 @@
 // Paths of any length reach the file system.
 #include <climits>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +48,21 @@ TEST(PathHelpers, FolderPartsAndSeparators) {
   EXPECT_EQ(platform::withTrailingDelim("/"), "/");
   EXPECT_EQ(platform::toFileTime({0, 0}), 116444736000000000ULL);
   EXPECT_EQ(platform::toFileTime({1, 999}), 116444736010000009ULL);
+}
+
+TEST(PathHelpers, FileTimesOfAnyYearAreKeptOrClampedNeverWrapped) {
+  struct Case {
+    struct timespec ts;
+    unsigned long long want;
+  } cases[] = {
+      {{-618364800, 0}, 116444736000000000ULL - 618364800ULL * 10000000ULL},  // 1950-06-15
+      {{-11644473600LL, 0}, 0},                                             // 1601-01-01, the first
+      {{-11644473601LL, 0}, 0},                                             // before it
+      {{std::numeric_limits<time_t>::min(), 0}, 0},
+      {{std::numeric_limits<time_t>::max(), 0}, ~0ULL},
+      {{1844674407370LL, 0}, ~0ULL},  // past year 60056
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::toFileTime(c.ts), c.want) << c.ts.tv_sec;
 }
 
 #include "platform/item_actions.h"

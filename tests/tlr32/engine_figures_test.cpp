@@ -204,11 +204,38 @@ TEST_F(AwkwardTree, AnUnreadableFolderIsCountedAndSkipped) {
   EXPECT_EQ(files, all.files - 1);
   EXPECT_EQ(bytes, all.fileBytes - 999);
 
-  // The unreadable folder itself, given directly: there, but empty to us.
+  // The unreadable folder itself, given directly: there, one folder whose
+  // contents are unknown (a host shows it as a folder, not as nothing).
   out = testsupport::runUnprivileged({TLR32_DU, t->path("locked")}, &status);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
   EXPECT_EQ(out.substr(0, out.find('\t', out.find('\t', out.find('\t', out.find('\t') + 1) + 1) + 1)),
-            "0\t0\t0\t0");
+            "0\t0\t1\t0");
+}
+
+TEST(EngineDates, FilesBefore1970KeepTheirDateAndAFolderTakesItsNewest) {
+  resetOptions();
+  TempTree t;
+  constexpr int64_t k1950 = -618364800;  // 1950-06-15 00:00:00 UTC
+  constexpr int64_t k1960 = -302918400;  // 1960-05-27
+  t.dir("old");
+  t.file("old/a", 10, k1950);
+  t.file("old/b", 10, k1960);
+  t.setMtime("old", k1950);
+  t.file("lone", 1, k1950);
+  t.dir("young");
+  t.file("young/c", 1, 1600000000);
+  t.setMtime("young", k1950);
+  auto fileTimeOf = [](const std::string& path) {
+    EXPECT_EQ(TlrCalcUsage(path.c_str(), nullptr), 0) << path;
+    uint64_t ft = 0;
+    TlrGetFileTime(&ft);
+    return ft;
+  };
+  auto ft = [](int64_t secs) { return uint64_t(secs + 11644473600LL) * 10000000ULL; };
+  EXPECT_EQ(fileTimeOf(t.path("lone")), ft(k1950));
+  EXPECT_EQ(fileTimeOf(t.path("old/a")), ft(k1950));
+  EXPECT_EQ(fileTimeOf(t.path("old")), ft(k1960)) << "the newest inside, though all are before 1970";
+  EXPECT_EQ(fileTimeOf(t.path("young")), ft(1600000000));
 }
 
 TEST(EngineFailures, MissingPathsFailAndUnknownKeysAreZero) {

@@ -1,0 +1,50 @@
+#include "model/folder_path.h"
+
+#include <sys/stat.h>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/path.h"
+
+std::string AbsoluteNormalPath(std::string_view path, std::string_view cwd) {
+  if (path.empty()) return {};
+  std::string joined;
+  if (path.front() != platform::kPathDelim) {
+    joined.assign(cwd);
+    joined.push_back(platform::kPathDelim);
+  }
+  joined.append(path);
+
+  // By the text, not by the disk: the current directory is already physical
+  // (getcwd resolves links), and a name given after it means what it says.
+  std::vector<std::string_view> names;
+  const std::string_view all(joined);
+  for (size_t at = 0; at <= all.size();) {
+    size_t end = all.find(platform::kPathDelim, at);
+    if (end == std::string_view::npos) end = all.size();
+    const std::string_view name = all.substr(at, end - at);
+    if (name == "..") {
+      if (!names.empty()) names.pop_back();
+    } else if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+    at = end + 1;
+  }
+  if (names.empty()) return std::string(1, platform::kPathDelim);
+  std::string out;
+  for (std::string_view name : names) {
+    out.push_back(platform::kPathDelim);
+    out.append(name);
+  }
+  return out;
+}
+
+std::string NearestExistingFolder(const std::string& path) {
+  std::string at = platform::withoutTrailingDelim(path);
+  for (;;) {
+    struct stat st;
+    if (platform::statPath(at, st, true) && S_ISDIR(st.st_mode)) return at;
+    if (platform::isRootFolder(at) || at.empty()) return std::string(1, platform::kPathDelim);
+    at = platform::withoutTrailingDelim(std::string(platform::folderPart(at)));
+  }
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Folder paths the window is given or left with: the start path of the
+// command line made absolute and normal before anything uses it ("tallorin ."
+// must show the folder, not "…/.", and "tallorin .." its parent, so that Up
+// goes up), and the place to go when the folder shown goes away.
+#include <string>
+#include <string_view>
+
+// path made absolute against cwd (itself absolute), then normalised by its
+// text alone: empty names and "." are dropped, ".." takes back the name before
+// it and stops at "/". Names keep their bytes. The result has no separator at
+// its end, "/" apart. An empty path stays empty.
+std::string AbsoluteNormalPath(std::string_view path, std::string_view cwd);
+
+// The nearest of path and its parents that is a folder now (links followed);
+// "/" at the last. path is absolute; the result has no separator at its end.
+std::string NearestExistingFolder(const std::string& path);

@@ -1,0 +1,129 @@
+// Every item of the folder is there with its own figures and date, and the
+// status bar describes the volume of the folder shown.
+#include <QFont>
+#include <QLabel>
+#include <QLocale>
+#include <linux/capability.h>
+#include <linux/magic.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "form_fixture.h"
+#include "model/directory_list.h"
+#include "views/figure_format.h"
+
+TEST_F(FormTest, FilesDatedBefore1970ShowTheirOwnDate) {
+  constexpr int64_t k1950 = -618321600;  // 1950-06-15 12:00:00 UTC
+  t.file("old.txt", 10, k1950);
+  t.dir("oldies");
+  t.file("oldies/in", 10, k1950);
+  t.setMtime("oldies", k1950);
+  open({t.root()});
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  const uint64_t ft = uint64_t(k1950 + 11644473600LL) * 10000000ULL;
+  for (const char* name : {"old.txt", "oldies"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(cell(name, 5), DateText(ft, us));
+    EXPECT_TRUE(cell(name, 5).contains("1950")) << cell(name, 5).toStdString();
+  }
+}
+
+namespace {
+
+// Drops, for this thread, the capabilities that let root read any folder,
+// and gives them back at the end of the scope. The engine opens the folder
+// it is asked about on the calling thread, so it sees what a user sees.
+class WithoutReadAnything {
+ public:
+  WithoutReadAnything() {
+    if (::geteuid() != 0) return;  // a user reads no mode-000 folder anyway
+    m_header.version = _LINUX_CAPABILITY_VERSION_3;
+    m_header.pid = 0;
+    if (::syscall(SYS_capget, &m_header, m_saved) != 0) return;
+    __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) lowered[cap / 32].effective &= ~(1u << (cap % 32));
+    m_dropped = ::syscall(SYS_capset, &m_header, lowered) == 0;
+  }
+  ~WithoutReadAnything() {
+    if (m_dropped) ::syscall(SYS_capset, &m_header, m_saved);
+  }
+  bool ok() const { return m_dropped || ::geteuid() != 0; }
+
+ private:
+  __user_cap_header_struct m_header{};
+  __user_cap_data_struct m_saved[2]{};
+  bool m_dropped = false;
+};
+
+}  // namespace
+
+TEST_F(FormTest, AnUnreadableSubFolderKeepsItsRowAndCountsAsAFolder) {
+  // With the engine stand-in answering as for an unreadable folder.
+  setenv("FAKE_UNREADABLE_NAME", "beta", 1);
+  TDiskUsageForm& f = open({t.root()}, {kFakeEngine});
+  EXPECT_EQ(cell("beta", 1), "0");
+  EXPECT_EQ(cell("beta", 3), "1");
+  EXPECT_EQ(cell("beta", 4), "0");
+  const int row = [&] {
+    for (int i = 0; i < f.UsageModel->rowCount(); ++i)
+      if (f.UsageModel->row(i).name() == "beta") return i;
+    return -1;
+  }();
+  ASSERT_GE(row, 0);
+  EXPECT_TRUE(f.UsageModel->index(row, 0).data(Qt::FontRole).value<QFont>().italic());
+  EXPECT_TRUE(f.UsageModel->index(row, 0).data(Qt::ToolTipRole).toString().contains("could not be read"));
+  EXPECT_FALSE(f.UsageModel->index(0, 0).data(Qt::FontRole).value<QFont>().italic() && row != 0);
+}
+
+TEST_F(FormTest, AnUnreadableSubFolderKeepsItsRowWithTheRealEngine) {
+  TempTree u;
+  u.dir("locked", 0);
+  u.dir("open");
+  u.file("open/inside", 10);
+  u.file("plain", 3);
+  form.reset();
+  {
+    WithoutReadAnything dropped;
+    if (!dropped.ok()) GTEST_SKIP() << "cannot drop the capabilities to read any folder";
+    open({u.root()});
+  }
+  EXPECT_EQ(rowNames(), (Names{"locked", "open", "plain"}));
+  EXPECT_EQ(cell("locked", 3), "1") << "the folder itself, its contents unknown";
+  EXPECT_EQ(cell("locked", 4), "0");
+  EXPECT_EQ(form->DirectoriesValLabel->text(), "1");
+  EXPECT_EQ(form->statusPanelText(0), "3 items");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormTest, TheStatusBarDescribesTheVolumeOfTheFolderShown) {
+  // An engine that answers with the figures of each path's own volume; in
+  // "/", /proc is a mount point, computed last here.
+  setenv("FAKE_VOLUME_BY_DEVICE", "1", 1);
+  struct stat root, proc;
+  ASSERT_EQ(::stat("/", &root), 0);
+  if (::stat("/proc", &proc) != 0 || proc.st_dev == root.st_dev) GTEST_SKIP() << "/proc is no mount point here";
+  TDiskUsageForm& f = open({"/"}, {kFakeEngine});
+  const QString rootFs = QString::fromStdString("dev" + std::to_string(static_cast<unsigned long long>(root.st_dev)));
+  EXPECT_EQ(f.statusPanelText(3), rootFs);
+  TDirectoryList listing;
+  for (const char* name : {"etc", "usr", "proc"}) {
+    struct stat st;
+    if (::lstat((std::string("/") + name).c_str(), &st) != 0) continue;
+    listing.Add(std::make_unique<TDirectoryItem>(std::string("/") + name, S_ISDIR(st.st_mode) ? kFileAttributeDirectory : 0u));
+  }
+  f.ComputeUsage(listing);
+  EXPECT_EQ(f.statusPanelText(3), rootFs) << "not the file system of /proc";
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  EXPECT_EQ(f.statusPanelText(1), FreeSpaceText(int32_t(root.st_dev % 1000000) + 1, 2000000, 1024, us));
+}
+
+TEST_F(FormTest, TheStatusBarOfAFolderOfMountPointsIsTheFoldersOwn) {
+  // The real engine in /sys/fs/cgroup, a tmpfs holding cgroup mounts only.
+  struct statfs sf;
+  if (::statfs("/sys/fs/cgroup", &sf) != 0 || sf.f_type != TMPFS_MAGIC)
+    GTEST_SKIP() << "/sys/fs/cgroup is no tmpfs of mount points here";
+  TDiskUsageForm& f = open({"/sys/fs/cgroup"});
+  EXPECT_EQ(f.statusPanelText(3), "tmpfs");
+  EXPECT_TRUE(messages.empty());
+}
