@@ -149,6 +149,7 @@ class TDiskUsageForm : public QMainWindow {
   void FormClose();
   void CenterOnScreen();
   void KeepOnScreen();
+  QSize ScreenLimit() const;  // the largest size the window's screen shows whole, frame included
   static constexpr const char* kSettingsKey = "\\SOFTWARE\\Quorlan\\Tallorin\\Settings";
   // The window's size in the detail modes, kept while it is shrunk to the
   // totals; 0 until known.
@@ -243,6 +244,7 @@ class TDiskUsageForm : public QMainWindow {
   // Controls, named as the user knows them.
   TFolderTreeModel* TreeModel = nullptr;
   QTreeView* TreeView = nullptr;
+  QWidget* TreePanel = nullptr;  // the tree's place left of the splitter bar; empty while the tree is hidden
   QSplitter* Splitter = nullptr;
   QComboBox* CurrentDirBox = nullptr;
   TUsageListModel* UsageModel = nullptr;
@@ -342,6 +344,8 @@ class TDiskUsageForm : public QMainWindow {
   void onCurrentDirBoxActivated(int index);
   void setCurrentDirBoxPath(const std::string& path);
   void installHintFilter();
+  void ShrinkToTotals();  // totals only, leaving the remembered full size alone
+  void SplitterMoved(int position);
   bool chartWheel(const QPoint& globalPos, int step);
   bool offerWheel(QWheelEvent* event);
   TChartAxis chartAxis() const;
@@ -370,7 +374,9 @@ class TDiskUsageForm : public QMainWindow {
   QLabel* m_failureNote = nullptr;  // over the status bar; owned by it
   bool m_settingsLoaded = false;        // resizes store the placement from then on
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
+  bool m_placementFromSettings = false;  // the window's size and place came from the settings
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
+  int m_treeWidth = 250;                // the tree's width when it was last shown (or as stored)
   // The totals as RepaintTotals last painted them.
   std::array<QString, 5> m_paintedTotals;
   int m_paintedEfficiency = -1;

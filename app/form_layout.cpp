@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QResizeEvent>
+#include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
@@ -89,9 +90,11 @@ void TDiskUsageForm::ListAndTotalsCmdClick(QObject* sender) {
   ToolBar->setVisible(ToolBarCmd->isChecked());
   WMGetMinMaxInfo();
   if (!detailsWereShown && FullWidth > 0 && FullHeight > 0) {
-    // Back from totals only: the size the window had before.
-    SetWindowHeight(FullHeight);
-    SetWindowWidth(FullWidth);
+    // Back from totals only: the size the window had before, as far as the
+    // screen it is on now can show it.
+    const QSize full = QSize(FullWidth, FullHeight).boundedTo(ScreenLimit());
+    SetWindowHeight(full.height());
+    SetWindowWidth(full.width());
   }
   KeepOnScreen();
   AcceptDrops();
@@ -105,6 +108,10 @@ void TDiskUsageForm::TotalsOnlyCmdClick() {
     FullHeight = WindowSize().height();
     FullWidth = WindowSize().width();
   }
+  ShrinkToTotals();
+}
+
+void TDiskUsageForm::ShrinkToTotals() {
   TotalsOnlyCmd->setChecked(true);
   DetailsPanel->hide();
   StatPanel->show();
@@ -146,7 +153,26 @@ void TDiskUsageForm::StatusBarCmdClick() {
 
 void TDiskUsageForm::TreeViewCmdClick() {
   TreeViewCmd->setChecked(!TreeViewCmd->isChecked());
-  TreeView->setVisible(TreeViewCmd->isChecked());  // the splitter stays; the list takes the width
+  const bool shown = TreeViewCmd->isChecked();
+  if (!shown && TreeView->isVisible()) m_treeWidth = TreeView->width();  // the width to come back to
+  TreeView->setVisible(shown);
+  // Only the tree hides: its place shrinks to nothing, the splitter bar stays
+  // at the left edge and the list or chart takes the freed width.
+  const QList<int> sizes = Splitter->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  const int tree = shown ? m_treeWidth : 0;
+  Splitter->setSizes({tree, std::max(1, total - tree)});
+}
+
+void TDiskUsageForm::SplitterMoved(int position) {
+  if (TreeView->isVisible()) {
+    m_treeWidth = TreeView->width();
+  } else if (position > 0) {
+    // The bar of a hidden tree dragged to the right: the tree comes back as
+    // wide as the bar was dragged, and "Tree View" is checked again.
+    m_treeWidth = position;
+    TreeViewCmdClick();
+  }
 }
 
 void TDiskUsageForm::HintsCmdClick() {
@@ -180,17 +206,26 @@ void TDiskUsageForm::FormResize() {
 }
 
 void TDiskUsageForm::ApplyStoredModes() {
+  if (m_placementFromSettings && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    // The stored size was limited to the screen before the window had a
+    // frame; now that it may have one, the frame must fit as well.
+    const QSize fitting = WindowSize().boundedTo(ScreenLimit());
+    if (fitting != WindowSize()) resize(fitting);
+    KeepOnScreen();
+  }
   if (ListOnlyCmd->isChecked()) {
     ListAndTotalsCmdClick(ListOnlyCmd);
   } else if (TotalsOnlyCmd->isChecked()) {
     // A remembered full size from the settings stays; without one, the size
     // the window opens at is the size to come back to.
-    const int fullWidth = FullWidth, fullHeight = FullHeight;
-    TotalsOnlyCmdClick();
-    if (m_fullSizeFromSettings) {
-      FullWidth = fullWidth;
-      FullHeight = fullHeight;
+    // The start-up's own totals only records nothing: every resize stores the
+    // placement, and a full size overwritten here even for a moment was
+    // stored as 541 x 180, to be restored at the next start.
+    if (!m_fullSizeFromSettings) {
+      FullHeight = WindowSize().height();
+      FullWidth = WindowSize().width();
     }
+    ShrinkToTotals();
   } else {
     ListAndTotalsCmdClick(ListAndTotalsCmd);
   }

@@ -112,10 +112,18 @@ void TDiskUsageForm::FormCreate() {
   Splitter->setHandleWidth(6);
   Splitter->setOpaqueResize(true);  // the tree follows a drag live
   Splitter->setChildrenCollapsible(false);
-  Splitter->addWidget(TreeView);
+  // The tree in a place of its own, so that hiding the tree leaves an empty
+  // place of no width and the bar beside it stays (a splitter hides the bar
+  // of a hidden widget).
+  TreePanel = new QWidget(DetailsPanel);
+  auto* treeLayout = new QVBoxLayout(TreePanel);
+  treeLayout->setContentsMargins(0, 0, 0, 0);
+  treeLayout->addWidget(TreeView);
+  Splitter->addWidget(TreePanel);
   Splitter->addWidget(viewArea);
   Splitter->setStretchFactor(1, 1);
   Splitter->setSizes({250, 744});
+  connect(Splitter, &QSplitter::splitterMoved, this, &TDiskUsageForm::SplitterMoved);
   detailsLayout->addWidget(ToolBar);
   detailsLayout->addWidget(Splitter, 1);
   mainLayout->addWidget(DetailsPanel, 1);

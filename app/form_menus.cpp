@@ -160,10 +160,14 @@ void TDiskUsageForm::buildToolBar() {
     ToolBar->addWidget(b);
     return b;
   };
+  // Up and Refresh in pictures of our own: the theme's are a pale grey that
+  // looks disabled beside a truly disabled Delete.
   ParentDirBtn = button("go-up", "Up one level", true);
+  ParentDirBtn->setIcon(ParentFolderIcon());
   connect(ParentDirBtn, &QToolButton::clicked, this, &TDiskUsageForm::ParentDirBtnClick);
   separator(9);
   RefreshBtn = button("view-refresh", "Refresh", true);
+  RefreshBtn->setIcon(RefreshIcon());
   connect(RefreshBtn, &QToolButton::clicked, this, &TDiskUsageForm::RefreshCmdClick);
   separator(8);
   DeleteBtn = button("edit-delete", "Delete selected files and folders", true);

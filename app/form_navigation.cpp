@@ -71,16 +71,26 @@ std::string TDiskUsageForm::currentDirBoxPath() const {
 }
 
 void TDiskUsageForm::setCurrentDirBoxPath(const std::string& path) {
-  const QByteArray bytes = QByteArray::fromStdString(path);
-  int at = CurrentDirBox->findData(bytes, kComboPathRole, Qt::MatchExactly);
-  if (at < 0) {
-    // A folder that is not one of the places gets one entry of its own,
-    // replacing the previous such entry.
-    const int places = 1 + static_cast<int>(TreeModel->places().size());
-    while (CurrentDirBox->count() > places) CurrentDirBox->removeItem(places);
-    CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), QString::fromUtf8(path), bytes);
-    at = CurrentDirBox->count() - 1;
+  // After the places, the folder and each of its parents from the top down,
+  // so that a parent can be picked from the box; these replace the previous
+  // folder's. A parent that is one of the places is not offered twice.
+  const int places = 1 + static_cast<int>(TreeModel->places().size());
+  while (CurrentDirBox->count() > places) CurrentDirBox->removeItem(places);
+  std::vector<std::string> chain;
+  if (path != TFolderTreeModel::kVirtualTopPath && !path.empty()) {
+    for (std::string p = path;;) {
+      chain.push_back(p);
+      const size_t slash = p.rfind('/');
+      if (slash == std::string::npos || p == "/") break;
+      p = slash == 0 ? std::string("/") : p.substr(0, slash);
+    }
   }
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    const QByteArray bytes = QByteArray::fromStdString(*it);
+    if (CurrentDirBox->findData(bytes, kComboPathRole, Qt::MatchExactly) < 0)
+      CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), QString::fromUtf8(bytes), bytes);
+  }
+  const int at = CurrentDirBox->findData(QByteArray::fromStdString(path), kComboPathRole, Qt::MatchExactly);
   const QSignalBlocker block(CurrentDirBox);
   CurrentDirBox->setCurrentIndex(at);
 }

@@ -9,8 +9,11 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTreeView>
+#include <QWindow>
+#include <climits>
 
 #include "app/disk_usage_form.h"
+#include "model/window_placement.h"
 #include "platform/message_box.h"
 #include "support/app_registry.h"
 #include "support/help_hook.h"
@@ -29,6 +32,18 @@ int clampWidth(int w) { return std::clamp(w, kMinStoredWidth, kMaxStoredWidth); 
 QRect primaryScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+// The area a window whose middle is at (x, y) may use: the available area
+// (without panels) of the screen holding that point, or of the primary
+// screen when no screen does, as for a position stored on a screen that is
+// gone or never was.
+QRect availableAreaAt(int64_t x, int64_t y) {
+  const QScreen* screen = nullptr;
+  if (x >= INT_MIN && x <= INT_MAX && y >= INT_MIN && y <= INT_MAX)
+    screen = QGuiApplication::screenAt(QPoint(static_cast<int>(x), static_cast<int>(y)));
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
 }  // namespace
@@ -55,8 +70,9 @@ void TDiskUsageForm::LoadRegistrySettings() {
         placementRead = false;
     }
     if (const auto w = reg.ReadInteger("TreeViewWidth")) {
+      m_treeWidth = clampWidth(*w);
       const QList<int> sizes = Splitter->sizes();
-      Splitter->setSizes({clampWidth(*w), std::max(1, sizes.value(0) + sizes.value(1) - clampWidth(*w))});
+      Splitter->setSizes({m_treeWidth, std::max(1, sizes.value(0) + sizes.value(1) - m_treeWidth)});
     }
     if (const auto w = reg.ReadInteger("LVNameWidth")) UsageList->header()->resizeSection(0, clampWidth(*w));
 
@@ -91,13 +107,22 @@ void TDiskUsageForm::LoadRegistrySettings() {
   reg.CloseKey();
 
   if (placementRead) {
-    const int width = std::max<int>(p.width, MinFormWidth());
-    SetWindowWidth(width);
-    SetWindowHeight(p.height);
-    move(p.left, p.top);
-    FullWidth = p.fullWidth;
-    FullHeight = p.fullHeight;
-    m_fullSizeFromSettings = true;
+    // The file may hold any number: a size is limited to the screen's
+    // available area (2^31 - 1 square once made a 32,767-pixel window that
+    // painted nothing and took gigabytes) and raised to the least size; the
+    // position is worked out in 64 bits before the window is moved there.
+    const QRect area = availableAreaAt(int64_t(p.left) + p.width / 2, int64_t(p.top) + p.height / 2);
+    const QSize size = LimitWindowSize(p.width, p.height, QSize(MinFormWidth(), MinFormHeight()), area.size());
+    SetWindowWidth(size.width());
+    SetWindowHeight(size.height());
+    move(KeepRectOnScreen(p.left, p.top, size, area));
+    m_placementFromSettings = true;
+    // A full size of 0 or less is none: the size the window opens at is the
+    // one to come back to.
+    m_fullSizeFromSettings = p.fullWidth > 0 && p.fullHeight > 0;
+    const QSize full = m_fullSizeFromSettings ? LimitWindowSize(p.fullWidth, p.fullHeight, QSize(1, 1), area.size()) : QSize();
+    FullWidth = full.width() > 0 ? full.width() : 0;
+    FullHeight = full.height() > 0 ? full.height() : 0;
     switch (p.state & 0xFF) {
       case 1: setWindowState(Qt::WindowMinimized); break;
       case 2: setWindowState(Qt::WindowMaximized); break;
@@ -134,7 +159,8 @@ void TDiskUsageForm::SaveRegistrySettings() {
   SaveWindowPlacement();
   TAppRegistry reg;
   if (!reg.OpenKey(kSettingsKey, true)) return;
-  reg.WriteInteger("TreeViewWidth", TreeView->isVisibleTo(this) ? TreeView->width() : Splitter->sizes().value(0));
+  // A hidden tree has no width: the one it had when last shown is stored.
+  reg.WriteInteger("TreeViewWidth", TreeView->isVisible() ? TreeView->width() : m_treeWidth);
   reg.WriteInteger("LVNameWidth", UsageList->header()->sectionSize(0));
   reg.WriteBool("ToolBar", ToolBarCmd->isChecked());
   reg.WriteBool("StatusBar", StatusBarCmd->isChecked());
@@ -184,14 +210,20 @@ void TDiskUsageForm::CenterOnScreen() {
   move(screen.left() + (screen.width() - size.width()) / 2, screen.top() + (screen.height() - size.height()) / 2);
 }
 
+QSize TDiskUsageForm::ScreenLimit() const {
+  const QRect frame = frameGeometry();
+  const QRect area = availableAreaAt(int64_t(frame.left()) + frame.width() / 2, int64_t(frame.top()) + frame.height() / 2);
+  // The frame's margins are known once the window manager has framed the
+  // window; before that they count as none.
+  const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  return area.size().shrunkBy(margins).expandedTo(QSize(0, 0));
+}
+
 void TDiskUsageForm::KeepOnScreen() {
   if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
-  const QRect screen = primaryScreen();
-  const QSize size = WindowSize();
-  int left = pos().x(), top = pos().y();
-  if (top + size.height() > screen.bottom() + 1) top = screen.bottom() + 1 - size.height();
-  if (left + size.width() > screen.right() + 1) left = screen.right() + 1 - size.width();
-  top = std::max(top, screen.top());
-  left = std::max(left, screen.left());
-  if (QPoint(left, top) != pos()) move(left, top);
+  // The window with the frame the window manager drew, once there is one.
+  const QRect frame = frameGeometry();
+  const QRect area = availableAreaAt(int64_t(frame.left()) + frame.width() / 2, int64_t(frame.top()) + frame.height() / 2);
+  const QPoint at = KeepRectOnScreen(pos().x(), pos().y(), frame.size(), area);
+  if (at != pos()) move(at);
 }

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QPointer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,9 +23,35 @@ THelpWindow::THelpWindow() : QWidget(nullptr, Qt::Window) {
   resize(760, 620);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  // A way back to the contents and to where the reader was, without
+  // scrolling through the whole page.
+  auto* bar = new QHBoxLayout;
+  bar->setContentsMargins(6, 4, 6, 4);
+  auto* contents = new QPushButton(QStringLiteral("&Contents"), this);
+  auto* back = new QPushButton(QStringLiteral("&Back"), this);
+  contents->setIcon(QIcon::fromTheme(QStringLiteral("go-home")));
+  back->setIcon(QIcon::fromTheme(QStringLiteral("go-previous")));
+  back->setEnabled(false);
+  bar->addWidget(contents);
+  bar->addWidget(back);
+  bar->addStretch(1);
+  layout->addLayout(bar);
   m_browser = new QTextBrowser(this);
   m_browser->setOpenExternalLinks(true);
   layout->addWidget(m_browser);
+  connect(contents, &QPushButton::clicked, this, [this] { goTo(QStringLiteral("contents")); });
+  connect(back, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
+  connect(m_browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+  connect(m_browser, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) { m_topic = url.fragment(); });
+}
+
+void THelpWindow::goTo(const QString& anchor) {
+  // Through the source, so that each topic is a step the Back button retraces.
+  QUrl url = m_browser->source();
+  url.setFragment(anchor);
+  m_browser->setSource(url);
+  m_browser->scrollToAnchor(anchor);
+  m_topic = anchor;
 }
 
 THelpWindow* THelpWindow::instance() { return g_window; }
@@ -33,10 +61,16 @@ void THelpWindow::CloseAll() {
 }
 
 void THelpWindow::open(const QString& file, const QString& anchor) {
-  m_topic = anchor;
   const QUrl url = QUrl::fromLocalFile(file);
-  if (m_browser->source().adjusted(QUrl::RemoveFragment) != url) m_browser->setSource(url);
-  m_browser->scrollToAnchor(anchor);
+  if (m_browser->source().adjusted(QUrl::RemoveFragment) != url) {
+    // Another file: it starts at the topic, with a history of its own.
+    m_browser->setSource(url.resolved(QUrl(QLatin1Char('#') + anchor)));
+    m_browser->clearHistory();
+    m_browser->scrollToAnchor(anchor);
+    m_topic = anchor;
+  } else {
+    goTo(anchor);
+  }
   show();
   raise();
   activateWindow();

@@ -2,6 +2,7 @@
 // The help viewer: a window of our own that shows the help file (one HTML
 // page) at a topic. Topics are the page's anchors: "contents" for the start,
 // "context-N" for help context N. A missing or unreadable file shows nothing.
+// Contents and Back buttons lead to the start and back along the topics seen.
 #include <QTextBrowser>
 #include <cstdint>
 #include <string>
@@ -20,6 +21,7 @@ class THelpWindow : public QWidget {
  private:
   THelpWindow();
   void open(const QString& file, const QString& anchor);
+  void goTo(const QString& anchor);  // a topic of the page on show, as a step of the history
   QTextBrowser* m_browser;
   QString m_topic;
 };

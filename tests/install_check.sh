@@ -14,6 +14,24 @@ for f in bin/tallorin lib/tallorin/libtlr32.so lib/tallorin/libtlr32dlg.so share
          share/metainfo/io.quorlan.Tallorin.metainfo.xml; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
+# The manual page names the manual where this installation put it (the
+# prefix is known only now), and the settings file by the variable that moves it.
+page="$prefix/share/man/man1/tallorin.1"
+grep -qF "$prefix/share/doc/tallorin/tallorin-help.html" "$page" ||
+  { echo "the manual page does not name the installed manual:"; grep -A1 '^\.I' "$page"; exit 1; }
+grep -q '@' "$page" && { echo "the manual page has an unreplaced placeholder:"; grep '@' "$page"; exit 1; }
+grep -q 'XDG_CONFIG_HOME' "$page" || { echo "the manual page does not name \$XDG_CONFIG_HOME"; exit 1; }
+grep -q 'XDG_CONFIG_HOME' "$prefix/share/doc/tallorin/tallorin-help.html" ||
+  { echo "the help does not name \$XDG_CONFIG_HOME"; exit 1; }
+# A second prefix gets a page of its own, not the first one's.
+second="$prefix/other/usr"
+cmake --install "$build" --prefix "$second" >/dev/null || { echo "second install failed"; exit 1; }
+grep -qF "$second/share/doc/tallorin/tallorin-help.html" "$second/share/man/man1/tallorin.1" ||
+  { echo "the second prefix's manual page names another folder"; exit 1; }
+# File managers offer the program for a folder, and hand it the folder.
+entry="$prefix/share/applications/tallorin.desktop"
+grep -qx 'MimeType=.*inode/directory;.*' "$entry" || { echo "the desktop entry is not offered for folders"; exit 1; }
+grep -Eq '^Exec=.* %[fFuU]( |$)' "$entry" || { echo "the desktop entry's command takes no folder"; exit 1; }
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/tallorin.desktop" || exit 1
 fi

@@ -1,7 +1,9 @@
 // The version information read from an executable's file, the help hook's
 // translation of help requests, the help window and the about window.
 #include <QLabel>
+#include <QAbstractButton>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -106,6 +108,46 @@ TEST(HelpWindow, ShowsTheManualAtItsTopicsAndClosesAll) {
   QTest::qWait(0);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(THelpWindow::instance(), nullptr);
+}
+
+TEST(HelpWindow, ContentsAndBackLeadBackWithoutScrolling) {
+  TempTree t;
+  const std::string manual = t.path("manual.html");
+  std::ofstream(manual) << "<html><body><a name=\"contents\"></a><h1>Manual</h1><p><a href=\"#far\">Far</a></p><p>"
+                        << std::string(6000, 'x') << "</p><a name=\"context-1013\"></a><h2>About</h2><p>"
+                        << std::string(6000, 'y') << "</p><a name=\"far\"></a><h2>Far away</h2></body></html>";
+  THelpWindow::Show(manual, THtmlHelpHook::HH_HELP_CONTEXT, 1013);
+  THelpWindow* w = THelpWindow::instance();
+  ASSERT_NE(w, nullptr);
+  QScrollBar* scroll = w->browser()->verticalScrollBar();
+  const int atTopic = scroll->value();
+  ASSERT_GT(atTopic, 0) << "opened at the topic, down the page";
+  auto button = [&](const char* text) {
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+      if (b->text().remove('&') == QLatin1String(text)) return b;
+    return static_cast<QAbstractButton*>(nullptr);
+  };
+  QAbstractButton* contents = button("Contents");
+  QAbstractButton* back = button("Back");
+  ASSERT_NE(contents, nullptr);
+  ASSERT_NE(back, nullptr);
+  EXPECT_TRUE(contents->isVisible());
+  EXPECT_FALSE(back->isEnabled()) << "nowhere to go back to yet";
+  QTest::mouseClick(contents, Qt::LeftButton);
+  EXPECT_LE(scroll->value(), 10) << "the contents are at the top (below the page's margin)";
+  EXPECT_EQ(w->topic(), "contents");
+  ASSERT_TRUE(back->isEnabled());
+  QTest::mouseClick(back, Qt::LeftButton);
+  EXPECT_EQ(scroll->value(), atTopic) << "back where the reader was";
+  // A link followed in the page, then Back.
+  QTest::mouseClick(contents, Qt::LeftButton);
+  w->browser()->setSource(QUrl::fromLocalFile(QString::fromStdString(manual)).resolved(QUrl("#far")));
+  EXPECT_GT(scroll->value(), atTopic);
+  QTest::mouseClick(back, Qt::LeftButton);
+  EXPECT_LE(scroll->value(), 10);
+  THelpWindow::CloseAll();
+  QTest::qWait(0);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST(AboutBox, ShowsTheFilesTextsAtTheirPlaces) {

@@ -1,0 +1,20 @@
+#pragma once
+// Where a window of the program may stand and how large it may be, from plain
+// numbers: sizes and positions read from the settings file are whatever the
+// file holds (2^31 - 1, negatives, a screen that is gone), so the arithmetic
+// here is done in 64 bits and every result is a usable int.
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <cstdint>
+
+// A stored size made usable: each side at least its minimum and at most the
+// available area's side; where the two cross (a screen smaller than the
+// minimum), the available area wins so the whole window can be seen.
+QSize LimitWindowSize(int64_t width, int64_t height, QSize minimum, QSize available);
+
+// The top-left corner that keeps a window of the given size (its frame
+// included) on the area: a window reaching past the right or bottom edge is
+// moved back by the overhang, then one past the left or top edge is moved to
+// it, so a window larger than the area is aligned with its top-left corner.
+QPoint KeepRectOnScreen(int64_t left, int64_t top, QSize size, const QRect& area);

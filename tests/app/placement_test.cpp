@@ -1,0 +1,201 @@
+// The window's size and place from the settings file, whatever numbers it
+// holds, and the sizes it remembers across restarts: the full size while in
+// totals only, the folder tree's width while the tree is hidden.
+#include <QScreen>
+#include <QSplitter>
+#include <QTreeView>
+#include <climits>
+
+#include "form_fixture.h"
+#include "model/window_placement.h"  // KeepRectOnScreen: the tables of its own test
+#include "platform/registry_store.h"
+
+namespace {
+
+using Values = std::vector<std::pair<std::string, int32_t>>;
+
+class PlacementTest : public FormTest {
+ protected:
+  void store(const Values& values) {
+    platform::RegistryKey key(TDiskUsageForm::kSettingsKey);
+    for (const auto& [name, value] : values) key.writeInteger(name, value);
+    ASSERT_TRUE(key.save());
+  }
+  std::optional<int32_t> stored(const std::string& name) const {
+    return platform::RegistryKey(TDiskUsageForm::kSettingsKey).readInteger(name);
+  }
+  void clearStore() { ::unlink(platform::RegistryKey::defaultFilePath().c_str()); }
+  static QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+  // The window with its frame lies wholly on the available area.
+  static bool onScreen(const QWidget& w) { return available().contains(w.frameGeometry()); }
+  // Opens the window on the settings, shows the stored layout, and closes it
+  // without a full save.
+  void restart() {
+    form.reset();
+    open({t.root()});
+  }
+};
+
+Values placement(int32_t w, int32_t h, int32_t left, int32_t top, int32_t fullW, int32_t fullH, int32_t view) {
+  return {{"Width", w},         {"Height", h},         {"Left", left},        {"Top", top},
+          {"FullWidth", fullW}, {"FullHeight", fullH}, {"WindowState", 0}, {"View", view}};
+}
+
+}  // namespace
+
+TEST_F(PlacementTest, EveryStoredSizeFitsTheScreenInEveryViewMode) {
+  const QSize screen = available().size();
+  struct Case {
+    const char* what;
+    int32_t width, height;
+    bool larger;  // than the screen; else below the least size
+  } sizes[] = {
+      {"2^31 - 1 square", INT32_MAX, INT32_MAX, true},
+      {"5000 x 4000", 5000, 4000, true},
+      {"negative", -700, -500, false},
+      {"most negative", INT32_MIN, INT32_MIN, false},
+      {"zero", 0, 0, false},
+  };
+  ASSERT_LT(screen.width(), 5000);
+  for (const Case& c : sizes) {
+    for (int view : {1, 2, 3}) {
+      SCOPED_TRACE(std::string(c.what) + ", View " + std::to_string(view));
+      clearStore();
+      store(placement(c.width, c.height, 0, 0, c.width, c.height, view));
+      TDiskUsageForm& f = open({t.root()});
+      if (view == 3) {
+        EXPECT_EQ(f.WindowSize(), QSize(f.MinFormWidth(), f.MinFormHeight()));
+        f.ListAndTotalsCmd->trigger();  // back to the remembered full size
+      }
+      if (c.larger) {
+        EXPECT_EQ(f.frameGeometry().size(), screen) << "the window with its frame fills the screen";
+      } else {
+        // Raised to the least size: the stored width in every mode.
+        EXPECT_EQ(f.WindowSize().width(), f.MinFormWidth());
+        EXPECT_GE(f.WindowSize().height(), f.MinFormHeight());
+        EXPECT_LE(f.WindowSize().height(), screen.height());
+      }
+      EXPECT_TRUE(onScreen(f)) << f.frameGeometry().x() << "," << f.frameGeometry().y() << " "
+                               << f.frameGeometry().width() << "x" << f.frameGeometry().height();
+      // What the next start reads is no larger: the placement is stored at every resize.
+      f.resize(f.WindowSize() - QSize(1, 1));
+      QCoreApplication::processEvents();
+      EXPECT_GT(stored("Width").value_or(0), 0);
+      EXPECT_GT(stored("Height").value_or(0), 0);
+      for (const char* name : {"Width", "FullWidth"}) {
+        EXPECT_LE(stored(name).value_or(INT32_MAX), screen.width()) << name;
+        EXPECT_GE(stored(name).value_or(-1), 0) << name;
+      }
+      for (const char* name : {"Height", "FullHeight"}) {
+        EXPECT_LE(stored(name).value_or(INT32_MAX), screen.height()) << name;
+        EXPECT_GE(stored(name).value_or(-1), 0) << name;
+      }
+      form.reset();
+    }
+  }
+}
+
+TEST_F(PlacementTest, AnyStoredPositionGivesAWindowOnTheScreen) {
+  const QRect area = available();
+  struct Case {
+    const char* what;
+    int32_t left, top;
+  } cases[] = {
+      {"far right and below (top + height overflows)", 0x7ffffc18, 0x7ffffd87},
+      {"2^31 - 1", INT32_MAX, INT32_MAX},
+      {"negative", -1000, -633},
+      {"most negative", INT32_MIN, INT32_MIN},
+      {"left of the screen, far below", -5000, 0x7fffffff - 10},
+      {"inside", 10, 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clearStore();
+    store(placement(600, 400, c.left, c.top, 600, 400, 1));
+    TDiskUsageForm& f = open({t.root()});
+    EXPECT_EQ(f.pos(), KeepRectOnScreen(c.left, c.top, f.frameGeometry().size(), area));
+    EXPECT_TRUE(onScreen(f)) << f.frameGeometry().x() << "," << f.frameGeometry().y();
+    // Every layout command keeps it there, and it is stored there.
+    f.TotalsOnlyCmd->trigger();
+    EXPECT_TRUE(onScreen(f));
+    f.ListAndTotalsCmd->trigger();
+    EXPECT_TRUE(onScreen(f));
+    EXPECT_TRUE(area.contains(QPoint(stored("Left").value_or(INT32_MIN), stored("Top").value_or(INT32_MIN))));
+    form.reset();
+  }
+}
+
+TEST_F(PlacementTest, TheFullSizeSurvivesRestartsInTotalsOnly) {
+  const QSize full = available().size() - QSize(40, 30);
+  TDiskUsageForm& f = open({t.root()});
+  f.resize(full);
+  QCoreApplication::processEvents();
+  f.TotalsOnlyCmd->trigger();
+  f.SaveSettingsNowCmd->trigger();  // "Save Settings on Exit" stays unchecked
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE("restart " + std::to_string(run + 1));
+    restart();
+    EXPECT_TRUE(form->TotalsOnlyCmd->isChecked());
+    EXPECT_EQ(form->WindowSize(), QSize(form->MinFormWidth(), form->MinFormHeight()));
+    QCoreApplication::processEvents();
+    form->ExitCmdClick();
+    EXPECT_EQ(stored("FullWidth"), full.width());
+    EXPECT_EQ(stored("FullHeight"), full.height());
+  }
+  restart();
+  form->ListAndTotalsCmd->trigger();
+  EXPECT_EQ(form->WindowSize(), full) << "the size before the restarts";
+  // Left for good: from now on the full size follows the window again.
+  form->resize(full - QSize(100, 100));
+  QCoreApplication::processEvents();
+  form->TotalsOnlyCmd->trigger();
+  restart();
+  form->ListOnlyCmd->trigger();
+  EXPECT_EQ(form->WindowSize(), full - QSize(100, 100));
+}
+
+TEST_F(PlacementTest, TheTreeComesBackAtTheWidthItHadWhenLastShown) {
+  TDiskUsageForm& f = open({t.root()});
+  const int total = f.Splitter->sizes().value(0) + f.Splitter->sizes().value(1);
+  f.Splitter->setSizes({321, total - 321});
+  ASSERT_EQ(f.TreeView->width(), 321);
+  f.TreeViewCmd->trigger();
+  EXPECT_FALSE(f.TreeView->isVisible());
+  f.SaveSettingsNowCmd->trigger();
+  EXPECT_EQ(stored("TreeViewWidth"), 321);
+
+  restart();
+  EXPECT_FALSE(form->TreeView->isVisible());
+  form->TreeViewCmd->trigger();
+  EXPECT_TRUE(form->TreeView->isVisible());
+  EXPECT_EQ(form->TreeView->width(), 321);
+  // Saved while shown: its width now.
+  form->Splitter->setSizes({280, total - 280});
+  form->SaveSettingsNowCmd->trigger();
+  EXPECT_EQ(stored("TreeViewWidth"), 280);
+}
+
+TEST_F(PlacementTest, HidingTheTreeKeepsTheSplitterBarAndDraggingItShowsTheTreeAgain) {
+  TDiskUsageForm& f = open({t.root()});
+  f.TreeViewCmd->trigger();
+  ASSERT_FALSE(f.TreeView->isVisible());
+  QWidget* bar = f.Splitter->handle(1);
+  EXPECT_TRUE(bar->isVisible()) << "only the tree hides";
+  EXPECT_EQ(bar->geometry().left(), 0) << "the list takes the freed width";
+  EXPECT_EQ(bar->width(), 6);
+  // The user drags the bar to the right: the tree is back, with its mark.
+  const QPoint from = bar->mapToGlobal(bar->rect().center());
+  auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
+    // The bar moves with the drag: each point is mapped from where it is now.
+    QMouseEvent e(type, bar->mapFromGlobal(global), global,
+                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(bar, &e);
+  };
+  send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+  send(QEvent::MouseMove, from + QPoint(100, 0), Qt::LeftButton);
+  send(QEvent::MouseMove, from + QPoint(200, 0), Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, from + QPoint(200, 0), Qt::NoButton);
+  EXPECT_TRUE(f.TreeViewCmd->isChecked());
+  EXPECT_TRUE(f.TreeView->isVisible());
+  EXPECT_NEAR(f.TreeView->width(), 200, 10);
+}

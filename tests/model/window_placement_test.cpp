@@ -1,0 +1,60 @@
+// Sizes and positions from a settings file, whatever numbers it holds, made
+// into a window that fits on a screen.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "model/window_placement.h"
+#include "qt_print.h"
+
+TEST(WindowPlacement, AStoredSizeIsLimitedToTheAvailableAreaAndRaisedToTheMinimum) {
+  const QSize minimum(541, 120), available(1280, 994);
+  struct Case {
+    const char* what;
+    int64_t width, height;
+    QSize expected;
+  } cases[] = {
+      {"fits", 900, 600, {900, 600}},
+      {"2^31 - 1 square", INT32_MAX, INT32_MAX, {1280, 994}},
+      {"larger than the screen", 5000, 4000, {1280, 994}},
+      {"exactly the screen", 1280, 994, {1280, 994}},
+      {"one pixel more", 1281, 995, {1280, 994}},
+      {"zero", 0, 0, {541, 120}},
+      {"negative", -1, -5000, {541, 120}},
+      {"most negative", INT32_MIN, INT32_MIN, {541, 120}},
+      {"below the minimum", 100, 119, {541, 120}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LimitWindowSize(c.width, c.height, minimum, available), c.expected) << c.what;
+  // A screen smaller than the minimum: the whole window stays visible.
+  EXPECT_EQ(LimitWindowSize(900, 600, QSize(541, 120), QSize(480, 100)), QSize(480, 100));
+  EXPECT_EQ(LimitWindowSize(900, 600, QSize(0, 0), QSize(0, 0)), QSize(0, 0));
+}
+
+TEST(WindowPlacement, AnyStoredPositionEndsOnTheArea) {
+  const QRect area(0, 0, 1280, 994);
+  const QSize size(700, 400);
+  struct Case {
+    const char* what;
+    int64_t left, top;
+    QRect area;
+    QPoint expected;
+  } cases[] = {
+      {"inside", 10, 20, area, {10, 20}},
+      {"at the far corner", 580, 594, area, {580, 594}},
+      {"one past the far corner", 581, 595, area, {580, 594}},
+      {"far right and below: would overflow in 32 bits", 0x7ffffc18, 0x7ffffd87, area, {580, 594}},
+      {"2^31 - 1", INT32_MAX, INT32_MAX, area, {580, 594}},
+      {"negative", -300, -1, area, {0, 0}},
+      {"most negative", INT32_MIN, INT32_MIN, area, {0, 0}},
+      {"past the right edge, above the top", 1780, -300, area, {580, 0}},
+      // A second screen to the left of and above the primary one.
+      {"an area with negative coordinates", -5000, -5000, QRect(-1920, -200, 1920, 1080), {-1920, -200}},
+      {"inside an area with negative coordinates", -1000, 100, QRect(-1920, -200, 1920, 1080), {-1000, 100}},
+      {"past an area that ends near 2^31", INT32_MAX, 10, QRect(INT32_MAX - 2000, 0, 1000, 1000),
+       {INT32_MAX - 1700, 10}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(KeepRectOnScreen(c.left, c.top, size, c.area), c.expected) << c.what;
+  // A window larger than the area: aligned with its top-left corner.
+  EXPECT_EQ(KeepRectOnScreen(500, 500, QSize(2000, 2000), area), QPoint(0, 0));
+  EXPECT_EQ(KeepRectOnScreen(INT32_MAX, INT32_MIN, QSize(2000, 2000), area), QPoint(0, 0));
+}
