@@ -196,6 +196,7 @@ class TDiskUsageForm : public QMainWindow {
   void SyncSortMenu();
   void ClearUsageRows();
   void FitFigureColumns();
+  void FitColumnsToTexts();  // the least widths: captions with their arrow, the widest date
   void UsageListColumnClick(int column);
   void SortCmdClick(QAction* item);
   void SortTypeCmdClick(QAction* item);
@@ -232,6 +233,7 @@ class TDiskUsageForm : public QMainWindow {
   void UsageChartAfterDraw(QPainter& painter, const TBarChart::CategoryAxis& axis);
   void ResizeChart();                // the chart's part of a resize of the window
   void SetUpChartScroll(int rows);   // the refresh's scroll bar setup
+  void FitChartScrollRange(int rows);  // maximum and visibility for the chart's height
 
   // State other parts and tests read.
   const std::string& currentFolderPath() const { return m_currentFolderPath; }
@@ -330,6 +332,7 @@ class TDiskUsageForm : public QMainWindow {
   // What the totals panel and status bar show (form_panels.cpp).
   void ResetTotals();
   void ShowTotals(const TUsageTotals& totals);
+  void FitStatPanel();  // the totals panel around its group, after the group grew
   void ShowTargetFit(const TTargetFit& fit);
   long double TargetCapacity();  // free bytes of the last computation's target
   void ShowVolumeStatus(const TVolumeFigures& volume);

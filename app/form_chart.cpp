@@ -116,12 +116,26 @@ void TDiskUsageForm::BuildUsageChart() {
 int TDiskUsageForm::ChartRowsPerPage() const { return ::ChartRowsPerPage(UsageChart->height()); }
 
 void TDiskUsageForm::SetUpChartScroll(int rows) {
+  {
+    const QSignalBlocker block(ChartScroll);
+    ChartScroll->setMinimum(0);
+    ChartScroll->setValue(0);
+  }
+  FitChartScrollRange(rows);
+}
+
+void TDiskUsageForm::FitChartScrollRange(int rows) {
+  // A hidden chart's height is whatever it had when last shown, or the
+  // default of a widget never laid out (30 pixels: R = 1, and 14 rows would
+  // scroll on to a page of 2 rows and 10 empty slots). Showing the chart
+  // resizes it and brings the range here again.
+  if (!UsageChart->isVisible()) return;
   const int r = ChartRowsPerPage();
+  const int maximum = rows > r + 1 ? rows - r - 1 : 0;
   const QSignalBlocker block(ChartScroll);
-  ChartScroll->setMinimum(0);
-  ChartScroll->setValue(0);
-  ChartScroll->setMaximum(rows > r + 1 ? rows - r - 1 : 0);
+  ChartScroll->setMaximum(maximum);  // moves the position back when it lay beyond
   ChartScroll->setVisible(rows > r + 1);
+  if (UsageChart->categoryMin() != ChartScroll->value()) ChartScrollScroll(ChartScroll->value());
 }
 
 void TDiskUsageForm::ChartScrollScroll(int position) {
@@ -142,8 +156,10 @@ void TDiskUsageForm::ResizeChart() {
   UsageChart->setCategoryMax(min + r);  // the top row stays
   const int pointsPerPage = RoundHalfEven(UsageChart->categoryMax() - min) + 1;
   UsageChart->setPointsPerPage(pointsPerPage);
-  ChartScroll->setPageStep(pointsPerPage);
-  ChartScroll->setVisible(UsageModel->rowCount() > r + 1);
+  ChartPanel->setLargeStep(pointsPerPage);
+  // The range follows the new height: with fewer rows per page the last rows
+  // must stay reachable, with more the last page must not run past them.
+  FitChartScrollRange(UsageModel->rowCount());
 }
 
 bool TDiskUsageForm::chartWheel(const QPoint& globalPos, int step) {

@@ -33,7 +33,6 @@ class THintFilter : public QObject {
   QAction* m_hints;
 };
 
-constexpr int kTotalsGroupWidth = 541;
 constexpr int kStatPanelBorder = 0;
 
 }  // namespace
@@ -52,12 +51,13 @@ void TDiskUsageForm::SetWindowHeight(int height) { resize(width(), std::max(0, h
 
 bool TDiskUsageForm::TotalsOnly() const { return TotalsOnlyCmd->isChecked(); }
 
-int TDiskUsageForm::MinFormWidth() const { return kTotalsGroupWidth + 2 * kStatPanelBorder; }
+// The totals group is as wide as its texts need, at least 541 pixels.
+int TDiskUsageForm::MinFormWidth() const { return TotalsGroup->width() + 2 * kStatPanelBorder; }
 
 int TDiskUsageForm::MinFormHeight() const {
   int h = menuBar()->sizeHint().height();
   if (StatPanel->isVisibleTo(this)) h += StatPanel->height();
-  if (StatusBar->isVisibleTo(this)) h += TStatusBar::kHeight;
+  if (StatusBar->isVisibleTo(this)) h += StatusBar->height();
   if (ToolBar->isVisibleTo(this)) h += kToolBarHeight;
   return h;
 }
@@ -143,7 +143,7 @@ void TDiskUsageForm::StatusBarCmdClick() {
   if (TotalsOnly()) {
     // The totals keep their size: the window grows or shrinks by the bar.
     LiftSizeLimits();
-    SetWindowHeight(WindowSize().height() + (shown ? TStatusBar::kHeight : -TStatusBar::kHeight));
+    SetWindowHeight(WindowSize().height() + (shown ? StatusBar->height() : -StatusBar->height()));
   }
   WMGetMinMaxInfo();
   if (WindowSize().height() < MinFormHeight()) SetWindowHeight(MinFormHeight());

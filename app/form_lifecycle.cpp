@@ -66,7 +66,9 @@ void TDiskUsageForm::FormCreate() {
   setObjectName(QStringLiteral("DiskUsageForm"));
   setGeometry(343, 122, 1000, 633);
   QFont windowFont = font();
-  windowFont.setPixelSize(11);  // an 8-point face at 96 dpi; the list and tree use 13
+  // 11 pixels at 96 dpi, in points so that it follows the screen's
+  // resolution (QT_FONT_DPI): the list and tree use 13 pixels, 9.75 points.
+  windowFont.setPointSizeF(8.25);
   setFont(windowFont);
 
   if (!m_engine.load(this, m_options.helpFile, m_options.engineCandidates)) return;

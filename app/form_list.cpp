@@ -17,6 +17,8 @@ void TDiskUsageForm::buildUsageList() {
   const int widths[kUsageColumns] = {280, 120, 120, 55, 55, 150};
   for (int c = 0; c < kUsageColumns; ++c) UsageList->header()->resizeSection(c, widths[c]);
   UsageList->header()->setSortIndicator(-1, Qt::AscendingOrder);
+  FitColumnsToTexts();
+  connect(UsageList, &TUsageListView::textMetricsChanged, this, &TDiskUsageForm::FitColumnsToTexts);
   connect(UsageList->header(), &QHeaderView::sectionClicked, this, &TDiskUsageForm::UsageListColumnClick);
   // A right click (after the list has selected the row under it) opens the item menu.
   UsageList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -63,6 +65,20 @@ void TDiskUsageForm::SortTypeCmdClick(QAction* item) {
   SortByColumn(SortColumn);
 }
 
+void TDiskUsageForm::FitColumnsToTexts() {
+  // The initial widths are the least: every caption shows whole beside its
+  // sort arrow, and the date column holds the widest date of the locale.
+  QHeaderView* header = UsageList->header();
+  const QFontMetrics fm(UsageList->font());
+  for (int c = 1; c < kUsageColumns; ++c) {
+    int width = std::max(header->sectionSize(c), header->sectionSizeHint(c));
+    if (c == 5)
+      for (const QString& date : WidestDateTexts())
+        width = std::max(width, fm.horizontalAdvance(date) + UsageList->textMargins() + 1);
+    header->resizeSection(c, width);
+  }
+}
+
 void TDiskUsageForm::FitFigureColumns() {
   // Widths only grow, to the widest figure text plus "XXX". With a font whose
   // digits share one advance the widest text is the longest, the one of the
@@ -81,5 +97,15 @@ void TDiskUsageForm::FitFigureColumns() {
         if (!UsageModel->row(i).isPlaceholder()) width = std::max(width, widths.width(UsageModel->row(i).text(c)));
     }
     header->resizeSection(c, width);
+  }
+  // Dates: in a face whose digits differ in width the widest sample need not
+  // be the widest date.
+  if (!widths.tabular()) {
+    const QFontMetrics fm(UsageList->font());
+    int width = header->sectionSize(5);
+    for (int i = 0; i < UsageModel->rowCount(); ++i)
+      if (!UsageModel->row(i).isPlaceholder())
+        width = std::max(width, fm.horizontalAdvance(UsageModel->row(i).text(5)) + UsageList->textMargins() + 1);
+    header->resizeSection(5, width);
   }
 }

@@ -47,7 +47,7 @@ void TDiskUsageForm::buildFolderTree() {
   TreeView->setUniformRowHeights(true);
   TreeView->expand(TreeModel->topIndex());
   QFont f = TreeView->font();
-  f.setPixelSize(13);
+  f.setPointSizeF(9.75);  // 13 pixels at 96 dpi, as the list
   TreeView->setFont(f);
   connect(TreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &TDiskUsageForm::onTreeSelectionChanged);

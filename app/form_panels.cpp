@@ -12,24 +12,17 @@
 void TDiskUsageForm::buildTotalsPanel() {
   StatPanel = new QWidget(this);
   StatPanel->setObjectName(QStringLiteral("StatPanel"));
-  StatPanel->setFixedHeight(45);
-  TotalsGroup = new QWidget(StatPanel);
+  auto* group = new TTotalsGroup(StatPanel);
+  TotalsGroup = group;
   TotalsGroup->setObjectName(QStringLiteral("TotalsGroup"));
-  TotalsGroup->setGeometry(0, 0, 541, 43);
   // Opaque, so that repainting a value paints the group and not the window
   // under it: a fill of the window's size costs as much as the whole totals.
   TotalsGroup->setAutoFillBackground(true);
-  QFont f = font();
-  f.setPixelSize(11);
-  TotalsGroup->setFont(f);
-  auto box = [&](const QRect& frame, const char* caption, const QRect& value, bool withGauge = false) {
-    return MakeTotalsBox(TotalsGroup, frame, QString::fromLatin1(caption), value, withGauge);
-  };
-  FilesValLabel = box({1, 3, 143, 18}, "Files", {75, 2, 65, 13}).value;
-  DirectoriesValLabel = box({1, 23, 143, 18}, "Directories", {75, 2, 65, 13}).value;
-  FileBytesValLabel = box({146, 3, 218, 18}, "Bytes in files", {101, 2, 114, 14}).value;
-  DiskBytesValLabel = box({146, 23, 218, 18}, "Disk bytes used", {100, 2, 115, 13}).value;
-  const TTotalsBox target = box({366, 3, 108, 18}, "Target drive", {84, 2, 21, 13}, true);
+  FilesValLabel = group->box(TTotalsGroup::Files).value;
+  DirectoriesValLabel = group->box(TTotalsGroup::Directories).value;
+  FileBytesValLabel = group->box(TTotalsGroup::FileBytes).value;
+  DiskBytesValLabel = group->box(TTotalsGroup::DiskBytes).value;
+  const TTotalsBox& target = group->box(TTotalsGroup::MapDrive);
   MapDrivePanel = target.panel;
   MapDriveValLabel = target.value;
   TargetGuage = target.gauge;
@@ -38,20 +31,34 @@ void TDiskUsageForm::buildTotalsPanel() {
   MapDrivePanel->installEventFilter(this);
   for (QObject* child : MapDrivePanel->children())
     if (child->isWidgetType()) child->installEventFilter(this);
-  const TTotalsBox efficiency = box({366, 23, 108, 18}, "Efficiency", {77, 2, 28, 13}, true);
-  EfficiencyValLabel = efficiency.value;
-  EfficiencyGuage = efficiency.gauge;
+  EfficiencyValLabel = group->box(TTotalsGroup::Efficiency).value;
+  EfficiencyGuage = group->box(TTotalsGroup::Efficiency).gauge;
   TargetGuage->setProgress(100);
   // A 2-pixel line at the foot, shown with the status bar.
   auto* bevel = new QFrame(StatPanel);
   bevel->setObjectName(QStringLiteral("StatPanelBevel"));
   bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
   bevel->setLineWidth(1);
-  bevel->setGeometry(0, 43, 4000, 2);
   StatPanelBevel = bevel;
   for (QLabel* l : {FilesValLabel, DirectoriesValLabel, FileBytesValLabel, DiskBytesValLabel, MapDriveValLabel,
                     EfficiencyValLabel})
     l->setObjectName(QStringLiteral("ValLabel"));
+  FitStatPanel();
+  connect(group, &TTotalsGroup::sizeChanged, this, &TDiskUsageForm::FitStatPanel);
+}
+
+void TDiskUsageForm::FitStatPanel() {
+  // The panel is the group and the line below it; the window's least size
+  // follows the group's width.
+  const int groupHeight = TotalsGroup->height();
+  StatPanel->setFixedHeight(groupHeight + 2);
+  StatPanelBevel->setGeometry(0, groupHeight, 4000, 2);
+  if (!isVisible()) return;
+  WMGetMinMaxInfo();
+  if (TotalsOnly()) {
+    SetWindowHeight(MinFormHeight());
+    SetWindowWidth(MinFormWidth());
+  }
 }
 
 void TDiskUsageForm::buildStatusBar() {
@@ -77,6 +84,7 @@ void TDiskUsageForm::ResetTotals() {
     MapDriveValLabel->setText(QString(QChar(64 + mapDrive)) + QLatin1Char(':'));
   else
     MapDriveValLabel->clear();
+  static_cast<TTotalsGroup*>(TotalsGroup)->fitValues();
   MapDrivePanel->repaint();
 }
 
@@ -87,8 +95,9 @@ void TDiskUsageForm::ShowTotals(const TUsageTotals& totals) {
   DiskBytesValLabel->setText(FormatFigure(static_cast<double>(totals.diskBytes)));
   if (const auto e = totals.efficiency()) {
     EfficiencyValLabel->setText(QString::number(*e) + QLatin1Char('%'));
-    EfficiencyGuage->setProgress(100 - *e);
+    EfficiencyGuage->setProgress(EfficiencyGaugeProgress(*e));
   }
+  static_cast<TTotalsGroup*>(TotalsGroup)->fitValues();
 }
 
 long double TDiskUsageForm::TargetCapacity() {

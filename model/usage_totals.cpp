@@ -1,6 +1,7 @@
 #include "model/usage_totals.h"
 
 #include <cmath>
+#include <limits>
 
 #include "platform/path.h"
 
@@ -13,9 +14,23 @@ void TUsageTotals::add(int32_t rowFiles, int32_t rowDirs, long double rowFileByt
   ++rows;
 }
 
-std::optional<int> TUsageTotals::efficiency() const {
+std::optional<int64_t> TUsageTotals::efficiency() const {
   if (!(diskBytes > 0)) return std::nullopt;
-  return static_cast<int>(std::trunc(fileBytes * 100 / diskBytes));
+  const long double e = std::trunc(fileBytes * 100 / diskBytes);
+  if (std::isnan(e)) return std::nullopt;
+  // 2^63 is exact in a long double; converting anything at or past it is
+  // undefined, so the ends are clamped before the conversion.
+  constexpr long double kLimit = 9223372036854775808.0L;
+  if (e >= kLimit) return std::numeric_limits<int64_t>::max();
+  if (e <= -kLimit) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(e);
+}
+
+int EfficiencyGaugeProgress(int64_t efficiency) {
+  // Compared before subtracting: 100 - e overflows for e near the minimum.
+  if (efficiency >= 100) return 0;
+  if (efficiency <= 0) return 100;
+  return static_cast<int>(100 - efficiency);
 }
 
 TTargetFit TargetFitAfterRefresh(long double diskBytes, long double capacity) {

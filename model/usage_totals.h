@@ -16,9 +16,16 @@ struct TUsageTotals {
 
   void add(int32_t rowFiles, int32_t rowDirs, long double rowFileBytes, long double rowDiskBytes);
   // The share of disk bytes that holds file data, truncated to whole per cent;
-  // none while there are no disk bytes (the panel then keeps what it showed).
-  std::optional<int> efficiency() const;
+  // none while there are no disk bytes (the panel then keeps what it showed)
+  // or when the figures make no number. Sparse files make it large: a 1 TiB
+  // file with one 4 KiB block written is 26,843,545,600 per cent, shown as
+  // such; beyond 64 bits it is clamped, never wrapped.
+  std::optional<int64_t> efficiency() const;
 };
+
+// The efficiency gauge's progress, 100 - e clamped into 0..100, so that its
+// sky-blue part is e per cent; any e, however large or negative.
+int EfficiencyGaugeProgress(int64_t efficiency);
 
 // How the target gauge shows a number of disk bytes against the target's
 // free capacity.

@@ -23,12 +23,20 @@ TChartPanel::TChartPanel(QWidget* parent) : QFrame(parent) {
   m_scroll->setSingleStep(1);
   m_scroll->setFocusPolicy(Qt::NoFocus);
   m_scroll->hide();
+  connect(m_scroll, &QAbstractSlider::actionTriggered, this, [this](int action) {
+    // The position has moved by the page step (0) already; the value follows
+    // once this returns.
+    if (action == QAbstractSlider::SliderPageStepAdd)
+      m_scroll->setSliderPosition(m_scroll->sliderPosition() + m_largeStep);
+    else if (action == QAbstractSlider::SliderPageStepSub)
+      m_scroll->setSliderPosition(m_scroll->sliderPosition() - m_largeStep);
+  });
   layout->addWidget(m_chart, 1);
   layout->addWidget(m_scroll);
   m_chart->installEventFilter(this);
 }
 
 bool TChartPanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_chart && event->type() == QEvent::Resize) emit chartResized();
+  if (watched == m_chart && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) emit chartResized();
   return QFrame::eventFilter(watched, event);
 }

@@ -14,9 +14,14 @@ class TChartPanel : public QFrame {
   explicit TChartPanel(QWidget* parent = nullptr);
   TBarChart* chart() const { return m_chart; }
   QScrollBar* scrollBar() const { return m_scroll; }
+  // Rows moved by a click beside the thumb. Not the scroll bar's page step:
+  // that would size the thumb as well, and the thumb stays small.
+  void setLargeStep(int rows) { m_largeStep = rows; }
+  int largeStep() const { return m_largeStep; }
 
  signals:
-  // The chart's size changed (the window was resized, or the panel shown).
+  // The chart's size changed (the window was resized), or the chart was
+  // shown: a hidden chart keeps whatever height it last had.
   void chartResized();
 
  protected:
@@ -25,4 +30,5 @@ class TChartPanel : public QFrame {
  private:
   TBarChart* m_chart;
   QScrollBar* m_scroll;
+  int m_largeStep = 1;
 };

@@ -127,3 +127,13 @@ QDateTime ReadDateText(const QString& text, const QLocale& locale) {
   }
   return dt;
 }
+
+QStringList WidestDateTexts(const QLocale& locale) {
+  QStringList texts;
+  for (const QTime& t : {QTime(10, 58, 58), QTime(22, 58, 58)}) {
+    const QDateTime local(QDate(2026, 12, 28), t);
+    const uint64_t fileTime = uint64_t(local.toSecsSinceEpoch() + 11644473600LL) * 10000000ULL;
+    texts << DateText(fileTime, locale);
+  }
+  return texts;
+}

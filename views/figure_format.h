@@ -38,6 +38,9 @@ class DateSortKeys {
  private:
   bool m_seconds;
 };
+// The widest texts DateText gives in a locale: two-digit months, days and
+// hours, before and after noon. A column that holds these holds every date.
+QStringList WidestDateTexts(const QLocale& locale = QLocale());
 // Reads a DateText back with the same locale conversion; invalid if it cannot.
 QDateTime ReadDateText(const QString& text, const QLocale& locale = QLocale());
 

@@ -5,16 +5,61 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include "views/figure_format.h"
 #include "views/gauge.h"
 
+namespace {
+
+// The longest texts each panel expects, in the locale in force: counts up to
+// 99,999 rows, volumes up to 9,999G, every cluster text. Longer texts widen
+// their panel when they come.
+std::array<QStringList, 4> longestTexts(const QLocale& locale) {
+  return {QStringList{ItemCountText(99999, locale), QStringLiteral("99999 selections")},
+          QStringList{locale.toString(9999) + QStringLiteral("G of ") + locale.toString(9999) +
+                      QStringLiteral("G bytes free (100%)")},
+          QStringList{ClusterText(0, locale), ClusterText(1023, locale), ClusterText(65536, locale)},
+          QStringList{}};
+}
+
+}  // namespace
+
 TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
-  setFixedHeight(kHeight);
   setSizeGripEnabled(false);
   setMouseTracking(true);
+  fitPanels();
+}
+
+int TStatusBar::neededWidth(const QString& text) const {
+  // 2-pixel edges on both sides, the text drawn 2 pixels in and, in panel 1,
+  // the share ending 3 pixels before the edge.
+  return fontMetrics().horizontalAdvance(text) + 4 + 2 + 3;
+}
+
+void TStatusBar::fitPanels() {
+  const std::array<QStringList, 4> samples = longestTexts(locale());
+  for (int i = 0; i < 4; ++i) {
+    int w = std::max(kPanelWidths[i], neededWidth(m_texts[i]));
+    for (const QString& t : samples[i]) w = std::max(w, neededWidth(t));
+    m_widths[i] = w;
+  }
+  // The text is drawn 1 pixel below the panel's top, which lies 2 pixels
+  // below the bar's; the panel ends 1 pixel above the bar's foot.
+  setFixedHeight(std::max(kHeight, fontMetrics().height() + 6));
+  update();
+}
+
+void TStatusBar::changeEvent(QEvent* e) {
+  if (e->type() == QEvent::FontChange || e->type() == QEvent::LocaleChange) fitPanels();
+  QStatusBar::changeEvent(e);
 }
 
 void TStatusBar::setPanelText(int panel, const QString& text) {
   m_texts.at(panel) = text;
+  if (neededWidth(text) > m_widths.at(panel)) {
+    m_widths[panel] = neededWidth(text);  // the panels to its right move over
+    update();
+    return;
+  }
   update(panelRect(panel));
 }
 
@@ -27,14 +72,14 @@ QRect TStatusBar::panelRect(int panel) const {
   // Panels sit side by side from the left, each drawn inside a 2-pixel edge:
   // panel 2's drawing area thus spans x = 292 to 403.
   int left = 0;
-  for (int i = 0; i < panel; ++i) left += kPanelWidths[i];
-  return QRect(left + 2, 2, kPanelWidths[panel] - 4, height() - 3);
+  for (int i = 0; i < panel; ++i) left += m_widths[i];
+  return QRect(left + 2, 2, m_widths[panel] - 4, height() - 3);
 }
 
-bool TStatusBar::InClusterPanel(QPoint p, int barHeight) {
-  const int left = 2 + kPanelWidths[0] + kPanelWidths[1];
-  const int right = left + kPanelWidths[2] - 2;
-  return left < p.x() && p.x() < right && 2 < p.y() && p.y() < barHeight - 1;
+bool TStatusBar::InClusterPanel(QPoint p) const {
+  const int left = 2 + m_widths[0] + m_widths[1];
+  const int right = left + m_widths[2] - 2;
+  return left < p.x() && p.x() < right && 2 < p.y() && p.y() < height() - 1;
 }
 
 int TStatusBar::SharePercent(const QString& text) {
@@ -49,12 +94,12 @@ int TStatusBar::SharePercent(const QString& text) {
 void TStatusBar::StatusBarMouseMove(QPoint p) {
   m_pointer = p;
   if (m_texts[2].isEmpty()) return;  // the switch keeps its state
-  m_tipOn = InClusterPanel(p, height());
+  m_tipOn = InClusterPanel(p);
   setToolTip(m_tipOn ? QStringLiteral("Double click to change") : QString());
 }
 
 void TStatusBar::StatusBarDblClick() {
-  if (!m_texts[2].isEmpty() && InClusterPanel(m_pointer, height())) emit clusterPanelDoubleClicked();
+  if (!m_texts[2].isEmpty() && InClusterPanel(m_pointer)) emit clusterPanelDoubleClicked();
 }
 
 void TStatusBar::mouseMoveEvent(QMouseEvent* e) {

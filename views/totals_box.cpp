@@ -1,26 +1,117 @@
 #include "views/totals_box.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
+#include <algorithm>
 
+#include "views/figure_format.h"
 #include "views/gauge.h"
 
-TTotalsBox MakeTotalsBox(QWidget* group, const QRect& box, const QString& caption, const QRect& value,
-                         bool withGauge) {
-  TTotalsBox made;
-  made.panel = new QFrame(group);
-  made.panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  made.panel->setGeometry(box);
-  if (withGauge) {
-    made.gauge = new TGauge(made.panel);
-    made.gauge->setGeometry(1, 1, box.width() - 2, box.height() - 2);
+namespace {
+
+// The design: boxes in three columns of two, each with a value label whose
+// right edge lies 3 pixels inside the box.
+struct Design {
+  const char* caption;
+  int column;
+  int valueWidth;
+  bool gauge;
+};
+constexpr Design kDesign[TTotalsGroup::kBoxes] = {
+    {"Files", 0, 65, false},          {"Directories", 0, 65, false},  {"Bytes in files", 1, 114, false},
+    {"Disk bytes used", 1, 115, false}, {"Target drive", 2, 21, true}, {"Efficiency", 2, 28, true},
+};
+constexpr int kColumnWidth[3] = {143, 218, 108};
+constexpr int kBoxHeight = 18;
+constexpr int kGroupWidth = 541;
+constexpr int kCaptionLeft = 4, kTop = 2, kValueRight = 3;
+constexpr int kCaptionGap = 6;  // the least room between a caption and its value
+
+// The longest text each value label is expected to hold, in the locale in force.
+QStringList longestValues(int box, const QLocale& locale) {
+  switch (box) {
+    case TTotalsGroup::Files:
+    case TTotalsGroup::Directories: return {FormatFigure(2147483647.0, locale)};
+    case TTotalsGroup::FileBytes:
+    case TTotalsGroup::DiskBytes: return {FormatFigure(999999999999999.0, locale)};
+    case TTotalsGroup::MapDrive: {
+      QStringList letters;
+      for (char c = 'A'; c <= 'Z'; ++c) letters << QString(QLatin1Char(c)) + QLatin1Char(':');
+      return letters;
+    }
+    default: return {QStringLiteral("100%")};
   }
-  auto* cap = new QLabel(caption, made.panel);
-  cap->move(4, 2);
-  cap->setAttribute(Qt::WA_TranslucentBackground);
-  made.value = new QLabel(made.panel);
-  made.value->setGeometry(value);
-  made.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  made.value->setAttribute(Qt::WA_TranslucentBackground);
-  return made;
+}
+
+}  // namespace
+
+TTotalsGroup::TTotalsGroup(QWidget* parent) : QWidget(parent) {
+  for (int i = 0; i < kBoxes; ++i) {
+    TTotalsBox& b = m_boxes[i];
+    b.panel = new QFrame(this);
+    b.panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    if (kDesign[i].gauge) b.gauge = new TGauge(b.panel);
+    b.caption = new QLabel(QString::fromLatin1(kDesign[i].caption), b.panel);
+    b.caption->setAttribute(Qt::WA_TranslucentBackground);
+    b.value = new QLabel(b.panel);
+    b.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    b.value->setAttribute(Qt::WA_TranslucentBackground);
+  }
+  layOut();
+}
+
+void TTotalsGroup::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::LocaleChange) layOut();
+  QWidget::changeEvent(event);
+}
+
+void TTotalsGroup::fitValues() {
+  const QFontMetrics fm(font());
+  for (const TTotalsBox& b : m_boxes)
+    if (fm.horizontalAdvance(b.value->text()) > b.value->width()) {
+      layOut();
+      return;
+    }
+}
+
+void TTotalsGroup::layOut() {
+  const QFontMetrics fm(font());
+  const QLocale locale = this->locale();
+  const int textHeight = fm.height();
+  const int boxHeight = std::max(kBoxHeight, textHeight + 2 * kTop + 1);
+  // Each label as wide as its longest text; each column as wide as its
+  // widest caption and value need.
+  std::array<int, kBoxes> valueWidth{};
+  std::array<int, 3> columnWidth{kColumnWidth[0], kColumnWidth[1], kColumnWidth[2]};
+  for (int i = 0; i < kBoxes; ++i) {
+    int w = std::max(kDesign[i].valueWidth, fm.horizontalAdvance(m_boxes[i].value->text()));
+    for (const QString& t : longestValues(i, locale)) w = std::max(w, fm.horizontalAdvance(t));
+    valueWidth[i] = w;
+    const int need = kCaptionLeft + fm.horizontalAdvance(m_boxes[i].caption->text()) + kCaptionGap + w + kValueRight;
+    columnWidth[kDesign[i].column] = std::max(columnWidth[kDesign[i].column], need);
+  }
+  int left = 1;
+  std::array<int, 3> columnLeft{};
+  for (int c = 0; c < 3; ++c) {
+    columnLeft[c] = left;
+    left += columnWidth[c] + 2;
+  }
+  for (int i = 0; i < kBoxes; ++i) {
+    TTotalsBox& b = m_boxes[i];
+    const int column = kDesign[i].column;
+    const int w = columnWidth[column];
+    const int top = (i % 2 == 0) ? 3 : 3 + boxHeight + 2;
+    b.panel->setGeometry(columnLeft[column], top, w, boxHeight);
+    if (b.gauge) b.gauge->setGeometry(1, 1, w - 2, boxHeight - 2);
+    b.caption->setGeometry(kCaptionLeft, kTop, fm.horizontalAdvance(b.caption->text()) + 1, textHeight);
+    const int valueLeft = w - kValueRight - valueWidth[i];
+    b.value->setGeometry(valueLeft, kTop, valueWidth[i], textHeight);
+  }
+  // The design's group is 541 pixels wide, 67 more than its boxes.
+  const QSize size(std::max(kGroupWidth, left - 2), 3 + 2 * boxHeight + 2 + 2);
+  if (size != this->size()) {
+    resize(size);
+    emit sizeChanged();
+  }
 }

@@ -1,9 +1,34 @@
 #include "views/usage_list_view.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
+
+namespace {
+
+// Qt's header hands the style "SortDown" for ascending order, a meaning some
+// platforms once drew; the Fusion style draws SortDown as a down arrow, so an
+// ascending list showed the down arrow. Here ascending hands "SortUp", which
+// every style we run under draws as the up arrow: the arrow points the way
+// the values grow.
+class TUsageListHeader : public QHeaderView {
+ public:
+  explicit TUsageListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+ protected:
+  void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override {
+    QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+    if (option->sortIndicator == QStyleOptionHeader::None) return;
+    option->sortIndicator =
+        sortIndicatorOrder() == Qt::AscendingOrder ? QStyleOptionHeader::SortUp : QStyleOptionHeader::SortDown;
+  }
+};
+
+}  // namespace
 
 TUsageListView::TUsageListView(QWidget* parent) : QTableView(parent) {
+  setHorizontalHeader(new TUsageListHeader(this));
   setShowGrid(false);
   setWordWrap(false);
   setCornerButtonEnabled(false);
@@ -24,11 +49,22 @@ TUsageListView::TUsageListView(QWidget* parent) : QTableView(parent) {
   header()->setSectionsMovable(false);
   header()->setHighlightSections(false);
   QFont f = font();
-  f.setPixelSize(13);
+  f.setPointSizeF(9.75);  // 13 pixels at 96 dpi, more on a finer screen
   setFont(f);
 }
 
 QHeaderView* TUsageListView::header() const { return horizontalHeader(); }
+
+int TUsageListView::textMargins() const {
+  // The item delegate draws a cell's text this far in from either edge and
+  // elides what does not fit between.
+  return 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+}
+
+void TUsageListView::changeEvent(QEvent* event) {
+  QTableView::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::LocaleChange) emit textMetricsChanged();
+}
 
 void TUsageListView::beginArrivals() {
   // The scroll bars too: each batch marks them dirty, and a Fusion scroll bar

@@ -14,6 +14,8 @@ class TUsageListView : public QTableView {
  public:
   explicit TUsageListView(QWidget* parent = nullptr);
   QHeaderView* header() const;
+  // The room an item view leaves around a cell's text, both sides together.
+  int textMargins() const;
   static constexpr int kRowHeight = 21;
 
   // While rows arrive (a refresh appends them in batches), the page is painted
@@ -40,6 +42,13 @@ class TUsageListView : public QTableView {
    private:
     TUsageListView* m_view;
   };
+
+ signals:
+  // The font or the locale changed: texts need other widths.
+  void textMetricsChanged();
+
+ protected:
+  void changeEvent(QEvent* event) override;
 
  private:
   QElapsedTimer m_scrollBarPainted;

@@ -214,3 +214,100 @@ TEST_F(FormTest, TheChartDrawsItsPageWithIconsAtEverySize) {
     EXPECT_GT(other, 10) << "icons beside the labels at " << height;
   }
 }
+
+namespace {
+
+// Turns the wheel over the chart until the scroll bar stops; the rows shown
+// then are the last page.
+void wheelToTheEnd(TDiskUsageForm& f) {
+  const QPoint inside = f.UsageChart->mapToGlobal(f.UsageChart->rect().center());
+  for (int i = 0; i < 100 && f.ChartScroll->value() < f.ChartScroll->maximum(); ++i) wheel(f.UsageChart, inside, -1);
+}
+
+}  // namespace
+
+TEST_F(FormTest, TheScrollRangeFollowsTheChartShownAfterARefreshInTheNumbersView) {
+  TempTree tree;
+  for (int i = 0; i < 14; ++i) tree.file("f" + std::to_string(100 + i), 1);
+  {
+    // A start in the numbers view: the chart has never been shown.
+    TDiskUsageForm& f = open({tree.root()});
+    f.NumbersCmd->trigger();
+    f.SaveSettingsNowCmd->trigger();
+    form.reset();
+  }
+  TDiskUsageForm& f = open({tree.root()});
+  ASSERT_FALSE(f.ChartPanel->isVisible());
+  f.RefreshCmdClick();
+  f.ChartCmd->trigger();
+  const int r = f.ChartRowsPerPage();
+  ASSERT_LT(r + 1, 14) << "the window must be too low for 14 rows, chart " << f.UsageChart->height();
+  EXPECT_TRUE(f.ChartScroll->isVisible());
+  EXPECT_EQ(f.ChartScroll->maximum(), 14 - r - 1);
+  EXPECT_EQ(f.UsageChart->categoryMin(), 0);
+  EXPECT_EQ(f.UsageChart->categoryMax(), r);
+  wheelToTheEnd(f);
+  EXPECT_EQ(f.UsageChart->categoryMax(), 13) << "the last page ends with the last row: no empty slots";
+  EXPECT_EQ(f.UsageChart->categoryMin(), 13 - r);
+
+  // The same after the window was made lower while the numbers were shown.
+  f.NumbersCmd->trigger();
+  f.resize(f.width(), f.height() - 120);
+  QCoreApplication::processEvents();
+  f.RefreshCmdClick();
+  f.ChartCmd->trigger();
+  QCoreApplication::processEvents();
+  const int lower = f.ChartRowsPerPage();
+  ASSERT_LT(lower, r);
+  EXPECT_EQ(f.ChartScroll->maximum(), 14 - lower - 1);
+  wheelToTheEnd(f);
+  EXPECT_EQ(f.UsageChart->categoryMax(), 13);
+}
+
+TEST_F(FormTest, AResizeRecomputesTheScrollRangeSoThatTheLastRowsStayReachable) {
+  TempTree tree;
+  for (int i = 0; i < 13; ++i) tree.file("f" + std::to_string(100 + i), 1);
+  TDiskUsageForm& f = open({tree.root()});
+  f.ChartCmd->trigger();
+  setChartHeight(f, 530);
+  ASSERT_EQ(f.ChartRowsPerPage(), 12);
+  f.RefreshCmdClick();
+  EXPECT_FALSE(f.ChartScroll->isVisible()) << "13 rows fit";
+  EXPECT_EQ(f.ChartScroll->maximum(), 0);
+
+  f.resize(f.width(), 420);
+  QCoreApplication::processEvents();
+  const int r = f.ChartRowsPerPage();
+  ASSERT_LT(r + 1, 13) << "chart " << f.UsageChart->height();
+  EXPECT_TRUE(f.ChartScroll->isVisible());
+  EXPECT_EQ(f.ChartScroll->maximum(), 13 - r - 1);
+  wheelToTheEnd(f);
+  EXPECT_EQ(f.UsageChart->categoryMax(), 12) << "the last row is reachable";
+
+  // Scrolled to the end, a taller window keeps the page full: the top moves up.
+  setChartHeight(f, 530);
+  EXPECT_FALSE(f.ChartScroll->isVisible());
+  EXPECT_EQ(f.ChartScroll->maximum(), 0);
+  EXPECT_EQ(f.UsageChart->categoryMin(), 0);
+  EXPECT_EQ(f.UsageChart->categoryMax(), 12);
+}
+
+TEST_F(FormTest, TheScrollThumbIsNotPageSizedAndAClickBesideItMovesAPage) {
+  TempTree tree;
+  for (int i = 0; i < 30; ++i) tree.file("f" + std::to_string(100 + i), 1);
+  TDiskUsageForm& f = open({tree.root()});
+  f.ChartCmd->trigger();
+  setChartHeight(f, 490);
+  ASSERT_EQ(f.ChartRowsPerPage(), 11);
+  f.RefreshCmdClick();
+  EXPECT_EQ(f.ChartScroll->pageStep(), 0);
+  EXPECT_EQ(f.ChartScroll->maximum(), 30 - 12);
+  // Below the thumb, above the down button: one page of 12 rows down.
+  const QPoint belowThumb(f.ChartScroll->width() / 2, f.ChartScroll->height() - 30);
+  QTest::mouseClick(f.ChartScroll, Qt::LeftButton, {}, belowThumb);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return f.ChartScroll->value() != 0; }));
+  EXPECT_EQ(f.ChartScroll->value(), 12);
+  EXPECT_EQ(f.UsageChart->categoryMin(), 12);
+  EXPECT_EQ(f.UsageChart->categoryMax(), 23);
+  EXPECT_EQ(f.ChartScroll->pageStep(), 0) << "a resize leaves the thumb alone";
+}

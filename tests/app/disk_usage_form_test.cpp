@@ -249,10 +249,12 @@ TEST_F(FormTest, FigureColumnsWidenToTheirWidestTextAndNeverNarrow) {
   const QFontMetrics m(f.UsageList->font());
   EXPECT_EQ(h->sectionSize(2), std::max(120, m.horizontalAdvance("1,099,511,627,776XXX")));
   EXPECT_EQ(h->sectionSize(0), 280) << "the name column keeps its width";
-  EXPECT_EQ(h->sectionSize(5), 150) << "so does the date column";
+  const int date = h->sectionSize(5);
+  EXPECT_GE(date, 150) << "the date column holds the widest date, and no figure widens it";
   const int wide = h->sectionSize(2);
   f.SelectFolderPath(t.path("Alpha"));
   EXPECT_EQ(h->sectionSize(2), wide) << "a narrower folder does not narrow it";
+  EXPECT_EQ(h->sectionSize(5), date);
 }
 
 TEST_F(FormTest, TheFolderComboBoxAndTheTreeFollowEachOther) {

@@ -278,17 +278,27 @@ TEST(StatusBar, TheClusterPanelHitTestAtItsEdges) {
     int x, y;
     bool in;
   };
-  const Case cases[] = {{292, 10, false}, {293, 10, true},  {404, 10, true}, {405, 10, false},
-                        {300, 2, false},  {300, 3, true},   {300, 17, true}, {300, 18, false},
-                        {45, 10, false},  {480, 10, false}};
-  for (const Case& c : cases) EXPECT_EQ(TStatusBar::InClusterPanel({c.x, c.y}, 19), c.in) << c.x << "," << c.y;
-
   TStatusBar bar;
-  bar.resize(500, 19);
+  QFont font = bar.font();
+  font.setPixelSize(11);  // the window's face at 96 dpi: the panels keep their least widths
+  bar.setFont(font);
+  ASSERT_EQ(bar.height(), 19);
+  // With the widths 90, 200 and 115 the edges lie at 292 and 405; with wider
+  // panels, as far from them.
+  const int left = 2 + bar.panelWidth(0) + bar.panelWidth(1), right = left + bar.panelWidth(2) - 2;
+  EXPECT_GE(left, 292);
+  EXPECT_GE(right - left, 113);
+  const int mid = left + 8;
+  const Case cases[] = {{left, 10, false}, {left + 1, 10, true}, {right - 1, 10, true}, {right, 10, false},
+                        {mid, 2, false},   {mid, 3, true},       {mid, 17, true},       {mid, 18, false},
+                        {45, 10, false},   {right + 70, 10, false}};
+  for (const Case& c : cases) EXPECT_EQ(bar.InClusterPanel({c.x, c.y}), c.in) << c.x << "," << c.y;
+
+  bar.resize(right + 200, 19);
   QSignalSpy spy(&bar, &TStatusBar::clusterPanelDoubleClicked);
-  QTest::mouseDClick(&bar, Qt::LeftButton, {}, QPoint(300, 10));
+  QTest::mouseDClick(&bar, Qt::LeftButton, {}, QPoint(mid, 10));
   EXPECT_EQ(spy.count(), 0) << "nothing while the cluster panel is empty";
-  bar.StatusBarMouseMove({300, 10});
+  bar.StatusBarMouseMove({mid, 10});
   EXPECT_FALSE(bar.clusterTipOn()) << "an empty panel 2 changes nothing";
   bar.setPanelText(2, "4K bytes per cluster");
   for (const Case& c : cases) {
@@ -299,7 +309,7 @@ TEST(StatusBar, TheClusterPanelHitTestAtItsEdges) {
     QTest::mouseDClick(&bar, Qt::LeftButton, {}, QPoint(c.x, c.y));
     EXPECT_EQ(spy.count() - before, c.in ? 1 : 0) << c.x << "," << c.y;
   }
-  bar.StatusBarMouseMove({300, 10});
+  bar.StatusBarMouseMove({mid, 10});
   ASSERT_TRUE(bar.clusterTipOn());
   bar.setPanelText(2, "");
   bar.StatusBarMouseMove({45, 10});
@@ -314,7 +324,7 @@ TEST(StatusBar, TheFreeSpaceBarAndTheCustomClusterPanel) {
   EXPECT_EQ(TStatusBar::SharePercent("(x%)"), -1);
 
   TStatusBar bar;
-  bar.resize(500, 19);
+  bar.resize(800, bar.height());
   bool custom = false;
   bar.setCustomClusterQuery([&] { return custom; });
   bar.setPanelText(1, "12G of 100G bytes free (37%)");

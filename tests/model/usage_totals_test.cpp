@@ -9,7 +9,7 @@
 TEST(UsageTotals, EfficiencyIsTruncatedAndAbsentWithoutDiskBytes) {
   struct Case {
     long double fileBytes, diskBytes;
-    std::optional<int> expected;
+    std::optional<int64_t> expected;
   } cases[] = {
       {0, 0, std::nullopt},        // nothing on disk: the panel keeps its figure
       {5, 0, std::nullopt},        // bytes without disk bytes (sparse, or a fake)
@@ -25,6 +25,46 @@ TEST(UsageTotals, EfficiencyIsTruncatedAndAbsentWithoutDiskBytes) {
     t.add(1, 0, c.fileBytes, c.diskBytes);
     EXPECT_EQ(t.efficiency(), c.expected) << double(c.fileBytes) << " / " << double(c.diskBytes);
   }
+}
+
+TEST(UsageTotals, EfficiencyOfExtremeFiguresIsShownAsComputedWithoutOverflow) {
+  constexpr long double kTiB = 1099511627776.0L;
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
+  const long double inf = std::numeric_limits<long double>::infinity();
+  const long double nan = std::numeric_limits<long double>::quiet_NaN();
+  struct Case {
+    long double fileBytes, diskBytes;
+    std::optional<int64_t> expected;
+  } cases[] = {
+      {kTiB, 4096, 26843545600},            // a 1 TiB sparse file with one block written
+      {2147483648.0L, 100, 2147483648},     // 2^31 per cent: past a 32-bit int
+      {1e15L, 1, 100000000000000000},
+      {1e18L, 1, kMax},                     // 1e20 per cent: clamped, not wrapped
+      {-1e18L, 1, kMin},
+      {-4096, 4096, -100},                  // a broken negative figure stays negative
+      {inf, 4096, kMax},
+      {-inf, 4096, kMin},
+      {nan, 4096, std::nullopt},            // no figure to show: the panel keeps its own
+      {4096, nan, std::nullopt},
+      {4096, inf, 0},
+      {4096, -4096, std::nullopt},          // no disk bytes to speak of
+  };
+  for (const Case& c : cases) {
+    TUsageTotals t;
+    t.add(1, 0, c.fileBytes, c.diskBytes);
+    EXPECT_EQ(t.efficiency(), c.expected) << double(c.fileBytes) << " / " << double(c.diskBytes);
+  }
+}
+
+TEST(UsageTotals, TheEfficiencyGaugeShowsTheRestClampedIntoItsRange) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
+  struct Case {
+    int64_t efficiency;
+    int progress;
+  } cases[] = {{0, 100},   {1, 99},      {73, 27},          {100, 0},    {101, 0},
+               {-1, 100},  {-5, 100},    {2147483648, 0},   {kMax, 0},   {kMin, 100},
+               {kMin + 1, 100}, {26843545600, 0}, {-2147483648LL, 100}};
+  for (const Case& c : cases) EXPECT_EQ(EfficiencyGaugeProgress(c.efficiency), c.progress) << c.efficiency;
 }
 
 TEST(UsageTotals, SumsRowsAndWrapsCountsAt32Bits) {
