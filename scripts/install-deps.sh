@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs what building and testing Tallorin needs on Debian 12, if missing.
+# Installs what Tallorin needs on Debian 12, if missing.
+#   install-deps.sh          building the program and running every test
+#   install-deps.sh --run    building the program only (scripts/run.sh)
 set -euo pipefail
-packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev
-          adwaita-icon-theme hicolor-icon-theme findutils util-linux)
+packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev
+          adwaita-icon-theme hicolor-icon-theme)
+# The tests also need GoogleTest, find and setpriv, and ncdu, which reads the
+# command-line report's JSON back.
+[ "${1:-}" = "--run" ] || packages+=(libgtest-dev findutils util-linux ncdu)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

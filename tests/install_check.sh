@@ -8,9 +8,9 @@ build="$1"
 prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "install failed"; exit 1; }
-for f in bin/tallorin lib/tallorin/libtlr32.so lib/tallorin/libtlr32dlg.so share/doc/tallorin/tallorin-help.html \
+for f in bin/tallorin bin/tallorin-report lib/tallorin/libtlr32.so lib/tallorin/libtlr32dlg.so share/doc/tallorin/tallorin-help.html \
          share/applications/tallorin.desktop share/icons/hicolor/scalable/apps/tallorin.svg \
-         share/icons/hicolor/48x48/apps/tallorin.png share/man/man1/tallorin.1 \
+         share/icons/hicolor/48x48/apps/tallorin.png share/man/man1/tallorin.1 share/man/man1/tallorin-report.1 \
          share/metainfo/io.quorlan.Tallorin.metainfo.xml; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
@@ -51,4 +51,10 @@ grep -q "Cannot" "$log" && { echo "it complained:"; cat "$log"; exit 1; }
 # The window came up (a missing engine ends before it): it stored its placement.
 grep -q 'Tallorin\\Settings' "$prefix/config/tallorin/registry.reg" 2>/dev/null ||
   { echo "the window never came up:"; cat "$log"; exit 1; }
+# The report program finds the same engine, with no display.
+mkdir "$prefix/tree" && echo data >"$prefix/tree/file"
+report="$(cd / && env -u LD_LIBRARY_PATH -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$prefix/config" \
+          "$prefix/bin/tallorin-report" --format csv "$prefix/tree" 2>&1)" ||
+  { echo "the installed report program failed:"; echo "$report"; exit 1; }
+grep -q '^file,' <<<"$report" || { echo "the installed report lacks the file's row:"; echo "$report"; exit 1; }
 echo "installed program runs from $prefix"

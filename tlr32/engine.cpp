@@ -1,6 +1,7 @@
 #include "tlr32/engine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include "platform/fs.h"
 #include "platform/path.h"
+#include "tlr32/progress.h"
 #include "tlr32/report.h"
 #include "tlr32/tlr32.h"
 
@@ -64,7 +66,28 @@ uint64_t Engine::ownAllocationUnit(dev_t dev, const std::string& folder) {
   return facts.allocationUnit;
 }
 
-int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
+int32_t Engine::calcUsage(const char* path, const char* reportFile) {
+  ReportTarget report;
+  report.file = reportFile && *reportFile ? reportFile : nullptr;
+  return compute(path, report);
+}
+
+int32_t Engine::calcUsageToFd(const char* folder, int fd, const char* formatName) {
+  const std::optional<ReportFormat> format = reportFormatNamed(formatName ? formatName : "");
+  if (fd < 0 || !format) {
+    m_figures = Figures{};
+    m_lastError = "cannot write a report in the format \"" + std::string(formatName ? formatName : "") + "\"";
+    return TLR_ERR_REPORT;
+  }
+  ReportTarget report;
+  report.fd = fd;
+  report.format = static_cast<int>(*format);
+  return compute(folder, report);
+}
+
+int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
+  m_lastError.clear();
+  progress().reset();
   m_figures = Figures{};
   m_volume.reset();
   m_fsName.clear();
@@ -77,7 +100,10 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
   m_path.assign(cpath ? cpath : "");
   const std::string& path = m_path;
   struct stat st;
-  if (!platform::statPath(path, st, false)) return TLR_ERR_NO_PATH;
+  if (!platform::statPath(path, st, false)) {
+    m_lastError = "cannot read " + path + ": " + std::strerror(errno);
+    return TLR_ERR_NO_PATH;
+  }
   const bool isDir = S_ISDIR(st.st_mode);
   std::string& folder = m_folder;
   if (isDir)
@@ -92,7 +118,11 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
     char letter = static_cast<char>('A' + m_options.mapDrive - 1);
     auto it = m_options.drives.find(letter);
     VolumeFacts target;
-    if (it == m_options.drives.end() || !queryVolume(it->second, target)) return TLR_ERR_TARGET;
+    if (it == m_options.drives.end() || !queryVolume(it->second, target)) {
+      m_lastError = std::string("cannot reach the target drive ") + letter + ":" +
+                    (it == m_options.drives.end() ? std::string(", which stands for no folder") : " (" + it->second + ")");
+      return TLR_ERR_TARGET;
+    }
     m_volume = target;
     m_volumeFolder = it->second;
     struct stat tst;
@@ -118,9 +148,12 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
   settings.allocatedBlocks = m_options.allocatedBlocks;
   settings.fileSpec = m_options.fileSpecOn ? &m_fileSpec : nullptr;
 
-  if (reportFile && *reportFile) {
+  if (report.file || report.fd >= 0) {
     // The report's own walk gives the figures as well: one walk, not two.
-    if (!isDir) return TLR_ERR_REPORT;  // a report is of a folder
+    if (!isDir) {  // a report is of a folder
+      m_lastError = "cannot read " + path + ": " + std::strerror(ENOTDIR);
+      return TLR_ERR_REPORT;
+    }
     ReportOptions ro;
     ro.depth = m_options.reportDepth;
     ro.clusterSize = m_clusterSize;
@@ -133,8 +166,10 @@ int32_t Engine::calcUsage(const char* cpath, const char* reportFile) {
     } else {
       ro.targetDrive = "none";
     }
-    std::string error;
-    if (!writeReport(path, reportFile, settings, ro, m_figures, error)) {
+    const bool written = report.file ? writeReport(path, report.file, settings, ro, m_figures, m_lastError)
+                                     : writeReportTo(report.fd, static_cast<ReportFormat>(report.format), path,
+                                                     settings, ro, m_figures, m_lastError);
+    if (!written) {
       m_figures = Figures{};
       return TLR_ERR_REPORT;
     }

@@ -24,6 +24,10 @@ class Engine {
 
   bool init(const char* helpFile);
   int32_t calcUsage(const char* path, const char* reportFile);
+  // A report to an open descriptor in a format named "csv", "json", "html" or "text".
+  int32_t calcUsageToFd(const char* folder, int fd, const char* format);
+  // Why the most recent computation failed, naming the path; empty after a success.
+  const char* lastError() const { return m_lastError.c_str(); }
   int32_t statVal(const char* key);
   double statValF(const char* key);
   uint64_t fileTime();
@@ -40,6 +44,13 @@ class Engine {
   const char* reportFileName() const { return m_reportFileName.c_str(); }
 
  private:
+  // Where a computation's report goes: nowhere, a file (atomic replace) or a descriptor.
+  struct ReportTarget {
+    const char* file = nullptr;
+    int fd = -1;
+    int format = 0;  // a ReportFormat, for fd
+  };
+  int32_t compute(const char* path, const ReportTarget& report);
   const VolumeFacts& volume();  // lazily, once per computation
   uint64_t ownAllocationUnit(dev_t dev, const std::string& folder);
 
@@ -50,6 +61,7 @@ class Engine {
 
   std::string m_reportFileName;  // chosen in the report dialog
   std::string m_path, m_folder;  // the path of the current call, and its folder
+  std::string m_lastError;
 
   // The most recent computation.
   Figures m_figures;

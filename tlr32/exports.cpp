@@ -26,6 +26,7 @@
 #include <string>
 
 #include "tlr32/engine.h"
+#include "tlr32/progress.h"
 #include "tlr32/dialogs/dialog_host.h"
 #include "tlr32/tlr32.h"
 
@@ -146,6 +147,22 @@ int32_t TlrFileSpecOn(void) {
 }
 int32_t TlrSaveSettings(void) {
   return withEngine([](tlr::Engine& e) -> int32_t { return e.saveSettings(); }, 0);
+}
+
+int32_t TlrCalcUsageToFd(const char* folder, int32_t fd, const char* format) {
+  return withEngine([&](tlr::Engine& e) { return e.calcUsageToFd(folder, fd, format); }, TLR_ERR_NO_PATH);
+}
+
+// Outside the gate on purpose: it is asked while a computation holds it.
+int32_t TlrGetProgress(uint64_t* counts, int32_t n) {
+  if (!counts || n <= 0) return 0;
+  n = std::min<int32_t>(n, tlr::Progress::kCounts);
+  for (int32_t i = 0; i < n; ++i) counts[i] = tlr::progress().count(i);
+  return n;
+}
+
+const char* TlrGetLastError(void) {
+  return withEngine([](tlr::Engine& e) { return e.lastError(); }, "");
 }
 
 // The dialogs live in a companion library, loaded on first use, so that a

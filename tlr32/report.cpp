@@ -15,6 +15,7 @@
 
 #include "platform/fs.h"
 #include "platform/path.h"
+#include "tlr32/progress.h"
 
 namespace tlr {
 namespace {
@@ -107,6 +108,7 @@ class ReportWalk {
       ::closedir(d);
     }
     const FileSpec* filter = (m_s.fileSpec && !m_s.fileSpec->matchesAll()) ? m_s.fileSpec : nullptr;
+    Figures own;  // this folder's own entries, for the progress counts
     for (const std::string& name : names) {
       struct stat st;
       if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
@@ -130,6 +132,7 @@ class ReportWalk {
         }
         if (m_json) m_json->push_back(']');
         ++total.dirs;
+        ++own.dirs;
         total.add(sub);
         if (row != SIZE_MAX) rows[row].f = sub;
         continue;
@@ -145,9 +148,11 @@ class ReportWalk {
       if (!(S_ISREG(st.st_mode) && st.st_nlink > 1 && !m_links.insert({st.st_dev, st.st_ino}).second))
         WorkerPool::countFile(st, m_s, f);
       total.add(f);
+      own.add(f);
       if (depth <= m_maxDepth || m_maxDepth < 0) rows[addRow(path, false)].f = f;
     }
     ::close(fd);
+    progress().addGrowth(Figures{}, own);
     return total;
   }
 
@@ -320,14 +325,17 @@ ReportFormat reportFormatFor(const std::string& fileName) {
   return ReportFormat::Text;
 }
 
-bool writeReport(const std::string& folderGiven, const std::string& file, const WalkSettings& settings,
-                 const ReportOptions& options, Figures& total, std::string& error) {
+namespace {
+
+// Walks the folder and composes the whole report. False when the folder
+// cannot be read; error then names it and the reason.
+bool composeReport(const std::string& folderGiven, ReportFormat format, const WalkSettings& settings,
+                   const ReportOptions& options, Figures& total, std::string& text, std::string& error) {
   const std::string folder = platform::withoutTrailingDelim(folderGiven);
-  const ReportFormat format = reportFormatFor(file);
   struct stat st;
   const int fd = platform::openDirectory(folder);
   if (fd < 0 || ::fstat(fd, &st) != 0) {
-    error = std::strerror(errno);
+    error = "cannot read " + folder + ": " + std::strerror(errno);
     if (fd >= 0) ::close(fd);
     return false;
   }
@@ -366,14 +374,50 @@ bool writeReport(const std::string& folderGiven, const std::string& file, const 
   const Header h{folder, nowText(), options.targetDrive,
                  std::to_string(options.clusterSize) + " bytes" + (options.customCluster ? " (custom)" : ""),
                  options.fileSpec};
-  std::string text;
   switch (format) {
     case ReportFormat::Csv: text = csvReport(h, walk.rows, total); break;
     case ReportFormat::Html: text = htmlReport(h, walk.rows, total); break;
     case ReportFormat::Text: text = textReport(h, walk.rows, total); break;
     case ReportFormat::Json: text = json + "]]\n"; break;
   }
-  return replaceFile(file, text, error);
+  return true;
+}
+
+}  // namespace
+
+std::optional<ReportFormat> reportFormatNamed(const std::string& name) {
+  if (name == "csv") return ReportFormat::Csv;
+  if (name == "json") return ReportFormat::Json;
+  if (name == "html") return ReportFormat::Html;
+  if (name == "text") return ReportFormat::Text;
+  return std::nullopt;
+}
+
+bool writeReport(const std::string& folder, const std::string& file, const WalkSettings& settings,
+                 const ReportOptions& options, Figures& total, std::string& error) {
+  std::string text;
+  if (!composeReport(folder, reportFormatFor(file), settings, options, total, text, error)) return false;
+  if (!replaceFile(file, text, error)) {
+    error = "cannot write " + file + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+bool writeReportTo(int fd, ReportFormat format, const std::string& folder, const WalkSettings& settings,
+                   const ReportOptions& options, Figures& total, std::string& error) {
+  std::string text;
+  if (!composeReport(folder, format, settings, options, total, text, error)) return false;
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = "cannot write descriptor " + std::to_string(fd) + ": " + (n < 0 ? std::strerror(errno) : "nothing written");
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace tlr

@@ -14,6 +14,7 @@
 // A report is written to a temporary file beside the target and renamed onto
 // it only when complete; when it cannot be written nothing is left behind and
 // a file already there stays as it was.
+#include <optional>
 #include <string>
 
 #include "tlr32/walker.h"
@@ -31,12 +32,21 @@ struct ReportOptions {
 
 enum class ReportFormat { Csv, Json, Html, Text };
 ReportFormat reportFormatFor(const std::string& fileName);
+// By name: "csv", "json", "html", "text"; nothing for any other name.
+std::optional<ReportFormat> reportFormatNamed(const std::string& name);
 
 // Walks folder (on its own, one thread) with the counting rules of settings
 // and writes the report. False when the folder cannot be read or the file
-// cannot be written; the reason in error.
+// cannot be written; error then names the path and the reason
+// ("cannot read /srv: Permission denied").
 // total receives the folder's figures (the same as the engine's walk gives).
 bool writeReport(const std::string& folder, const std::string& file, const WalkSettings& settings,
                  const ReportOptions& options, Figures& total, std::string& error);
+
+// The same report written to the open descriptor fd (from its current
+// position, left open, no temporary file), for a host that sends it down a
+// pipe. Nothing is written when the folder cannot be read.
+bool writeReportTo(int fd, ReportFormat format, const std::string& folder, const WalkSettings& settings,
+                   const ReportOptions& options, Figures& total, std::string& error);
 
 }  // namespace tlr

@@ -38,6 +38,25 @@ TLR_API int32_t TlrDlgClusterSizes(uintptr_t owner, int32_t drive);
 TLR_API int32_t TlrDlgFileSpec(uintptr_t owner);
 TLR_API int32_t TlrDlgReportUsage(uintptr_t owner, int32_t reserved);
 
+/* For hosts without a window (the command-line report). None of these is
+ * looked up by the window, which works without them. */
+
+/* As TlrCalcUsage with a report, but the report goes to the open descriptor
+ * fd (left open, written from its current position, no temporary file) in
+ * the named format: "csv", "json", "html" or "text". The folder's figures are
+ * ready afterwards, as after TlrCalcUsage. */
+TLR_API int32_t TlrCalcUsageToFd(const char* folder, int32_t fd, const char* format);
+
+/* The counts of the computation in flight, or of the last one: counts[0]
+ * files, [1] folders, [2] file bytes, [3] disk bytes; the first n are filled
+ * (n up to 4). Callable from any thread while TlrCalcUsage runs on another:
+ * it never waits for the computation. Returns the number filled. */
+TLR_API int32_t TlrGetProgress(uint64_t* counts, int32_t n);
+
+/* Why the most recent TlrCalcUsage or TlrCalcUsageToFd failed, naming the
+ * path: "cannot read /srv: Permission denied"; empty after a success. */
+TLR_API const char* TlrGetLastError(void);
+
 /* Pointer types for callers that look the operations up at run time. */
 typedef int32_t (*TlrExtInitFn)(const char*);
 typedef int32_t (*TlrCalcUsageFn)(const char*, const char*);
@@ -50,6 +69,8 @@ typedef const char* (*TlrGetStringFn)(void);
 typedef int32_t (*TlrQueryFn)(void);
 typedef int32_t (*TlrDlgDriveFn)(uintptr_t, int32_t);
 typedef int32_t (*TlrDlgFn)(uintptr_t);
+typedef int32_t (*TlrCalcUsageToFdFn)(const char*, int32_t, const char*);
+typedef int32_t (*TlrGetProgressFn)(uint64_t*, int32_t);
 
 #ifdef __cplusplus
 }

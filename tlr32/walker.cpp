@@ -12,7 +12,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "tlr32/progress.h"
+
 namespace tlr {
+
+Progress& progress() {
+  static Progress counts;  // constant-initialised: no guard, no destructor
+  return counts;
+}
 
 namespace {
 
@@ -190,7 +197,9 @@ void WorkerPool::runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>
     m_tasks.pop_back();
     ++m_busy;
     lock.unlock();
+    const Figures before = local;
     processTask(task, local, buffer);
+    progress().addGrowth(before, local);
     lock.lock();
     --m_busy;
   }
@@ -357,6 +366,7 @@ void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, F
   Dir* root = new Dir{rootFd, rootDev, {1}};
   readDir(root, local, m_callerBuffer, steadyNs());
   release(root);
+  progress().addGrowth(Figures{}, local);
   lock.lock();
   --m_busy;
   figures.add(local);

@@ -1,0 +1,121 @@
+#include "cli/command_line.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <getopt.h>
+
+namespace cli {
+
+const char* const kUsage =
+    "Usage: tallorin-report [OPTION]... FOLDER\n"
+    "Writes a disk usage report of FOLDER: for each entry of the folder the bytes it\n"
+    "takes on disk, the bytes its files hold, its folders, files and newest date.\n"
+    "\n"
+    "  -o, --output=FILE    write the report to FILE, in the format its extension\n"
+    "                       names: .csv, .json, .html or .htm, else plain text;\n"
+    "                       FILE is replaced only by a complete report.\n"
+    "                       -o - writes to standard output (the default)\n"
+    "      --format=FORMAT  the format on standard output, or on a device or pipe\n"
+    "                       given to -o: text (the default), csv, json or html\n"
+    "      --depth=N        rows for N levels below the folder's entries too;\n"
+    "                       0 (the default) none, all for every level\n"
+    "      --allocated      disk bytes as the blocks the file system allocated\n"
+    "  -q, --quiet          no progress on standard error\n"
+    "      --help           show this help and end\n"
+    "      --version        show the version and end\n"
+    "\n"
+    "Exit status: 0 when the report is written; 1 when FOLDER cannot be read or\n"
+    "the report cannot be written; 2 for wrong usage.\n";
+
+namespace {
+
+enum LongOnly { kFormat = 256, kDepth, kAllocated, kHelp, kVersion };
+
+bool parseDepth(const char* text, int& depth) {
+  if (std::string(text) == "all") {
+    depth = -1;
+    return true;
+  }
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < -1 || v > INT_MAX) return false;
+  depth = static_cast<int>(v);
+  return true;
+}
+
+// The option getopt stopped at: a short one by its letter, a long one as written.
+std::string optionText(char** argv, int shortOption) {
+  if (shortOption > 0 && shortOption < 256) return std::string("-") + static_cast<char>(shortOption);
+  std::string text = argv[optind - 1];
+  return text.substr(0, text.find('='));
+}
+
+}  // namespace
+
+Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::string& error) {
+  static const option kLong[] = {
+      {"output", required_argument, nullptr, 'o'},   {"format", required_argument, nullptr, kFormat},
+      {"depth", required_argument, nullptr, kDepth}, {"allocated", no_argument, nullptr, kAllocated},
+      {"quiet", no_argument, nullptr, 'q'},          {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersion},   {nullptr, 0, nullptr, 0}};
+  opterr = 0;  // our own messages, one line each
+  optind = 0;  // a fresh scan (GNU: 0 also resets its internal state)
+  for (;;) {
+    int longIndex = -1;
+    const int c = getopt_long(argc, argv, ":o:q", kLong, &longIndex);
+    if (c == -1) break;
+    switch (c) {
+      case 'o':
+        if (*optarg == '\0') {
+          error = "the report FILE is empty";
+          return Action::UsageError;
+        }
+        request.output = optarg;
+        break;
+      case 'q': request.quiet = true; break;
+      case kFormat: {
+        const std::string f = optarg;
+        if (f != "csv" && f != "json" && f != "html" && f != "text") {
+          error = "unknown format '" + f + "' (csv, json, html or text)";
+          return Action::UsageError;
+        }
+        request.format = f;
+        request.formatGiven = true;
+        break;
+      }
+      case kDepth:
+        if (!parseDepth(optarg, request.depth)) {
+          error = "--depth takes a whole number from 0 up, or all, not '" + std::string(optarg) + "'";
+          return Action::UsageError;
+        }
+        break;
+      case kAllocated: request.allocated = true; break;
+      case kHelp: return Action::Help;
+      case kVersion: return Action::Version;
+      case ':':
+        error = "option '" + optionText(argv, optopt) + "' needs a value";
+        return Action::UsageError;
+      default:
+        error = "unknown option '" + optionText(argv, optopt) + "'";
+        return Action::UsageError;
+    }
+  }
+  if (optind >= argc) {
+    error = "no FOLDER given";
+    return Action::UsageError;
+  }
+  if (argc - optind > 1) {
+    error = "one FOLDER only, not also '" + std::string(argv[optind + 1]) + "'";
+    return Action::UsageError;
+  }
+  request.folder = argv[optind];
+  if (request.folder.empty()) {
+    error = "the FOLDER is empty";
+    return Action::UsageError;
+  }
+  return Action::Report;
+}
+
+}  // namespace cli

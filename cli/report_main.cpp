@@ -1,0 +1,113 @@
+// tallorin-report: a usage report of a folder without a window, for servers
+// and scripts. It reaches the engine through its C interface only and loads
+// no Qt. The counting options the window's Options menu stored (target drive,
+// cluster sizes, file specification) apply as in the window; the depth and
+// allocated blocks come from the command line, for this run only: nothing is
+// stored.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/command_line.h"
+#include "cli/progress_line.h"
+#include "tlr32/tlr32.h"
+
+namespace {
+
+constexpr const char* kProgram = "tallorin-report";
+
+void say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
+
+// The folder as the report names it: absolute, links resolved as a shell user
+// expects of a folder typed on the command line. One that cannot be resolved
+// goes to the engine as given, which tells why it cannot be read.
+std::string reportFolder(const std::string& given) {
+  char* resolved = ::realpath(given.c_str(), nullptr);
+  if (!resolved) return given;
+  std::string folder = resolved;
+  std::free(resolved);
+  return folder;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  cli::ReportRequest request;
+  std::string error;
+  switch (cli::parseCommandLine(argc, argv, request, error)) {
+    case cli::Action::Help:
+      std::fputs(cli::kUsage, stdout);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case cli::Action::Version:
+      std::printf("%s %s\n", kProgram, TALLORIN_VERSION);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case cli::Action::UsageError:
+      say(error);
+      std::fputs(cli::kUsage, stderr);
+      return 2;
+    case cli::Action::Report: break;
+  }
+
+  // A reader that goes away (ncdu quit, head had enough) is a failed write
+  // with a message, not a silent death by signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  // Likewise a file size limit: the write fails (EFBIG), the engine removes
+  // its temporary file, and the earlier report stays as it was.
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  if (!(TlrExtInit("") & 0xFF)) {
+    say("cannot initialise the usage engine (libtlr32.so)");
+    return 1;
+  }
+  TlrSetOption("ReportDepth", std::to_string(request.depth).c_str());
+  TlrSetOption("AllocatedBlocks", request.allocated ? "1" : "0");
+
+  // A report file is replaced whole through a temporary file. A device or a
+  // pipe named by -o (/dev/stdout, /dev/null, a FIFO) is written to instead:
+  // renaming a file onto /dev/null would replace the device itself.
+  std::string outputName = "standard output";
+  int outputFd = -1;
+  if (request.toStandardOutput()) {
+    outputFd = STDOUT_FILENO;
+  } else if (struct stat st; ::stat(request.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    outputName = request.output;
+    outputFd = ::open(request.output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (outputFd < 0) {
+      say("cannot write " + outputName + ": " + std::strerror(errno));
+      return 1;
+    }
+  }
+  if (request.formatGiven && outputFd < 0) {
+    say("--format is for standard output; the extension of " + request.output + " chooses its format");
+    std::fputs(cli::kUsage, stderr);
+    return 2;
+  }
+
+  const std::string folder = reportFolder(request.folder);
+  cli::ProgressLine progress(STDERR_FILENO, !request.quiet && cli::progressWanted(STDERR_FILENO, STDOUT_FILENO));
+  progress.start();
+  const int32_t result = outputFd >= 0 ? TlrCalcUsageToFd(folder.c_str(), outputFd, request.format.c_str())
+                                       : TlrCalcUsage(folder.c_str(), request.output.c_str());
+  progress.stop();
+  if (outputFd > STDOUT_FILENO) ::close(outputFd);
+
+  if (result < 0) {
+    std::string why = TlrGetLastError();
+    // The engine knows the descriptor only; the user gave it a name.
+    const std::string descriptor = "cannot write descriptor " + std::to_string(outputFd) + ":";
+    if (why.rfind(descriptor, 0) == 0) why = "cannot write " + outputName + ":" + why.substr(descriptor.size());
+    say(why.empty() ? "cannot report " + folder + " (code " + std::to_string(result) + ")" : why);
+    return 1;
+  }
+  if (const int32_t unreadable = TlrGetStatVal("UnreadableDirectories"); unreadable > 0)
+    say(cli::withThousands(static_cast<uint64_t>(unreadable)) +
+        (unreadable == 1 ? " folder could not be read; its contents are not counted"
+                         : " folders could not be read; their contents are not counted"));
+  return 0;
+}

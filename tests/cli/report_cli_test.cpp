@@ -1,0 +1,520 @@
+// tallorin-report run as a process, as a shell or a script runs it: no
+// display, the report read back with real parsers (RFC 4180 for CSV, Qt's
+// JSON parser, ncdu itself), every exit status with its message, and the
+// failures that must leave an earlier report as it was.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "temp_tree.h"
+
+using testsupport::TempTree;
+
+namespace {
+
+const std::string kProgram = REPORT_PROGRAM;
+
+struct Outcome {
+  int exitCode = -1;  // -1: ended by a signal
+  std::string out, err;
+};
+
+struct RunSetup {
+  bool unprivileged = false;       // as "nobody" when the test runs as root
+  rlim_t fileSizeLimit = 0;        // RLIMIT_FSIZE in bytes; 0: none
+  bool stderrIsTerminal = false;   // standard error on a pseudo-terminal
+  int stdoutFd = -1;               // standard output goes here instead of being read
+};
+
+std::string slurp(int fd) {
+  std::string text;
+  char buf[65536];
+  ::lseek(fd, 0, SEEK_SET);
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+  return text;
+}
+
+int tempFile() {
+  char name[] = "/tmp/tallorin-cli-test-XXXXXX";
+  const int fd = ::mkstemp(name);
+  ::unlink(name);
+  return fd;
+}
+
+// Runs tallorin-report with args, without DISPLAY or any Qt platform.
+Outcome run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
+  const int outFd = tempFile(), errFd = tempFile();
+  int master = -1, slave = -1;
+  if (setup.stderrIsTerminal && ::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal";
+    return {};
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(setup.stdoutFd >= 0 ? setup.stdoutFd : outFd, 1);
+    ::dup2(slave >= 0 ? slave : errFd, 2);
+    const int devNull = ::open("/dev/null", O_RDONLY);
+    ::dup2(devNull, 0);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
+    if (setup.fileSizeLimit) {
+      const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (setup.unprivileged && ::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(126);
+    std::vector<char*> argv{const_cast<char*>(kProgram.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  Outcome o;
+  if (slave >= 0) {
+    ::close(slave);
+    // Read the terminal until the program's end closes its side (EIO).
+    char buf[4096];
+    for (;;) {
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n <= 0) break;
+      o.err.append(buf, static_cast<size_t>(n));
+    }
+    ::close(master);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.out = slurp(outFd);
+  if (slave < 0) o.err = slurp(errFd);
+  ::close(outFd);
+  ::close(errFd);
+  return o;
+}
+
+// RFC 4180: fields separated by commas, quoted fields may hold commas, quotes
+// (doubled) and line breaks; records end with CRLF.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        records.back().back().push_back('"');
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        records.back().back().push_back(c);
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      records.back().emplace_back();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      records.emplace_back(1);
+      ++i;
+    } else {
+      records.back().back().push_back(c);
+    }
+  }
+  EXPECT_FALSE(quoted) << "a quoted field runs to the end";
+  if (records.back().size() == 1 && records.back()[0].empty()) records.pop_back();
+  return records;
+}
+
+// The rows of a CSV report by their first cell, each as column name -> cell,
+// the columns named by the header record (the one that names "Disk Bytes").
+std::map<std::string, std::map<std::string, std::string>> csvRows(const std::string& text) {
+  const auto records = parseCsv(text);
+  std::map<std::string, std::map<std::string, std::string>> rows;
+  size_t header = 0;
+  auto names = [](const std::vector<std::string>& r) {
+    for (const auto& cell : r)
+      if (cell == "Disk Bytes") return true;
+    return false;
+  };
+  while (header < records.size() && !names(records[header])) ++header;
+  EXPECT_LT(header, records.size()) << "no header record";
+  if (header >= records.size()) return rows;
+  for (size_t i = header + 1; i < records.size(); ++i) {
+    if (records[i].size() != records[header].size()) continue;  // not an entry row
+    for (size_t c = 0; c < records[i].size(); ++c) rows[records[i][0]][records[header][c]] = records[i][c];
+  }
+  return rows;
+}
+
+uint64_t number(const std::string& cell) {
+  std::string digits;
+  for (char c : cell)
+    if (c >= '0' && c <= '9') digits.push_back(c);
+  return digits.empty() ? UINT64_MAX : std::stoull(digits);
+}
+
+// The names in a folder that start with prefix (temporary files left behind).
+std::vector<std::string> namesStartingWith(const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> found;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(d))
+      if (std::string(e->d_name).rfind(prefix, 0) == 0) found.emplace_back(e->d_name);
+    ::closedir(d);
+  }
+  return found;
+}
+
+std::string commandOutput(const std::string& command) {
+  std::string text;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+    ::pclose(p);
+  }
+  return text;
+}
+
+bool haveProgram(const std::string& name) {
+  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+class ReportCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t.dir("tree");
+    t.file("tree/plain.txt", 1000);
+    t.file("tree/with,comma \"quoted\"", 10);
+    t.file("tree/new\nline", 20);
+    t.file("tree/=SUM(A1)", 40);
+    t.dir("tree/sub");
+    t.file("tree/sub/deeper.bin", 5000);
+    t.sparse("tree/sparse.img", 8 << 20);
+    tree = t.path("tree");
+  }
+  TempTree t;
+  std::string tree;
+};
+
+}  // namespace
+
+TEST_F(ReportCli, LoadsNoQtAndFindsItsEngine) {
+  const std::string libs = commandOutput("ldd '" + kProgram + "'");
+  ASSERT_NE(libs.find("libtlr32.so"), std::string::npos) << libs;
+  EXPECT_EQ(libs.find("not found"), std::string::npos) << libs;
+  EXPECT_EQ(libs.find("libQt"), std::string::npos) << "the report program must run where no Qt is:\n" << libs;
+}
+
+TEST_F(ReportCli, PlainTextOnStandardOutputWithoutADisplay) {
+  const Outcome o = run({tree});
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(o.err, "") << "no progress when standard error is no terminal";
+  for (const char* name : {"plain.txt", "sub", "sparse.img", "=SUM(A1)"})
+    EXPECT_NE(o.out.find(name), std::string::npos) << name << " missing from\n" << o.out;
+  EXPECT_EQ(o.out.find("deeper.bin"), std::string::npos) << "the folder's entries only, by default";
+  EXPECT_EQ(o.out.find("new\nline"), std::string::npos) << "one line an entry";
+  EXPECT_EQ(o.out.find('\r'), std::string::npos) << "text, not CSV";
+}
+
+TEST_F(ReportCli, CsvFileReadsBackWithTheFigures) {
+  const std::string file = t.path("usage.csv");
+  const Outcome o = run({"-o", file, tree});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(o.out, "") << "the report went to the file";
+  auto rows = csvRows(testsupport::readFile(file));
+  ASSERT_TRUE(rows.count("plain.txt")) << testsupport::readFile(file);
+  EXPECT_EQ(number(rows["plain.txt"]["File Bytes"]), 1000u);
+  EXPECT_GE(number(rows["plain.txt"]["Disk Bytes"]), 1000u);
+  EXPECT_EQ(number(rows["sub"]["File Bytes"]), 5000u);
+  EXPECT_EQ(number(rows["sub"]["Files"]), 1u);
+  EXPECT_EQ(number(rows["with,comma \"quoted\""]["File Bytes"]), 10u);
+  EXPECT_EQ(number(rows["new\nline"]["File Bytes"]), 20u);
+  EXPECT_TRUE(rows.count("'=SUM(A1)")) << "never a formula";
+  ASSERT_TRUE(rows.count("Total"));
+  EXPECT_EQ(number(rows["Total"]["File Bytes"]), 1000u + 10 + 20 + 40 + 5000 + (8 << 20));
+  EXPECT_EQ(number(rows["Total"]["Files"]), 6u);
+  EXPECT_EQ(number(rows["Total"]["Directories"]), 1u);
+  EXPECT_TRUE(namesStartingWith(t.root(), ".tallorin-report").empty());
+}
+
+TEST_F(ReportCli, DepthAndAllocatedBlocksForThisRun) {
+  struct Case {
+    std::vector<std::string> options;
+    bool deeperRows;
+    bool allocated;
+  } cases[] = {
+      {{}, false, false},
+      {{"--depth", "1"}, true, false},
+      {{"--depth=all"}, true, false},
+      {{"--depth", "0", "--allocated"}, false, true},
+  };
+  for (const Case& c : cases) {
+    const std::string file = t.path("depth.csv");
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"-o", file, tree});
+    const Outcome o = run(args);
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    auto rows = csvRows(testsupport::readFile(file));
+    bool deeper = false;
+    for (const auto& [name, row] : rows) deeper |= name.find("deeper.bin") != std::string::npos;
+    EXPECT_EQ(deeper, c.deeperRows) << ::testing::PrintToString(c.options);
+    // A sparse file of 8 MiB holds one block: allocated blocks tell.
+    const uint64_t disk = number(rows["sparse.img"]["Disk Bytes"]);
+    if (c.allocated)
+      EXPECT_LT(disk, 1u << 20) << ::testing::PrintToString(c.options);
+    else
+      EXPECT_GE(disk, 8u << 20) << ::testing::PrintToString(c.options);
+  }
+  // Nothing of it was stored for the window: a plain run rounds again.
+  const Outcome o = run({"--format", "csv", tree});
+  EXPECT_GE(number(csvRows(o.out)["sparse.img"]["Disk Bytes"]), 8u << 20);
+}
+
+TEST_F(ReportCli, FormatFromTheExtensionOrTheFormatOption) {
+  struct Case {
+    std::vector<std::string> args;  // the report file, if any, is "out" + extension
+    std::string file;
+    std::string mark;               // a text only that format has
+  } cases[] = {
+      {{}, "usage.JSON", "[1,"},
+      {{}, "usage.html", "<html"},
+      {{}, "usage.htm", "<html"},
+      {{}, "usage.txt", "plain.txt"},
+      {{}, "usage", "plain.txt"},
+      {{"--format", "json", "-o", "-"}, "", "[1,"},
+      {{"--format=html"}, "", "<html"},
+      {{"--format", "csv", "-o", "-"}, "", "\r\n"},
+      {{"--format", "text"}, "", "plain.txt"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    const std::string file = c.file.empty() ? "" : t.path(c.file);
+    if (!file.empty()) args.insert(args.end(), {"-o", file});
+    args.push_back(tree);
+    const Outcome o = run(args);
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    const std::string text = file.empty() ? o.out : testsupport::readFile(file);
+    EXPECT_NE(text.find(c.mark), std::string::npos) << ::testing::PrintToString(args);
+    if (c.mark == "[1,") {
+      QJsonParseError error{};
+      const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+      EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+      EXPECT_TRUE(doc.isArray());
+    }
+    if (c.mark != "\r\n") EXPECT_EQ(text.find("\r\n"), std::string::npos) << ::testing::PrintToString(args);
+  }
+}
+
+TEST_F(ReportCli, ADeviceOrPipeGivenToOutputIsWrittenToNotReplaced) {
+  // Renaming a finished report onto /dev/null would replace the device; a
+  // FIFO shows the same without putting the machine's /dev/null at stake.
+  const std::string fifo = t.path("pipe");
+  t.fifo("pipe");
+  std::string received;
+  std::thread reader([&] {
+    const int fd = ::open(fifo.c_str(), O_RDONLY);
+    received = slurp(fd);
+    ::close(fd);
+  });
+  const Outcome o = run({"--format", "csv", "-o", fifo, tree});
+  reader.join();
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_TRUE(csvRows(received).count("plain.txt")) << received;
+  struct stat st {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  ASSERT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced by a file";  // then /dev/null would be too
+  const Outcome null = run({"-o", "/dev/null", tree});
+  EXPECT_EQ(null.exitCode, 0) << null.err;
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(ReportCli, NcduBrowsesTheJsonFromAPipe) {
+  if (!haveProgram("ncdu")) GTEST_SKIP() << "ncdu is not installed (scripts/install-deps.sh installs it)";
+  const std::string again = t.path("again.json");
+  // ncdu reads the report from its standard input and exports what it read.
+  const std::string command = "set -o pipefail; { env -u DISPLAY '" + kProgram + "' --format json -o - '" + tree +
+                              "' | ncdu -f - -o '" + again + "'; } 2>&1";
+  std::string said = commandOutput("bash -c \"" + command + "\"; echo \"exit $?\"");
+  // ncdu ends its export with an empty line; anything else is a complaint.
+  while (!said.empty() && said.front() == '\n') said.erase(0, 1);
+  EXPECT_EQ(said, "exit 0\n") << "ncdu complained";
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(testsupport::readFile(again)), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+  // [1, 2, {header}, [{root}, entries...]]
+  const QJsonArray root = doc.array().at(3).toArray();
+  EXPECT_EQ(root.at(0).toObject().value("name").toString().toStdString(), tree);
+  std::map<std::string, QJsonValue> entries;
+  for (int i = 1; i < root.size(); ++i) {
+    const QJsonObject o = root.at(i).isArray() ? root.at(i).toArray().at(0).toObject() : root.at(i).toObject();
+    entries[o.value("name").toString().toStdString()] = root.at(i);
+  }
+  ASSERT_TRUE(entries.count("plain.txt")) << testsupport::readFile(again);
+  EXPECT_EQ(entries["plain.txt"].toObject().value("asize").toInteger(), 1000);
+  EXPECT_TRUE(entries.count("new\nline"));
+  EXPECT_TRUE(entries.count("with,comma \"quoted\""));
+  ASSERT_TRUE(entries["sub"].isArray()) << "a folder is an array";
+  EXPECT_EQ(entries["sub"].toArray().at(1).toObject().value("name").toString(), "deeper.bin");
+}
+
+TEST_F(ReportCli, HelpAndVersion) {
+  const Outcome help = run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("Usage: tallorin-report", 0), 0u) << help.out;
+  for (const char* option : {"--output", "--format", "--depth", "--allocated", "--quiet", "--version"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  EXPECT_EQ(help.err, "");
+  const Outcome version = run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("tallorin-report ") + PROJECT_VERSION_TEXT + "\n");
+}
+
+TEST_F(ReportCli, WrongUsageEndsWithTwoAndTheUsage) {
+  const std::string csv = t.path("u.csv");
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  } cases[] = {
+      {{}, "no FOLDER given"},
+      {{"-q"}, "no FOLDER given"},
+      {{tree, tree}, "one FOLDER only"},
+      {{"--bogus", tree}, "unknown option '--bogus'"},
+      {{"-x", tree}, "unknown option '-x'"},
+      {{tree, "-o"}, "option '-o' needs a value"},
+      {{tree, "--depth"}, "option '--depth' needs a value"},
+      {{"--depth", "two", tree}, "--depth takes a whole number"},
+      {{"--depth", "-2", tree}, "--depth takes a whole number"},
+      {{"--depth", "99999999999", tree}, "--depth takes a whole number"},
+      {{"--format", "xml", tree}, "unknown format 'xml'"},
+      {{"--format", "json", "-o", csv, tree}, "--format is for standard output"},
+      {{"-o", "", tree}, "the report FILE is empty"},
+      {{""}, "the FOLDER is empty"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = run(c.args);
+    EXPECT_EQ(o.exitCode, 2) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(o.err.rfind("tallorin-report: " + c.says, 0), 0u) << o.err;
+    EXPECT_NE(o.err.find("Usage: tallorin-report"), std::string::npos) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(o.out, "");
+  }
+  EXPECT_FALSE(testsupport::pathExists(csv));
+}
+
+TEST_F(ReportCli, FailuresEndWithOneNamingThePathAndTheReason) {
+  t.dir("locked", 0);   // nobody may read it but root, and the cases drop root
+  t.dir("shut", 0555);  // nobody may write a report here
+  struct Case {
+    std::vector<std::string> args;
+    bool unprivileged;
+    std::string says;
+  } cases[] = {
+      {{t.path("missing")}, false, "cannot read " + t.path("missing") + ": No such file or directory"},
+      {{t.path("tree/plain.txt")}, false, "cannot read " + t.path("tree/plain.txt") + ": Not a directory"},
+      {{"-o", t.path("nowhere/r.csv"), tree}, false,
+       "cannot write " + t.path("nowhere/r.csv") + ": No such file or directory"},
+      {{"-o", t.path("tree/sub/deeper.bin/r.csv"), tree}, false,
+       "cannot write " + t.path("tree/sub/deeper.bin/r.csv") + ": Not a directory"},
+      {{t.path("locked")}, true, "cannot read " + t.path("locked") + ": Permission denied"},
+      {{"-o", t.path("shut/r.json"), tree}, true, "cannot write " + t.path("shut/r.json") + ": Permission denied"},
+  };
+  for (const Case& c : cases) {
+    RunSetup setup;
+    setup.unprivileged = c.unprivileged;
+    const Outcome o = run(c.args, setup);
+    EXPECT_EQ(o.exitCode, 1) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(o.err, "tallorin-report: " + c.says + "\n");
+    EXPECT_EQ(o.out, "") << "no report when it fails";
+  }
+  EXPECT_TRUE(namesStartingWith(t.path("shut"), "").size() == 2) << "nothing left in the folder";
+}
+
+TEST_F(ReportCli, AFailedWriteLeavesTheEarlierReportAsItWas) {
+  const std::string file = t.path("usage.csv");
+  { std::ofstream(file) << "the earlier report\n"; }
+  // The file system refuses to grow a file past 100 bytes (a full disk, a quota).
+  RunSetup setup;
+  setup.fileSizeLimit = 100;
+  const Outcome o = run({"-o", file, tree}, setup);
+  EXPECT_EQ(o.exitCode, 1) << "ended by a signal instead of a message: " << o.err;
+  EXPECT_EQ(o.err, "tallorin-report: cannot write " + file + ": File too large\n");
+  EXPECT_EQ(testsupport::readFile(file), "the earlier report\n");
+  EXPECT_TRUE(namesStartingWith(t.root(), ".tallorin-report").empty()) << "a temporary file was left behind";
+  // A folder that cannot be read leaves it too.
+  const Outcome gone = run({"-o", file, t.path("missing")});
+  EXPECT_EQ(gone.exitCode, 1);
+  EXPECT_EQ(testsupport::readFile(file), "the earlier report\n");
+}
+
+TEST_F(ReportCli, StandardOutputThatTakesNothing) {
+  // A full disk behind the redirection.
+  const int full = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  RunSetup setup;
+  setup.stdoutFd = full;
+  Outcome o = run({tree}, setup);
+  ::close(full);
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.err, "tallorin-report: cannot write standard output: No space left on device\n");
+  // A reader that went away.
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ::close(fds[0]);
+  setup.stdoutFd = fds[1];
+  o = run({"--format", "json", "-o", "-", tree}, setup);
+  ::close(fds[1]);
+  EXPECT_EQ(o.exitCode, 1) << "ended by a signal";
+  EXPECT_EQ(o.err, "tallorin-report: cannot write standard output: Broken pipe\n");
+}
+
+TEST_F(ReportCli, ProgressOnlyOnATerminalAndWipedAtTheEnd) {
+  RunSetup setup;
+  setup.stderrIsTerminal = true;
+  const std::string file = t.path("p.csv");
+  Outcome o = run({"-o", file, tree}, setup);
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.err.find("\rtallorin-report: "), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find(" folder"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find(" bytes on disk"), std::string::npos) << o.err;
+  EXPECT_EQ(o.err.find('\n'), std::string::npos) << "one line, rewritten in place";
+  EXPECT_TRUE(o.err.size() >= 4 && o.err.substr(o.err.size() - 4) == "\r\033[K") << "the line is wiped";
+  EXPECT_FALSE(csvRows(testsupport::readFile(file)).empty());
+  // Asked to be quiet, or on a pipe (every other test): nothing.
+  o = run({"-q", "-o", file, tree}, setup);
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(o.err, "");
+  // The report goes down a pipe, whose reader (ncdu) draws on the same
+  // terminal: nothing either.
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::string piped;
+  std::thread reader([&] { piped = slurp(fds[0]); });
+  setup.stdoutFd = fds[1];
+  o = run({"--format", "json", "-o", "-", tree}, setup);
+  ::close(fds[1]);
+  reader.join();
+  ::close(fds[0]);
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(piped.rfind("[1,", 0), 0u);
+}
