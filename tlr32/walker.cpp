@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <system_error>
@@ -22,10 +23,6 @@ Progress& progress() {
 }
 
 namespace {
-
-// 64 KiB of getdents64 records is about 2,000 entries: few system calls per
-// folder without holding much memory per worker.
-constexpr size_t kDirBufferSize = 64 * 1024;
 
 struct LinkKey {
   dev_t dev;
@@ -57,10 +54,26 @@ inline int64_t steadyNs() {
 // Whether a folder's open and first read took long enough to have waited on
 // the device. From the cache, openat takes 3 to 15 us and a getdents64 of a
 // full buffer under 50 us on the machines we measure; a read of a directory
-// block from the disk took 40 us to several ms (most 60 to 130 us). A read
-// slowed by the scheduler alone counts now and then: it widens a walk for
-// kWideHoldNs, no more.
+// block from the disk took 40 us to several ms (most 60 to 130 us).
 constexpr int64_t kDeviceWaitNs = 60'000;
+
+// A read is also slow when the scheduler gave this thread's CPU to another
+// program meanwhile: on a busy machine (load 15 on 2 cores) a warm walk of
+// /usr saw 30 such reads, and widening for them made it 40 % slower. The
+// kernel counts those switches apart from the ones where the thread waited:
+// a slow read without an involuntary switch since this thread's last look
+// waited on the device. The count costs a system call, made only after a
+// slow read.
+// (The count this thread saw last lives in its Walker, not in a thread_local:
+// the leak checker's scan of a library's thread-local blocks at exit crashed
+// while workers still walked.)
+bool slowReadWaitedOnDevice(long& lastInvoluntary) {
+  struct rusage ru;
+  if (::getrusage(RUSAGE_THREAD, &ru) != 0) return true;
+  const bool preempted = ru.ru_nivcsw != lastInvoluntary;
+  lastInvoluntary = ru.ru_nivcsw;
+  return !preempted;
+}
 
 // How long the walk stays wide after its last read that waited on the device.
 // A cold walk waits on nearly every folder, so it stays wide throughout; once
@@ -121,8 +134,7 @@ struct WorkerPool::Job {
 WorkerPool::WorkerPool(unsigned cpuWalkers, unsigned ioWalkers)
     : m_cpuWalkers(std::max(1u, cpuWalkers)),
       m_ioWalkers(std::max(m_cpuWalkers, ioWalkers)),
-      m_deviceWaitNs(kDeviceWaitNs),
-      m_callerBuffer(kDirBufferSize) {
+      m_deviceWaitNs(kDeviceWaitNs) {
   m_allowed = m_cpuWalkers;
   startThreads(m_cpuWalkers - 1);
 }
@@ -173,20 +185,20 @@ bool WorkerPool::someoneIdle() const {
 }
 
 void WorkerPool::workerMain() {
-  std::vector<char> buffer(kDirBufferSize);
+  Walker walker;
   std::unique_lock lock(m_mutex);
   for (;;) {
     ++m_waiting;
     m_workCv.wait(lock, [this] { return m_stop || (!m_tasks.empty() && m_busy < m_allowed); });
     --m_waiting;
     if (m_stop) return;
-    runQueued(lock, buffer);
+    runQueued(lock, walker);
   }
 }
 
 // Takes tasks while there are any and this walker is within the walkers
 // allowed now; the lock is held on entry and exit.
-void WorkerPool::runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer) {
+void WorkerPool::runQueued(std::unique_lock<std::mutex>& lock, Walker& walker) {
   Figures local;
   while (!m_tasks.empty()) {
     // Back to the CPU walkers once the device has not been waited on for a
@@ -198,7 +210,7 @@ void WorkerPool::runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>
     ++m_busy;
     lock.unlock();
     const Figures before = local;
-    processTask(task, local, buffer);
+    processTask(task, local, walker);
     progress().addGrowth(before, local);
     lock.lock();
     --m_busy;
@@ -278,7 +290,7 @@ void WorkerPool::sizeBatch(Task& task, Figures& f) {
   release(task.parent);
 }
 
-void WorkerPool::processTask(Task& task, Figures& f, std::vector<char>& buffer) {
+void WorkerPool::processTask(Task& task, Figures& f, Walker& walker) {
   if (!task.files.empty()) {
     sizeBatch(task, f);
     return;
@@ -314,15 +326,15 @@ void WorkerPool::processTask(Task& task, Figures& f, std::vector<char>& buffer) 
     return;
   }
   Dir* dir = new Dir{fd, st.st_dev, {1}};
-  readDir(dir, f, buffer, openedAt);
+  readDir(dir, f, walker, openedAt);
   release(dir);
 }
 
-void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer, int64_t openedAt) {
+void WorkerPool::readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt) {
   std::vector<Task> children;
   for (int64_t readFrom = openedAt;; readFrom = steadyNs()) {
-    ssize_t n = ::getdents64(dir->fd, buffer.data(), buffer.size());
-    if (steadyNs() - readFrom > m_deviceWaitNs) deviceWaited();
+    ssize_t n = ::getdents64(dir->fd, walker.buffer.data(), walker.buffer.size());
+    if (steadyNs() - readFrom > m_deviceWaitNs && (m_deviceWaitNs == 0 || slowReadWaitedOnDevice(walker.lastInvoluntary))) deviceWaited();
     if (n <= 0) {
       // Error mid-folder: what was read counts; the rest cannot be seen.
       if (n < 0) ++f.unreadableDirs;
@@ -333,7 +345,7 @@ void WorkerPool::readDir(Dir* dir, Figures& f, std::vector<char>& buffer, int64_
     Task batch{dir, {}, {}};
     const bool share = someoneIdle();
     for (ssize_t pos = 0; pos < n;) {
-      auto* e = reinterpret_cast<struct dirent64*>(buffer.data() + pos);
+      auto* e = reinterpret_cast<struct dirent64*>(walker.buffer.data() + pos);
       pos += e->d_reclen;
       const char* name = e->d_name;
       if (isDotOrDotDot(name)) continue;
@@ -364,7 +376,7 @@ void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, F
   lock.unlock();
   Figures local;
   Dir* root = new Dir{rootFd, rootDev, {1}};
-  readDir(root, local, m_callerBuffer, steadyNs());
+  readDir(root, local, m_caller, steadyNs());
   release(root);
   progress().addGrowth(Figures{}, local);
   lock.lock();
@@ -372,7 +384,7 @@ void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, F
   figures.add(local);
   // The caller walks as one of the walkers until the walk is done.
   for (;;) {
-    runQueued(lock, m_callerBuffer);
+    runQueued(lock, m_caller);
     if (m_tasks.empty() && m_busy == 0) break;
     ++m_waiting;
     m_callerIdle = true;

@@ -84,7 +84,8 @@ class WorkerPool {
   static void countFile(const struct stat& st, const WalkSettings& settings, Figures& f);
 
   // A read that takes longer than this waited on the device (and not on the
-  // cache). Tests set 0 to have every read count as one.
+  // cache), unless the scheduler took the thread off its CPU meanwhile.
+  // Tests set 0 to have every read count as one, whatever the scheduler did.
   void setDeviceWaitNs(int64_t ns) { m_deviceWaitNs = ns; }
   // For tests and benchmarks: the threads started so far (the caller not
   // counted), and how often a walk widened to the I/O walkers.
@@ -101,11 +102,18 @@ class WorkerPool {
     std::vector<std::string> files;
   };
   struct Job;
+  // What one walking thread keeps between tasks.
+  struct Walker {
+    // 64 KiB of getdents64 records is about 2,000 entries: few system calls
+    // per folder without holding much memory per walker.
+    std::vector<char> buffer = std::vector<char>(64 * 1024);
+    long lastInvoluntary = -1;  // the thread's involuntary switches at its last look
+  };
 
   void workerMain();
-  void runQueued(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer);
-  void processTask(Task& task, Figures& f, std::vector<char>& buffer);
-  void readDir(Dir* dir, Figures& f, std::vector<char>& buffer, int64_t openedAt);
+  void runQueued(std::unique_lock<std::mutex>& lock, Walker& walker);
+  void processTask(Task& task, Figures& f, Walker& walker);
+  void readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt);
   // Stats and counts one non-folder entry; a folder found instead (the
   // entry changed since it was listed) joins children.
   void sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children);
@@ -135,7 +143,7 @@ class WorkerPool {
   bool m_stop = false;
   bool m_callerIdle = false;  // the calling thread waits in m_doneCv for tasks or the end
   Job* m_job = nullptr;
-  std::vector<char> m_callerBuffer;
+  Walker m_caller;
 
   std::mutex m_threadsMutex;  // starting threads never holds up the walk's mutex
   std::vector<std::thread> m_threads;
