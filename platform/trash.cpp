@@ -85,7 +85,10 @@ std::string trashFolderFor(const std::string& folder, dev_t dev, std::string& re
   std::string probe = home;
   struct stat st;
   while (::stat(probe.c_str(), &st) != 0 && probe != "/") probe = parentOf(probe);
-  if (st.st_dev == dev && makeFolders(home)) return home;
+  // The volume of the home trash has no other: when the home trash cannot
+  // be made, items there have none (as the desktop's own file managers see
+  // it), rather than a trash made at the top of that volume.
+  if (st.st_dev == dev) return makeFolders(home) ? home : std::string();
 
   const std::string top = topFolderOf(folder, dev);
   const std::string uid = std::to_string(::getuid());
@@ -107,6 +110,26 @@ std::string trashFolderFor(const std::string& folder, dev_t dev, std::string& re
     return own;
   }
   return {};
+}
+
+// The name an item is stored under in the trash, try n (1, 2, ...): its own,
+// then "<name>.n". Its .trashinfo is named "<stored name>.trashinfo", so a
+// name within 10 bytes of the volume's limit cannot be kept whole: it is cut
+// (at a character boundary when it is UTF-8, keeping a short extension) and
+// marked with "~". Path= keeps the full original, which is what the desktop
+// restores from.
+std::string trashName(const std::string& base, int n, size_t nameMax) {
+  static const std::string kInfoSuffix = ".trashinfo";
+  const std::string number = n == 1 ? std::string() : "." + std::to_string(n);
+  const size_t limit = nameMax - kInfoSuffix.size();
+  if (base.size() + number.size() <= limit) return base + number;
+  std::string ext;
+  if (const auto dot = base.rfind('.'); dot != std::string::npos && dot > 0 && base.size() - dot <= 16)
+    ext = base.substr(dot);
+  size_t keep = limit - number.size() - ext.size() - 1;
+  // Never end inside a multi-byte character: back off over continuation bytes.
+  while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+  return base.substr(0, keep) + "~" + number + ext;
 }
 
 bool removeTree(int parentFd, const std::string& name, std::string& error, const std::string& shownPath,
@@ -184,8 +207,10 @@ TrashOutcome moveToTrash(const std::string& given) {
 
   // Claim a name: the .trashinfo made with O_EXCL is the claim.
   const std::string base = baseName(path);
+  const long limit = ::pathconf(info.c_str(), _PC_NAME_MAX);
+  const size_t nameMax = limit >= 64 ? static_cast<size_t>(limit) : 255;
   for (int n = 1; n < 10000; ++n) {
-    const std::string name = n == 1 ? base : base + "." + std::to_string(n);
+    const std::string name = trashName(base, n, nameMax);
     const std::string infoFile = info + "/" + name + ".trashinfo";
     const int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
