@@ -96,7 +96,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
   } else if (chosen == menu.CutAct || chosen == menu.CopyAct) {
     QApplication::clipboard()->setMimeData(platform::clipboardData({path}, chosen == menu.CutAct));
   } else if (chosen == menu.CopyPathAct) {
-    QApplication::clipboard()->setText(QString::fromUtf8(path));
+    QApplication::clipboard()->setText(QString::fromStdString(platform::pathText(path)));
   } else if (chosen == menu.RenameAct) {
     const std::optional<QString> newName = platform::askText(this, QStringLiteral("Rename"), QStringLiteral("New name:"), name);
     if (newName && *newName != name) {

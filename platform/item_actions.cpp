@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QUrl>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -97,8 +98,19 @@ std::map<std::string, std::string> desktopFiles() {
   return files;
 }
 
-std::string percentEncodedUrl(const std::string& path) {
-  return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))).toEncoded().toStdString();
+bool isUtf8(const std::string& s) {
+  const QByteArray bytes = QByteArray::fromStdString(s);
+  return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+// The length of the well-formed UTF-8 character at s[i], 0 if there is none.
+size_t utf8Length(const std::string& s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  const size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 && c <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return isUtf8(s.substr(i, n)) ? n : 0;
 }
 
 std::string timeText(const timespec& t) {
@@ -180,7 +192,7 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
       continue;
     }
     if (a == "%u" || a == "%U") {
-      args.push_back(percentEncodedUrl(path));
+      args.push_back(fileUrl(path));
       continue;
     }
     std::string out;
@@ -193,7 +205,7 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
       if (code == '%') out.push_back('%');
       else if (code == 'c') out += app.name;
       else if (code == 'f' || code == 'F') out += path;
-      else if (code == 'u' || code == 'U') out += percentEncodedUrl(path);
+      else if (code == 'u' || code == 'U') out += fileUrl(path);
       // %i, %k and the deprecated codes drop out
     }
     if (!out.empty()) args.push_back(out);
@@ -209,16 +221,65 @@ bool launch(const DesktopApp& app, const std::string& path) {
   return QProcess::startDetached(QString::fromStdString(args[0]), rest);
 }
 
+std::string fileUrl(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out = "file://";
+  for (unsigned char c : path) {
+    if (c < 0x80 && (std::isalnum(c) || std::strchr("/-._~", c))) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::string pathText(const std::string& path) {
+  if (isUtf8(path)) return path;
+  // Quoted runs of characters, and $'\xNN' for every byte that is not part
+  // of one (and for control characters, which a terminal would act on).
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  bool open = false;
+  for (size_t i = 0; i < path.size();) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    const size_t n = c < 0x20 || c == 0x7F ? 0 : utf8Length(path, i);
+    if (n == 0) {
+      if (open) out.push_back('\'');
+      open = false;
+      out += "$'\\x";
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+      out.push_back('\'');
+      ++i;
+      continue;
+    }
+    if (c == '\'') {
+      out += open ? "'\\''" : "\\'";
+      i += n;
+      continue;
+    }
+    if (!open) out.push_back('\'');
+    open = true;
+    out.append(path, i, n);
+    i += n;
+  }
+  if (open) out.push_back('\'');
+  return out;
+}
+
 QMimeData* clipboardData(const std::vector<std::string>& paths, bool cut) {
   auto* data = new QMimeData;
   QList<QUrl> urls;
   QByteArray gnome = cut ? "cut" : "copy";
   QString text;
   for (const std::string& p : paths) {
-    const QUrl url = QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(p)));
-    urls << url;
-    gnome += "\n" + url.toEncoded();
-    text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QFile::decodeName(QByteArray::fromStdString(p));
+    const QByteArray encoded = QByteArray::fromStdString(fileUrl(p));
+    urls << QUrl::fromEncoded(encoded, QUrl::StrictMode);
+    gnome += "\n" + encoded;
+    text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(pathText(p));
   }
   data->setUrls(urls);
   data->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);

@@ -33,8 +33,21 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
 // Starts the application detached; false when it could not be started.
 bool launch(const DesktopApp& app, const std::string& path);
 
+// The file URL of a path: every byte outside the URL's unreserved characters
+// percent-encoded as it is, so a name that is not UTF-8 (byte 0xFF) gives
+// %FF and a file manager's paste finds the item.
+std::string fileUrl(const std::string& path);
+
+// A path as text that names the item. A UTF-8 path is itself. A path that
+// is not UTF-8 has no faithful Unicode text (decoding puts U+FFFD in place
+// of its bytes, and that names nothing), so it is given quoted as a shell
+// word, as ls shows such names: '/tmp/raw'$'\xFF''.txt'; pasted into a
+// terminal it names exactly those bytes.
+std::string pathText(const std::string& path);
+
 // The clipboard contents a file manager puts there: the file URLs
-// (text/uri-list), GNOME's and KDE's cut or copy marks, and the paths as text.
+// (text/uri-list), GNOME's and KDE's cut or copy marks, and the paths as
+// text (pathText, one a line).
 QMimeData* clipboardData(const std::vector<std::string>& paths, bool cut);
 
 // Gives an item a new name in its folder, never replacing another item.

@@ -42,7 +42,7 @@ std::string percentEncoded(const std::string& path) {
   static const char* hex = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : path) {
-    if (std::isalnum(c) || std::strchr("/-_.!~*'()", c)) {
+    if (c < 0x80 && (std::isalnum(c) || std::strchr("/-_.!~*'()", c))) {
       out.push_back(static_cast<char>(c));
     } else {
       out.push_back('%');

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
+#include <QProcess>
 #include <QTimer>
 #include <QTreeView>
 #include <sys/stat.h>
@@ -183,4 +184,57 @@ TEST_F(ItemMenuTest, PropertiesShowTheItemsFacts) {
   EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.PropertiesAct; }));
   EXPECT_EQ(seenType, "Folder");
   EXPECT_EQ(seenSize, "5,010 bytes") << "a folder's size is what its row counts";
+}
+
+namespace {
+
+// The bytes a file URL names: its path percent-decoded.
+std::string bytesOfUrl(const QByteArray& url) {
+  if (!url.startsWith("file://")) return {};
+  return QByteArray::fromPercentEncoding(url.mid(7)).toStdString();
+}
+
+// What a shell makes of a text pasted as one argument.
+std::string bytesOfShellWord(const QString& text) {
+  QProcess sh;
+  sh.start("bash", {"-c", "printf %s " + text});
+  if (!sh.waitForFinished(5000)) return "<bash did not end>";
+  return sh.readAllStandardOutput().toStdString();
+}
+
+}  // namespace
+
+TEST_F(ItemMenuTest, TheClipboardNamesAnItemByItsOwnBytes) {
+  const std::string raw = "raw\xFF name's.txt";  // not UTF-8
+  t.file(raw, 3);
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  struct Case {
+    std::string name;
+    QString plainText;  // what Copy Path gives; empty: checked through a shell
+  } cases[] = {{"a.txt", QString::fromStdString(t.path("a.txt"))}, {raw, QString()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool cut : {false, true}) {
+      select({c.name});
+      ASSERT_TRUE(rightClick([cut](TItemMenu& m) { return cut ? m.CutAct : m.CopyAct; }));
+      const QMimeData* data = QApplication::clipboard()->mimeData();
+      ASSERT_NE(data, nullptr);
+      ASSERT_EQ(data->urls().size(), 1);
+      EXPECT_EQ(bytesOfUrl(data->urls()[0].toEncoded()), t.path(c.name));
+      EXPECT_EQ(bytesOfUrl(data->data("text/uri-list").trimmed()), t.path(c.name));
+      const QList<QByteArray> gnome = data->data("x-special/gnome-copied-files").split('\n');
+      ASSERT_EQ(gnome.size(), 2);
+      EXPECT_EQ(gnome[0], cut ? "cut" : "copy");
+      EXPECT_EQ(bytesOfUrl(gnome[1]), t.path(c.name)) << gnome[1].toStdString();
+      EXPECT_EQ(bytesOfShellWord(data->text()), t.path(c.name)) << data->text().toStdString();
+    }
+    ASSERT_TRUE(rightClick([](TItemMenu& m) { return m.CopyPathAct; }));
+    const QString text = QApplication::clipboard()->text();
+    if (!c.plainText.isEmpty()) {
+      EXPECT_EQ(text, c.plainText) << "a UTF-8 path is given as it is";
+    }
+    EXPECT_FALSE(text.contains(QChar::ReplacementCharacter)) << text.toStdString();
+    EXPECT_EQ(bytesOfShellWord(text), t.path(c.name)) << text.toStdString();
+  }
 }
