@@ -112,12 +112,16 @@ TEST_F(TrashTest, DeletingForGoodRemovesTheTreeAndLeavesLinkTargetsAlone) {
   t.symlink(t.path("outside"), "tree/link-to-file");
   t.symlink(t.path("outside-dir"), "tree/a/link-to-dir");
   std::string error;
-  int ticks = 0;
-  EXPECT_TRUE(platform::deleteForGood(t.path("tree"), error, [&] { ++ticks; })) << error;
+  platform::TreeSize removed;
+  EXPECT_EQ(platform::measureTree(t.path("tree")).items, 6u);
+  EXPECT_EQ(platform::measureTree(t.path("tree")).bytes, 100u) << "a link's own bytes are not a file's";
+  EXPECT_EQ(platform::deleteForGood(t.path("tree"), error, removed), platform::DeleteResult::Done) << error;
+  EXPECT_EQ(removed.items, 6u);
+  EXPECT_EQ(removed.bytes, 100u);
   EXPECT_FALSE(testsupport::pathExists(t.path("tree")));
   EXPECT_TRUE(testsupport::pathExists(t.path("outside")));
   EXPECT_TRUE(testsupport::pathExists(t.path("outside-dir/keep")));
-  EXPECT_FALSE(platform::deleteForGood(t.path("tree"), error));
+  EXPECT_EQ(platform::deleteForGood(t.path("tree"), error, removed), platform::DeleteResult::Failed);
   EXPECT_NE(error.find("tree"), std::string::npos) << error;
 }
 
@@ -249,4 +253,58 @@ TEST_F(TrashTest, AHomeTrashThatCannotBeMadeLeavesTheVolumeWithoutATrash) {
   t.file("item", 1);
   EXPECT_EQ(platform::moveToTrash(t.path("item")).kind, platform::TrashOutcome::NoTrash);
   EXPECT_TRUE(testsupport::pathExists(t.path("item")));
+}
+
+TEST_F(TrashTest, DeletingForGoodCountsTheTreesAndStopsBetweenEntriesWhenAsked) {
+  dataHome.dir("share");
+  std::ofstream(trash()) << "not a folder";  // no trash for this volume
+  t.dir("outside");
+  t.file("outside/keep", 1);
+  auto build = [&] {
+    ASSERT_EQ(std::system(("rm -rf '" + t.path("tree") + "' '" + t.path("single") + "'").c_str()), 0);
+    t.dir("tree");
+    for (int d = 0; d < 3; ++d) {
+      t.dir("tree/d" + std::to_string(d));
+      for (int f = 0; f < 50; ++f) t.file("tree/d" + std::to_string(d) + "/f" + std::to_string(f), 10);
+    }
+    t.symlink(t.path("outside"), "tree/link");
+    t.file("single", 7);
+  };
+  const uint64_t items = 1 + 3 + 150 + 1 + 1, bytes = 1500 + 7;
+  struct Case {
+    uint64_t stopAfter;  // entries; 0: never
+    uint64_t removed;
+    std::vector<std::string> left;
+  } cases[] = {{60, 60, {"tree", "single"}}, {0, items, {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stopAfter);
+    build();
+    uint64_t counted = 0, calls = 0;
+    platform::RemoveProgress progress;
+    progress.counting = [&](const platform::TreeSize& soFar) {
+      counted = soFar.items;
+      return true;
+    };
+    progress.deleting = [&](const platform::TreeSize& removed, const platform::TreeSize& total) {
+      ++calls;
+      EXPECT_EQ(total.items, items);
+      return c.stopAfter == 0 || removed.items < c.stopAfter;
+    };
+    const platform::RemoveReport r =
+        platform::removeItems({t.path("tree"), t.path("single")}, [](auto&) { return true; }, progress);
+    EXPECT_EQ(counted, items);
+    EXPECT_EQ(r.toDeleteForGood.items, items);
+    EXPECT_EQ(r.toDeleteForGood.bytes, bytes);
+    EXPECT_EQ(r.stopped, c.stopAfter != 0);
+    EXPECT_EQ(r.removedForGood.items, c.removed);
+    EXPECT_EQ(calls, c.removed) << "one report per entry";
+    EXPECT_EQ(r.removedForGood.items + r.leftForGood.items, items) << "what went and what is left add up";
+    EXPECT_EQ(r.removedForGood.bytes + r.leftForGood.bytes, bytes);
+    std::vector<std::string> left;
+    for (const std::string& p : r.notDeleted) left.push_back(p.substr(p.rfind('/') + 1));
+    EXPECT_EQ(left, c.left);
+    EXPECT_EQ(testsupport::pathExists(t.path("single")), c.stopAfter != 0) << "nothing after the stop is touched";
+    EXPECT_EQ(platform::measureTree(t.path("tree")).items, c.stopAfter ? items - 1 - c.removed : 0);
+    EXPECT_TRUE(testsupport::pathExists(t.path("outside/keep"))) << "a link is removed as a link";
+  }
 }
