@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QMimeData>
 #include <QMimeDatabase>
-#include <QProcess>
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
@@ -22,6 +21,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/path.h"
@@ -63,6 +63,20 @@ std::string env(const char* name, const std::string& fallback) {
 }
 
 std::string homeFolder() { return env("HOME", "/"); }
+
+// The executable a program name stands for: a name with a "/" as it is, any
+// other the first match on PATH. Empty when there is none.
+std::string programPath(const std::string& name) {
+  if (name.empty()) return {};
+  if (name.find('/') != std::string::npos) return name;
+  for (const std::string& dir : splitList(env("PATH", "/usr/local/bin:/usr/bin:/bin"), ':')) {
+    const std::string candidate = dir + "/" + name;
+    struct stat st;
+    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+  }
+  return {};
+}
 
 // The folders that hold "applications/", most important first.
 std::vector<std::string> dataFolders() {
@@ -153,8 +167,10 @@ std::vector<DesktopApp> applicationsFor(const std::string& mimeType) {
       const std::vector<std::string> types = splitList(e["MimeType"], ';');
       if (std::find(types.begin(), types.end(), mimeType) == types.end()) return;
     }
+    const bool terminal = e["Terminal"] == "true";
+    if (terminal && terminalCommand().empty()) return;  // it could not run
     seen.insert(id);
-    into.push_back({id, e["Name"].empty() ? id : e["Name"], e["Exec"]});
+    into.push_back({id, e["Name"].empty() ? id : e["Name"], e["Exec"], terminal});
   };
   for (const std::string& id : defaults) take(id, false, byDefault);
   for (const std::string& id : added) take(id, false, rest);
@@ -213,12 +229,90 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
   return args;
 }
 
-bool launch(const DesktopApp& app, const std::string& path) {
-  const std::vector<std::string> args = commandFor(app, path);
-  if (args.empty()) return false;
-  QStringList rest;
-  for (size_t i = 1; i < args.size(); ++i) rest << QString::fromStdString(args[i]);
-  return QProcess::startDetached(QString::fromStdString(args[0]), rest);
+std::vector<std::string> terminalCommand() {
+  // The option after which each runs the rest of its arguments as a command;
+  // x-terminal-emulator takes -e by Debian's rule for it.
+  static const std::pair<const char*, const char*> kKnown[] = {
+      {"x-terminal-emulator", "-e"}, {"gnome-terminal", "--"}, {"konsole", "-e"}, {"xfce4-terminal", "-x"},
+      {"mate-terminal", "-x"},       {"lxterminal", "-e"},     {"qterminal", "-e"}, {"terminator", "-x"},
+      {"alacritty", "-e"},           {"kitty", ""},            {"foot", ""},        {"zutty", "-e"},
+      {"urxvt", "-e"},               {"rxvt", "-e"},           {"xterm", "-e"}};
+  auto withOption = [](const std::string& program, const std::string& option) {
+    std::vector<std::string> out{program};
+    if (!option.empty()) out.push_back(option);
+    return out;
+  };
+  if (const char* chosen = std::getenv("TERMINAL"); chosen && *chosen && !programPath(chosen).empty()) {
+    const std::string name = std::string(chosen).substr(std::string(chosen).rfind('/') + 1);
+    for (const auto& [known, option] : kKnown)
+      if (name == known) return withOption(chosen, option);
+    return withOption(chosen, "-e");
+  }
+  for (const auto& [known, option] : kKnown)
+    if (!programPath(known).empty()) return withOption(known, option);
+  return {};
+}
+
+std::string startDetached(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv[0].empty()) return "there is no command to run";
+  const std::string program = programPath(argv[0]);
+  if (program.empty()) return "\"" + argv[0] + "\" cannot be found";
+  if (::access(program.c_str(), X_OK) != 0) return "\"" + argv[0] + "\": " + std::strerror(errno);
+  // Everything the child needs is made before fork: between fork and exec a
+  // child of a threaded program may only make async-signal-safe calls.
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return std::strerror(errno);
+  // Two forks: the program's parent ends at once and is reaped here, so the
+  // program belongs to init and leaves no zombie behind. An exec that fails
+  // writes its errno into the pipe; one that succeeds closes it unwritten.
+  const pid_t child = ::fork();
+  if (child < 0) {
+    const int err = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    return std::strerror(err);
+  }
+  if (child == 0) {
+    ::setsid();
+    const pid_t grandchild = ::fork();
+    if (grandchild == 0) {
+      ::execv(program.c_str(), args.data());
+      const int err = errno;
+      [[maybe_unused]] ssize_t n = ::write(report[1], &err, sizeof err);
+      ::_exit(127);
+    }
+    if (grandchild < 0) {
+      const int err = errno;
+      [[maybe_unused]] ssize_t n = ::write(report[1], &err, sizeof err);
+    }
+    ::_exit(0);
+  }
+  ::close(report[1]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int err = 0;
+  ssize_t n;
+  while ((n = ::read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  if (n == static_cast<ssize_t>(sizeof err)) return "\"" + argv[0] + "\": " + std::strerror(err);
+  return {};
+}
+
+std::string launch(const DesktopApp& app, const std::string& path) {
+  std::vector<std::string> args = commandFor(app, path);
+  if (args.empty()) return "its desktop file has no command";
+  if (app.terminal) {
+    std::vector<std::string> terminal = terminalCommand();
+    if (terminal.empty()) return "it runs in a terminal, and no terminal emulator is installed";
+    terminal.insert(terminal.end(), args.begin(), args.end());
+    args = std::move(terminal);
+  }
+  return startDetached(args);
 }
 
 std::string fileUrl(const std::string& path) {
