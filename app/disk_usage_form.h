@@ -158,6 +158,11 @@ class TDiskUsageForm : public QMainWindow {
 
   // --- delete (form_delete.cpp) ---
   void DeleteCmdClick();
+  // Removes paths as the Delete command does (the trash, else for good after
+  // askDeleteForGood's yes) with its progress windows, and reports a stop
+  // and the failures.
+  void RemoveItems(const std::vector<std::string>& paths,
+                   const std::function<bool(const std::vector<std::string>& names)>& askDeleteForGood);
 
   // --- item menu (form_item_menu.cpp) ---
   void UsageListMouseDown(Qt::MouseButton button, const QPoint& pos);

@@ -2,13 +2,18 @@
 // after one question. The list follows through the folder change notifier.
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QProgressDialog>
 #include <QToolButton>
+#include <optional>
 
 #include "app/disk_usage_form.h"
 #include "platform/message_box.h"
 #include "platform/trash.h"
+#include "support/fs_change_notifier.h"
+#include "views/delete_progress.h"
+#include "views/figure_format.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 
@@ -31,29 +36,111 @@ void TDiskUsageForm::DeleteCmdClick() {
                 QStringLiteral(" selected files/folders?");
   if (!platform::askConfirm(this, question)) return;
 
-  // Its own progress window, shown only when the work takes more than a moment.
-  QProgressDialog progress(QString(), QString(), 0, static_cast<int>(paths.size()), this);
-  progress.setWindowTitle(QStringLiteral("Delete Files and Folders"));
-  progress.setLabelText(QStringLiteral("Moving to the trash..."));
-  progress.setMinimumDuration(400);
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setAutoClose(false);
-  const platform::RemoveReport report = platform::removeItems(
-      paths,
-      [this](const std::vector<std::string>& names) {
-        platform::BoxText question{QStringLiteral("These items cannot be moved to the trash:"), {},
-                                   QStringLiteral("\n\nDelete them for good? They cannot be restored.")};
-        for (const std::string& n : names) question.names.push_back(QString::fromUtf8(n));
-        return platform::askConfirm(this, question);
-      },
-      [&progress](int done, int) {
-        progress.setValue(done);
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-      });
-  progress.reset();
+  RemoveItems(paths, [this](const std::vector<std::string>& names) {
+    platform::BoxText question{QStringLiteral("These items cannot be moved to the trash:"), {},
+                               QStringLiteral("\n\nDelete them for good? They cannot be restored.")};
+    for (const std::string& n : names) question.names.push_back(QString::fromUtf8(n));
+    return platform::askConfirm(this, question);
+  });
+}
+
+namespace {
+
+// "1,234 files and folders (5,678 bytes)"; with part, "(part of 5,678 bytes)".
+QString sizeText(const platform::TreeSize& s, std::optional<uint64_t> part = std::nullopt) {
+  return FormatFigure(static_cast<double>(s.items)) + QStringLiteral(" files and folders (") +
+         (part ? FormatFigure(static_cast<double>(*part)) + QStringLiteral(" of ") : QString()) +
+         FormatFigure(static_cast<double>(s.bytes)) + QStringLiteral(" bytes)");
+}
+
+}  // namespace
+
+void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
+                                 const std::function<bool(const std::vector<std::string>& names)>& askDeleteForGood) {
+  // Moving to the trash is a rename per item: its window shows only when
+  // that takes more than a moment.
+  QProgressDialog trashing(QStringLiteral("Moving to the trash..."), QString(), 0, static_cast<int>(paths.size()), this);
+  trashing.setWindowTitle(QStringLiteral("Delete Files and Folders"));
+  trashing.setMinimumDuration(400);
+  trashing.setWindowModality(Qt::WindowModal);
+  trashing.setAutoClose(false);
+  std::unique_ptr<TDeleteProgress> deleting;  // made after the yes to deleting for good
+
+  // The folder watch reports while the events are handled below; its refresh
+  // waits until the work is over (it would list a folder half deleted).
+  int32_t heldChange = 0;
+  bool changed = false;
+  TFSChangeNotifier* watch = m_notifier.get();
+  std::function<void(int32_t)> watchHandler;
+  if (watch) {
+    watchHandler = watch->OnChange;
+    watch->OnChange = [&](int32_t code) {
+      if (!changed) heldChange = code;
+      changed = true;
+    };
+  }
+
+  // Events are handled (Cancel, repaints) at most every 50 ms and after the
+  // first entry: a call per entry would cost more than deleting it.
+  QElapsedTimer sinceShown;
+  auto due = [&sinceShown](bool first) {
+    if (!first && sinceShown.isValid() && sinceShown.elapsed() < 50) return false;
+    sinceShown.restart();
+    return true;
+  };
+  auto deletingWindow = [&] {
+    if (!deleting) {
+      trashing.reset();
+      trashing.hide();
+      deleting = std::make_unique<TDeleteProgress>(this);
+      deleting->show();
+    }
+    return deleting.get();
+  };
+  platform::RemoveProgress progress;
+  progress.trashing = [&trashing](int done, int) {
+    trashing.setValue(done);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
+  progress.counting = [&](const platform::TreeSize& counted) {
+    TDeleteProgress* w = deletingWindow();
+    if (due(counted.items == 1)) {
+      w->showCounting(counted.items);
+      QApplication::processEvents();
+    }
+    return !w->wasCanceled();
+  };
+  progress.deleting = [&](const platform::TreeSize& removed, const platform::TreeSize& total) {
+    TDeleteProgress* w = deletingWindow();
+    if (due(removed.items == 1)) {
+      w->showDeleting(removed.items, removed.bytes, total.items, total.bytes);
+      QApplication::processEvents();
+    }
+    return !w->wasCanceled();
+  };
+  const platform::RemoveReport report = platform::removeItems(paths, askDeleteForGood, progress);
+  trashing.reset();
+  deleting.reset();
+  if (watch && m_notifier.get() == watch) watch->OnChange = watchHandler;
+
+  if (report.stopped) {
+    // Stopped while counting, nothing is gone yet.
+    const QString gone = report.removedForGood.items == 0
+                             ? QStringLiteral("Nothing was deleted.")
+                             : QStringLiteral("Deleted: ") + FormatFigure(static_cast<double>(report.removedForGood.items)) +
+                                   QStringLiteral(" of ") +
+                                   sizeText(report.toDeleteForGood, report.removedForGood.bytes) + QLatin1Char('.');
+    platform::BoxText text{QStringLiteral("Deleting for good was stopped.\n\n") + gone + QStringLiteral("\nLeft: ") +
+                               sizeText(report.leftForGood) + QStringLiteral(", in:"),
+                           {}, {}};
+    for (const std::string& p : report.notDeleted)
+      text.names.push_back(QLatin1Char('\'') + QString::fromUtf8(p.substr(p.rfind('/') + 1)) + QLatin1Char('\''));
+    platform::showWarning(this, text);
+  }
   if (!report.failures.empty()) {
     platform::BoxText text{QStringLiteral("Some items could not be removed:"), {}, {}};
     for (const std::string& f : report.failures) text.names.push_back(QString::fromUtf8(f));
     platform::showError(this, text);
   }
+  if (changed && watch && m_notifier.get() == watch) ShellChangeNotifierChange(heldChange);
 }

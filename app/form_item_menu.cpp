@@ -87,16 +87,20 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
   if (!chosen) return;  // dismissed
   const QString name = QString::fromUtf8(path.substr(path.rfind('/') + 1));
   if (chosen == menu.OpenAct) {
-    platform::openWithDefaultApplication(path);
+    if (!platform::openWithDefaultApplication(path))
+      platform::showError(this, QStringLiteral("Cannot open '") + name +
+                                    QStringLiteral("': the desktop's program for opening files could not be started."));
   } else if (const qsizetype app = menu.OpenWithActs.indexOf(chosen); app >= 0) {
-    if (!platform::launch(apps[static_cast<size_t>(app)], path))
-      platform::showError(this, QStringLiteral("Cannot start ") + appNames[app] + QStringLiteral("."));
+    const std::string why = platform::launch(apps[static_cast<size_t>(app)], path);
+    if (!why.empty())
+      platform::showError(this, QStringLiteral("Cannot start ") + appNames[app] + QStringLiteral(" for '") + name +
+                                    QStringLiteral("': ") + QString::fromUtf8(why) + QLatin1Char('.'));
   } else if (chosen == menu.OpenContainingAct) {
     OpenFolder(std::string(platform::folderPart(target)));
   } else if (chosen == menu.CutAct || chosen == menu.CopyAct) {
     QApplication::clipboard()->setMimeData(platform::clipboardData({path}, chosen == menu.CutAct));
   } else if (chosen == menu.CopyPathAct) {
-    QApplication::clipboard()->setText(QString::fromUtf8(path));
+    QApplication::clipboard()->setText(QString::fromStdString(platform::pathText(path)));
   } else if (chosen == menu.RenameAct) {
     const std::optional<QString> newName = platform::askText(this, QStringLiteral("Rename"), QStringLiteral("New name:"), name);
     if (newName && *newName != name) {
@@ -106,13 +110,11 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
                                       QString::fromStdString(error) + QLatin1Char('.'));
     }
   } else if (chosen == menu.TrashAct) {
-    const platform::RemoveReport report = platform::removeItems({path}, [this](const std::vector<std::string>& names) {
+    RemoveItems({path}, [this](const std::vector<std::string>& names) {
       return platform::askConfirm(this, QStringLiteral("'") + QString::fromUtf8(names.front()) +
                                             QStringLiteral("' cannot be moved to the trash.\n\nDelete it for good? It "
                                                            "cannot be restored."));
     });
-    if (!report.failures.empty())
-      platform::showError(this, QStringLiteral("Could not remove ") + QString::fromUtf8(report.failures.front()));
   } else if (chosen == menu.PropertiesAct) {
     ShowItemProperties(path);
   }

@@ -4,8 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QToolButton>
+#include <cstring>
 
 #include "app/disk_usage_form.h"
+#include "platform/message_box.h"
+#include "tlr32/tlr32.h"
 #include "support/artwork.h"
 #include "support/report_wait_form.h"
 #include "views/gauge.h"
@@ -35,7 +38,15 @@ void TDiskUsageForm::ReportCmdClick() {
   wait.repaint();
   const std::string file = m_engine.TlrGetReportFileName();
   const int32_t rc = m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), file.c_str());
-  if (rc < 0) ShowCalcFailure(m_currentFolderPath, rc);  // while the wait window is up
+  // While the wait window is up. A file that could not be written is named
+  // with the reason; a failure of the folder keeps the folder's message.
+  const int32_t fileError = rc == TLR_ERR_REPORT ? m_engine.TlrGetOption("ReportError", 0) : 0;
+  if (fileError > 0)
+    platform::showError(this, QStringLiteral("Cannot write the report file '") + QString::fromUtf8(file) +
+                                  QStringLiteral("': ") + QString::fromLocal8Bit(std::strerror(fileError)) +
+                                  QLatin1Char('.'));
+  else if (rc < 0)
+    ShowCalcFailure(m_currentFolderPath, rc);
   wait.hide();
   QApplication::restoreOverrideCursor();
 }

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QUrl>
 
+#include "platform/item_actions.h"
+
 namespace platform {
 namespace {
 
@@ -16,12 +18,13 @@ OpenObserver& observer() {
 
 void setOpenObserver(OpenObserver o) { observer() = std::move(o); }
 
-void openWithDefaultApplication(const std::string& path) {
+bool openWithDefaultApplication(const std::string& path) {
   if (observer()) {
     observer()(path);
-    return;
+    return true;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
+  // The URL from the name's bytes: a name that is not UTF-8 stays itself.
+  return QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(fileUrl(path)), QUrl::StrictMode));
 }
 
 }  // namespace platform

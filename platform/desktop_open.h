@@ -13,8 +13,9 @@ namespace platform {
 using OpenObserver = std::function<void(const std::string& path)>;
 void setOpenObserver(OpenObserver observer);
 
-// Hands path to the desktop's default application; the result is not
-// reported (the desktop reports its own failures).
-void openWithDefaultApplication(const std::string& path);
+// Hands path to the desktop's default application. False when the desktop's
+// opener could not be started; what the application then does is the
+// desktop's to report.
+bool openWithDefaultApplication(const std::string& path);
 
 }  // namespace platform

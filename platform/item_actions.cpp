@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QMimeData>
 #include <QMimeDatabase>
-#include <QProcess>
 #include <QUrl>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +21,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/path.h"
@@ -63,6 +64,20 @@ std::string env(const char* name, const std::string& fallback) {
 
 std::string homeFolder() { return env("HOME", "/"); }
 
+// The executable a program name stands for: a name with a "/" as it is, any
+// other the first match on PATH. Empty when there is none.
+std::string programPath(const std::string& name) {
+  if (name.empty()) return {};
+  if (name.find('/') != std::string::npos) return name;
+  for (const std::string& dir : splitList(env("PATH", "/usr/local/bin:/usr/bin:/bin"), ':')) {
+    const std::string candidate = dir + "/" + name;
+    struct stat st;
+    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+  }
+  return {};
+}
+
 // The folders that hold "applications/", most important first.
 std::vector<std::string> dataFolders() {
   std::vector<std::string> out{env("XDG_DATA_HOME", homeFolder() + "/.local/share")};
@@ -97,8 +112,19 @@ std::map<std::string, std::string> desktopFiles() {
   return files;
 }
 
-std::string percentEncodedUrl(const std::string& path) {
-  return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))).toEncoded().toStdString();
+bool isUtf8(const std::string& s) {
+  const QByteArray bytes = QByteArray::fromStdString(s);
+  return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+// The length of the well-formed UTF-8 character at s[i], 0 if there is none.
+size_t utf8Length(const std::string& s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  const size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 && c <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return isUtf8(s.substr(i, n)) ? n : 0;
 }
 
 std::string timeText(const timespec& t) {
@@ -141,8 +167,10 @@ std::vector<DesktopApp> applicationsFor(const std::string& mimeType) {
       const std::vector<std::string> types = splitList(e["MimeType"], ';');
       if (std::find(types.begin(), types.end(), mimeType) == types.end()) return;
     }
+    const bool terminal = e["Terminal"] == "true";
+    if (terminal && terminalCommand().empty()) return;  // it could not run
     seen.insert(id);
-    into.push_back({id, e["Name"].empty() ? id : e["Name"], e["Exec"]});
+    into.push_back({id, e["Name"].empty() ? id : e["Name"], e["Exec"], terminal});
   };
   for (const std::string& id : defaults) take(id, false, byDefault);
   for (const std::string& id : added) take(id, false, rest);
@@ -180,7 +208,7 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
       continue;
     }
     if (a == "%u" || a == "%U") {
-      args.push_back(percentEncodedUrl(path));
+      args.push_back(fileUrl(path));
       continue;
     }
     std::string out;
@@ -193,7 +221,7 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
       if (code == '%') out.push_back('%');
       else if (code == 'c') out += app.name;
       else if (code == 'f' || code == 'F') out += path;
-      else if (code == 'u' || code == 'U') out += percentEncodedUrl(path);
+      else if (code == 'u' || code == 'U') out += fileUrl(path);
       // %i, %k and the deprecated codes drop out
     }
     if (!out.empty()) args.push_back(out);
@@ -201,12 +229,139 @@ std::vector<std::string> commandFor(const DesktopApp& app, const std::string& pa
   return args;
 }
 
-bool launch(const DesktopApp& app, const std::string& path) {
-  const std::vector<std::string> args = commandFor(app, path);
-  if (args.empty()) return false;
-  QStringList rest;
-  for (size_t i = 1; i < args.size(); ++i) rest << QString::fromStdString(args[i]);
-  return QProcess::startDetached(QString::fromStdString(args[0]), rest);
+std::vector<std::string> terminalCommand() {
+  // The option after which each runs the rest of its arguments as a command;
+  // x-terminal-emulator takes -e by Debian's rule for it.
+  static const std::pair<const char*, const char*> kKnown[] = {
+      {"x-terminal-emulator", "-e"}, {"gnome-terminal", "--"}, {"konsole", "-e"}, {"xfce4-terminal", "-x"},
+      {"mate-terminal", "-x"},       {"lxterminal", "-e"},     {"qterminal", "-e"}, {"terminator", "-x"},
+      {"alacritty", "-e"},           {"kitty", ""},            {"foot", ""},        {"zutty", "-e"},
+      {"urxvt", "-e"},               {"rxvt", "-e"},           {"xterm", "-e"}};
+  auto withOption = [](const std::string& program, const std::string& option) {
+    std::vector<std::string> out{program};
+    if (!option.empty()) out.push_back(option);
+    return out;
+  };
+  if (const char* chosen = std::getenv("TERMINAL"); chosen && *chosen && !programPath(chosen).empty()) {
+    const std::string name = std::string(chosen).substr(std::string(chosen).rfind('/') + 1);
+    for (const auto& [known, option] : kKnown)
+      if (name == known) return withOption(chosen, option);
+    return withOption(chosen, "-e");
+  }
+  for (const auto& [known, option] : kKnown)
+    if (!programPath(known).empty()) return withOption(known, option);
+  return {};
+}
+
+std::string startDetached(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv[0].empty()) return "there is no command to run";
+  const std::string program = programPath(argv[0]);
+  if (program.empty()) return "\"" + argv[0] + "\" cannot be found";
+  if (::access(program.c_str(), X_OK) != 0) return "\"" + argv[0] + "\": " + std::strerror(errno);
+  // Everything the child needs is made before fork: between fork and exec a
+  // child of a threaded program may only make async-signal-safe calls.
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return std::strerror(errno);
+  // Two forks: the program's parent ends at once and is reaped here, so the
+  // program belongs to init and leaves no zombie behind. An exec that fails
+  // writes its errno into the pipe; one that succeeds closes it unwritten.
+  const pid_t child = ::fork();
+  if (child < 0) {
+    const int err = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    return std::strerror(err);
+  }
+  if (child == 0) {
+    ::setsid();
+    const pid_t grandchild = ::fork();
+    if (grandchild == 0) {
+      ::execv(program.c_str(), args.data());
+      const int err = errno;
+      [[maybe_unused]] ssize_t n = ::write(report[1], &err, sizeof err);
+      ::_exit(127);
+    }
+    if (grandchild < 0) {
+      const int err = errno;
+      [[maybe_unused]] ssize_t n = ::write(report[1], &err, sizeof err);
+    }
+    ::_exit(0);
+  }
+  ::close(report[1]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int err = 0;
+  ssize_t n;
+  while ((n = ::read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  if (n == static_cast<ssize_t>(sizeof err)) return "\"" + argv[0] + "\": " + std::strerror(err);
+  return {};
+}
+
+std::string launch(const DesktopApp& app, const std::string& path) {
+  std::vector<std::string> args = commandFor(app, path);
+  if (args.empty()) return "its desktop file has no command";
+  if (app.terminal) {
+    std::vector<std::string> terminal = terminalCommand();
+    if (terminal.empty()) return "it runs in a terminal, and no terminal emulator is installed";
+    terminal.insert(terminal.end(), args.begin(), args.end());
+    args = std::move(terminal);
+  }
+  return startDetached(args);
+}
+
+std::string fileUrl(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out = "file://";
+  for (unsigned char c : path) {
+    if (c < 0x80 && (std::isalnum(c) || std::strchr("/-._~", c))) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::string pathText(const std::string& path) {
+  if (isUtf8(path)) return path;
+  // Quoted runs of characters, and $'\xNN' for every byte that is not part
+  // of one (and for control characters, which a terminal would act on).
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  bool open = false;
+  for (size_t i = 0; i < path.size();) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    const size_t n = c < 0x20 || c == 0x7F ? 0 : utf8Length(path, i);
+    if (n == 0) {
+      if (open) out.push_back('\'');
+      open = false;
+      out += "$'\\x";
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+      out.push_back('\'');
+      ++i;
+      continue;
+    }
+    if (c == '\'') {
+      out += open ? "'\\''" : "\\'";
+      i += n;
+      continue;
+    }
+    if (!open) out.push_back('\'');
+    open = true;
+    out.append(path, i, n);
+    i += n;
+  }
+  if (open) out.push_back('\'');
+  return out;
 }
 
 QMimeData* clipboardData(const std::vector<std::string>& paths, bool cut) {
@@ -215,10 +370,10 @@ QMimeData* clipboardData(const std::vector<std::string>& paths, bool cut) {
   QByteArray gnome = cut ? "cut" : "copy";
   QString text;
   for (const std::string& p : paths) {
-    const QUrl url = QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(p)));
-    urls << url;
-    gnome += "\n" + url.toEncoded();
-    text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QFile::decodeName(QByteArray::fromStdString(p));
+    const QByteArray encoded = QByteArray::fromStdString(fileUrl(p));
+    urls << QUrl::fromEncoded(encoded, QUrl::StrictMode);
+    gnome += "\n" + encoded;
+    text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(pathText(p));
   }
   data->setUrls(urls);
   data->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);

@@ -161,6 +161,10 @@ bool askConfirm(QWidget* parent, const QString& text) {
   return show(parent, MessageKind::Confirm, QStringLiteral("Confirm"), text);
 }
 
+void showWarning(QWidget* parent, const BoxText& text) {
+  show(parent, MessageKind::Warning, QStringLiteral("Warning"), text);
+}
+
 void showError(QWidget* parent, const BoxText& text) {
   show(parent, MessageKind::Error, QStringLiteral("Error"), text);
 }

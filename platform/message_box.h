@@ -48,6 +48,7 @@ void showError(QWidget* parent, const QString& text);
 void showWarning(QWidget* parent, const QString& text);
 bool askConfirm(QWidget* parent, const QString& text);
 void showError(QWidget* parent, const BoxText& text);
+void showWarning(QWidget* parent, const BoxText& text);
 bool askConfirm(QWidget* parent, const BoxText& text);
 
 // The box as it is shown: caption, text fitted to the screen the box

@@ -42,7 +42,7 @@ std::string percentEncoded(const std::string& path) {
   static const char* hex = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : path) {
-    if (std::isalnum(c) || std::strchr("/-_.!~*'()", c)) {
+    if (c < 0x80 && (std::isalnum(c) || std::strchr("/-_.!~*'()", c))) {
       out.push_back(static_cast<char>(c));
     } else {
       out.push_back('%');
@@ -85,7 +85,10 @@ std::string trashFolderFor(const std::string& folder, dev_t dev, std::string& re
   std::string probe = home;
   struct stat st;
   while (::stat(probe.c_str(), &st) != 0 && probe != "/") probe = parentOf(probe);
-  if (st.st_dev == dev && makeFolders(home)) return home;
+  // The volume of the home trash has no other: when the home trash cannot
+  // be made, items there have none (as the desktop's own file managers see
+  // it), rather than a trash made at the top of that volume.
+  if (st.st_dev == dev) return makeFolders(home) ? home : std::string();
 
   const std::string top = topFolderOf(folder, dev);
   const std::string uid = std::to_string(::getuid());
@@ -109,44 +112,113 @@ std::string trashFolderFor(const std::string& folder, dev_t dev, std::string& re
   return {};
 }
 
-bool removeTree(int parentFd, const std::string& name, std::string& error, const std::string& shownPath,
-                const std::function<void()>& tick, int& count) {
-  if (tick && (++count & 255) == 0) tick();
-  struct stat st;
-  if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    error = shownPath + ": " + errorText(errno);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    if (::unlinkat(parentFd, name.c_str(), 0) == 0) return true;
-    error = shownPath + ": " + errorText(errno);
-    return false;
-  }
-  const int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    error = shownPath + ": " + errorText(errno);
-    return false;
-  }
-  DIR* dir = ::fdopendir(fd);
-  if (!dir) {
-    ::close(fd);
-    error = shownPath + ": " + errorText(errno);
-    return false;
-  }
+// The name an item is stored under in the trash, try n (1, 2, ...): its own,
+// then "<name>.n". Its .trashinfo is named "<stored name>.trashinfo", so a
+// name within 10 bytes of the volume's limit cannot be kept whole: it is cut
+// (at a character boundary when it is UTF-8, keeping a short extension) and
+// marked with "~". Path= keeps the full original, which is what the desktop
+// restores from.
+std::string trashName(const std::string& base, int n, size_t nameMax) {
+  static const std::string kInfoSuffix = ".trashinfo";
+  const std::string number = n == 1 ? std::string() : "." + std::to_string(n);
+  const size_t limit = nameMax - kInfoSuffix.size();
+  if (base.size() + number.size() <= limit) return base + number;
+  std::string ext;
+  if (const auto dot = base.rfind('.'); dot != std::string::npos && dot > 0 && base.size() - dot <= 16)
+    ext = base.substr(dot);
+  size_t keep = limit - number.size() - ext.size() - 1;
+  // Never end inside a multi-byte character: back off over continuation bytes.
+  while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+  return base.substr(0, keep) + "~" + number + ext;
+}
+
+// The entries of an open folder, "." and ".." left out; dir is closed.
+std::vector<std::string> namesIn(DIR* dir) {
   std::vector<std::string> names;
   while (dirent* e = ::readdir(dir))
     if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+  return names;
+}
+
+uint64_t bytesOf(const struct stat& st) { return S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0; }
+
+// Counts the entry name in parentFd and everything below it. False when
+// keepGoing said stop.
+bool measure(int parentFd, const char* name, TreeSize& size, const std::function<bool(const TreeSize&)>& keepGoing) {
+  struct stat st;
+  if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return true;  // gone: nothing to delete
+  ++size.items;
+  size.bytes += bytesOf(st);
+  if (keepGoing && !keepGoing(size)) return false;
+  if (!S_ISDIR(st.st_mode)) return true;
+  const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return true;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return true;
+  }
+  bool going = true;
+  for (const std::string& n : namesIn(dir))
+    if (!(going = measure(::dirfd(dir), n.c_str(), size, keepGoing))) break;
+  ::closedir(dir);
+  return going;
+}
+
+struct Removal {
+  std::string error;
+  TreeSize removed;
+  const std::function<bool(const TreeSize&)>& progress;
+  bool stopped = false;
+};
+
+// Removes the entry name in parentFd, depth first, links as links. After
+// every entry removed, progress may stop the work before the next one.
+bool removeTree(int parentFd, const std::string& name, const std::string& shownPath, Removal& r) {
+  struct stat st;
+  if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    r.error = shownPath + ": " + errorText(errno);
+    return false;
+  }
+  auto removedOne = [&] {
+    ++r.removed.items;
+    r.removed.bytes += bytesOf(st);
+    if (r.progress && !r.progress(r.removed)) r.stopped = true;
+    return !r.stopped;
+  };
+  if (!S_ISDIR(st.st_mode)) {
+    if (::unlinkat(parentFd, name.c_str(), 0) == 0) return removedOne();
+    r.error = shownPath + ": " + errorText(errno);
+    return false;
+  }
+  const int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+  if (!dir) {
+    r.error = shownPath + ": " + errorText(errno);
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
   bool ok = true;
-  for (const std::string& n : names)
-    if (!(ok = removeTree(::dirfd(dir), n, error, shownPath + "/" + n, tick, count))) break;
+  for (const std::string& n : namesIn(dir))
+    if (!(ok = removeTree(::dirfd(dir), n, shownPath + "/" + n, r))) break;
   ::closedir(dir);
   if (!ok) return false;
-  if (::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0) return true;
-  error = shownPath + ": " + errorText(errno);
+  if (::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0) return removedOne();
+  r.error = shownPath + ": " + errorText(errno);
   return false;
 }
 
 }  // namespace
+
+TreeSize measureAll(const std::vector<std::string>& paths) {
+  TreeSize all;
+  for (const std::string& p : paths) {
+    const TreeSize one = measureTree(p);
+    all.items += one.items;
+    all.bytes += one.bytes;
+  }
+  return all;
+}
 
 std::string homeTrashFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
@@ -184,8 +256,10 @@ TrashOutcome moveToTrash(const std::string& given) {
 
   // Claim a name: the .trashinfo made with O_EXCL is the claim.
   const std::string base = baseName(path);
+  const long limit = ::pathconf(info.c_str(), _PC_NAME_MAX);
+  const size_t nameMax = limit >= 64 ? static_cast<size_t>(limit) : 255;
   for (int n = 1; n < 10000; ++n) {
-    const std::string name = n == 1 ? base : base + "." + std::to_string(n);
+    const std::string name = trashName(base, n, nameMax);
     const std::string infoFile = info + "/" + name + ".trashinfo";
     const int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -218,24 +292,37 @@ TrashOutcome moveToTrash(const std::string& given) {
   return out;
 }
 
-bool deleteForGood(const std::string& given, std::string& error, const std::function<void()>& tick) {
+TreeSize measureTree(const std::string& given, bool* stopped, const std::function<bool(const TreeSize&)>& keepGoing) {
+  TreeSize size;
+  const std::string path = withoutTrailingDelim(given);
+  FileDescriptor parent(openDirectory(parentOf(path)));
+  const bool going = !parent.valid() || path.empty() || measure(parent.get(), baseName(path).c_str(), size, keepGoing);
+  if (stopped) *stopped = !going;
+  return size;
+}
+
+DeleteResult deleteForGood(const std::string& given, std::string& error, TreeSize& removed,
+                           const std::function<bool(const TreeSize& removedSoFar)>& progress) {
   const std::string path = withoutTrailingDelim(given);
   if (path.empty() || path == "/") {
     error = path + ": the root folder cannot be deleted";
-    return false;
+    return DeleteResult::Failed;
   }
   FileDescriptor parent(openDirectory(parentOf(path)));
   if (!parent.valid()) {
     error = path + ": " + errorText(errno);
-    return false;
+    return DeleteResult::Failed;
   }
-  int count = 0;
-  return removeTree(parent.get(), baseName(path), error, path, tick, count);
+  Removal r{{}, removed, progress};
+  const bool ok = removeTree(parent.get(), baseName(path), path, r);
+  removed = r.removed;
+  error = r.error;
+  return r.stopped ? DeleteResult::Stopped : ok ? DeleteResult::Done : DeleteResult::Failed;
 }
 
 RemoveReport removeItems(const std::vector<std::string>& paths,
                          const std::function<bool(const std::vector<std::string>& names)>& askDeleteForGood,
-                         const std::function<void(int done, int total)>& progress) {
+                         const RemoveProgress& progress) {
   RemoveReport report;
   std::vector<std::string> noTrash;
   const int total = static_cast<int>(paths.size());
@@ -248,21 +335,57 @@ RemoveReport removeItems(const std::vector<std::string>& paths,
       noTrash.push_back(p);
     else
       report.failures.push_back(baseName(p) + ": " + o.error);
-    if (progress) progress(++done, total);
+    if (progress.trashing) progress.trashing(++done, total);
   }
   if (noTrash.empty()) return report;
   std::vector<std::string> names;
   for (const std::string& p : noTrash) names.push_back(baseName(p));
   if (!askDeleteForGood || !askDeleteForGood(names)) return report;  // kept, as the answer says
+
+  // What is to be deleted, counted first: the progress runs over the files
+  // and folders of the trees, not over the items chosen (one folder of
+  // 150,000 files is one item).
+  TreeSize whole;
   for (const std::string& p : noTrash) {
-    std::string error;
-    if (deleteForGood(p, error, [&] { if (progress) progress(done, total); }))
-      report.deletedForGood.push_back(p);
-    else if (error.compare(0, p.size() + 1, withoutTrailingDelim(p) + ":") == 0)
-      report.failures.push_back(baseName(p) + error.substr(withoutTrailingDelim(p).size()));
-    else
-      report.failures.push_back(baseName(p) + ": only partly deleted, stopped at " + error);
+    bool stopped = false;
+    const TreeSize before = whole;
+    const TreeSize one = measureTree(p, &stopped, [&](const TreeSize& soFar) {
+      return !progress.counting || progress.counting({before.items + soFar.items, before.bytes + soFar.bytes});
+    });
+    whole.items += one.items;
+    whole.bytes += one.bytes;
+    if (stopped) {
+      report.stopped = true;
+      report.notDeleted = noTrash;
+      report.leftForGood = measureAll(noTrash);
+      return report;
+    }
   }
+  report.toDeleteForGood = whole;
+  for (size_t i = 0; i < noTrash.size(); ++i) {
+    const std::string& p = noTrash[i];
+    std::string error;
+    TreeSize removed;
+    const TreeSize before = report.removedForGood;
+    const DeleteResult result = deleteForGood(p, error, removed, [&](const TreeSize& soFar) {
+      return !progress.deleting ||
+             progress.deleting({before.items + soFar.items, before.bytes + soFar.bytes}, whole);
+    });
+    report.removedForGood.items += removed.items;
+    report.removedForGood.bytes += removed.bytes;
+    if (result == DeleteResult::Done) {
+      report.deletedForGood.push_back(p);
+    } else if (result == DeleteResult::Stopped) {
+      report.stopped = true;
+      report.notDeleted.assign(noTrash.begin() + static_cast<std::ptrdiff_t>(i), noTrash.end());
+      break;
+    } else if (error.compare(0, p.size() + 1, withoutTrailingDelim(p) + ":") == 0) {
+      report.failures.push_back(baseName(p) + error.substr(withoutTrailingDelim(p).size()));
+    } else {
+      report.failures.push_back(baseName(p) + ": only partly deleted, stopped at " + error);
+    }
+  }
+  if (report.stopped) report.leftForGood = measureAll(report.notDeleted);
   return report;
 }
 

@@ -4,6 +4,7 @@
 // one, else $topdir/.Trash-$uid). Each trashed item gets its .trashinfo, so the
 // desktop's trash can put it back. Links are moved as links; nothing a link
 // points to is ever touched.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,11 +24,29 @@ TrashOutcome moveToTrash(const std::string& path);
 // The home trash folder (not created here).
 std::string homeTrashFolder();
 
+// What a deletion for good has to remove or has removed: entries (files,
+// folders, links; a folder counts itself) and the bytes of the files.
+struct TreeSize {
+  uint64_t items = 0;
+  uint64_t bytes = 0;
+};
+
+// Counts what is at path, links as links (a link is one entry of no bytes).
+// keepGoing sees the count after every entry; when it says false the
+// counting stops and *stopped is set.
+TreeSize measureTree(const std::string& path, bool* stopped = nullptr,
+                     const std::function<bool(const TreeSize& soFar)>& keepGoing = {});
+TreeSize measureAll(const std::vector<std::string>& paths);
+
 // Deletes an item for good: a folder with everything inside it, depth first,
-// relative to folder descriptors, links as links. Stops at the first entry
-// that cannot be removed and says which and why in error. tick is called now
-// and then (a long deletion keeps its progress window alive).
-bool deleteForGood(const std::string& path, std::string& error, const std::function<void()>& tick = {});
+// relative to folder descriptors, links as links (never what they point to).
+// progress sees what has been removed after every entry; when it says false
+// the deletion stops before the next entry (Stopped). Failed stops at the
+// first entry that cannot be removed and says which and why in error.
+// removed gets what is gone in every case.
+enum class DeleteResult { Done, Stopped, Failed };
+DeleteResult deleteForGood(const std::string& path, std::string& error, TreeSize& removed,
+                           const std::function<bool(const TreeSize& removedSoFar)>& progress = {});
 
 // Moving items to the trash as the Delete command does: each item to the
 // trash; items that have no usable trash are named to askDeleteForGood once,
@@ -37,9 +56,23 @@ struct RemoveReport {
   std::vector<std::string> trashed;
   std::vector<std::string> deletedForGood;
   std::vector<std::string> failures;  // "name: reason"
+  // Deleting for good: what there was to delete, what went, and when the
+  // user stopped it, what is left and the items it is left in.
+  bool stopped = false;
+  TreeSize toDeleteForGood, removedForGood, leftForGood;
+  std::vector<std::string> notDeleted;  // whole or in part, after a stop
+};
+// What a removal shows while it works; each may be empty. Call order:
+// trashing after every item; then, after a yes, counting while the trees to
+// delete for good are counted, then deleting after every entry removed.
+// counting and deleting stop the work by answering false.
+struct RemoveProgress {
+  std::function<void(int done, int total)> trashing;
+  std::function<bool(const TreeSize& countedSoFar)> counting;
+  std::function<bool(const TreeSize& removedSoFar, const TreeSize& total)> deleting;
 };
 RemoveReport removeItems(const std::vector<std::string>& paths,
                          const std::function<bool(const std::vector<std::string>& names)>& askDeleteForGood,
-                         const std::function<void(int done, int total)>& progress = {});
+                         const RemoveProgress& progress = {});
 
 }  // namespace platform

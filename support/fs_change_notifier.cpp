@@ -47,8 +47,14 @@ TFSChangeNotifier::~TFSChangeNotifier() {
     m_socket->setEnabled(false);
     m_socket.release()->deleteLater();
   }
-  if (m_quiet) m_quiet.release()->deleteLater();
-  if (m_longest) m_longest.release()->deleteLater();
+  // A timer still running would fire before its deletion and report on a
+  // notifier that is gone: stopped and cut off first.
+  for (std::unique_ptr<QTimer>* timer : {&m_quiet, &m_longest})
+    if (*timer) {
+      (*timer)->stop();
+      QObject::disconnect(timer->get(), nullptr, nullptr, nullptr);
+      timer->release()->deleteLater();
+    }
   if (m_fd >= 0) ::close(m_fd);  // ends the watch as well
 }
 

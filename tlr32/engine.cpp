@@ -89,6 +89,7 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
   m_lastError.clear();
   progress().reset();
   m_figures = Figures{};
+  m_reportError = 0;
   m_volume.reset();
   m_fsName.clear();
   m_customCluster = false;
@@ -166,7 +167,7 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
     } else {
       ro.targetDrive = "none";
     }
-    const bool written = report.file ? writeReport(path, report.file, settings, ro, m_figures, m_lastError)
+    const bool written = report.file ? writeReport(path, report.file, settings, ro, m_figures, m_lastError, &m_reportError)
                                      : writeReportTo(report.fd, static_cast<ReportFormat>(report.format), path,
                                                      settings, ro, m_figures, m_lastError);
     if (!written) {
@@ -245,6 +246,7 @@ uint64_t Engine::fileTime() {
 
 int32_t Engine::getOption(const char* name) {
   if (!name) return 0;
+  if (std::strcmp(name, "ReportError") == 0) return m_reportError;
   return m_options.get(name).value_or(0);
 }
 

@@ -60,6 +60,7 @@ class Engine {
   std::unique_ptr<WorkerPool> m_pool;  // created at the first folder walk
 
   std::string m_reportFileName;  // chosen in the report dialog
+  int m_reportError = 0;  // errno of the report file the last call failed to write ("ReportError")
   std::string m_path, m_folder;  // the path of the current call, and its folder
   std::string m_lastError;
 

@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/path.h"
 #include "tlr32/progress.h"
+#include "tlr32/replace_file.h"
 
 namespace tlr {
 namespace {
@@ -289,30 +290,12 @@ std::string htmlReport(const Header& h, const std::vector<Row>& rows, const Figu
 }
 
 // Writes text to file through a temporary file beside it, renamed into place.
-bool replaceFile(const std::string& file, const std::string& text, std::string& error) {
-  const std::string folder = std::string(platform::folderPart(file));
-  std::string tmpl = (folder.empty() ? std::string("./") : folder) + ".tallorin-report-XXXXXX";
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  ::fchmod(fd, 0644);
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  const bool written = done == text.size() && ::fsync(fd) == 0;
-  const int writeErr = errno;
-  ::close(fd);
-  if (!written || ::rename(tmpl.c_str(), file.c_str()) != 0) {
-    error = std::strerror(written ? errno : writeErr);
-    ::unlink(tmpl.c_str());
-    return false;
-  }
-  return true;
+bool replaceFile(const std::string& file, const std::string& text, std::string& error, int* fileError) {
+  ReplacingFile out;
+  if (out.open(file) && out.write(text.data(), text.size()) && out.commit()) return true;
+  error = out.errorText();
+  if (fileError) *fileError = out.errorCode();
+  return false;
 }
 
 }  // namespace
@@ -394,10 +377,10 @@ std::optional<ReportFormat> reportFormatNamed(const std::string& name) {
 }
 
 bool writeReport(const std::string& folder, const std::string& file, const WalkSettings& settings,
-                 const ReportOptions& options, Figures& total, std::string& error) {
+                 const ReportOptions& options, Figures& total, std::string& error, int* fileError) {
   std::string text;
   if (!composeReport(folder, reportFormatFor(file), settings, options, total, text, error)) return false;
-  if (!replaceFile(file, text, error)) {
+  if (!replaceFile(file, text, error, fileError)) {
     error = "cannot write " + file + ": " + error;
     return false;
   }
@@ -405,7 +388,7 @@ bool writeReport(const std::string& folder, const std::string& file, const WalkS
 }
 
 bool writeReportTo(int fd, ReportFormat format, const std::string& folder, const WalkSettings& settings,
-                   const ReportOptions& options, Figures& total, std::string& error) {
+                   const ReportOptions& options, Figures& total, std::string& error, int* fileError) {
   std::string text;
   if (!composeReport(folder, format, settings, options, total, text, error)) return false;
   for (size_t done = 0; done < text.size();) {

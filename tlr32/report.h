@@ -40,8 +40,11 @@ std::optional<ReportFormat> reportFormatNamed(const std::string& name);
 // cannot be written; error then names the path and the reason
 // ("cannot read /srv: Permission denied").
 // total receives the folder's figures (the same as the engine's walk gives).
+// fileError, when given, receives the errno of a report file that could not
+// be written (left alone when the folder failed). The file replaced keeps its
+// mode, and a link to it stays a link (ReplacingFile).
 bool writeReport(const std::string& folder, const std::string& file, const WalkSettings& settings,
-                 const ReportOptions& options, Figures& total, std::string& error);
+                 const ReportOptions& options, Figures& total, std::string& error, int* fileError = nullptr);
 
 // The same report written to the open descriptor fd (from its current
 // position, left open, no temporary file), for a host that sends it down a

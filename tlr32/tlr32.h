@@ -19,6 +19,8 @@ extern "C" {
 #define TLR_ERR_NO_PATH (-1)         /* missing, empty or unreadable path */
 #define TLR_ERR_TARGET (-2)          /* the target drive's folder cannot be reached */
 #define TLR_ERR_REPORT (-3)          /* a report was asked for and not written */
+/* After TLR_ERR_REPORT, TlrGetOption("ReportError", 0) is the errno of the
+ * report file that could not be written, 0 when the folder was the cause. */
 
 TLR_API int32_t TlrExtInit(const char* helpFile);
 TLR_API int32_t TlrCalcUsage(const char* path, const char* reportFile);

@@ -1,8 +1,15 @@
 // The Delete command in the window: its questions, nothing removed without a
 // yes, the items in the trash, and the list following through the watch.
 #include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
 
 #include "form_fixture.h"
 
@@ -80,4 +87,96 @@ TEST_F(DeleteTest, TheChartViewHasNoDelete) {
   f.NumbersCmd->trigger();
   EXPECT_TRUE(f.DeleteCmd->isEnabled());
   EXPECT_TRUE(f.DeleteBtn->isEnabled());
+}
+
+namespace {
+
+int countEntries(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return 0;
+  int n = 1;
+  if (S_ISDIR(st.st_mode))
+    if (DIR* d = ::opendir(path.c_str())) {
+      while (dirent* e = ::readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+          n += countEntries(path + "/" + e->d_name);
+      ::closedir(d);
+    }
+  return n;
+}
+
+}  // namespace
+
+TEST_F(DeleteTest, DeletingForGoodShowsItsProgressToTheEndAndCancelSaysWhatIsLeft) {
+  // No trash for this volume: a plain file where the home trash would go.
+  configHome.dir("data");
+  std::ofstream(configHome.path("data/Trash")) << "not a folder";
+  auto build = [&] {
+    ASSERT_EQ(std::system(("rm -rf '" + t.path("big") + "'").c_str()), 0);
+    t.dir("big");
+    for (int d = 0; d < 20; ++d) {
+      t.dir("big/d" + std::to_string(d));
+      for (int f = 0; f < 100; ++f) t.file("big/d" + std::to_string(d) + "/f" + std::to_string(f), 10);
+    }
+    t.symlink(t.path("Alpha"), "big/link");  // removed as a link
+  };
+  const int total = 1 + 20 + 2000 + 1;
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
+    messages.push_back(caption + ": " + text);
+    return true;  // Yes
+  });
+  for (bool cancel : {true, false}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "to the end");
+    build();
+    ASSERT_TRUE(waitUntil([&] { return cell("big", 0) == "big"; }));
+    select(f, {"big"});
+    messages.clear();
+    QStringList labels;
+    QString title;
+    bool hiddenWhileWorking = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto* w = f.findChild<QProgressDialog*>("DeleteProgress");
+      if (!w || !w->isVisible()) {
+        hiddenWhileWorking |= labels.size() > 0 && exists(t.path("big"));
+        return;
+      }
+      title = w->windowTitle();
+      if (labels.isEmpty() || labels.back() != w->labelText()) labels << w->labelText();
+      if (cancel && w->labelText().startsWith("Deleting for good:")) {
+        QPushButton* button = w->findChild<QPushButton*>();
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), "Cancel");
+        button->click();
+      }
+    });
+    watch.start(0);
+    f.DeleteCmdClick();
+    watch.stop();
+    EXPECT_EQ(f.findChild<QProgressDialog*>("DeleteProgress"), nullptr) << "gone once the work is over";
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(title, "Delete Files and Folders");
+    EXPECT_FALSE(labels.filter("trash", Qt::CaseInsensitive).size()) << labels.join(" | ").toStdString();
+    EXPECT_FALSE(hiddenWhileWorking) << "the window stays while entries are left";
+    EXPECT_TRUE(exists(t.path("Alpha/x.bin"))) << "the link's target stays";
+    if (!cancel) {
+      EXPECT_FALSE(exists(t.path("big")));
+      EXPECT_EQ(messages.size(), 2u) << "the two questions, nothing more";
+      continue;
+    }
+    // Stopped after the first entry: the box says what went and what is left.
+    EXPECT_TRUE(labels.contains("Deleting for good: 1 of 2,022 files and folders\n(10 of 20,000 bytes)") ||
+                labels.contains("Deleting for good: 1 of 2,022 files and folders\n(0 of 20,000 bytes)"))
+        << labels.join(" | ").toStdString();
+    const int left = countEntries(t.path("big"));
+    EXPECT_EQ(left, total - 1) << "the Cancel at the first report stops before the next entry";
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[2].startsWith("Warning: Deleting for good was stopped.\n\nDeleted: 1 of 2,022 files and folders ("))
+        << messages[2].toStdString();
+    EXPECT_TRUE(messages[2].contains(QString("\nLeft: %1 files and folders").arg(FormatFigureForTest(left))))
+        << messages[2].toStdString();
+    EXPECT_TRUE(messages[2].endsWith(", in:\n'big'")) << messages[2].toStdString();
+  }
 }

@@ -78,7 +78,7 @@ class FormTest : public ::testing::Test {
     platform::setMessageObserver(nullptr);
     for (const char* v : {"FAKE_FAIL_NAME", "FAKE_FAIL_CODE", "FAKE_MAP_DRIVE", "FAKE_DISK_FREE", "FAKE_SIZE_FACTOR",
                           "FAKE_DLG_REPORT", "FAKE_DLG_OPTIONS", "FAKE_DLG_CLUSTERS", "FAKE_DLG_FILESPEC",
-                          "FAKE_REPORT_NAME", "FAKE_REPORT_CODE", "FAKE_FILESPEC_ON", "FAKE_CUSTOM_CLUSTERS_ON",
+                          "FAKE_REPORT_NAME", "FAKE_REPORT_CODE", "FAKE_REPORT_ERROR", "FAKE_FILESPEC_ON", "FAKE_CUSTOM_CLUSTERS_ON",
                           "FAKE_CALC_MS",
                           "FAKE_VANISH_NAME", "FAKE_UNREADABLE_NAME", "FAKE_VOLUME_BY_DEVICE"})
       unsetenv(v);

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
+#include <QProcess>
 #include <QTimer>
 #include <QTreeView>
 #include <sys/stat.h>
@@ -183,4 +184,125 @@ TEST_F(ItemMenuTest, PropertiesShowTheItemsFacts) {
   EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.PropertiesAct; }));
   EXPECT_EQ(seenType, "Folder");
   EXPECT_EQ(seenSize, "5,010 bytes") << "a folder's size is what its row counts";
+}
+
+namespace {
+
+// The bytes a file URL names: its path percent-decoded.
+std::string bytesOfUrl(const QByteArray& url) {
+  if (!url.startsWith("file://")) return {};
+  return QByteArray::fromPercentEncoding(url.mid(7)).toStdString();
+}
+
+// What a shell makes of a text pasted as one argument.
+std::string bytesOfShellWord(const QString& text) {
+  QProcess sh;
+  sh.start("bash", {"-c", "printf %s " + text});
+  if (!sh.waitForFinished(5000)) return "<bash did not end>";
+  return sh.readAllStandardOutput().toStdString();
+}
+
+}  // namespace
+
+TEST_F(ItemMenuTest, TheClipboardNamesAnItemByItsOwnBytes) {
+  const std::string raw = "raw\xFF name's.txt";  // not UTF-8
+  t.file(raw, 3);
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  struct Case {
+    std::string name;
+    QString plainText;  // what Copy Path gives; empty: checked through a shell
+  } cases[] = {{"a.txt", QString::fromStdString(t.path("a.txt"))}, {raw, QString()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool cut : {false, true}) {
+      select({c.name});
+      ASSERT_TRUE(rightClick([cut](TItemMenu& m) { return cut ? m.CutAct : m.CopyAct; }));
+      const QMimeData* data = QApplication::clipboard()->mimeData();
+      ASSERT_NE(data, nullptr);
+      ASSERT_EQ(data->urls().size(), 1);
+      EXPECT_EQ(bytesOfUrl(data->urls()[0].toEncoded()), t.path(c.name));
+      EXPECT_EQ(bytesOfUrl(data->data("text/uri-list").trimmed()), t.path(c.name));
+      const QList<QByteArray> gnome = data->data("x-special/gnome-copied-files").split('\n');
+      ASSERT_EQ(gnome.size(), 2);
+      EXPECT_EQ(gnome[0], cut ? "cut" : "copy");
+      EXPECT_EQ(bytesOfUrl(gnome[1]), t.path(c.name)) << gnome[1].toStdString();
+      EXPECT_EQ(bytesOfShellWord(data->text()), t.path(c.name)) << data->text().toStdString();
+    }
+    ASSERT_TRUE(rightClick([](TItemMenu& m) { return m.CopyPathAct; }));
+    const QString text = QApplication::clipboard()->text();
+    if (!c.plainText.isEmpty()) {
+      EXPECT_EQ(text, c.plainText) << "a UTF-8 path is given as it is";
+    }
+    EXPECT_FALSE(text.contains(QChar::ReplacementCharacter)) << text.toStdString();
+    EXPECT_EQ(bytesOfShellWord(text), t.path(c.name)) << text.toStdString();
+  }
+}
+
+TEST_F(ItemMenuTest, ATerminalApplicationRunsInATerminalAndEveryFailureIsShown) {
+  // A terminal emulator of our own ($TERMINAL) that runs what follows -e.
+  const std::string bin = configHome.path("bin");
+  ASSERT_EQ(std::system(("mkdir -p '" + bin + "' '" + configHome.path("data/applications") + "'").c_str()), 0);
+  const std::string terminal = bin + "/myterm";
+  std::ofstream(terminal) << "#!/bin/sh\n[ \"$1\" = -e ] || exit 1\nshift\n/usr/bin/touch \"" << configHome.path("in-terminal")
+                          << "\"\nexec \"$@\"\n";
+  const std::string script = configHome.path("mark.sh");
+  std::ofstream(script) << "#!/bin/sh\n/usr/bin/touch \"$1.opened\"\n";
+  ::chmod(terminal.c_str(), 0755);
+  ::chmod(script.c_str(), 0755);
+  const std::string apps = configHome.path("data/applications");
+  std::ofstream(apps + "/tui.desktop") << "[Desktop Entry]\nType=Application\nName=Tui\nExec=" << script
+                                       << " %f\nTerminal=true\nMimeType=text/plain;\n";
+  std::ofstream(apps + "/gone.desktop") << "[Desktop Entry]\nType=Application\nName=Gone\n"
+                                           "Exec=/nonexistent/program %f\nMimeType=text/plain;\n";
+  std::ofstream(apps + "/unknown.desktop") << "[Desktop Entry]\nType=Application\nName=Unknown\n"
+                                              "Exec=no-such-program-here %f\nMimeType=text/plain;\n";
+  struct Restore {
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    std::optional<std::string> terminal = getenv("TERMINAL") ? std::optional<std::string>(getenv("TERMINAL")) : std::nullopt;
+    ~Restore() {
+      setenv("PATH", path.c_str(), 1);
+      if (terminal)
+        setenv("TERMINAL", terminal->c_str(), 1);
+      else
+        unsetenv("TERMINAL");
+    }
+  } restore;
+  setenv("PATH", bin.c_str(), 1);  // no terminal emulator but ours
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  auto choose = [&](const QString& app, QStringList* offered = nullptr) {
+    select({"a.txt"});
+    return rightClick([&](TItemMenu& m) -> QAction* {
+      QAction* chosen = nullptr;
+      for (QAction* a : m.OpenWithActs) {
+        if (offered) *offered << a->text();
+        if (a->text() == app) chosen = a;
+      }
+      return chosen;
+    });
+  };
+
+  // With no terminal emulator the terminal application is not offered.
+  unsetenv("TERMINAL");
+  QStringList offered;
+  choose("", &offered);
+  EXPECT_FALSE(offered.contains("Tui")) << offered.join(",").toStdString();
+  EXPECT_TRUE(offered.contains("Gone"));
+
+  // With one it runs inside it.
+  setenv("TERMINAL", terminal.c_str(), 1);
+  offered.clear();
+  choose("Tui", &offered);
+  EXPECT_TRUE(offered.contains("Tui"));
+  EXPECT_TRUE(waitUntil([&] { return exists(t.path("a.txt.opened")); })) << "the application ran on the file";
+  EXPECT_TRUE(exists(configHome.path("in-terminal"))) << "inside the terminal";
+
+  // Failures name the application, the item and the reason.
+  messages.clear();
+  choose("Gone");
+  choose("Unknown");
+  EXPECT_EQ(messages, (std::vector<QString>{
+                          "Error: Cannot start Gone for 'a.txt': \"/nonexistent/program\": No such file or directory.",
+                          "Error: Cannot start Unknown for 'a.txt': \"no-such-program-here\" cannot be found."}));
 }

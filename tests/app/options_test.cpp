@@ -74,8 +74,18 @@ TEST_F(FormTest, AReportGoesThroughTheEngineBehindTheWaitWindow) {
   f.ReportCmd->trigger();
   setenv("FAKE_MAP_DRIVE", "0", 1);
   f.ReportCmd->trigger();
+  // The report file could not be written: its name and the reason; the
+  // folder's own failure keeps the folder's message.
+  setenv("FAKE_REPORT_CODE", "-3", 1);
+  setenv("FAKE_REPORT_ERROR", "13", 1);  // EACCES
+  setenv("FAKE_REPORT_NAME", "/tmp/closed/r.csv", 1);
+  f.ReportCmd->trigger();
+  setenv("FAKE_REPORT_ERROR", "0", 1);
+  f.ReportCmd->trigger();
   EXPECT_EQ(messages, (std::vector<QString>{"Error: Cannot access target D:\\",
-                                            QString::fromStdString("Error: Cannot access " + t.root() + "/ (code -2).")}));
+                                            QString::fromStdString("Error: Cannot access " + t.root() + "/ (code -2)."),
+                                            "Error: Cannot write the report file '/tmp/closed/r.csv': Permission denied.",
+                                            QString::fromStdString("Error: Cannot access " + t.root() + "/ (code -3).")}));
   EXPECT_TRUE(waitWasUp);
   EXPECT_FALSE(WaitWindows::onScreen());
   qApp->removeEventFilter(&waits);

@@ -6,7 +6,8 @@
 //   FAKE_DLG_REPORT, FAKE_DLG_OPTIONS, FAKE_DLG_CLUSTERS, FAKE_DLG_FILESPEC
 //                    what the dialogs answer (default 0)
 //   FAKE_REPORT_NAME what TlrGetReportFileName gives; FAKE_REPORT_CODE what a
-//                    computation with a report file returns (default 0)
+//                    computation with a report file returns (default 0);
+//                    FAKE_REPORT_ERROR what the option "ReportError" reads
 //   FAKE_FILESPEC_ON, FAKE_CUSTOM_CLUSTERS_ON  the engine's state
 //   FAKE_CALC_MS     how long each computation takes (default 0), as a slow
 //                    disk would make it
@@ -121,6 +122,7 @@ int32_t TlrGetFileTime(uint64_t* t) {
   return 1;
 }
 int32_t TlrGetOption(const char* name, int32_t) {
+  if (std::strcmp(name, "ReportError") == 0) return envInt("FAKE_REPORT_ERROR", 0);
   return std::strcmp(name, "MapDrive") == 0 ? envInt("FAKE_MAP_DRIVE", 0) : 0;
 }
 int32_t TlrSetOption(const char*, const char*) { return 0; }

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include <cstdlib>
 #include <fstream>
@@ -108,12 +112,16 @@ TEST_F(TrashTest, DeletingForGoodRemovesTheTreeAndLeavesLinkTargetsAlone) {
   t.symlink(t.path("outside"), "tree/link-to-file");
   t.symlink(t.path("outside-dir"), "tree/a/link-to-dir");
   std::string error;
-  int ticks = 0;
-  EXPECT_TRUE(platform::deleteForGood(t.path("tree"), error, [&] { ++ticks; })) << error;
+  platform::TreeSize removed;
+  EXPECT_EQ(platform::measureTree(t.path("tree")).items, 6u);
+  EXPECT_EQ(platform::measureTree(t.path("tree")).bytes, 100u) << "a link's own bytes are not a file's";
+  EXPECT_EQ(platform::deleteForGood(t.path("tree"), error, removed), platform::DeleteResult::Done) << error;
+  EXPECT_EQ(removed.items, 6u);
+  EXPECT_EQ(removed.bytes, 100u);
   EXPECT_FALSE(testsupport::pathExists(t.path("tree")));
   EXPECT_TRUE(testsupport::pathExists(t.path("outside")));
   EXPECT_TRUE(testsupport::pathExists(t.path("outside-dir/keep")));
-  EXPECT_FALSE(platform::deleteForGood(t.path("tree"), error));
+  EXPECT_EQ(platform::deleteForGood(t.path("tree"), error, removed), platform::DeleteResult::Failed);
   EXPECT_NE(error.find("tree"), std::string::npos) << error;
 }
 
@@ -146,4 +154,157 @@ TEST_F(TrashTest, AnItemWithoutATrashIsDeletedForGoodOnlyAfterAYes) {
   EXPECT_EQ(yes.deletedForGood.size(), 1u);
   ::unlink(blocker.c_str());
   ::rmdir(name);
+}
+
+namespace {
+
+// The value of Path= in a .trashinfo, percent-decoded to the bytes it names.
+std::string recordedPath(const std::string& infoFile) {
+  const std::string info = testsupport::readFile(infoFile);
+  const size_t at = info.find("\nPath=");
+  if (at == std::string::npos) return {};
+  const std::string encoded = info.substr(at + 6, info.find('\n', at + 6) - at - 6);
+  std::string out;
+  for (size_t i = 0; i < encoded.size(); ++i)
+    if (encoded[i] == '%' && i + 2 < encoded.size()) {
+      out.push_back(static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(encoded[i]);
+    }
+  return out;
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> out;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) out.emplace_back(e->d_name);
+    ::closedir(d);
+  }
+  return out;
+}
+
+bool validUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST_F(TrashTest, ALongNameGoesToTheTrashUnderAShorterNameAndComesBackWhole) {
+  // 254 bytes: the name itself fits the volume's limit of 255, its
+  // "<name>.trashinfo" does not.
+  const std::string plain = std::string(250, 'n') + ".txt";
+  std::string accented;  // 127 two-byte letters: a cut must not split one
+  for (int i = 0; i < 127; ++i) accented += "\xC3\xA9";
+  const std::string raw = std::string(240, 'r') + "\xFF\xFE" + std::string(8, 'r') + ".log";  // not UTF-8
+  for (const std::string& name : {plain, accented, raw}) ASSERT_EQ(name.size(), 254u);
+  struct Case {
+    std::string name;
+    const char* what;
+  } cases[] = {{plain, "plain"}, {accented, "two-byte letters"}, {raw, "raw bytes"}, {plain, "the same name again"}};
+  std::vector<std::string> stored;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    t.file(c.name, 9);
+    std::vector<std::string> asked;
+    const platform::RemoveReport r = platform::removeItems({t.path(c.name)}, [&](const std::vector<std::string>& n) {
+      asked = n;
+      return false;
+    });
+    EXPECT_TRUE(asked.empty()) << "a volume with a trash asks nothing more";
+    ASSERT_EQ(r.trashed.size(), 1u) << (r.failures.empty() ? "" : r.failures[0]);
+    EXPECT_FALSE(testsupport::pathExists(t.path(c.name)));
+    // The one file now in the trash that was not there before.
+    std::string inTrash;
+    for (const std::string& n : namesIn(trash() + "/files"))
+      if (std::find(stored.begin(), stored.end(), n) == stored.end()) inTrash = n;
+    ASSERT_FALSE(inTrash.empty());
+    stored.push_back(inTrash);
+    EXPECT_LE(inTrash.size() + std::string(".trashinfo").size(), 255u) << inTrash;
+    if (c.name == accented) {
+      EXPECT_TRUE(validUtf8(inTrash)) << inTrash;
+    }
+    const std::string info = trash() + "/info/" + inTrash + ".trashinfo";
+    ASSERT_TRUE(testsupport::pathExists(info));
+    EXPECT_EQ(recordedPath(info), t.path(c.name)) << "Path= keeps the whole original path";
+    EXPECT_EQ(testsupport::readFile(trash() + "/files/" + inTrash).size(), 9u);
+  }
+  EXPECT_EQ(stored.size(), 4u);
+  EXPECT_NE(stored[0], stored[3]) << "two items of one long name each keep their own";
+  // The desktop puts it back from Path=.
+  ASSERT_EQ(::rename((trash() + "/files/" + stored[2]).c_str(), recordedPath(trash() + "/info/" + stored[2] + ".trashinfo").c_str()), 0);
+  EXPECT_TRUE(testsupport::pathExists(t.path(raw)));
+}
+
+TEST_F(TrashTest, AHomeTrashThatCannotBeMadeLeavesTheVolumeWithoutATrash) {
+  // A plain file where the home trash would go: items on the home volume
+  // have no trash (none is made at the top of the volume instead).
+  dataHome.dir("share");
+  std::ofstream(trash()) << "not a folder";
+  t.file("item", 1);
+  EXPECT_EQ(platform::moveToTrash(t.path("item")).kind, platform::TrashOutcome::NoTrash);
+  EXPECT_TRUE(testsupport::pathExists(t.path("item")));
+}
+
+TEST_F(TrashTest, DeletingForGoodCountsTheTreesAndStopsBetweenEntriesWhenAsked) {
+  dataHome.dir("share");
+  std::ofstream(trash()) << "not a folder";  // no trash for this volume
+  t.dir("outside");
+  t.file("outside/keep", 1);
+  auto build = [&] {
+    ASSERT_EQ(std::system(("rm -rf '" + t.path("tree") + "' '" + t.path("single") + "'").c_str()), 0);
+    t.dir("tree");
+    for (int d = 0; d < 3; ++d) {
+      t.dir("tree/d" + std::to_string(d));
+      for (int f = 0; f < 50; ++f) t.file("tree/d" + std::to_string(d) + "/f" + std::to_string(f), 10);
+    }
+    t.symlink(t.path("outside"), "tree/link");
+    t.file("single", 7);
+  };
+  const uint64_t items = 1 + 3 + 150 + 1 + 1, bytes = 1500 + 7;
+  struct Case {
+    uint64_t stopAfter;  // entries; 0: never
+    uint64_t removed;
+    std::vector<std::string> left;
+  } cases[] = {{60, 60, {"tree", "single"}}, {0, items, {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stopAfter);
+    build();
+    uint64_t counted = 0, calls = 0;
+    platform::RemoveProgress progress;
+    progress.counting = [&](const platform::TreeSize& soFar) {
+      counted = soFar.items;
+      return true;
+    };
+    progress.deleting = [&](const platform::TreeSize& removed, const platform::TreeSize& total) {
+      ++calls;
+      EXPECT_EQ(total.items, items);
+      return c.stopAfter == 0 || removed.items < c.stopAfter;
+    };
+    const platform::RemoveReport r =
+        platform::removeItems({t.path("tree"), t.path("single")}, [](auto&) { return true; }, progress);
+    EXPECT_EQ(counted, items);
+    EXPECT_EQ(r.toDeleteForGood.items, items);
+    EXPECT_EQ(r.toDeleteForGood.bytes, bytes);
+    EXPECT_EQ(r.stopped, c.stopAfter != 0);
+    EXPECT_EQ(r.removedForGood.items, c.removed);
+    EXPECT_EQ(calls, c.removed) << "one report per entry";
+    EXPECT_EQ(r.removedForGood.items + r.leftForGood.items, items) << "what went and what is left add up";
+    EXPECT_EQ(r.removedForGood.bytes + r.leftForGood.bytes, bytes);
+    std::vector<std::string> left;
+    for (const std::string& p : r.notDeleted) left.push_back(p.substr(p.rfind('/') + 1));
+    EXPECT_EQ(left, c.left);
+    EXPECT_EQ(testsupport::pathExists(t.path("single")), c.stopAfter != 0) << "nothing after the stop is touched";
+    EXPECT_EQ(platform::measureTree(t.path("tree")).items, c.stopAfter ? items - 1 - c.removed : 0);
+    EXPECT_TRUE(testsupport::pathExists(t.path("outside/keep"))) << "a link is removed as a link";
+  }
 }

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <vector>
+
+#include "temp_tree.h"
 
 #include "tlr32/tlr32.h"
 
@@ -103,5 +109,125 @@ TEST(EngineDialogs, TheReportDialogChoosesTheFileAndTheDepth) {
   EXPECT_EQ(TlrGetOption("ReportDepth", 0), -1);
   answerNextDialog([](QDialog&) {}, false);
   EXPECT_EQ(TlrDlgReportUsage(0, 0) & 0xFF, 0);
+  reset();
+}
+
+namespace {
+
+// HOME and the documents folder in a temporary folder for one test.
+struct TempHome {
+  TempHome() {
+    for (const char* v : {"HOME", "XDG_CONFIG_HOME"}) saved.push_back(getenv(v) ? getenv(v) : "");
+    setenv("HOME", home.root().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", home.path(".config").c_str(), 1);
+  }
+  ~TempHome() {
+    setenv("HOME", saved[0].c_str(), 1);
+    setenv("XDG_CONFIG_HOME", saved[1].c_str(), 1);
+  }
+  testsupport::TempTree home;
+  std::vector<std::string> saved;
+};
+
+// Runs the report dialog with the file name typed; each later box (a
+// question, the dialog again) is answered by the next step in turn.
+using Step = std::function<void(QWidget&)>;
+void runSteps(std::vector<Step> steps) {
+  auto shared = std::make_shared<std::vector<Step>>(std::move(steps));
+  auto next = std::make_shared<std::function<void()>>();
+  *next = [shared, next] {
+    QTimer::singleShot(0, [shared, next] {
+      QWidget* w = QApplication::activeModalWidget();
+      if (!w || shared->empty()) return;
+      const Step step = shared->front();
+      shared->erase(shared->begin());
+      (*next)();  // armed before the step opens the next box
+      step(*w);
+    });
+  };
+  (*next)();
+}
+
+Step typeAndAccept(const QString& name, QString* shownPath = nullptr) {
+  return [name, shownPath](QWidget& w) {
+    auto* d = qobject_cast<QDialog*>(&w);
+    ASSERT_TRUE(d && d->objectName() == "ReportDialog");
+    d->findChild<QLineEdit*>("ReportFile")->setText(name);
+    if (shownPath) *shownPath = d->findChild<QLineEdit*>("ReportPath")->text();
+    d->accept();
+  };
+}
+
+Step answer(QMessageBox::StandardButton button, QString* text) {
+  return [button, text](QWidget& w) {
+    auto* box = qobject_cast<QMessageBox*>(&w);
+    ASSERT_NE(box, nullptr);
+    *text = box->text();
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No)) << "No is the default";
+    box->button(button)->click();
+  };
+}
+
+Step cancel() {
+  return [](QWidget& w) { qobject_cast<QDialog*>(&w)->reject(); };
+}
+
+}  // namespace
+
+TEST(EngineDialogs, AReportNameWithoutAFolderGoesToTheDocumentsFolder) {
+  reset();
+  TempHome h;
+  // No documents folder: the home folder; then the documents folder.
+  for (bool docs : {false, true}) {
+    SCOPED_TRACE(docs ? "documents" : "home");
+    if (docs) h.home.dir("Documents");
+    const std::string folder = docs ? h.home.path("Documents") : h.home.root();
+    QString shown, browseOpened;
+    runSteps({typeAndAccept("rel.csv", &shown)});
+    ASSERT_EQ(TlrDlgReportUsage(0, 0) & 0xFF, 1);
+    EXPECT_EQ(std::string(TlrGetReportFileName()), folder + "/rel.csv");
+    EXPECT_EQ(shown.toStdString(), folder + "/rel.csv") << "the full path shows before writing";
+    // Browse opens there.
+    runSteps({[](QWidget& w) { w.findChild<QPushButton*>("ReportBrowse")->click(); },
+              [&](QWidget& w) {
+                auto* fd = qobject_cast<QFileDialog*>(&w);
+                ASSERT_NE(fd, nullptr);
+                browseOpened = fd->directory().absolutePath();
+                fd->reject();
+              },
+              cancel()});
+    EXPECT_EQ(TlrDlgReportUsage(0, 0) & 0xFF, 0);
+    EXPECT_EQ(browseOpened.toStdString(), folder);
+  }
+  reset();
+}
+
+TEST(EngineDialogs, ReplacingAnExistingFileIsAskedFirstAndNoKeepsTheDialogOpen) {
+  reset();
+  TempHome h;
+  h.home.file("old.csv", 5);
+  h.home.file("real.txt", 5);
+  h.home.symlink(h.home.path("real.txt"), "link.txt");
+  struct Case {
+    std::string typed;
+    QString mentions;  // in the question
+  } cases[] = {{h.home.path("old.csv"), QString::fromStdString(h.home.path("old.csv"))},
+               {"link.txt", QString::fromStdString(h.home.path("real.txt"))}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    QString question, again;
+    // No: the dialog comes back; cancelled, no report.
+    runSteps({typeAndAccept(QString::fromStdString(c.typed)), answer(QMessageBox::No, &question), cancel()});
+    EXPECT_EQ(TlrDlgReportUsage(0, 0) & 0xFF, 0);
+    EXPECT_TRUE(question.contains(c.mentions)) << question.toStdString();
+    EXPECT_EQ(testsupport::readFile(h.home.path("old.csv")).size(), 5u);
+    // Yes: the report goes there.
+    runSteps({typeAndAccept(QString::fromStdString(c.typed)), answer(QMessageBox::Yes, &again)});
+    EXPECT_EQ(TlrDlgReportUsage(0, 0) & 0xFF, 1);
+    EXPECT_EQ(again, question);
+  }
+  // A new name asks nothing.
+  runSteps({typeAndAccept("new.csv"), cancel()});
+  EXPECT_EQ(TlrDlgReportUsage(0, 0) & 0xFF, 1);
   reset();
 }

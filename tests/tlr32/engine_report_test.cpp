@@ -247,3 +247,53 @@ TEST_F(EngineReport, AReportThatCannotBeWrittenLeavesNothingBehind) {
   ::pclose(p);
   EXPECT_EQ(std::string(buf), "0\n");
 }
+
+TEST_F(EngineReport, AReplacedReportKeepsItsModeAndALinkStaysALink) {
+  t.dir("out");
+  t.file("out/private.csv", 5);
+  ::chmod(t.path("out/private.csv").c_str(), 0600);
+  t.file("out/real.txt", 5);
+  ::chmod(t.path("out/real.txt").c_str(), 0640);
+  t.symlink("real.txt", "out/hop");          // relative, through a second link
+  t.symlink(t.path("out/hop"), "out/link.txt");
+  t.symlink("made-by-report.txt", "out/dangling.txt");
+  struct Case {
+    const char* given;   // the name the report is asked for
+    const char* written; // the file that receives it
+    unsigned mode;
+  } cases[] = {{"out/private.csv", "out/private.csv", 0600},
+               {"out/link.txt", "out/real.txt", 0640},
+               {"out/dangling.txt", "out/made-by-report.txt", 0644}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.given);
+    ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), t.path(c.given).c_str()), 0);
+    EXPECT_NE(testsupport::readFile(t.path(c.written)).find("plain.txt"), std::string::npos) << "the report is there";
+    struct stat st;
+    ASSERT_EQ(::stat(t.path(c.written).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+  }
+  struct stat st;
+  for (const char* link : {"out/link.txt", "out/hop", "out/dangling.txt"}) {
+    ASSERT_EQ(::lstat(t.path(link).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << link << " stays a link";
+  }
+  char target[256] = {};
+  ASSERT_GT(::readlink(t.path("out/hop").c_str(), target, sizeof target - 1), 0);
+  EXPECT_STREQ(target, "real.txt");
+}
+
+TEST_F(EngineReport, AFailureToWriteTheFileGivesItsReason) {
+  struct Case {
+    std::string folder, file;
+    int32_t code;
+    int32_t reason;  // ReportError: errno of the file, 0 when the folder failed
+  } cases[] = {{t.path("tree"), t.path("nowhere/r.csv"), TLR_ERR_REPORT, ENOENT},
+               {t.path("tree"), t.path("tree/sub"), TLR_ERR_REPORT, EISDIR},
+               {t.path("tree/plain.txt"), t.path("r.csv"), TLR_ERR_REPORT, 0},
+               {t.path("tree"), t.path("ok.csv"), 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    EXPECT_EQ(TlrCalcUsage(c.folder.c_str(), c.file.c_str()), c.code);
+    EXPECT_EQ(TlrGetOption("ReportError", 0), c.reason);
+  }
+}

@@ -7,16 +7,20 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -48,6 +52,59 @@ QDialogButtonBox* okCancel(QDialog* d) {
   QObject::connect(b, &QDialogButtonBox::accepted, d, &QDialog::accept);
   QObject::connect(b, &QDialogButtonBox::rejected, d, &QDialog::reject);
   return b;
+}
+
+// The folder a report name without one goes to: the user's documents folder,
+// the home folder when there is none.
+QString reportFolder() {
+  const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return !docs.isEmpty() && QFileInfo(docs).isDir() ? docs : QDir::homePath();
+}
+
+// The full path of the report file a name in the dialog stands for.
+QString reportPath(const QString& typed) {
+  QString name = typed.trimmed();
+  if (name.isEmpty()) return {};
+  if (name == QLatin1String("~") || name.startsWith(QLatin1String("~/"))) return QDir::homePath() + name.mid(1);
+  if (QDir::isAbsolutePath(name)) return name;
+  const QString folder = reportFolder();
+  return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// The file a path finally names, its symbolic links followed (the end of a
+// dangling link, too: that is where the report would be written).
+QString linkEnd(const QString& path) {
+  QString p = path;
+  for (int hop = 0; hop < 40 && QFileInfo(p).isSymLink(); ++hop) p = QFileInfo(p).symLinkTarget();
+  return p;
+}
+
+QString quoted(const QString& path) { return QLatin1Char('\'') + path + QLatin1Char('\''); }
+
+// Whether the report may go to path: a folder never, an existing file only
+// after a yes (a link's own file is the one replaced, the link stays).
+bool mayWriteReportTo(QWidget* parent, const QString& path) {
+  const QString target = linkEnd(path);
+  const QFileInfo info(target);
+  QMessageBox box(parent);
+  box.setTextFormat(Qt::PlainText);  // a name is not markup
+  if (info.isDir()) {
+    box.setWindowTitle(QStringLiteral("Warning"));
+    box.setIcon(QMessageBox::Warning);
+    box.setText(quoted(path) + QStringLiteral(" is a folder. Choose a name for the report file."));
+    box.exec();
+    return false;
+  }
+  if (!info.exists()) return true;
+  box.setWindowTitle(QStringLiteral("Confirm"));
+  box.setIcon(QMessageBox::Question);
+  box.setText(target == path ? quoted(path) + QStringLiteral(" already exists.\n\nReplace it with the report?")
+                             : quoted(path) + QStringLiteral(" is a link to ") + quoted(target) +
+                                   QStringLiteral(", which already exists.\n\nReplace ") + quoted(target) +
+                                   QStringLiteral(" with the report? The link stays."));
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
 QString sizeName(int bytes) {
@@ -227,6 +284,14 @@ __attribute__((visibility("default"))) int32_t tlrdlg_report(uintptr_t owner, in
   auto* file = new QLineEdit(&d);
   file->setObjectName(QStringLiteral("ReportFile"));
   auto* browse = new QPushButton(QStringLiteral("Browse..."), &d);
+  browse->setObjectName(QStringLiteral("ReportBrowse"));
+  // Where the report will go, in full: a name without a folder is not the
+  // working folder's (which a user of a window never sees).
+  auto* where = new QLineEdit(&d);
+  where->setObjectName(QStringLiteral("ReportPath"));
+  where->setReadOnly(true);
+  where->setFrame(false);
+  QObject::connect(file, &QLineEdit::textChanged, &d, [file, where] { where->setText(reportPath(file->text())); });
   auto* format = new QLabel(&d);
   format->setObjectName(QStringLiteral("ReportFormat"));
   auto showFormat = [file, format] {
@@ -240,9 +305,12 @@ __attribute__((visibility("default"))) int32_t tlrdlg_report(uintptr_t owner, in
   };
   QObject::connect(file, &QLineEdit::textChanged, &d, showFormat);
   QObject::connect(browse, &QPushButton::clicked, &d, [&d, file] {
+    // The question about replacing a file is asked once, on OK, however the
+    // name came; so the file dialog does not ask it too.
     const QString chosen = QFileDialog::getSaveFileName(
-        &d, QStringLiteral("Report File"), file->text(),
-        QStringLiteral("Spreadsheet (*.csv);;Web page (*.html *.htm);;ncdu/gdu import (*.json);;Text (*.txt)"));
+        &d, QStringLiteral("Report File"), file->text().trimmed().isEmpty() ? reportFolder() : reportPath(file->text()),
+        QStringLiteral("Spreadsheet (*.csv);;Web page (*.html *.htm);;ncdu/gdu import (*.json);;Text (*.txt)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
     if (!chosen.isEmpty()) file->setText(chosen);
   });
   auto* fileRow = new QHBoxLayout;
@@ -250,6 +318,10 @@ __attribute__((visibility("default"))) int32_t tlrdlg_report(uintptr_t owner, in
   fileRow->addWidget(file, 1);
   fileRow->addWidget(browse);
   layout->addLayout(fileRow);
+  auto* whereRow = new QHBoxLayout;
+  whereRow->addWidget(new QLabel(QStringLiteral("Written to:")));
+  whereRow->addWidget(where, 1);
+  layout->addLayout(whereRow);
   layout->addWidget(format);
   auto* depthBox = new QGroupBox(QStringLiteral("Rows"), &d);
   auto* depthLayout = new QVBoxLayout(depthBox);
@@ -282,9 +354,13 @@ __attribute__((visibility("default"))) int32_t tlrdlg_report(uintptr_t owner, in
   layout->addWidget(buttons);
   showFormat();
   d.resize(520, 240);
-  if (d.exec() != QDialog::Accepted || file->text().trimmed().isEmpty()) return 0;
+  QString path;
+  do {
+    if (d.exec() != QDialog::Accepted || file->text().trimmed().isEmpty()) return 0;
+    path = reportPath(file->text());
+  } while (!mayWriteReportTo(&d, path));
   set(host, QStringLiteral("ReportDepth"), QString::number(all->isChecked() ? -1 : entries->isChecked() ? 0 : levelCount->value()));
-  host->setReportFileName(QFile::encodeName(file->text().trimmed()).constData());
+  host->setReportFileName(QFile::encodeName(path).constData());
   return 1;
 }
 
