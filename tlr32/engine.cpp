@@ -167,8 +167,8 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
     } else {
       ro.targetDrive = "none";
     }
-    const bool written = report.file ? writeReport(path, report.file, settings, ro, m_figures, m_lastError, &m_reportError)
-                                     : writeReportTo(report.fd, static_cast<ReportFormat>(report.format), path,
+    const bool written = report.file ? writeReport(pool(), path, report.file, settings, ro, m_figures, m_lastError, &m_reportError)
+                                     : writeReportTo(pool(), report.fd, static_cast<ReportFormat>(report.format), path,
                                                      settings, ro, m_figures, m_lastError);
     if (!written) {
       m_figures = Figures{};
@@ -198,13 +198,17 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
     ::close(fd);
     return 0;
   }
+  pool().walk(fd, st.st_dev, settings, m_figures);
+  return 0;
+}
+
+WorkerPool& Engine::pool() {
   if (!m_pool) {
     const unsigned cpu = cpuWalkers();
     m_pool = std::make_unique<WorkerPool>(cpu, ioWalkers(cpu));
     if (const char* wait = std::getenv("TLR32_DEVICE_WAIT_US")) m_pool->setDeviceWaitNs(std::atoll(wait) * 1000);
   }
-  m_pool->walk(fd, st.st_dev, settings, m_figures);
-  return 0;
+  return *m_pool;
 }
 
 const VolumeFacts& Engine::volume() {

@@ -52,6 +52,7 @@ class Engine {
   };
   int32_t compute(const char* path, const ReportTarget& report);
   const VolumeFacts& volume();  // lazily, once per computation
+  WorkerPool& pool();           // created at the first folder walk
   uint64_t ownAllocationUnit(dev_t dev, const std::string& folder);
 
   EngineOptions m_options;

@@ -2,30 +2,27 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
+#include <thread>
+#include <tuple>
 #include <unistd.h>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/fs.h"
 #include "platform/path.h"
-#include "tlr32/progress.h"
-#include "tlr32/replace_file.h"
+#include "tlr32/report_file.h"
+#include "tlr32/report_formats.h"
 
 namespace tlr {
 namespace {
-
-struct Row {
-  std::string path;  // relative to the reported folder
-  Figures f;
-  bool folder = false;
-};
 
 std::string lowerExtension(const std::string& name) {
   const auto slash = name.rfind('/');
@@ -37,20 +34,19 @@ std::string lowerExtension(const std::string& name) {
   return ext;
 }
 
-uint64_t roundUpTo(uint64_t size, uint64_t unit) { return unit ? (size + unit - 1) / unit * unit : size; }
-
 // A JSON string as ncdu writes names: quote and backslash escaped, control
 // characters as \u00XX, every other byte as it is (names need not be UTF-8).
-void jsonString(std::string& out, const std::string& s) {
+void appendJsonString(std::string& out, std::string_view s) {
   out.push_back('"');
   for (unsigned char c : s) {
     if (c == '"' || c == '\\') {
       out.push_back('\\');
       out.push_back(static_cast<char>(c));
     } else if (c < 0x20 || c == 0x7f) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
     } else {
       out.push_back(static_cast<char>(c));
     }
@@ -58,244 +54,353 @@ void jsonString(std::string& out, const std::string& s) {
   out.push_back('"');
 }
 
-// Valid UTF-8 stays; a byte that starts no valid sequence becomes U+FFFD.
-std::string validUtf8(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    bool ok = n > 0 && i + n <= s.size();
-    for (size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
-    if (ok) {
-      out.append(s, i, n);
-      i += n;
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
+// std::to_chars: a report of /usr writes 800,000 numbers, and snprintf spent
+// a fifth of the report's time on them.
+template <typename T>
+void appendNumber(std::string& out, T v) {
+  char buf[24];
+  const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  out.append(buf, end);
+}
+
+// One entry's object, open for more keys: name, asize, dsize, ino, mtime,
+// dev when it differs from the parent's, and the link and type marks.
+void appendJsonEntry(std::string& j, std::string_view name, const struct stat& st, dev_t parentDev, bool folder) {
+  j += "{\"name\":";
+  appendJsonString(j, name);
+  j += ",\"asize\":";
+  appendNumber(j, static_cast<uint64_t>(st.st_size));
+  j += ",\"dsize\":";
+  appendNumber(j, static_cast<uint64_t>(st.st_blocks) * 512);
+  j += ",\"ino\":";
+  appendNumber(j, static_cast<uint64_t>(st.st_ino));
+  j += ",\"mtime\":";
+  appendNumber(j, static_cast<int64_t>(st.st_mtim.tv_sec));
+  if (st.st_dev != parentDev) {
+    j += ",\"dev\":";
+    appendNumber(j, static_cast<uint64_t>(st.st_dev));
+  }
+  if (!folder && !S_ISREG(st.st_mode)) j += ",\"notreg\":true";
+  if (!folder && S_ISREG(st.st_mode) && st.st_nlink > 1) {
+    j += ",\"hlnkc\":true,\"nlink\":";
+    appendNumber(j, static_cast<uint64_t>(st.st_nlink));
+  }
+}
+
+struct FileRow {
+  std::string name;
+  Figures f;
+};
+
+struct Node;
+
+// A counted name of a file with several links. Which name the bytes belong
+// to is settled after the walk, not by which thread met one first.
+struct LinkSeen {
+  dev_t dev;
+  ino_t ino;
+  Node* node;
+  std::string name;
+  Figures f;
+  size_t fileRow;  // in node->files, or SIZE_MAX
+};
+
+// One folder of the walk. Owned by its parent; the root by the tree.
+struct Node {
+  Node* parent = nullptr;
+  std::string name;
+  int depth = -1;  // 0: an entry of the reported folder; the root is -1
+  uint32_t position = 0;  // in the parent's listing
+  dev_t dev = 0;
+  bool vanished = false;
+
+  std::mutex mutex;  // guards what follows during the walk
+  std::vector<std::unique_ptr<Node>> children;
+  Figures own;                 // its own date and blocks, and its counted files
+  std::vector<FileRow> files;  // rows of its files, within the report's depth
+  std::string head;            // JSON: its entry, and "[" for an open folder
+  bool open = false;           // JSON: contents follow, closed by "]"
+  std::vector<std::pair<uint32_t, std::string>> runs;  // JSON of its files, by position
+
+  bool ready = false;  // its JSON complete but for its sub-folders; under ReportTree::m_readyMutex
+  Figures total;        // after the walk: own and every sub-folder's
+};
+
+// The tree of a report's walk. For JSON it holds each folder's text until the
+// writer thread has passed it; for the other formats the figures of every
+// folder, and the rows of the entries within the report's depth.
+class ReportTree final : public WalkObserver {
+ public:
+  ReportTree(const WalkSettings& settings, bool json, int maxDepth)
+      : m_settings(settings), m_json(json), m_maxDepth(maxDepth) {}
+
+  Node& root() { return m_root; }
+
+  void* subfolder(void* parentHandle, const char* name, uint32_t position) override {
+    Node* parent = static_cast<Node*>(parentHandle);
+    auto node = std::make_unique<Node>();
+    node->parent = parent;
+    node->name = name;
+    node->depth = parent->depth + 1;
+    node->position = position;
+    Node* raw = node.get();
+    std::lock_guard lock(parent->mutex);
+    parent->children.push_back(std::move(node));
+    return raw;
+  }
+
+  void folder(void* handle, const struct stat* st, FolderState state) override {
+    Node* node = static_cast<Node*>(handle);
+    node->vanished = state == FolderState::Vanished;
+    if (st) {
+      node->dev = st->st_dev;
+      node->own.seeTime(st->st_mtim);
+      if (m_settings.allocatedBlocks) node->own.diskBytes += static_cast<uint64_t>(st->st_blocks) * 512;
+    }
+    if (state == FolderState::Unreadable || state == FolderState::Vanished) node->own.unreadableDirs = 1;
+    if (m_json && st) {
+      node->head = ",\n[";
+      appendJsonEntry(node->head, node->name, *st, node->parent->dev, true);
+      if (state == FolderState::Unreadable) node->head += ",\"read_error\":true";
+      if (state == FolderState::PseudoFileSystem) node->head += ",\"excluded\":\"kernfs\"";
+      node->head += state == FolderState::Open ? "}" : "}]";
+    }
+    node->open = state == FolderState::Open;
+    if (!node->open) markReady(node);  // complete as it is
+  }
+
+  struct Run {
+    Node* node;
+    uint32_t first;
+    std::string json;
+    Figures own;
+    std::vector<FileRow> files;
+    std::vector<LinkSeen> links;
+  };
+
+  void* beginRun(void* folder, uint32_t first) override { return new Run{static_cast<Node*>(folder), first, {}, {}, {}, {}}; }
+
+  void entry(void* runHandle, const char* name, const struct stat& st, bool counted) override {
+    Run& run = *static_cast<Run*>(runHandle);
+    if (m_json) {
+      run.json += ",\n";
+      appendJsonEntry(run.json, name, st, run.node->dev, false);
+      run.json += counted ? "}" : ",\"excluded\":\"pattern\"}";
+      return;
+    }
+    if (!counted) return;
+    Figures f;
+    WorkerPool::countFile(st, m_settings, f);
+    const bool row = m_maxDepth < 0 || run.node->depth + 1 <= m_maxDepth;
+    if (S_ISREG(st.st_mode) && st.st_nlink > 1) {
+      run.links.push_back({st.st_dev, st.st_ino, run.node, name, f, row ? run.files.size() : SIZE_MAX});
+      if (row) run.files.push_back({name, {}});
+      return;
+    }
+    run.own.add(f);
+    if (row) run.files.push_back({name, f});
+  }
+
+  void endRun(void* runHandle) override {
+    std::unique_ptr<Run> run(static_cast<Run*>(runHandle));
+    Node& node = *run->node;
+    {
+      std::lock_guard lock(node.mutex);
+      if (m_json) node.runs.emplace_back(run->first, std::move(run->json));
+      node.own.add(run->own);
+      const size_t offset = node.files.size();
+      for (LinkSeen& l : run->links)
+        if (l.fileRow != SIZE_MAX) l.fileRow += offset;
+      std::move(run->files.begin(), run->files.end(), std::back_inserter(node.files));
+    }
+    if (!run->links.empty()) {
+      std::lock_guard lock(m_linksMutex);
+      std::move(run->links.begin(), run->links.end(), std::back_inserter(m_links));
     }
   }
-  return out;
-}
 
-std::string isoTime(const timespec& t) {
-  if (t.tv_sec == kNoTime) return {};
-  std::tm utc{};
-  if (!::gmtime_r(&t.tv_sec, &utc)) return {};
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return buf;
-}
+  void folderListed(void* folder) override { markReady(static_cast<Node*>(folder)); }
 
-std::string nowText() {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  return isoTime(now);
-}
-
-// The walk of the report: one thread, relative to folder descriptors, with
-// the engine's counting rules; a file with several links counts once.
-class ReportWalk {
- public:
-  ReportWalk(const WalkSettings& s, int maxDepth, std::string* json) : m_s(s), m_maxDepth(maxDepth), m_json(json) {}
-  std::vector<Row> rows;
-
-  // The figures of what lies inside the open folder fd (closed here).
-  Figures contents(int fd, dev_t dev, const std::string& rel, int depth) {
-    Figures total;
-    std::vector<std::string> names;
-    if (DIR* d = ::fdopendir(::dup(fd))) {
-      while (dirent* e = ::readdir(d))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
-      ::closedir(d);
-    }
-    const FileSpec* filter = (m_s.fileSpec && !m_s.fileSpec->matchesAll()) ? m_s.fileSpec : nullptr;
-    Figures own;  // this folder's own entries, for the progress counts
-    for (const std::string& name : names) {
-      struct stat st;
-      if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
-      const std::string path = rel.empty() ? name : rel + "/" + name;
-      if (S_ISDIR(st.st_mode)) {
-        const size_t row = depth <= m_maxDepth || m_maxDepth < 0 ? addRow(path, true) : SIZE_MAX;
-        Figures sub;
-        sub.seeTime(st.st_mtim);
-        if (m_s.allocatedBlocks) sub.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
-        if (m_json) jsonEntry(name, st, dev, true);
-        const int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (child < 0) {
-          ++sub.unreadableDirs;
-          if (m_json) m_json->append(",\"read_error\":true}");
-        } else if (st.st_dev != dev && isPseudoFileSystem(child)) {
-          ::close(child);
-          if (m_json) m_json->append(",\"excluded\":\"kernfs\"}");
-        } else {
-          if (m_json) m_json->push_back('}');
-          sub.add(contents(child, st.st_dev, path, depth + 1));
-        }
-        if (m_json) m_json->push_back(']');
-        ++total.dirs;
-        ++own.dirs;
-        total.add(sub);
-        if (row != SIZE_MAX) rows[row].f = sub;
+  // The JSON of the whole tree as the folders are listed: a folder's entry
+  // and its files in listing order, then its sub-folders, last listed first,
+  // then the "]" closing it. The walk takes the sub-folders it finds last
+  // first, so the text follows it closely and little waits in memory. Runs
+  // on a thread of its own during the walk.
+  void streamJson(ReportFile& out) {
+    struct Frame {
+      Node* node;
+      size_t next;
+    };
+    std::vector<Frame> stack;
+    auto enter = [&](Node* node) {
+      waitReady(node);
+      out.write(node->head);
+      std::string().swap(node->head);
+      if (!node->open) return;
+      std::sort(node->runs.begin(), node->runs.end(),
+                [](const auto& a, const auto& b) { return a.first < b.first; });
+      for (auto& run : node->runs) out.write(run.second);
+      decltype(node->runs)().swap(node->runs);
+      std::sort(node->children.begin(), node->children.end(),
+                [](const auto& a, const auto& b) { return a->position > b->position; });
+      stack.push_back({node, 0});
+    };
+    enter(&m_root);
+    while (!stack.empty()) {
+      Frame& top = stack.back();
+      if (top.next < top.node->children.size()) {
+        enter(top.node->children[top.next++].get());
         continue;
       }
-      const bool counted = !filter || filter->matches(name.c_str());
-      if (m_json) {
-        jsonEntry(name, st, dev, false);
-        if (!counted) m_json->append(",\"excluded\":\"pattern\"");
-        m_json->push_back('}');
-      }
-      if (!counted) continue;
-      Figures f;
-      if (!(S_ISREG(st.st_mode) && st.st_nlink > 1 && !m_links.insert({st.st_dev, st.st_ino}).second))
-        WorkerPool::countFile(st, m_s, f);
-      total.add(f);
-      own.add(f);
-      if (depth <= m_maxDepth || m_maxDepth < 0) rows[addRow(path, false)].f = f;
+      out.write("]");
+      // Written and listed to its last folder: the walk no longer touches
+      // anything below, so its memory goes now.
+      top.node->children.clear();
+      stack.pop_back();
     }
-    ::close(fd);
-    progress().addGrowth(Figures{}, own);
-    return total;
   }
 
-  void jsonEntry(const std::string& name, const struct stat& st, dev_t parentDev, bool folder) {
-    std::string& j = *m_json;
-    j += folder ? ",\n[{\"name\":" : ",\n{\"name\":";
-    jsonString(j, name);
-    char buf[160];
-    std::snprintf(buf, sizeof buf, ",\"asize\":%" PRIu64 ",\"dsize\":%" PRIu64 ",\"ino\":%" PRIu64 ",\"mtime\":%" PRId64,
-                  static_cast<uint64_t>(st.st_size), static_cast<uint64_t>(st.st_blocks) * 512,
-                  static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_mtim.tv_sec));
-    j += buf;
-    if (st.st_dev != parentDev) j += ",\"dev\":" + std::to_string(static_cast<uint64_t>(st.st_dev));
-    if (!folder && !S_ISREG(st.st_mode)) j += ",\"notreg\":true";
-    if (!folder && S_ISREG(st.st_mode) && st.st_nlink > 1)
-      j += ",\"hlnkc\":true,\"nlink\":" + std::to_string(static_cast<uint64_t>(st.st_nlink));
+  // After the walk: settles the names of files with several links and adds
+  // up every folder. Returns the root's figures.
+  const Figures& settle() {
+    // A file with several names counts at the first of them by path (bytes
+    // compared), so its row does not depend on which thread met it first.
+    std::vector<std::pair<std::string, LinkSeen*>> keyed;
+    keyed.reserve(m_links.size());
+    for (LinkSeen& l : m_links) keyed.emplace_back(pathOf(l.node) + "/" + l.name, &l);
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+      return std::tie(a.second->dev, a.second->ino, a.first) < std::tie(b.second->dev, b.second->ino, b.first);
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) {
+      const LinkSeen& l = *keyed[i].second;
+      if (i > 0 && keyed[i - 1].second->dev == l.dev && keyed[i - 1].second->ino == l.ino) continue;
+      l.node->own.add(l.f);
+      if (l.fileRow != SIZE_MAX) l.node->files[l.fileRow].f = l.f;
+    }
+    // Totals bottom-up, without recursion: trees may be deeper than a stack.
+    std::vector<std::pair<Node*, size_t>> stack{{&m_root, 0}};
+    while (!stack.empty()) {
+      auto& [node, next] = stack.back();
+      if (next == 0) node->total = node->own;
+      if (next < node->children.size()) {
+        stack.emplace_back(node->children[next++].get(), 0);
+        continue;
+      }
+      if (node->parent) {
+        ++node->parent->total.dirs;
+        node->parent->total.add(node->total);
+      }
+      stack.pop_back();
+    }
+    return m_root.total;
+  }
+
+  // The rows within the report's depth: largest first (disk bytes, then
+  // name), each folder's rows right under it.
+  std::vector<ReportRow> rows() const {
+    struct Item {
+      const std::string* name;
+      const Figures* f;
+      const Node* folder;  // nullptr for a file
+    };
+    struct Level {
+      std::vector<Item> items;
+      size_t next;
+      std::string prefix;
+    };
+    auto level = [](const Node& node, std::string prefix) {
+      Level l{{}, 0, std::move(prefix)};
+      for (const auto& child : node.children)
+        if (!child->vanished) l.items.push_back({&child->name, &child->total, child.get()});
+      for (const FileRow& file : node.files) l.items.push_back({&file.name, &file.f, nullptr});
+      std::sort(l.items.begin(), l.items.end(), [](const Item& a, const Item& b) {
+        if (a.f->diskBytes != b.f->diskBytes) return a.f->diskBytes > b.f->diskBytes;
+        return *a.name < *b.name;
+      });
+      return l;
+    };
+    std::vector<ReportRow> out;
+    std::vector<Level> stack;
+    stack.push_back(level(m_root, ""));
+    while (!stack.empty()) {
+      Level& top = stack.back();
+      if (top.next == top.items.size()) {
+        stack.pop_back();
+        continue;
+      }
+      const Item& item = top.items[top.next++];
+      ReportRow row;
+      row.path = top.prefix + *item.name;
+      row.nameAt = top.prefix.size();
+      row.f = *item.f;
+      row.folder = item.folder != nullptr;
+      row.depth = static_cast<int>(stack.size()) - 1;
+      out.push_back(row);
+      if (item.folder && (m_maxDepth < 0 || row.depth < m_maxDepth))
+        stack.push_back(level(*item.folder, row.path + "/"));  // invalidates top
+    }
+    return out;
   }
 
  private:
-  struct Key {
-    dev_t dev;
-    ino_t ino;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& k) const noexcept { return std::hash<uint64_t>()(k.ino * 31 + k.dev); }
-  };
-  size_t addRow(const std::string& path, bool folder) {
-    rows.push_back({path, {}, folder});
-    return rows.size() - 1;
-  }
-
-  const WalkSettings& m_s;
-  int m_maxDepth;
-  std::string* m_json;
-  std::unordered_set<Key, KeyHash> m_links;
-};
-
-std::string csvCell(const std::string& text) {
-  std::string s = text;
-  if (!s.empty() && std::strchr("=+-@", s[0])) s.insert(s.begin(), '\'');  // never a formula
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string q = "\"";
-  for (char c : s) {
-    if (c == '"') q.push_back('"');
-    q.push_back(c);
-  }
-  return q + "\"";
-}
-
-std::string htmlText(const std::string& text) {
-  std::string out;
-  for (char c : validUtf8(text)) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      case '\n': out += "&#10;"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) out += "&#xFFFD;";
-        else out.push_back(c);
+  void markReady(Node* node) {
+    bool wake;
+    {
+      std::lock_guard lock(m_readyMutex);
+      node->ready = true;
+      wake = m_waitingFor == node;
     }
+    if (wake) m_readyCv.notify_one();
   }
-  return out;
-}
 
-std::string figure(uint64_t v) { return std::to_string(v); }
+  void waitReady(Node* node) {
+    std::unique_lock lock(m_readyMutex);
+    m_waitingFor = node;
+    m_readyCv.wait(lock, [&] { return node->ready; });
+    m_waitingFor = nullptr;
+  }
 
-struct Header {
-  std::string folder, written, target, cluster, patterns;
+  static std::string pathOf(const Node* node) {
+    std::vector<const std::string*> parts;
+    for (; node && node->parent; node = node->parent) parts.push_back(&node->name);
+    std::string path;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) (path += '/') += **it;
+    return path;
+  }
+
+  const WalkSettings& m_settings;
+  const bool m_json;
+  const int m_maxDepth;
+  Node m_root;
+
+  std::mutex m_linksMutex;
+  std::vector<LinkSeen> m_links;
+
+  std::mutex m_readyMutex;
+  std::condition_variable m_readyCv;
+  Node* m_waitingFor = nullptr;  // the folder the JSON writer waits for
 };
 
-std::string csvReport(const Header& h, const std::vector<Row>& rows, const Figures& total) {
-  std::string out = "Folder," + csvCell(h.folder) + "\r\nWritten," + csvCell(h.written) + "\r\nTarget drive," +
-                    csvCell(h.target) + "\r\nCluster size," + csvCell(h.cluster) + "\r\nFile specification," +
-                    csvCell(h.patterns) + "\r\n\r\nPath,Disk Bytes,File Bytes,Directories,Files,Date\r\n";
-  auto line = [&](const std::string& name, const Figures& f) {
-    out += csvCell(name) + "," + figure(f.diskBytes) + "," + figure(f.fileBytes) + "," + figure(f.dirs) + "," +
-           figure(f.files) + "," + isoTime(f.newest) + "\r\n";
-  };
-  for (const Row& r : rows) line(r.path, r.f);
-  line("Total", total);
-  return out;
-}
-
-std::string textReport(const Header& h, const std::vector<Row>& rows, const Figures& total) {
-  std::string out = "Disk usage report\nFolder:             " + h.folder + "\nWritten:            " + h.written +
-                    "\nTarget drive:       " + h.target + "\nCluster size:       " + h.cluster +
-                    "\nFile specification: " + h.patterns + "\n\n";
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "%20s %20s %12s %12s  %-20s  %s\n", "Disk Bytes", "File Bytes", "Directories",
-                "Files", "Date", "Path");
-  out += buf;
-  auto line = [&](const std::string& name, const Figures& f) {
-    std::snprintf(buf, sizeof buf, "%20" PRIu64 " %20" PRIu64 " %12" PRIu64 " %12" PRIu64 "  %-20s  ", f.diskBytes,
-                  f.fileBytes, f.dirs, f.files, isoTime(f.newest).c_str());
-    out += buf;
-    for (char c : name) out.push_back(c == '\n' ? ' ' : c);  // one line an entry
-    out.push_back('\n');
-  };
-  for (const Row& r : rows) line(r.path, r.f);
-  line("Total", total);
-  return out;
-}
-
-std::string htmlReport(const Header& h, const std::vector<Row>& rows, const Figures& total) {
-  uint64_t largest = 1;
-  for (const Row& r : rows) largest = std::max(largest, r.f.diskBytes);
-  std::string out =
-      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
-      "<title>Disk usage of " + htmlText(h.folder) + "</title>\n<style>\n"
-      "body { font-family: sans-serif; margin: 1em 2em; } table { border-collapse: collapse; }\n"
-      "th, td { padding: 2px 8px; border-bottom: 1px solid #dde; } th { text-align: left; background: #eef2f5; }\n"
-      "td.n { text-align: right; font-variant-numeric: tabular-nums; } td.bar { width: 12em; }\n"
-      "div.bar { background: #4e7c9e; height: 0.8em; }\n</style>\n</head>\n<body>\n"
-      "<h1>Disk usage of " + htmlText(h.folder) + "</h1>\n<p>Written " + htmlText(h.written) +
-      ". Target drive: " + htmlText(h.target) + ". Cluster size: " + htmlText(h.cluster) +
-      ". File specification: " + htmlText(h.patterns) + ".</p>\n<table>\n<tr><th>Path</th><th></th><th>Disk Bytes</th>"
-      "<th>File Bytes</th><th>Directories</th><th>Files</th><th>Date</th></tr>\n";
-  auto line = [&](const std::string& name, const Figures& f, bool bar) {
-    const unsigned percent = static_cast<unsigned>(f.diskBytes * 100 / largest);
-    out += "<tr><td>" + htmlText(name) + "</td><td class=\"bar\">" +
-           (bar ? "<div class=\"bar\" style=\"width: " + std::to_string(percent) + "%\"></div>" : std::string()) +
-           "</td><td class=\"n\">" + figure(f.diskBytes) + "</td><td class=\"n\">" + figure(f.fileBytes) +
-           "</td><td class=\"n\">" + figure(f.dirs) + "</td><td class=\"n\">" + figure(f.files) + "</td><td>" +
-           isoTime(f.newest) + "</td></tr>\n";
-  };
-  for (const Row& r : rows) line(r.path, r.f, true);
-  line("Total", total, false);
-  out += "</table>\n</body>\n</html>\n";
-  return out;
-}
-
-// Writes text to file through a temporary file beside it, renamed into place.
-bool replaceFile(const std::string& file, const std::string& text, std::string& error, int* fileError) {
-  ReplacingFile out;
-  if (out.open(file) && out.write(text.data(), text.size()) && out.commit()) return true;
-  error = out.errorText();
-  if (fileError) *fileError = out.errorCode();
-  return false;
+std::string jsonHeader(const std::string& folder, const ReportOptions& options, const struct stat& st) {
+  std::string json = "[1,2,{\"progname\":\"tallorin\",\"progver\":";
+  appendJsonString(json, options.programVersion);
+  json += ",\"timestamp\":";
+  appendNumber(json, static_cast<int64_t>(::time(nullptr)));
+  // What the report was made with; the importing tools pass over keys they do not know.
+  json += ",\"tallorin_folder\":";
+  appendJsonString(json, folder);
+  json += ",\"tallorin_target_drive\":";
+  appendJsonString(json, options.targetDrive);
+  json += ",\"tallorin_cluster_size\":";
+  appendNumber(json, options.clusterSize);
+  json += ",\"tallorin_file_specification\":";
+  appendJsonString(json, options.fileSpec);
+  json += "}";
+  // The root carries its full path, and its device, as ncdu's export does.
+  json += ",\n[";
+  appendJsonEntry(json, folder, st, st.st_dev + 1, true);
+  json += "}";
+  return json;
 }
 
 }  // namespace
@@ -308,66 +413,6 @@ ReportFormat reportFormatFor(const std::string& fileName) {
   return ReportFormat::Text;
 }
 
-namespace {
-
-// Walks the folder and composes the whole report. False when the folder
-// cannot be read; error then names it and the reason.
-bool composeReport(const std::string& folderGiven, ReportFormat format, const WalkSettings& settings,
-                   const ReportOptions& options, Figures& total, std::string& text, std::string& error) {
-  const std::string folder = platform::withoutTrailingDelim(folderGiven);
-  struct stat st;
-  const int fd = platform::openDirectory(folder);
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
-    error = "cannot read " + folder + ": " + std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    return false;
-  }
-  std::string json;
-  if (format == ReportFormat::Json) {
-    json = "[1,2,{\"progname\":\"tallorin\",\"progver\":";
-    jsonString(json, options.programVersion);
-    json += ",\"timestamp\":" + std::to_string(static_cast<int64_t>(::time(nullptr)));
-    // What the report was made with; the importing tools pass over keys they do not know.
-    json += ",\"tallorin_folder\":";
-    jsonString(json, folder);
-    json += ",\"tallorin_target_drive\":";
-    jsonString(json, options.targetDrive);
-    json += ",\"tallorin_cluster_size\":" + std::to_string(options.clusterSize);
-    json += ",\"tallorin_file_specification\":";
-    jsonString(json, options.fileSpec);
-    json += "}";
-  }
-  ReportWalk walk(settings, format == ReportFormat::Json ? 0 : options.depth, format == ReportFormat::Json ? &json : nullptr);
-  total = Figures{};
-  total.seeTime(st.st_mtim);
-  if (settings.allocatedBlocks) total.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
-  if (format == ReportFormat::Json) {
-    // The root carries its full path, as ncdu's export does.
-    json += ",\n[{\"name\":";
-    jsonString(json, folder);
-    char buf[160];
-    std::snprintf(buf, sizeof buf, ",\"asize\":%" PRIu64 ",\"dsize\":%" PRIu64 ",\"dev\":%" PRIu64 ",\"ino\":%" PRIu64
-                  ",\"mtime\":%" PRId64 "}",
-                  static_cast<uint64_t>(st.st_size), static_cast<uint64_t>(st.st_blocks) * 512,
-                  static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                  static_cast<int64_t>(st.st_mtim.tv_sec));
-    json += buf;
-  }
-  total.add(walk.contents(fd, st.st_dev, "", 0));
-  const Header h{folder, nowText(), options.targetDrive,
-                 std::to_string(options.clusterSize) + " bytes" + (options.customCluster ? " (custom)" : ""),
-                 options.fileSpec};
-  switch (format) {
-    case ReportFormat::Csv: text = csvReport(h, walk.rows, total); break;
-    case ReportFormat::Html: text = htmlReport(h, walk.rows, total); break;
-    case ReportFormat::Text: text = textReport(h, walk.rows, total); break;
-    case ReportFormat::Json: text = json + "]]\n"; break;
-  }
-  return true;
-}
-
-}  // namespace
-
 std::optional<ReportFormat> reportFormatNamed(const std::string& name) {
   if (name == "csv") return ReportFormat::Csv;
   if (name == "json") return ReportFormat::Json;
@@ -376,29 +421,107 @@ std::optional<ReportFormat> reportFormatNamed(const std::string& name) {
   return std::nullopt;
 }
 
-bool writeReport(const std::string& folder, const std::string& file, const WalkSettings& settings,
-                 const ReportOptions& options, Figures& total, std::string& error, int* fileError) {
-  std::string text;
-  if (!composeReport(folder, reportFormatFor(file), settings, options, total, text, error)) return false;
-  if (!replaceFile(file, text, error, fileError)) {
-    error = "cannot write " + file + ": " + error;
+namespace {
+
+// Walks the folder and writes the report through out, which open() readies
+// (for JSON before the walk, for the others after it). False when the folder
+// cannot be read or open() fails; error then says why.
+template <typename Open>
+bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportFormat format, ReportFile& out,
+                   const Open& open, const WalkSettings& settings, const ReportOptions& options, Figures& total,
+                   std::string& error) {
+  const std::string folder = platform::withoutTrailingDelim(folderGiven);
+  const bool json = format == ReportFormat::Json;
+  struct stat st;
+  const int fd = platform::openDirectory(folder);
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    error = "cannot read " + folder + ": " + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
     return false;
+  }
+  // JSON goes out while the walk goes on; the other formats, in their order,
+  // only once it is done.
+  if (json && !open()) {
+    ::close(fd);
+    return false;
+  }
+  ReportHeader header;
+  ::clock_gettime(CLOCK_REALTIME, &header.written);
+
+  ReportTree tree(settings, json, json ? 0 : options.depth);
+  Node& root = tree.root();
+  root.dev = st.st_dev;
+  root.open = true;
+  root.own.seeTime(st.st_mtim);
+  if (settings.allocatedBlocks) root.own.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
+  total = root.own;
+
+  std::thread writer;
+  if (json) {
+    out.write(jsonHeader(folder, options, st));
+    writer = std::thread([&] { tree.streamJson(out); });
+  }
+  if (isPseudoFileSystem(fd)) {
+    ::close(fd);
+    tree.folderListed(&root);  // nothing below it is walked
+  } else {
+    pool.walk(fd, st.st_dev, settings, total, &tree, &root);
+  }
+  if (json) {
+    writer.join();
+    out.write("]\n");
+    return true;
+  }
+
+  if (!open()) return false;
+  const Figures& sum = tree.settle();
+  const std::vector<ReportRow> rows = tree.rows();
+  header.folder = folder;
+  header.targetDrive = options.targetDrive;
+  header.clusterSize = options.clusterSize;
+  header.customCluster = options.customCluster;
+  header.allocatedBlocks = settings.allocatedBlocks;
+  header.fileSpec = options.fileSpec;
+  header.depth = options.depth;
+  switch (format) {
+    case ReportFormat::Csv: writeCsv(out, header, rows, sum); break;
+    case ReportFormat::Html: writeHtml(out, header, rows, sum); break;
+    default: writeText(out, header, rows, sum); break;
   }
   return true;
 }
 
-bool writeReportTo(int fd, ReportFormat format, const std::string& folder, const WalkSettings& settings,
-                   const ReportOptions& options, Figures& total, std::string& error, int* fileError) {
-  std::string text;
-  if (!composeReport(folder, format, settings, options, total, text, error)) return false;
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = "cannot write descriptor " + std::to_string(fd) + ": " + (n < 0 ? std::strerror(errno) : "nothing written");
-      return false;
-    }
-    done += static_cast<size_t>(n);
+}  // namespace
+
+bool writeReport(WorkerPool& pool, const std::string& folder, const std::string& file, const WalkSettings& settings,
+                 const ReportOptions& options, Figures& total, std::string& error, int* fileError) {
+  ReportFile out;
+  std::string why;
+  bool opened = true;
+  auto open = [&] { return opened = out.open(file, why); };
+  auto failed = [&] {
+    error = "cannot write " + file + ": " + why;
+    if (fileError) *fileError = out.errorCode();
+    return false;
+  };
+  if (!composeReport(pool, folder, reportFormatFor(file), out, open, settings, options, total, error))
+    return opened ? false : failed();
+  if (!out.commit(why)) return failed();
+  return true;
+}
+
+bool writeReportTo(WorkerPool& pool, int fd, ReportFormat format, const std::string& folder,
+                   const WalkSettings& settings, const ReportOptions& options, Figures& total, std::string& error) {
+  ReportFile out;
+  auto open = [&] {
+    out.attach(fd);
+    return true;
+  };
+  if (!composeReport(pool, folder, format, out, open, settings, options, total, error)) return false;
+  std::string why;
+  if (!out.commit(why)) {
+    error = "cannot write descriptor " + std::to_string(fd) + ": " + why;
+    return false;
   }
   return true;
 }

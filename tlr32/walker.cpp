@@ -122,11 +122,16 @@ struct WorkerPool::Dir {
   int fd;
   dev_t dev;
   std::atomic<uint32_t> refs;
+  // With an observer: its handle of the folder, and the parts of the listing
+  // still to hand over (the reader, and each batch of files it gave away).
+  void* node = nullptr;
+  std::atomic<uint32_t> listing{1};
 };
 
 struct WorkerPool::Job {
   const WalkSettings& settings;
   Figures& figures;  // merged under m_mutex
+  WalkObserver* observer;
   std::mutex linkMutex;
   std::unordered_set<LinkKey, LinkKeyHash> links;
 };
@@ -248,6 +253,16 @@ void WorkerPool::release(Dir* dir) {
   }
 }
 
+void WorkerPool::listed(Dir* dir) {
+  if (dir->listing.fetch_sub(1, std::memory_order_acq_rel) == 1) m_job->observer->folderListed(dir->node);
+}
+
+void WorkerPool::addSubfolder(Dir* dir, const char* name, uint32_t position, std::vector<Task>& children) {
+  dir->refs.fetch_add(1, std::memory_order_relaxed);
+  WalkObserver* observer = m_job->observer;
+  children.push_back(Task{dir, name, {}, observer ? observer->subfolder(dir->node, name, position) : nullptr, {}});
+}
+
 bool WorkerPool::firstLink(dev_t dev, ino_t ino) {
   std::lock_guard lock(m_job->linkMutex);
   return m_job->links.insert(LinkKey{dev, ino}).second;
@@ -266,26 +281,41 @@ void WorkerPool::countFile(const struct stat& st, const WalkSettings& s, Figures
   }
 }
 
-void WorkerPool::sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children) {
+void WorkerPool::sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children,
+                           void* run, uint32_t position) {
   const WalkSettings& s = m_job->settings;
   const FileSpec* filter = (s.fileSpec && !s.fileSpec->matchesAll()) ? s.fileSpec : nullptr;
-  if (typeKnown && filter && !filter->matches(name)) return;
+  // An observer sees the entries the filter leaves out as well.
+  if (typeKnown && filter && !run && !filter->matches(name)) return;
   struct stat st;
   if (::fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // vanished
   if (S_ISDIR(st.st_mode)) {
     ++f.dirs;
-    dir->refs.fetch_add(1, std::memory_order_relaxed);
-    children.push_back(Task{dir, name, {}});
+    addSubfolder(dir, name, position, children);
     return;
   }
-  if (!typeKnown && filter && !filter->matches(name)) return;
+  if (run) {
+    const bool counted = !filter || filter->matches(name);
+    m_job->observer->entry(run, name, st, counted);
+    if (!counted) return;
+  } else if (!typeKnown && filter && !filter->matches(name)) {
+    return;
+  }
   if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !firstLink(st.st_dev, st.st_ino)) return;
   countFile(st, s, f);
 }
 
 void WorkerPool::sizeBatch(Task& task, Figures& f) {
   std::vector<Task> children;
-  for (const std::string& name : task.files) sizeEntry(task.parent, name.c_str(), true, f, children);
+  if (WalkObserver* observer = m_job->observer) {
+    void* run = observer->beginRun(task.parent->node, task.positions.front());
+    for (size_t i = 0; i < task.files.size(); ++i)
+      sizeEntry(task.parent, task.files[i].c_str(), true, f, children, run, task.positions[i]);
+    observer->endRun(run);
+    listed(task.parent);
+  } else {
+    for (const std::string& name : task.files) sizeEntry(task.parent, name.c_str(), true, f, children);
+  }
   publish(children);
   release(task.parent);
 }
@@ -297,17 +327,22 @@ void WorkerPool::processTask(Task& task, Figures& f, Walker& walker) {
   }
   Dir* parent = task.parent;
   const int64_t openedAt = steadyNs();
+  WalkObserver* observer = m_job->observer;
   int fd = ::openat(parent->fd, task.name.c_str(),
                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
   if (fd < 0) {
     // Unreadable or vanished: the parent counted it already; take its date
     // and blocks from the parent's view and go on.
-    if (::fstatat(parent->fd, task.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    const bool seen = ::fstatat(parent->fd, task.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (seen) {
       f.seeTime(st.st_mtim);
       if (m_job->settings.allocatedBlocks) f.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
     }
     ++f.unreadableDirs;
+    if (observer)
+      observer->folder(task.node, seen ? &st : nullptr,
+                       seen ? WalkObserver::FolderState::Unreadable : WalkObserver::FolderState::Vanished);
     release(parent);
     return;
   }
@@ -316,6 +351,7 @@ void WorkerPool::processTask(Task& task, Figures& f, Walker& walker) {
   if (::fstat(fd, &st) != 0) {
     ::close(fd);
     ++f.unreadableDirs;
+    if (observer) observer->folder(task.node, nullptr, WalkObserver::FolderState::Vanished);
     return;
   }
   f.seeTime(st.st_mtim);
@@ -323,15 +359,19 @@ void WorkerPool::processTask(Task& task, Figures& f, Walker& walker) {
   // Mount points are rare: only there is the file-system type worth a call.
   if (st.st_dev != parentDev && isPseudoFileSystem(fd)) {
     ::close(fd);
+    if (observer) observer->folder(task.node, &st, WalkObserver::FolderState::PseudoFileSystem);
     return;
   }
-  Dir* dir = new Dir{fd, st.st_dev, {1}};
+  Dir* dir = new Dir{fd, st.st_dev, {1}, task.node};
+  if (observer) observer->folder(task.node, &st, WalkObserver::FolderState::Open);
   readDir(dir, f, walker, openedAt);
   release(dir);
 }
 
 void WorkerPool::readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt) {
   std::vector<Task> children;
+  WalkObserver* observer = m_job->observer;
+  uint32_t position = 0;  // of the next entry in the folder's listing
   for (int64_t readFrom = openedAt;; readFrom = steadyNs()) {
     ssize_t n = ::getdents64(dir->fd, walker.buffer.data(), walker.buffer.size());
     if (steadyNs() - readFrom > m_deviceWaitNs && (m_deviceWaitNs == 0 || slowReadWaitedOnDevice(walker.lastInvoluntary))) deviceWaited();
@@ -342,40 +382,49 @@ void WorkerPool::readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt)
     }
     // A worker is idle: it takes this chunk's files while we read on. One
     // large folder (100,000 files) thus keeps both cores busy instead of one.
-    Task batch{dir, {}, {}};
+    // With an observer, all of a chunk's non-folder entries go one way, so
+    // that they form one run whatever the timing.
+    Task batch{dir, {}, {}, nullptr, {}};
     const bool share = someoneIdle();
+    void* run = nullptr;
     for (ssize_t pos = 0; pos < n;) {
       auto* e = reinterpret_cast<struct dirent64*>(walker.buffer.data() + pos);
       pos += e->d_reclen;
       const char* name = e->d_name;
       if (isDotOrDotDot(name)) continue;
+      const uint32_t at = position++;
       if (e->d_type == DT_DIR) {
         ++f.dirs;
-        dir->refs.fetch_add(1, std::memory_order_relaxed);
-        children.push_back(Task{dir, name, {}});
-      } else if (share && e->d_type != DT_UNKNOWN) {
+        addSubfolder(dir, name, at, children);
+      } else if (share && (e->d_type != DT_UNKNOWN || observer)) {
         batch.files.emplace_back(name);
+        if (observer) batch.positions.push_back(at);
       } else {
-        sizeEntry(dir, name, e->d_type != DT_UNKNOWN, f, children);
+        if (observer && !run) run = observer->beginRun(dir->node, at);
+        sizeEntry(dir, name, e->d_type != DT_UNKNOWN, f, children, run, at);
       }
     }
+    if (run) observer->endRun(run);
     if (!batch.files.empty()) {
+      if (observer) dir->listing.fetch_add(1, std::memory_order_relaxed);
       dir->refs.fetch_add(1, std::memory_order_relaxed);
       children.push_back(std::move(batch));
     }
     // Hand over sub-folders chunk by chunk so idle workers start early.
     publish(children);
   }
+  if (observer) listed(dir);
 }
 
-void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures) {
-  Job job{settings, figures, {}, {}};
+void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures,
+                      WalkObserver* observer, void* rootNode) {
+  Job job{settings, figures, observer, {}, {}};
   std::unique_lock lock(m_mutex);
   m_job = &job;
   ++m_busy;
   lock.unlock();
   Figures local;
-  Dir* root = new Dir{rootFd, rootDev, {1}};
+  Dir* root = new Dir{rootFd, rootDev, {1}, rootNode};
   readDir(root, local, m_caller, steadyNs());
   release(root);
   progress().addGrowth(Figures{}, local);

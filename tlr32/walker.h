@@ -63,6 +63,31 @@ struct WalkSettings {
 
 bool isPseudoFileSystem(int fd);
 
+// Sees every entry of a walk, for the reports. The workers call it
+// concurrently; a folder's handle (void*) is the observer's own. For one
+// folder: subfolder() when its parent's listing names it; folder() when it
+// has been opened, or could not be; then, for an open folder, runs of its
+// non-folder entries and subfolder() for each of its sub-folders, from any
+// threads; then folderListed() once, when its whole listing has been handed
+// over (its sub-folders may still be walking). Entries of one run are
+// contiguous in the folder's listing and come in its order. Positions
+// (`first`, `position`) count a folder's entries in the order the file
+// system lists them, so they do not depend on timing.
+class WalkObserver {
+ public:
+  enum class FolderState { Open, Unreadable, Vanished, PseudoFileSystem };
+  virtual ~WalkObserver() = default;
+  virtual void* subfolder(void* parent, const char* name, uint32_t position) = 0;
+  // st is nullptr when the folder vanished. Only an Open folder gets runs,
+  // sub-folders and folderListed().
+  virtual void folder(void* folder, const struct stat* st, FolderState state) = 0;
+  virtual void* beginRun(void* folder, uint32_t first) = 0;
+  // One non-folder entry; counted is false when the file specification leaves it out.
+  virtual void entry(void* run, const char* name, const struct stat& st, bool counted) = 0;
+  virtual void endRun(void* run) = 0;
+  virtual void folderListed(void* folder) = 0;
+};
+
 class WorkerPool {
  public:
   // cpuWalkers: how many walk at once while the tree is in the cache, the
@@ -78,7 +103,11 @@ class WorkerPool {
   // Sizes the contents of an open directory (rootFd, owned by the call from
   // now on) into figures. rootDev is the root's device. Not re-entrant: one
   // walk at a time.
-  void walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures);
+  // With an observer, every entry is stat'ed (also those the file
+  // specification leaves out) and handed to it; root is its handle of the
+  // root folder.
+  void walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures,
+            WalkObserver* observer = nullptr, void* root = nullptr);
 
   // Counts one non-folder entry already stat'ed.
   static void countFile(const struct stat& st, const WalkSettings& settings, Figures& f);
@@ -100,6 +129,10 @@ class WorkerPool {
     Dir* parent;
     std::string name;
     std::vector<std::string> files;
+    // With an observer: its handle of the sub-folder, or the listing
+    // positions of the batch's files.
+    void* node = nullptr;
+    std::vector<uint32_t> positions;
   };
   struct Job;
   // What one walking thread keeps between tasks.
@@ -116,7 +149,10 @@ class WorkerPool {
   void readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt);
   // Stats and counts one non-folder entry; a folder found instead (the
   // entry changed since it was listed) joins children.
-  void sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children);
+  void sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children,
+                 void* run = nullptr, uint32_t position = 0);
+  void addSubfolder(Dir* dir, const char* name, uint32_t position, std::vector<Task>& children);
+  void listed(Dir* dir);
   void sizeBatch(Task& task, Figures& f);
   void publish(std::vector<Task>& tasks);
   void release(Dir* dir);

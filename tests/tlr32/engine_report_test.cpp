@@ -4,6 +4,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -59,19 +61,41 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
   return records;
 }
 
+// Sizes in units no cluster size passes, so that disk bytes are the sizes and
+// the order of the rows is known: largest first, then by name.
+constexpr uint64_t kUnit = 65536;
+
+struct Entry {
+  const char* name;  // raw bytes
+  const char* shown;  // as the text and HTML reports show it
+  uint64_t units;
+};
+
+const Entry kEntries[] = {
+    {"sub", "sub/", 9},  // sub/deeper.bin; sub/link-to-plain counts at plain.txt
+    {"plain.txt", "plain.txt", 8},
+    {"with,comma \"quoted\"", "with,comma \"quoted\"", 7},
+    {"new\nline", "new\\nline", 6},
+    {"cr\rname", "cr\\rname", 5},
+    {"tab\tname", "tab\\tname", 4},
+    {"<b>bold &amp; co", "<b>bold &amp; co", 3},
+    {"=SUM(A1)", "=SUM(A1)", 2},
+    {"bad\xff\xfe", "bad\\xFF\\xFE", 1},
+    {"back\\slash", "back\\\\slash", 0},
+    {"tie-a", "tie-a", 0},
+    {"tie-b", "tie-b", 0},
+};
+constexpr size_t kEntryCount = std::size(kEntries);
+
 class EngineReport : public ::testing::Test {
  protected:
   void SetUp() override {
     resetOptions();
     t.dir("tree");
-    t.file("tree/plain.txt", 1000);
-    t.file("tree/with,comma \"quoted\"", 10);
-    t.file("tree/new\nline", 20);
-    t.file("tree/<b>bold &amp; co", 30);
-    t.file("tree/=SUM(A1)", 40);
-    t.file("tree/bad\xff\xfe", 50);
     t.dir("tree/sub");
-    t.file("tree/sub/deeper.bin", 5000);
+    t.file("tree/sub/deeper.bin", 9 * kUnit);
+    for (const Entry& e : kEntries)
+      if (std::string(e.name) != "sub") t.file(std::string("tree/") + e.name, e.units * kUnit);
     t.hardlink("tree/plain.txt", "tree/sub/link-to-plain");
     // The engine's figures of the folder, without a report.
     ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), nullptr), 0);
@@ -80,20 +104,43 @@ class EngineReport : public ::testing::Test {
     fileBytes = TlrGetStatValF("FileBytes");
     diskBytes = TlrGetStatValF("DiskBytes");
   }
+  std::string write(const std::string& name) {
+    const std::string report = t.path(name);
+    EXPECT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
+    EXPECT_EQ(TlrGetStatVal("Files"), files) << "the figures of a report's computation are the engine's";
+    EXPECT_EQ(TlrGetStatValF("DiskBytes"), diskBytes);
+    return testsupport::readFile(report);
+  }
   int32_t files = 0, dirs = 0;
   double fileBytes = 0, diskBytes = 0;
   TempTree t;
 };
 
+bool isValidUtf8(const std::string& text) {
+  return QString::fromUtf8(QByteArray::fromStdString(text)).toUtf8().toStdString() == text;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+uint64_t digits(const std::string& grouped) {
+  std::string d;
+  for (char c : grouped)
+    if (c != ',') d.push_back(c);
+  return std::stoull(d);
+}
+
 }  // namespace
 
-TEST_F(EngineReport, CsvReadsBackWithItsFiguresAndNeverAFormula) {
-  const std::string report = t.path("report.CSV");  // the extension in any case
-  ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  EXPECT_EQ(TlrGetStatVal("Files"), files) << "the figures of a report's computation are the engine's";
-  EXPECT_EQ(TlrGetStatValF("DiskBytes"), diskBytes);
-  const auto records = parseCsv(testsupport::readFile(report));
-  ASSERT_GE(records.size(), 8u);
+TEST_F(EngineReport, CsvHasTheTotalsFirstThenTheEntriesLargestFirst) {
+  const std::string text = write("report.CSV");  // the extension in any case
+  EXPECT_TRUE(isValidUtf8(text)) << "the one name that is not UTF-8 is mended in the CSV";
+  const auto records = parseCsv(text);
+  ASSERT_GE(records.size(), 9u);
   EXPECT_EQ(records[0], (std::vector<std::string>{"Folder", t.path("tree")}));
   EXPECT_EQ(records[1][0], "Written");
   EXPECT_EQ(records[2], (std::vector<std::string>{"Target drive", "none"}));
@@ -102,42 +149,48 @@ TEST_F(EngineReport, CsvReadsBackWithItsFiguresAndNeverAFormula) {
   while (header < records.size() && records[header][0] != "Path") ++header;
   ASSERT_LT(header, records.size());
   EXPECT_EQ(records[header],
-            (std::vector<std::string>{"Path", "Disk Bytes", "File Bytes", "Directories", "Files", "Date"}));
-  std::map<std::string, std::vector<std::string>> rows;
-  for (size_t i = header + 1; i < records.size(); ++i) {
-    ASSERT_EQ(records[i].size(), 6u) << i;
-    rows[records[i][0]] = records[i];
+            (std::vector<std::string>{"Path", "Type", "Disk Bytes", "File Bytes", "Directories", "Files", "Date"}));
+  ASSERT_EQ(records.size(), header + 2 + kEntryCount) << "one record an entry, whatever its name holds";
+  const auto& total = records[header + 1];
+  EXPECT_EQ(total[0], t.path("tree"));
+  EXPECT_EQ(total[1], "Total");
+  EXPECT_EQ(std::stod(total[2]), diskBytes);
+  EXPECT_EQ(std::stod(total[3]), fileBytes);
+  EXPECT_EQ(std::stoi(total[4]), dirs);
+  EXPECT_EQ(std::stoi(total[5]), files);
+  EXPECT_EQ(total[6].size(), 20u) << "ISO 8601: " << total[6];
+  const std::map<std::string, std::string> asCells{
+      {"=SUM(A1)", "'=SUM(A1)"}, {"bad\xff\xfe", "bad\xef\xbf\xbd\xef\xbf\xbd"}};
+  for (size_t i = 0; i < kEntryCount; ++i) {
+    const auto& row = records[header + 2 + i];
+    const Entry& e = kEntries[i];
+    const std::string cell = asCells.count(e.name) ? asCells.at(e.name) : e.name;
+    ASSERT_EQ(row.size(), 7u) << i;
+    EXPECT_EQ(row[0], cell) << i;
+    EXPECT_EQ(row[1], i == 0 ? "Folder" : "File");
+    EXPECT_EQ(std::stoull(row[2]), e.units * kUnit) << cell;
   }
-  EXPECT_TRUE(rows.count("with,comma \"quoted\""));
-  EXPECT_TRUE(rows.count("new\nline"));
-  EXPECT_TRUE(rows.count("<b>bold &amp; co"));
-  EXPECT_TRUE(rows.count("'=SUM(A1)")) << "a leading = is quoted away";
-  EXPECT_TRUE(rows.count("sub"));
-  EXPECT_FALSE(rows.count("sub/deeper.bin")) << "the folder's entries only, by default";
-  // A file with two names counts once in the report, at the name met first.
-  EXPECT_EQ(std::stoll(rows["plain.txt"][2]) + std::stoll(rows["sub"][2]), 1000 + 5000);
-  EXPECT_EQ(rows["sub"][3], "0");
-  const auto& total = rows["Total"];
-  ASSERT_EQ(total.size(), 6u);
-  EXPECT_EQ(std::stod(total[1]), diskBytes);
-  EXPECT_EQ(std::stod(total[2]), fileBytes);
-  EXPECT_EQ(std::stoi(total[3]), dirs);
-  EXPECT_EQ(std::stoi(total[4]), files);
-  EXPECT_EQ(total[5].size(), 20u) << "ISO 8601: " << total[5];
 
   ASSERT_TRUE(TlrSetOption("ReportDepth", "-1") & 0xFF);
-  ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  EXPECT_NE(testsupport::readFile(report).find("sub/deeper.bin,"), std::string::npos) << "all levels when asked";
+  const auto deeper = parseCsv(write("report.csv"));
+  ASSERT_EQ(deeper.size(), records.size() + 2);
+  // The folder's rows right under it, largest first; the second name of
+  // plain.txt holds nothing, the bytes count at the first.
+  EXPECT_EQ(deeper[header + 2][0], "sub");
+  EXPECT_EQ(deeper[header + 3][0], "sub/deeper.bin");
+  EXPECT_EQ(deeper[header + 4][0], "sub/link-to-plain");
+  EXPECT_EQ(deeper[header + 4][2], "0");
+  EXPECT_EQ(deeper[header + 5][0], "plain.txt");
 }
 
 TEST_F(EngineReport, JsonIsTheImportFormatOfTheTreeWithEveryFile) {
   const std::string report = t.path("report.json");
-  ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  std::string text = testsupport::readFile(report);
+  std::string text = write("report.json");
   // Names are written as raw bytes, as the format's own writer does: the one
   // name that is not UTF-8 is there as it is on disk.
   EXPECT_NE(text.find("\"bad\xff\xfe\""), std::string::npos);
   EXPECT_NE(text.find("\"new\\u000aline\""), std::string::npos);
+  EXPECT_NE(text.find("\"cr\\u000dname\""), std::string::npos);
   // A strict parser wants UTF-8: read it with that one name's bytes replaced.
   const auto bad = text.find("bad\xff\xfe");
   text.replace(bad, 5, "bad??");
@@ -153,11 +206,12 @@ TEST_F(EngineReport, JsonIsTheImportFormatOfTheTreeWithEveryFile) {
   EXPECT_EQ(root[0].toObject()["name"].toString().toStdString(), t.path("tree"));
   // Every file of the tree, counted as its reader would: each regular file
   // once (links by inode), its apparent size.
-  int64_t asize = 0, count = 0;
+  int64_t asize = 0, count = 0, folders = 0;
   std::set<int64_t> inodes;
   std::function<void(const QJsonArray&)> walk = [&](const QJsonArray& dir) {
     for (int i = 1; i < dir.size(); ++i) {
       if (dir[i].isArray()) {
+        ++folders;
         walk(dir[i].toArray());
         continue;
       }
@@ -165,57 +219,124 @@ TEST_F(EngineReport, JsonIsTheImportFormatOfTheTreeWithEveryFile) {
       if (f["hlnkc"].toBool() && !inodes.insert(f["ino"].toInteger()).second) continue;
       ++count;
       asize += f["asize"].toInteger();
-      if (f["name"].toString() == "link-to-plain") EXPECT_EQ(f["nlink"].toInt(), 2);
+      if (f["name"].toString() == "link-to-plain") {
+        EXPECT_EQ(f["nlink"].toInt(), 2);
+      }
     }
   };
   walk(root);
   EXPECT_EQ(count, files);
+  EXPECT_EQ(folders, dirs);
   EXPECT_EQ(asize, static_cast<int64_t>(fileBytes));
-  if (std::system("command -v ncdu >/dev/null 2>&1") == 0) {
-    const std::string cmd = "ncdu -f '" + report + "' -o /dev/null >/dev/null 2>&1";
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << "ncdu reads it back";
-  } else {
-    std::printf("ncdu is not installed: its own reading of the report is not checked\n");
+  // The programs that import the format read it back.
+  struct Reader {
+    const char* program;
+    std::string command;
+  };
+  for (const Reader& r : {Reader{"ncdu", "ncdu -f '" + report + "' -o /dev/null"},
+                          Reader{"gdu", "gdu -n -p -f '" + report + "'"}}) {
+    if (std::system(("command -v " + std::string(r.program) + " >/dev/null 2>&1").c_str()) != 0) {
+      std::printf("%s is not installed: its reading of the report is not checked\n", r.program);
+      continue;
+    }
+    EXPECT_EQ(std::system((r.command + " >/dev/null 2>&1").c_str()), 0) << r.program << " reads it back";
   }
 }
 
-TEST_F(EngineReport, HtmlIsOneWellFormedPageWithEveryNameEscaped) {
-  const std::string report = t.path("report.htm");
-  ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  const std::string text = testsupport::readFile(report);
-  EXPECT_EQ(text.find("<script"), std::string::npos);
+TEST_F(EngineReport, HtmlIsOneValidPageWithTheTotalsFirstThenTheEntriesLargestFirst) {
+  const std::string text = write("report.htm");
+  EXPECT_TRUE(isValidUtf8(text));
   EXPECT_EQ(text.find("<b>bold"), std::string::npos) << "names are escaped";
-  EXPECT_EQ(text.find("src="), std::string::npos) << "nothing outside the page";
+  std::string outsideXmlns = text;
+  outsideXmlns.erase(outsideXmlns.find(" xmlns=\"http://www.w3.org/1999/xhtml\""), 37);
+  for (const char* outside : {"src=", "href=", "url(", "@import", "http:", "https:"})
+    EXPECT_EQ(outsideXmlns.find(outside), std::string::npos) << "nothing outside the page: " << outside;
+  // The script sits in CDATA, so the page stays well-formed XML with it.
+  ASSERT_NE(text.find("<script>//<![CDATA["), std::string::npos);
+
   QXmlStreamReader xml(QByteArray::fromStdString(text));
-  QStringList cells;
-  int bars = 0;
+  QMap<QString, QString> summary;
+  struct Row {
+    QStringList cells;
+    QString datetime;
+    qulonglong d = 0;
+    int bars = 0;
+  };
+  std::vector<Row> rows;
+  bool summaryFirst = false;
   while (!xml.atEnd()) {
     xml.readNext();
-    if (xml.isStartElement() && xml.name() == u"div") ++bars;
-    if (xml.isStartElement() && xml.name() == u"td") {
-      QString cell;
-      while (!xml.atEnd() && !(xml.isEndElement() && xml.name() == u"td")) {
+    if (!xml.isStartElement()) continue;
+    if (xml.name() == u"table" && xml.attributes().value("class") == u"summary") summaryFirst = rows.empty();
+    if (xml.name() == u"th" && xml.attributes().isEmpty()) {
+      const QString label = xml.readElementText();
+      xml.readNextStartElement();
+      if (xml.name() == u"td") summary[label] = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+    }
+    if (xml.name() == u"tr" && xml.attributes().hasAttribute("data-d")) {
+      Row row;
+      row.d = xml.attributes().value("data-d").toULongLong();
+      while (!xml.atEnd() && !(xml.isEndElement() && xml.name() == u"tr")) {
         xml.readNext();
-        if (xml.isCharacters()) cell += xml.text();
-        if (xml.isStartElement() && xml.name() == u"div") ++bars;
+        if (xml.isStartElement() && xml.name() == u"td") row.cells << QString();
+        if (xml.isStartElement() && xml.name() == u"div") ++row.bars;
+        if (xml.isStartElement() && xml.name() == u"time") row.datetime = xml.attributes().value("datetime").toString();
+        if (xml.isCharacters() && !row.cells.isEmpty()) row.cells.back() += xml.text();
       }
-      cells << cell;
+      rows.push_back(row);
     }
   }
   ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString() << " at line " << xml.lineNumber();
-  EXPECT_TRUE(cells.contains("<b>bold &amp; co"));
-  EXPECT_TRUE(cells.contains("with,comma \"quoted\""));
-  EXPECT_TRUE(cells.contains(QString::number(qlonglong(diskBytes))));
-  EXPECT_GE(bars, 7) << "a bar per row";
+  EXPECT_TRUE(summaryFirst);
+  EXPECT_EQ(summary["Folder"].toStdString(), t.path("tree"));
+  EXPECT_EQ(summary["Files"], QLocale(QLocale::English).toString(files));
+  EXPECT_TRUE(summary["Disk bytes"].contains(QLocale(QLocale::English).toString(qlonglong(diskBytes))))
+      << summary["Disk bytes"].toStdString();
+  EXPECT_FALSE(summary["Efficiency"].isEmpty());
+  EXPECT_TRUE(summary["Written"].contains(QRegularExpression("^\\d{1,2} [A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d$")))
+      << summary["Written"].toStdString();
+  EXPECT_TRUE(summary["Options"].contains("target drive none"));
+
+  ASSERT_EQ(rows.size(), kEntryCount) << "a row an entry, whatever its name holds";
+  for (size_t i = 0; i < kEntryCount; ++i) {
+    const Row& row = rows[i];
+    ASSERT_EQ(row.cells.size(), 9) << i;
+    EXPECT_EQ(row.cells[0].toStdString(), kEntries[i].shown) << i;
+    EXPECT_EQ(row.d, kEntries[i].units * kUnit) << i;
+    EXPECT_EQ(row.bars, 1);
+    const QString exact = QLocale(QLocale::English).toString(qulonglong(row.d));
+    EXPECT_EQ(row.cells[3], exact) << "exact disk bytes, digits grouped";
+    EXPECT_TRUE(row.cells[2].endsWith(row.d < 1024 ? " B" : "iB")) << row.cells[2].toStdString();
+    EXPECT_TRUE(row.cells[5].endsWith("%"));
+    EXPECT_TRUE(row.datetime.contains(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$")))
+        << row.datetime.toStdString();
+  }
+  EXPECT_EQ(rows[0].cells[2], "576.0 KiB");
+  EXPECT_EQ(rows[1].cells[5], "17.7%") << "8 of 45 units: a share of the folder, one decimal";
 }
 
-TEST_F(EngineReport, PlainTextForEveryOtherName) {
-  const std::string report = t.path("report.txt");
-  ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
-  const std::string text = testsupport::readFile(report);
+TEST_F(EngineReport, TextHasTheTotalsFirstThenOneAlignedLineAnEntry) {
+  const std::string text = write("report.txt");
+  const auto lines = splitLines(text);
+  size_t title = 0, filesLine = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].rfind("Files:", 0) == 0 && filesLine == lines.size()) filesLine = i;
+    if (lines[i].size() > 4 && lines[i].compare(lines[i].size() - 4, 4, "Name") == 0) title = i;
+  }
+  ASSERT_GT(title, 0u);
+  ASSERT_LT(filesLine, title) << "the totals come first";
+  EXPECT_EQ(lines[filesLine].substr(20), QLocale(QLocale::English).toString(files).toStdString());
   EXPECT_NE(text.find("Folder:             " + t.path("tree")), std::string::npos);
-  EXPECT_NE(text.find("plain.txt"), std::string::npos);
-  EXPECT_NE(text.find("new line"), std::string::npos) << "one line an entry";
+  ASSERT_EQ(lines.size(), title + 1 + kEntryCount) << "one line an entry, whatever its name holds";
+  const size_t nameColumn = lines[title].size() - 4;
+  for (size_t i = 0; i < kEntryCount; ++i) {
+    const std::string& line = lines[title + 1 + i];
+    EXPECT_EQ(line.substr(nameColumn), kEntries[i].shown) << "aligned, in order: " << line;
+    std::istringstream cells(line);
+    std::string number, unit, disk;
+    cells >> number >> unit >> disk;
+    EXPECT_EQ(digits(disk), kEntries[i].units * kUnit) << line;
+  }
 }
 
 TEST_F(EngineReport, AReportThatCannotBeWrittenLeavesNothingBehind) {

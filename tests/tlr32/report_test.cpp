@@ -1,0 +1,207 @@
+// Reports written on the worker pool: the same text whatever the number of
+// threads, files with several names counted where the report says, and the
+// text helpers the readable formats rest on.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "temp_tree.h"
+#include "tlr32/report.h"
+#include "tlr32/report_formats.h"
+
+using testsupport::TempTree;
+
+namespace {
+
+// A tree with enough folders for the workers to race, one folder that takes
+// several reads of its listing (its files are shared out between workers),
+// and files with several names in different folders.
+void buildTree(TempTree& t) {
+  t.dir("tree");
+  for (int d = 0; d < 40; ++d) {
+    const std::string dir = "tree/d" + std::to_string(d);
+    t.dir(dir);
+    t.dir(dir + "/inner");
+    for (int f = 0; f < 25; ++f) t.file(dir + "/f" + std::to_string(f), static_cast<uint64_t>((d * 7 + f * 13) % 50) * 997);
+    t.file(dir + "/inner/x", static_cast<uint64_t>(d) * 4096);
+  }
+  t.dir("tree/big");
+  for (int f = 0; f < 2000; ++f)
+    t.file("tree/big/a-rather-long-file-name-to-fill-the-listing-" + std::to_string(f), static_cast<uint64_t>(f % 9) * 100);
+  t.file("tree/d3/shared", 40000);
+  t.hardlink("tree/d3/shared", "tree/d1/also-shared");
+  t.hardlink("tree/d3/shared", "tree/d30/inner/shared-too");
+}
+
+std::string stripTimes(std::string text) {
+  static const std::regex volatileParts(
+      R"("timestamp":[0-9]+|\r\nWritten,[^\r]*|\nWritten: [^\n]*|<th>Written</th><td>.*?</td>)");
+  return std::regex_replace(text, volatileParts, "");
+}
+
+// walkers: how many walk at once; io: how many while the walk waits on the
+// device, which every read then counts as.
+std::string report(unsigned walkers, const std::string& folder, const std::string& file, int depth,
+                   tlr::Figures* total = nullptr, unsigned io = 0) {
+  tlr::WorkerPool pool(walkers, std::max(walkers, io));
+  if (io) pool.setDeviceWaitNs(0);
+  tlr::WalkSettings settings;
+  settings.clusterSize = 4096;
+  tlr::ReportOptions options;
+  options.depth = depth;
+  options.clusterSize = 4096;
+  options.targetDrive = "none";
+  options.fileSpec = "off";
+  tlr::Figures figures;
+  std::string error;
+  EXPECT_TRUE(tlr::writeReport(pool, folder, file, settings, options, figures, error)) << error;
+  if (total) *total = figures;
+  return testsupport::readFile(file);
+}
+
+// One tree for the suite: it takes a while to make.
+class ReportOnThePool : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    tree = new TempTree;
+    buildTree(*tree);
+  }
+  static void TearDownTestSuite() {
+    delete tree;
+    tree = nullptr;
+  }
+  static TempTree* tree;
+  TempTree& t = *tree;
+};
+TempTree* ReportOnThePool::tree = nullptr;
+
+}  // namespace
+
+TEST_F(ReportOnThePool, EveryFormatIsTheSameWhateverTheNumberOfThreads) {
+  // The figures of a walk without a report.
+  tlr::WorkerPool pool(2, 2);
+  tlr::WalkSettings settings;
+  settings.clusterSize = 4096;
+  tlr::Figures plain;
+  struct stat st;
+  ASSERT_TRUE(platform::statPath(t.path("tree"), st, false));
+  plain.seeTime(st.st_mtim);
+  pool.walk(platform::openDirectory(t.path("tree")), st.st_dev, settings, plain);
+
+  for (const char* name : {"r.json", "r.csv", "r.txt", "r.html"}) {
+    SCOPED_TRACE(name);
+    tlr::Figures total;
+    const std::string first = stripTimes(report(1, t.path("tree"), t.path(name), -1, &total));
+    ASSERT_GT(first.size(), 2000u * 40);
+    EXPECT_EQ(total.files, plain.files);
+    EXPECT_EQ(total.dirs, plain.dirs);
+    EXPECT_EQ(total.diskBytes, plain.diskBytes);
+    EXPECT_EQ(total.fileBytes, plain.fileBytes);
+    for (const auto& [walkers, io] : {std::pair{2u, 0u}, {4u, 0u}, {8u, 0u}, {2u, 16u}}) {
+      const std::string again = stripTimes(report(walkers, t.path("tree"), t.path(name), -1, nullptr, io));
+      ASSERT_EQ(again, first) << walkers << " walkers, " << io << " while waiting on the device";
+    }
+  }
+}
+
+TEST_F(ReportOnThePool, AFileWithSeveralNamesCountsAtTheFirstPathWhateverTheThreads) {
+  for (unsigned workers : {1u, 4u}) {
+    const std::string csv = report(workers, t.path("tree"), t.path("r.csv"), -1);
+    // "d1/also-shared" comes before "d3/shared" and "d30/inner/shared-too".
+    EXPECT_NE(csv.find("\r\nd1/also-shared,File,40960,40000,0,1,"), std::string::npos) << workers;
+    EXPECT_NE(csv.find("\r\nd3/shared,File,0,0,0,0,"), std::string::npos) << workers;
+    EXPECT_NE(csv.find("\r\nd30/inner/shared-too,File,0,0,0,0,"), std::string::npos) << workers;
+  }
+}
+
+TEST_F(ReportOnThePool, ADescriptorGetsTheSameReportAndStaysOpen) {
+  for (const auto& [format, name] : {std::pair{tlr::ReportFormat::Json, "r.json"}, {tlr::ReportFormat::Html, "r.html"}}) {
+    const std::string byName = stripTimes(report(2, t.path("tree"), t.path(name), 1));
+    const int fd = ::open(t.path("fd-report").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "before\n", 7), 7);
+    tlr::WorkerPool pool(2, 2);
+    tlr::WalkSettings settings;
+    settings.clusterSize = 4096;
+    tlr::ReportOptions options;
+    options.depth = 1;
+    options.clusterSize = 4096;
+    options.targetDrive = "none";
+    options.fileSpec = "off";
+    tlr::Figures total;
+    std::string error;
+    ASSERT_TRUE(tlr::writeReportTo(pool, fd, format, t.path("tree"), settings, options, total, error)) << error;
+    EXPECT_EQ(::write(fd, "after\n", 6), 6) << "the descriptor is left open";
+    ::close(fd);
+    EXPECT_EQ(stripTimes(testsupport::readFile(t.path("fd-report"))), "before\n" + byName + "after\n");
+    EXPECT_FALSE(tlr::writeReportTo(pool, fd, format, t.path("missing"), settings, options, total, error));
+    EXPECT_EQ(error.rfind("cannot read " + t.path("missing") + ": ", 0), 0u) << error;
+  }
+}
+
+TEST(ReportText, SizesAPersonReads) {
+  const std::pair<uint64_t, const char*> cases[] = {
+      {0, "0 B"},
+      {1023, "1023 B"},
+      {1024, "1.0 KiB"},
+      {1536, "1.5 KiB"},
+      {1048524, "1023.9 KiB"},
+      {1048575, "1.0 MiB"},  // 1023.999 KiB would read "1024.0 KiB"
+      {138047488, "131.7 MiB"},
+      {3ULL << 30, "3.0 GiB"},
+      {5ULL << 40, "5.0 TiB"},
+      {UINT64_MAX, "16.0 EiB"},
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(tlr::humanSize(bytes), text) << bytes;
+}
+
+TEST(ReportText, DigitsInGroupsOfThree) {
+  const std::pair<uint64_t, const char*> cases[] = {
+      {0, "0"}, {999, "999"}, {1000, "1,000"}, {138047488, "138,047,488"}, {UINT64_MAX, "18,446,744,073,709,551,615"}};
+  for (const auto& [v, text] : cases) EXPECT_EQ(tlr::groupDigits(v), text) << v;
+}
+
+TEST(ReportText, ANameIsAlwaysOneLineOfReadableText) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain name.txt", "plain name.txt"},
+      {"new\nline", "new\\nline"},
+      {"cr\rname", "cr\\rname"},
+      {"tab\tname", "tab\\tname"},
+      {"back\\slash", "back\\\\slash"},
+      {"esc\x1b[31mred", "esc\\x1B[31mred"},
+      {"del\x7f", "del\\x7F"},
+      {"bad\xff\xfe", "bad\\xFF\\xFE"},
+      {"caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80"},
+      {"overlong\xc0\xaf", "overlong\\xC0\\xAF"},
+      {"surrogate\xed\xa0\x80", "surrogate\\xED\\xA0\\x80"},
+      {"cut\xe6\x97", "cut\\xE6\\x97"},
+      {"c1\xc2\x85next", "c1\\u0085next"},
+      {"line\xe2\x80\xa8sep", "line\\u2028sep"},
+      {"evil\xe2\x80\xaetxt.exe", "evil\\u202Etxt.exe"},
+  };
+  for (const auto& [raw, shown] : cases) EXPECT_EQ(tlr::visibleName(raw), shown) << shown;
+}
+
+TEST(ReportText, CsvCellsAreValidUtf8AndNeverAFormula) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain", "plain"},
+      {"bad\xff\xfe", "bad\xef\xbf\xbd\xef\xbf\xbd"},
+      {"caf\xc3\xa9", "caf\xc3\xa9"},
+      {"with,comma", "\"with,comma\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"new\nline", "\"new\nline\""},
+      {"=SUM(A1)", "'=SUM(A1)"},
+      {"+1", "'+1"},
+      {"-x", "'-x"},
+      {"@cmd", "'@cmd"},
+      {"\tx", "'\tx"},
+      {"\rx", "\"'\rx\""},
+  };
+  for (const auto& [raw, cell] : cases) EXPECT_EQ(tlr::csvCell(raw), cell) << cell;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The file a report is written to. The text goes to a temporary file beside
+// the target (unnamed where the file system allows) as it is produced;
+// commit() puts it in place of the target in one step. A symbolic link is
+// followed to the file it ends at and stays a link; the replaced file keeps
+// its mode. Until then, and when
+// anything fails, the target stays as it was and the temporary file is gone.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tlr {
+
+class ReportFile {
+ public:
+  ReportFile() = default;
+  ~ReportFile();  // removes the temporary file unless committed
+  ReportFile(const ReportFile&) = delete;
+  ReportFile& operator=(const ReportFile&) = delete;
+
+  // Creates the temporary file beside target. False with the reason in error.
+  bool open(const std::string& target, std::string& error);
+  // Writes to an open descriptor instead (from its position, left open):
+  // commit() then only hands over the rest of the text.
+  void attach(int fd);
+  // Buffered; a failure is kept and reported by commit().
+  void write(std::string_view text);
+  // Flushes, makes the text durable and renames it onto the target.
+  bool commit(std::string& error);
+  // The errno of the first failure of the file itself (0 when none).
+  int errorCode() const { return m_errno; }
+
+ private:
+  void flush();
+  bool createNamed(std::string& error);
+  bool nameIt();
+  void keepReplacedFilesMode();
+
+  std::string m_target, m_folder;
+  std::string m_temp;  // the temporary file's name, once it has one
+  int m_fd = -1;
+  bool m_attached = false;  // the descriptor is the caller's
+  int m_errno = 0;       // the first write failure
+  std::string m_buffer;  // pending text
+  size_t m_written = 0;  // bytes handed to the kernel
+  size_t m_synced = 0;   // bytes whose write-back has been started
+};
+
+}  // namespace tlr

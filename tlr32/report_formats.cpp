@@ -1,0 +1,424 @@
+#include "tlr32/report_formats.h"
+
+#include <algorithm>
+#include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "tlr32/report_file.h"
+
+namespace tlr {
+namespace {
+
+// The length of the valid UTF-8 sequence at s[i] and its code point; 0 when
+// the byte there starts none (overlong forms and surrogates are not valid).
+size_t utf8At(std::string_view s, size_t i, char32_t& cp) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = byte(i);
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  size_t n;
+  char32_t least;
+  if ((c & 0xE0) == 0xC0) {
+    n = 2, cp = c & 0x1F, least = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    n = 3, cp = c & 0x0F, least = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    n = 4, cp = c & 0x07, least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return n;
+}
+
+// Characters that break a line or a terminal, or turn the text around it
+// (the direction overrides let a name show as another): never shown as they are.
+bool shownEscaped(char32_t cp) {
+  return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 ||
+         (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
+std::string percentText(uint64_t part, uint64_t whole, bool decimal) {
+  if (whole == 0) return decimal ? "0.0%" : "100%";
+  // 128 bits: a byte count times 1000 passes 2^64 beyond 18 PB.
+  const auto scaled = static_cast<uint64_t>(static_cast<unsigned __int128>(part) * (decimal ? 1000 : 100) / whole);
+  if (!decimal) return std::to_string(scaled) + "%";
+  return std::to_string(scaled / 10) + "." + std::to_string(scaled % 10) + "%";
+}
+
+std::string depthText(int depth) {
+  if (depth < 0) return "all levels";
+  if (depth == 0) return "the folder's entries";
+  return "the folder's entries and " + std::to_string(depth) + (depth == 1 ? " level" : " levels") + " below";
+}
+
+std::string clusterText(const ReportHeader& h, bool grouped) {
+  return (grouped ? groupDigits(h.clusterSize) : std::to_string(h.clusterSize)) + " bytes" +
+         (h.customCluster ? " (custom)" : "");
+}
+
+std::string countingText(const ReportHeader& h) {
+  return h.allocatedBlocks ? "as the file system allocates them" : "file sizes rounded up to the cluster size";
+}
+
+std::string rowName(const ReportRow& r) { return visibleName(r.path) + (r.folder ? "/" : ""); }
+
+std::string padLeft(const std::string& s, size_t width) {
+  return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
+}
+
+// Columns are measured in characters, not bytes: the date and the figures
+// are ASCII, so only the header needs this.
+std::string padRight(const std::string& s, size_t width) {
+  return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
+}
+
+}  // namespace
+
+std::string groupDigits(uint64_t v) {
+  std::string digits = std::to_string(v);
+  std::string out;
+  out.reserve(digits.size() + digits.size() / 3);
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
+std::string humanSize(uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " B";
+  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  double v = static_cast<double>(bytes);
+  for (size_t u = 0;; ++u) {
+    v /= 1024;
+    // 1023.96 KiB would print as "1024.0 KiB": such a figure takes the next unit.
+    if (v < 1023.95 || u + 1 == std::size(kUnits)) {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.1f %s", v, kUnits[u]);
+      return buf;
+    }
+  }
+}
+
+std::string isoTime(const struct timespec& t) {
+  if (t.tv_sec == kNoTime) return {};
+  std::tm utc{};
+  if (!::gmtime_r(&t.tv_sec, &utc)) return {};
+  char buf[40];
+  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return buf;
+}
+
+std::string localTime(const struct timespec& t) {
+  if (t.tv_sec == kNoTime) return {};
+  std::tm local{};
+  if (!::localtime_r(&t.tv_sec, &local)) return {};
+  // Month names of our own: the host's locale may not be UTF-8, and the
+  // reports are.
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%d %s %lld %02d:%02d", local.tm_mday, kMonths[local.tm_mon % 12],
+                static_cast<long long>(local.tm_year) + 1900, local.tm_hour, local.tm_min);
+  return buf;
+}
+
+std::string visibleName(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  char buf[16];
+  for (size_t i = 0; i < raw.size();) {
+    char32_t cp = 0;
+    const size_t n = utf8At(raw, i, cp);
+    if (n == 0) {
+      std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(raw[i]));
+      out += buf;
+      ++i;
+      continue;
+    }
+    if (cp == '\\') {
+      out += "\\\\";
+    } else if (cp == '\n') {
+      out += "\\n";
+    } else if (cp == '\r') {
+      out += "\\r";
+    } else if (cp == '\t') {
+      out += "\\t";
+    } else if (shownEscaped(cp)) {
+      std::snprintf(buf, sizeof buf, cp < 0x80 ? "\\x%02X" : "\\u%04X", static_cast<unsigned>(cp));
+      out += buf;
+    } else {
+      out.append(raw.substr(i, n));
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::string validUtf8(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (size_t i = 0; i < raw.size();) {
+    char32_t cp = 0;
+    const size_t n = utf8At(raw, i, cp);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(raw.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
+}
+
+std::string csvCell(std::string_view raw) {
+  std::string s = validUtf8(raw);
+  // A spreadsheet runs a cell that starts with one of these as a formula.
+  if (!s.empty() && std::strchr("=+-@\t\r", s[0])) s.insert(s.begin(), '\'');
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"') q.push_back('"');
+    q.push_back(c);
+  }
+  return q + "\"";
+}
+
+std::string htmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
+  out.write("Folder," + csvCell(h.folder) + "\r\nWritten," + isoTime(h.written) + "\r\nTarget drive," +
+            csvCell(h.targetDrive) + "\r\nCluster size," + csvCell(clusterText(h, false)) +
+            "\r\nFile specification," + csvCell(h.fileSpec) + "\r\nReport depth," + csvCell(depthText(h.depth)) +
+            "\r\nDisk space," + csvCell(countingText(h)) +
+            "\r\n\r\nPath,Type,Disk Bytes,File Bytes,Directories,Files,Date\r\n");
+  std::string line;
+  auto write = [&](const std::string& path, const char* type, const Figures& f) {
+    line = csvCell(path);
+    line += ',';
+    line += type;
+    for (uint64_t v : {f.diskBytes, f.fileBytes, f.dirs, f.files}) {
+      line += ',';
+      line += std::to_string(v);
+    }
+    line += ',';
+    line += isoTime(f.newest);
+    line += "\r\n";
+    out.write(line);
+  };
+  // The totals come first, marked in the Type column: a row named "Total"
+  // could be a file of that name.
+  write(h.folder, "Total", total);
+  for (const ReportRow& r : rows) write(r.path, r.folder ? "Folder" : "File", r.f);
+}
+
+void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
+  std::string head = "Disk usage report\n";
+  auto field = [&](const char* label, const std::string& value) { head += padRight(label, 20) + value + "\n"; };
+  field("Folder:", visibleName(h.folder));
+  field("Written:", localTime(h.written) + " (" + isoTime(h.written) + ")");
+  field("Target drive:", h.targetDrive);
+  field("Cluster size:", clusterText(h, true));
+  field("File specification:", h.fileSpec);
+  field("Report depth:", depthText(h.depth));
+  field("Disk space:", countingText(h));
+  head += "\n";
+  field("Files:", groupDigits(total.files));
+  field("Folders:", groupDigits(total.dirs));
+  field("File bytes:", humanSize(total.fileBytes) + " (" + groupDigits(total.fileBytes) + " bytes)");
+  field("Disk bytes:", humanSize(total.diskBytes) + " (" + groupDigits(total.diskBytes) + " bytes)");
+  field("Efficiency:", percentText(total.fileBytes, total.diskBytes, false));
+  if (total.unreadableDirs) field("Unreadable folders:", groupDigits(total.unreadableDirs));
+  head += "\n";
+  out.write(head);
+
+  // Every column as wide as its widest cell; the name comes last, so a long
+  // one never pushes the others out of line.
+  constexpr size_t kColumns = 7;
+  const char* const titles[kColumns] = {"Size", "Disk bytes", "File bytes", "Share", "Folders", "Files", "Date"};
+  auto cells = [&](const Figures& f) -> std::array<std::string, kColumns> {
+    return {humanSize(f.diskBytes), groupDigits(f.diskBytes), groupDigits(f.fileBytes),
+            percentText(f.diskBytes, total.diskBytes, true), groupDigits(f.dirs), groupDigits(f.files),
+            localTime(f.newest)};
+  };
+  std::array<size_t, kColumns> width{};
+  for (size_t c = 0; c < kColumns; ++c) width[c] = std::strlen(titles[c]);
+  for (const ReportRow& r : rows) {
+    const auto row = cells(r.f);
+    for (size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], row[c].size());
+  }
+  std::string line;
+  auto write = [&](const std::array<std::string, kColumns>& row, const std::string& name) {
+    line.clear();
+    for (size_t c = 0; c + 1 < kColumns; ++c) line += padLeft(row[c], width[c]) + "  ";
+    line += padRight(row[kColumns - 1], width[kColumns - 1]) + "  " + name + "\n";
+    out.write(line);
+  };
+  std::array<std::string, kColumns> titleRow;
+  for (size_t c = 0; c < kColumns; ++c) titleRow[c] = titles[c];
+  write(titleRow, "Name");
+  for (const ReportRow& r : rows) write(cells(r.f), std::string(2 * static_cast<size_t>(r.depth), ' ') + rowName(r));
+}
+
+namespace {
+
+// Sorts the table when a column title is clicked, keeping every row under its
+// parent; without it the page is the same table, largest first. Rows carry
+// their figures in data attributes: d disk bytes, f file bytes, r folders,
+// c files, t the date in seconds; p is the parent row's id.
+constexpr const char* kSortScript = R"(//<![CDATA[
+(function () {
+  var table = document.getElementById('usage');
+  if (!table || !table.tHead) return;
+  var body = table.tBodies[0], heads = table.tHead.rows[0].cells;
+  var rows = Array.prototype.slice.call(body.rows), current = null, down = true;
+  function key(row, k) { return k === 'n' ? row.cells[0].textContent : Number(row.getAttribute('data-' + k)); }
+  function order(k, dir) {
+    return function (a, b) {
+      var x = key(a, k), y = key(b, k);
+      var c = x === y ? 0 : (x > y ? dir : -dir);
+      if (c === 0) c = key(b, 'd') - key(a, 'd');
+      if (c === 0) { x = key(a, 'n'); y = key(b, 'n'); c = x === y ? 0 : (x > y ? 1 : -1); }
+      return c;
+    };
+  }
+  function sortBy(k, head) {
+    down = current === head ? !down : k !== 'n';
+    current = head;
+    var kids = {}, cmp = order(k, down ? -1 : 1), out = document.createDocumentFragment();
+    rows.forEach(function (r) { var p = r.getAttribute('data-p'); (kids[p] = kids[p] || []).push(r); });
+    (function add(p) {
+      (kids[p] || []).sort(cmp).forEach(function (r) { out.appendChild(r); add(r.id); });
+    })('');
+    body.appendChild(out);
+    Array.prototype.forEach.call(heads, function (h) { h.removeAttribute('aria-sort'); });
+    head.setAttribute('aria-sort', down ? 'descending' : 'ascending');
+  }
+  Array.prototype.forEach.call(heads, function (head) {
+    var k = head.getAttribute('data-k');
+    if (!k) return;
+    head.className += ' sortable';
+    head.tabIndex = 0;
+    head.title = 'Sort by this column';
+    head.addEventListener('click', function () { sortBy(k, head); });
+    head.addEventListener('keydown', function (e) {
+      if (e.key === 'Enter' || e.key === ' ') { e.preventDefault(); sortBy(k, head); }
+    });
+  });
+})();
+//]]>)";
+
+constexpr const char* kStyle = R"(
+body { font-family: system-ui, sans-serif; margin: 1.5em 2em; color: #1d2733; }
+h1 { font-size: 1.4em; font-weight: 600; margin: 0 0 0.8em; word-break: break-all; }
+table { border-collapse: collapse; }
+table.summary { margin-bottom: 1.5em; }
+table.summary th { text-align: left; font-weight: normal; color: #56606b; padding: 1px 1.5em 1px 0;
+                   white-space: nowrap; vertical-align: top; }
+table.summary td { padding: 1px 0; }
+table.usage th, table.usage td { padding: 3px 8px; border-bottom: 1px solid #e3e7ec; white-space: nowrap; }
+table.usage th { background: #eef2f5; text-align: right; position: sticky; top: 0; }
+table.usage th.name, table.usage td.name { text-align: left; }
+table.usage th.sortable { cursor: pointer; }
+table.usage th[aria-sort=descending]::after { content: " \25BE"; }
+table.usage th[aria-sort=ascending]::after { content: " \25B4"; }
+table.usage tbody tr:hover { background: #f5f8fb; }
+td.n { text-align: right; font-variant-numeric: tabular-nums; }
+td.size { font-weight: 600; }
+table.usage td.name { white-space: normal; overflow-wrap: anywhere; min-width: 12em; }
+td.folder { font-weight: 600; }
+td.bar { width: 8em; min-width: 8em; }
+div.bar { background: #4e7c9e; height: 0.8em; min-width: 1px; }
+td.date { color: #56606b; }
+)";
+
+std::string timeElement(const struct timespec& t) {
+  const std::string iso = isoTime(t);
+  if (iso.empty()) return {};
+  return "<time datetime=\"" + iso + "\">" + localTime(t) + "</time>";
+}
+
+}  // namespace
+
+void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
+  const std::string folder = htmlText(visibleName(h.folder));
+  std::string head =
+      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
+      "<title>Disk usage of " + folder + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n"
+      "<h1>Disk usage of " + folder + "</h1>\n<table class=\"summary\">\n";
+  auto field = [&](const char* label, const std::string& html) {
+    head += std::string("<tr><th>") + label + "</th><td>" + html + "</td></tr>\n";
+  };
+  field("Folder", folder);
+  field("Files", groupDigits(total.files));
+  field("Folders", groupDigits(total.dirs));
+  field("File bytes", humanSize(total.fileBytes) + " (" + groupDigits(total.fileBytes) + " bytes)");
+  field("Disk bytes", humanSize(total.diskBytes) + " (" + groupDigits(total.diskBytes) + " bytes)");
+  field("Efficiency", percentText(total.fileBytes, total.diskBytes, false));
+  if (total.unreadableDirs) field("Unreadable folders", groupDigits(total.unreadableDirs));
+  field("Written", timeElement(h.written));
+  field("Options", "target drive " + htmlText(h.targetDrive) + "; cluster size " + clusterText(h, true) +
+                       "; file specification " + htmlText(h.fileSpec) + "; disk space counted as " + countingText(h) +
+                       "; rows: " + htmlText(depthText(h.depth)));
+  head +=
+      "</table>\n<table id=\"usage\" class=\"usage\">\n<thead><tr><th class=\"name\" data-k=\"n\">Name</th>"
+      "<th></th><th data-k=\"d\">Size</th><th data-k=\"d\">Disk bytes</th><th data-k=\"f\">File bytes</th>"
+      "<th data-k=\"d\">Share</th><th data-k=\"r\">Folders</th><th data-k=\"c\">Files</th>"
+      "<th class=\"name\" data-k=\"t\">Date</th></tr></thead>\n<tbody>\n";
+  out.write(head);
+
+  // Ids tie a row to its parent for the script: the row of the nearest
+  // shallower row before it.
+  std::vector<size_t> parents;  // index + 1 of the open row at each depth
+  std::string line;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const ReportRow& r = rows[i];
+    parents.resize(static_cast<size_t>(r.depth));
+    const std::string parent = r.depth == 0 || parents.empty() ? "" : "r" + std::to_string(parents.back());
+    const std::string share = percentText(r.f.diskBytes, total.diskBytes, true);
+    line = "<tr id=\"r" + std::to_string(i + 1) + "\" data-p=\"" + parent + "\" data-d=\"" +
+           std::to_string(r.f.diskBytes) + "\" data-f=\"" + std::to_string(r.f.fileBytes) + "\" data-r=\"" +
+           std::to_string(r.f.dirs) + "\" data-c=\"" + std::to_string(r.f.files) + "\" data-t=\"" +
+           std::to_string(static_cast<long long>(r.f.newest.tv_sec)) + "\"><td class=\"name" +
+           (r.folder ? " folder" : "") + "\"";
+    if (r.depth > 0)
+      line += " style=\"padding-left: " + std::to_string(8 + 16 * r.depth) + "px\" title=\"" +
+              htmlText(visibleName(r.path)) + "\"";
+    line += ">" + htmlText(visibleName(std::string_view(r.path).substr(r.nameAt))) + (r.folder ? "/" : "") +
+            "</td><td class=\"bar\"><div class=\"bar\" style=\"width: " + share + "\"></div></td><td class=\"n size\">" +
+            humanSize(r.f.diskBytes) + "</td><td class=\"n\">" + groupDigits(r.f.diskBytes) + "</td><td class=\"n\">" +
+            groupDigits(r.f.fileBytes) + "</td><td class=\"n\">" + share + "</td><td class=\"n\">" +
+            groupDigits(r.f.dirs) + "</td><td class=\"n\">" + groupDigits(r.f.files) + "</td><td class=\"date\">" +
+            timeElement(r.f.newest) + "</td></tr>\n";
+    out.write(line);
+    parents.push_back(i + 1);
+  }
+  out.write(std::string("</tbody>\n</table>\n<script>") + kSortScript + "</script>\n</body>\n</html>\n");
+}
+
+}  // namespace tlr

@@ -1,0 +1,56 @@
+#pragma once
+// The reports people read: CSV, HTML and plain text, written from rows that
+// are already in their order (largest first, children under their parent),
+// and the text helpers they share.
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tlr32/walker.h"
+
+namespace tlr {
+
+class ReportFile;
+
+struct ReportRow {
+  std::string path;  // relative to the reported folder, '/'-separated, raw bytes
+  size_t nameAt = 0; // where the last component starts in path
+  Figures f;
+  bool folder = false;
+  int depth = 0;     // 0: an entry of the reported folder
+};
+
+struct ReportHeader {
+  std::string folder;        // raw bytes
+  struct timespec written {0, 0};
+  std::string targetDrive;   // "none" or "D: (/mnt/d)"
+  uint64_t clusterSize = 0;
+  bool customCluster = false;
+  bool allocatedBlocks = false;
+  std::string fileSpec;      // "off" or the patterns in force
+  int depth = 0;             // rows below the folder's entries: 0 none, -1 all
+};
+
+// Text helpers, exposed for their tests.
+std::string groupDigits(uint64_t v);             // 1234567 -> "1,234,567"
+std::string humanSize(uint64_t bytes);           // "512 B", "1.5 KiB", "12.0 MiB", "3.4 GiB"
+std::string isoTime(const struct timespec& t);   // UTC, "2026-12-07T13:25:38Z"; "" for kNoTime
+std::string localTime(const struct timespec& t); // "7 Dec 2026 14:25", local time; "" for kNoTime
+// A name as one line of readable text: backslash, control characters (C0,
+// DEL, C1), line and paragraph separators and direction overrides as
+// escapes (\n, \t, \x1B, \u2028), bytes that are not UTF-8 as \xFF.
+std::string visibleName(std::string_view raw);
+// Valid UTF-8 as it is; each byte that starts no valid sequence as U+FFFD.
+std::string validUtf8(std::string_view raw);
+// RFC 4180 cell of valid UTF-8; a cell a spreadsheet would take for a formula
+// gets a leading apostrophe.
+std::string csvCell(std::string_view raw);
+std::string htmlText(std::string_view utf8);  // & < > " ' as references
+
+void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total);
+void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total);
+void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total);
+
+}  // namespace tlr
