@@ -152,7 +152,10 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
       ShowCalcFailure(entry->FullPath, rc);
       return;
     }
-    if (!volume && (targetDrive || (deviceKnown && DescribesFolderVolume(*entry, folderDevice))))
+    // A folder that cannot be read tells nothing of its volume (0 bytes free,
+    // no cluster size): the next entry will.
+    if (!volume && (targetDrive || (deviceKnown && DescribesFolderVolume(*entry, folderDevice))) &&
+        m_engine.TlrGetStatVal("UnreadableDirectories") == 0)
       volume = ReadVolumeFigures();
     TUsageRow row;
     for (int c = 1; c <= 4; ++c) {

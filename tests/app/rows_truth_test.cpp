@@ -93,6 +93,9 @@ TEST_F(FormTest, AnUnreadableSubFolderKeepsItsRowWithTheRealEngine) {
   EXPECT_EQ(cell("locked", 4), "0");
   EXPECT_EQ(form->DirectoriesValLabel->text(), "1");
   EXPECT_EQ(form->statusPanelText(0), "3 items");
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  EXPECT_EQ(form->statusPanelText(2), ClusterText(static_cast<int32_t>(cluster()), us))
+      << "the volume's figures, not those of a folder that told nothing";
   EXPECT_TRUE(messages.empty());
 }
 
