@@ -19,21 +19,27 @@
 
 void TDiskUsageForm::DeleteCmdClick() {
   std::vector<std::string> paths;
-  QString lastName;
+  std::vector<QString> names;  // as the rows show them
   for (int i = 0; i < UsageModel->rowCount(); ++i) {
     if (!UsageList->selectionModel()->isRowSelected(i, {}) || !UsageModel->row(i).entry) continue;
     paths.push_back(m_currentFolderPath + UsageModel->row(i).name());
-    lastName = UsageModel->row(i).text(0);
+    names.push_back(UsageModel->row(i).text(0));
   }
   if (paths.empty()) {
     platform::showWarning(this, QStringLiteral("No files or folders selected"));
     return;
   }
-  const QString question =
-      paths.size() == 1
-          ? QStringLiteral("Are you sure you want to remove '") + lastName + QStringLiteral("'?")
-          : QStringLiteral("Are you sure you want to remove the ") + QString::number(paths.size()) +
-                QStringLiteral(" selected files/folders?");
+  // Several items are named too (the first ten, then "and N more"; all of
+  // them in the details): rows cut at the end can look alike, and a Yes
+  // should never be given to a count alone.
+  platform::BoxText question;
+  if (paths.size() == 1) {
+    question.text = QStringLiteral("Are you sure you want to remove '") + names.front() + QStringLiteral("'?");
+  } else {
+    question.text = QStringLiteral("Are you sure you want to remove the ") + QString::number(paths.size()) +
+                    QStringLiteral(" selected files/folders?");
+    question.names = std::move(names);
+  }
   if (!platform::askConfirm(this, question)) return;
 
   RemoveItems(paths, [this](const std::vector<std::string>& names) {

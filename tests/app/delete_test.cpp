@@ -30,7 +30,7 @@ class DeleteTest : public FormTest {
 
 }  // namespace
 
-TEST_F(DeleteTest, TheQuestionNamesOneItemOrCountsSeveralAndNoKeepsEverything) {
+TEST_F(DeleteTest, TheQuestionNamesTheItemsAndNoKeepsEverything) {
   TDiskUsageForm& f = open({t.root()});
   f.NumbersCmd->trigger();
   ASSERT_TRUE(f.DeleteCmd->isEnabled());
@@ -38,7 +38,8 @@ TEST_F(DeleteTest, TheQuestionNamesOneItemOrCountsSeveralAndNoKeepsEverything) {
     Names rows;
     QString question;
   } cases[] = {{{"Alpha"}, "Confirm: Are you sure you want to remove 'Alpha'?"},
-               {{"a.txt", "Ax", "zero"}, "Confirm: Are you sure you want to remove the 3 selected files/folders?"}};
+               {{"a.txt", "Ax", "zero"},
+                "Confirm: Are you sure you want to remove the 3 selected files/folders?\na.txt\nAx\nzero"}};
   for (const Case& c : cases) {
     select(f, c.rows);
     messages.clear();
@@ -63,7 +64,8 @@ TEST_F(DeleteTest, YesMovesTheItemsToTheTrashAndTheListFollows) {
   });
   select(f, {"Alpha", "a.txt", "link"});
   f.DeleteCmdClick();
-  EXPECT_EQ(messages, (std::vector<QString>{"Confirm: Are you sure you want to remove the 3 selected files/folders?"}));
+  EXPECT_EQ(messages,
+            (std::vector<QString>{"Confirm: Are you sure you want to remove the 3 selected files/folders?\nAlpha\na.txt\nlink"}));
   for (const char* n : {"Alpha", "a.txt", "link"}) {
     EXPECT_FALSE(exists(t.path(n))) << n;
     EXPECT_TRUE(exists(trashed(n))) << n;

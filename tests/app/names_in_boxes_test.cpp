@@ -70,7 +70,7 @@ TEST_F(NamesInBoxesTest, TheDeleteQuestionShowsTheNameAsItIsAndFitsTheScreen) {
          f.SelectFolderPath(t.path("many"));
          f.SelectAllCmd->trigger();
        },
-       "Are you sure you want to remove the 300 selected files/folders?", "files/folders?"},
+       "Are you sure you want to remove the 300 selected files/folders?\n", "and 290 more"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
