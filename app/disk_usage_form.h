@@ -133,6 +133,7 @@ class TDiskUsageForm : public QMainWindow {
   void LiftSizeLimits();   // none, while a mode change sets the size
   void FormResize();
   void ApplyStoredModes();  // the stored layout mode and view, when shown
+  void FitStoredPlacement();  // a stored size and place fitted again once the window has its frame
   QSize WindowSize() const;
   void SetWindowWidth(int width);
   void SetWindowHeight(int height);

@@ -205,14 +205,19 @@ void TDiskUsageForm::FormResize() {
   ResizeChart();
 }
 
+void TDiskUsageForm::FitStoredPlacement() {
+  if (!m_placementFromSettings || (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+    return;
+  // The stored size was limited to the screen before the window had a frame;
+  // once it has one, the frame must fit as well (a window manager's title
+  // bar put the status bar of a screen-sized window below the screen).
+  const QSize fitting = WindowSize().boundedTo(ScreenLimit());
+  if (fitting != WindowSize()) resize(fitting);
+  KeepOnScreen();
+}
+
 void TDiskUsageForm::ApplyStoredModes() {
-  if (m_placementFromSettings && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
-    // The stored size was limited to the screen before the window had a
-    // frame; now that it may have one, the frame must fit as well.
-    const QSize fitting = WindowSize().boundedTo(ScreenLimit());
-    if (fitting != WindowSize()) resize(fitting);
-    KeepOnScreen();
-  }
+  FitStoredPlacement();
   if (ListOnlyCmd->isChecked()) {
     ListAndTotalsCmdClick(ListOnlyCmd);
   } else if (TotalsOnlyCmd->isChecked()) {

@@ -194,7 +194,10 @@ void TDiskUsageForm::customEvent(QEvent* event) {
   QMainWindow::customEvent(event);
 }
 
-void TDiskUsageForm::WMAfterShow() { OpenStartFolder(); }
+void TDiskUsageForm::WMAfterShow() {
+  FitStoredPlacement();  // exposed: the window manager's frame is known now
+  OpenStartFolder();
+}
 
 void TDiskUsageForm::OpenStartFolder() {
   m_treeChangeAttached = true;
