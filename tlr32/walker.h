@@ -103,9 +103,9 @@ class WorkerPool {
   // Sizes the contents of an open directory (rootFd, owned by the call from
   // now on) into figures. rootDev is the root's device. Not re-entrant: one
   // walk at a time.
-  // With an observer, every entry is stat'ed (also those the file
-  // specification leaves out) and handed to it; root is its handle of the
-  // root folder.
+  // With an observer, every entry is stat'ed (also those the file-name
+  // filter leaves out) and handed to it; root is its handle of the root
+  // folder.
   void walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures,
             WalkObserver* observer = nullptr, void* root = nullptr);
 
