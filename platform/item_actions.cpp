@@ -6,7 +6,6 @@
 #include <QMimeDatabase>
 #include <QUrl>
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -316,18 +315,7 @@ std::string launch(const DesktopApp& app, const std::string& path) {
 }
 
 std::string fileUrl(const std::string& path) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out = "file://";
-  for (unsigned char c : path) {
-    if (c < 0x80 && (std::isalnum(c) || std::strchr("/-._~", c))) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(hex[c >> 4]);
-      out.push_back(hex[c & 15]);
-    }
-  }
-  return out;
+  return "file://" + percentEncoded(path, "-._~");
 }
 
 std::string pathText(const std::string& path) {

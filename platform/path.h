@@ -2,6 +2,7 @@
 // Path conventions of the program on this platform: "/" separates, "/" is the
 // root that plays the part of a drive root. Paths are byte strings: a name
 // need not be valid UTF-8 and may hold any byte but "/" and NUL.
+#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,26 @@ inline std::string trimmed(const std::string& s) {
   const auto b = s.find_first_not_of(" \t\r");
   if (b == std::string::npos) return {};
   return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
+// A path's bytes percent-encoded, as URLs and trash records carry them: ASCII
+// letters, digits, "/" and the given marks stay, every other byte (a name's
+// non-UTF-8 bytes included) becomes %XX.
+inline std::string percentEncoded(std::string_view path, std::string_view keptMarks) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (const char ch : path) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80 && (std::isalnum(c) || c == kPathDelim || keptMarks.find(ch) != std::string_view::npos)) {
+      out.push_back(ch);
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+  return out;
 }
 
 inline bool isRootFolder(std::string_view folderPath) { return folderPath == "/"; }

@@ -1,6 +1,5 @@
 #include "platform/trash.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -35,22 +34,6 @@ bool makeFolders(const std::string& path) {
   if (::lstat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
   if (path.size() > 1 && !makeFolders(parentOf(path))) return false;
   return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-// RFC 2396 escaping of a path for the Path= key; "/" stays.
-std::string percentEncoded(const std::string& path) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : path) {
-    if (c < 0x80 && (std::isalnum(c) || std::strchr("/-_.!~*'()", c))) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(hex[c >> 4]);
-      out.push_back(hex[c & 15]);
-    }
-  }
-  return out;
 }
 
 std::string deletionDate() {
@@ -251,8 +234,9 @@ TrashOutcome moveToTrash(const std::string& given) {
     recorded = path.substr(relativeTo.size() + 1);
   else if (relativeTo == "/")
     recorded = path.substr(1);
+  // The Path= key in RFC 2396 escaping.
   const std::string content =
-      "[Trash Info]\nPath=" + percentEncoded(recorded) + "\nDeletionDate=" + deletionDate() + "\n";
+      "[Trash Info]\nPath=" + percentEncoded(recorded, "-_.!~*'()") + "\nDeletionDate=" + deletionDate() + "\n";
 
   // Claim a name: the .trashinfo made with O_EXCL is the claim.
   const std::string base = baseName(path);

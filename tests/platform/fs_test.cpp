@@ -68,6 +68,21 @@ TEST(PathHelpers, FileTimesOfAnyYearAreKeptOrClampedNeverWrapped) {
 #include "platform/item_actions.h"
 #include "platform/shortcut.h"
 
+TEST(PathHelpers, UrlsCarryEveryByteOfTheName) {
+  struct Case {
+    std::string path, url;
+  } cases[] = {
+      {"/tmp/a b.txt", "file:///tmp/a%20b.txt"},
+      {"/x/raw\xFF", "file:///x/raw%FF"},                      // not UTF-8: the byte itself
+      {"/x/\xC3\xA9t\xC3\xA9", "file:///x/%C3%A9t%C3%A9"},  // UTF-8: its bytes
+      {"/x/100%#?", "file:///x/100%25%23%3F"},
+      {"/x/-._~!*'()", "file:///x/-._~%21%2A%27%28%29"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::fileUrl(c.path), c.url) << c.path;
+  // The trash records keep the RFC 2396 marks as they are.
+  EXPECT_EQ(platform::percentEncoded("/x/-._~!*'() \xFF", "-_.!~*'()"), "/x/-._~!*'()%20%FF");
+}
+
 TEST(DesktopEntries, ExecLinesBecomeArgumentsWithTheFieldCodesFilledIn) {
   struct Case {
     std::string exec;
