@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <condition_variable>
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -11,7 +10,6 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
-#include <thread>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -20,6 +18,7 @@
 #include "platform/path.h"
 #include "tlr32/report_file.h"
 #include "tlr32/report_formats.h"
+#include "tlr32/report_text.h"
 
 namespace tlr {
 namespace {
@@ -34,57 +33,42 @@ std::string lowerExtension(const std::string& name) {
   return ext;
 }
 
-// A JSON string as ncdu writes names: quote and backslash escaped, control
-// characters as \u00XX, every other byte as it is (names need not be UTF-8).
-void appendJsonString(std::string& out, std::string_view s) {
-  out.push_back('"');
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x20 || c == 0x7f) {
-      static const char kHex[] = "0123456789abcdef";
-      out += "\\u00";
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  out.push_back('"');
-}
-
-// std::to_chars: a report of /usr writes 800,000 numbers, and snprintf spent
-// a fifth of the report's time on them.
-template <typename T>
-void appendNumber(std::string& out, T v) {
-  char buf[24];
-  const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-  out.append(buf, end);
-}
-
-// One entry's object, open for more keys: name, asize, dsize, ino, mtime,
-// dev when it differs from the parent's, and the link and type marks.
-void appendJsonEntry(std::string& j, std::string_view name, const struct stat& st, dev_t parentDev, bool folder) {
-  j += "{\"name\":";
-  appendJsonString(j, name);
-  j += ",\"asize\":";
-  appendNumber(j, static_cast<uint64_t>(st.st_size));
-  j += ",\"dsize\":";
-  appendNumber(j, static_cast<uint64_t>(st.st_blocks) * 512);
-  j += ",\"ino\":";
-  appendNumber(j, static_cast<uint64_t>(st.st_ino));
-  j += ",\"mtime\":";
-  appendNumber(j, static_cast<int64_t>(st.st_mtim.tv_sec));
+// One entry's object: prefix, then name, asize, dsize, ino, mtime, dev when it
+// differs from the parent's, the link and type marks, then tail (which may
+// close it or add keys).
+void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view name, const struct stat& st,
+                     dev_t parentDev, bool folder, std::string_view tail) {
+  // The keys and marks below take 85 bytes, the six numbers at most 120.
+  char* p = j.room(prefix.size() + jsonStringRoom(name.size()) + 85 + 6 * kNumberRoom + tail.size());
+  p = putText(p, prefix);
+  p = putText(p, "{\"name\":");
+  p = putJsonString(p, name);
+  p = putText(p, ",\"asize\":");
+  p = putNumber(p, static_cast<uint64_t>(st.st_size));
+  p = putText(p, ",\"dsize\":");
+  p = putNumber(p, static_cast<uint64_t>(st.st_blocks) * 512);
+  p = putText(p, ",\"ino\":");
+  p = putNumber(p, static_cast<uint64_t>(st.st_ino));
+  p = putText(p, ",\"mtime\":");
+  p = putNumber(p, static_cast<int64_t>(st.st_mtim.tv_sec));
   if (st.st_dev != parentDev) {
-    j += ",\"dev\":";
-    appendNumber(j, static_cast<uint64_t>(st.st_dev));
+    p = putText(p, ",\"dev\":");
+    p = putNumber(p, static_cast<uint64_t>(st.st_dev));
   }
-  if (!folder && !S_ISREG(st.st_mode)) j += ",\"notreg\":true";
+  if (!folder && !S_ISREG(st.st_mode)) p = putText(p, ",\"notreg\":true");
   if (!folder && S_ISREG(st.st_mode) && st.st_nlink > 1) {
-    j += ",\"hlnkc\":true,\"nlink\":";
-    appendNumber(j, static_cast<uint64_t>(st.st_nlink));
+    p = putText(p, ",\"hlnkc\":true,\"nlink\":");
+    p = putNumber(p, static_cast<uint64_t>(st.st_nlink));
   }
+  p = putText(p, tail);
+  j.done(p);
+}
+
+void appendJsonString(TextBuffer& j, std::string_view s) { j.done(putJsonString(j.room(jsonStringRoom(s.size())), s)); }
+
+template <typename T>
+void appendNumber(TextBuffer& j, T v) {
+  j.done(putNumber(j.room(kNumberRoom), v));
 }
 
 struct FileRow {
@@ -118,21 +102,22 @@ struct Node {
   std::vector<std::unique_ptr<Node>> children;
   Figures own;                 // its own date and blocks, and its counted files
   std::vector<FileRow> files;  // rows of its files, within the report's depth
-  std::string head;            // JSON: its entry, and "[" for an open folder
+  TextBuffer head;             // JSON: its entry, and "[" for an open folder
   bool open = false;           // JSON: contents follow, closed by "]"
-  std::vector<std::pair<uint32_t, std::string>> runs;  // JSON of its files, by position
+  std::vector<std::pair<uint32_t, TextBuffer>> runs;  // JSON of its files, by position
 
-  bool ready = false;  // its JSON complete but for its sub-folders; under ReportTree::m_readyMutex
+  std::atomic<bool> ready{false};  // JSON: complete but for its sub-folders
   Figures total;        // after the walk: own and every sub-folder's
 };
 
-// The tree of a report's walk. For JSON it holds each folder's text until the
-// writer thread has passed it; for the other formats the figures of every
-// folder, and the rows of the entries within the report's depth.
+// The tree of a report's walk. For JSON it holds each folder's text until it
+// is written; for the other formats the figures of every folder, and the rows
+// of the entries within the report's depth.
 class ReportTree final : public WalkObserver {
  public:
-  ReportTree(const WalkSettings& settings, bool json, int maxDepth)
-      : m_settings(settings), m_json(json), m_maxDepth(maxDepth) {}
+  // json: the JSON text goes to out during the walk.
+  ReportTree(const WalkSettings& settings, ReportFile* json, int maxDepth)
+      : m_settings(settings), m_json(json != nullptr), m_out(json), m_maxDepth(maxDepth) {}
 
   Node& root() { return m_root; }
 
@@ -159,11 +144,11 @@ class ReportTree final : public WalkObserver {
     }
     if (state == FolderState::Unreadable || state == FolderState::Vanished) node->own.unreadableDirs = 1;
     if (m_json && st) {
-      node->head = ",\n[";
-      appendJsonEntry(node->head, node->name, *st, node->parent->dev, true);
-      if (state == FolderState::Unreadable) node->head += ",\"read_error\":true";
-      if (state == FolderState::PseudoFileSystem) node->head += ",\"excluded\":\"kernfs\"";
-      node->head += state == FolderState::Open ? "}" : "}]";
+      const std::string_view tail = state == FolderState::Open               ? "}"
+                                    : state == FolderState::Unreadable       ? ",\"read_error\":true}]"
+                                    : state == FolderState::PseudoFileSystem ? ",\"excluded\":\"kernfs\"}]"
+                                                                             : "}]";
+      appendJsonEntry(node->head, ",\n[", node->name, *st, node->parent->dev, true, tail);
     }
     node->open = state == FolderState::Open;
     if (!node->open) markReady(node);  // complete as it is
@@ -172,20 +157,23 @@ class ReportTree final : public WalkObserver {
   struct Run {
     Node* node;
     uint32_t first;
-    std::string json;
+    TextBuffer json;
     Figures own;
     std::vector<FileRow> files;
     std::vector<LinkSeen> links;
   };
 
-  void* beginRun(void* folder, uint32_t first) override { return new Run{static_cast<Node*>(folder), first, {}, {}, {}, {}}; }
+  void* beginRun(void* folder, uint32_t first) override {
+    auto* run = new Run{static_cast<Node*>(folder), first, {}, {}, {}, {}};
+    // Most folders' files take under 1 KiB of JSON: one allocation for them.
+    if (m_json) run->json.room(1024);
+    return run;
+  }
 
   void entry(void* runHandle, const char* name, const struct stat& st, bool counted) override {
     Run& run = *static_cast<Run*>(runHandle);
     if (m_json) {
-      run.json += ",\n";
-      appendJsonEntry(run.json, name, st, run.node->dev, false);
-      run.json += counted ? "}" : ",\"excluded\":\"pattern\"}";
+      appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}");
       return;
     }
     if (!counted) return;
@@ -221,43 +209,11 @@ class ReportTree final : public WalkObserver {
 
   void folderListed(void* folder) override { markReady(static_cast<Node*>(folder)); }
 
-  // The JSON of the whole tree as the folders are listed: a folder's entry
-  // and its files in listing order, then its sub-folders, last listed first,
-  // then the "]" closing it. The walk takes the sub-folders it finds last
-  // first, so the text follows it closely and little waits in memory. Runs
-  // on a thread of its own during the walk.
-  void streamJson(ReportFile& out) {
-    struct Frame {
-      Node* node;
-      size_t next;
-    };
-    std::vector<Frame> stack;
-    auto enter = [&](Node* node) {
-      waitReady(node);
-      out.write(node->head);
-      std::string().swap(node->head);
-      if (!node->open) return;
-      std::sort(node->runs.begin(), node->runs.end(),
-                [](const auto& a, const auto& b) { return a.first < b.first; });
-      for (auto& run : node->runs) out.write(run.second);
-      decltype(node->runs)().swap(node->runs);
-      std::sort(node->children.begin(), node->children.end(),
-                [](const auto& a, const auto& b) { return a->position > b->position; });
-      stack.push_back({node, 0});
-    };
-    enter(&m_root);
-    while (!stack.empty()) {
-      Frame& top = stack.back();
-      if (top.next < top.node->children.size()) {
-        enter(top.node->children[top.next++].get());
-        continue;
-      }
-      out.write("]");
-      // Written and listed to its last folder: the walk no longer touches
-      // anything below, so its memory goes now.
-      top.node->children.clear();
-      stack.pop_back();
-    }
+  // After the walk: writes what is left of the JSON (nothing, unless the
+  // last folder to be listed was not the last in order).
+  void finishJson() {
+    std::lock_guard lock(m_writeMutex);
+    writeReadyJson();
   }
 
   // After the walk: settles the names of files with several links and adds
@@ -343,21 +299,64 @@ class ReportTree final : public WalkObserver {
   }
 
  private:
+  // A folder's own JSON is complete: whatever is ready in the report's order
+  // is written now, by this walker. A walker that finds another writing
+  // leaves it a request, which that one takes before it stops; so text never
+  // waits for a folder that is already complete. Written by the walkers, not
+  // a thread of its own: on two cores a third thread that slept and woke for
+  // every folder cost more than the writing (1,600 wake-ups for /usr), and
+  // the texts are freed by the threads that allocate them.
   void markReady(Node* node) {
-    bool wake;
-    {
-      std::lock_guard lock(m_readyMutex);
-      node->ready = true;
-      wake = m_waitingFor == node;
+    if (!m_json) return;
+    node->ready.store(true, std::memory_order_release);
+    m_writeRequests.fetch_add(1, std::memory_order_acq_rel);
+    for (;;) {
+      if (!m_writeMutex.try_lock()) return;  // the writer sees the request
+      const uint64_t seen = m_writeRequests.load(std::memory_order_acquire);
+      writeReadyJson();
+      m_writeMutex.unlock();
+      if (m_writeRequests.load(std::memory_order_acquire) == seen) return;
     }
-    if (wake) m_readyCv.notify_one();
   }
 
-  void waitReady(Node* node) {
-    std::unique_lock lock(m_readyMutex);
-    m_waitingFor = node;
-    m_readyCv.wait(lock, [&] { return node->ready; });
-    m_waitingFor = nullptr;
+  // The JSON of the whole tree in its order, as far as it is complete: a
+  // folder's entry and its files in listing order, then its sub-folders, last
+  // listed first, then the "]" closing it. The walk takes the sub-folders it
+  // finds last first, so the text follows it closely and little waits in
+  // memory. Under m_writeMutex.
+  void writeReadyJson() {
+    auto enter = [&](Node* node) {
+      m_out->write(node->head.view());
+      node->head.release();
+      if (!node->open) return;
+      std::sort(node->runs.begin(), node->runs.end(),
+                [](const auto& a, const auto& b) { return a.first < b.first; });
+      for (auto& run : node->runs) m_out->write(run.second.view());
+      decltype(node->runs)().swap(node->runs);
+      std::sort(node->children.begin(), node->children.end(),
+                [](const auto& a, const auto& b) { return a->position > b->position; });
+      m_stack.push_back({node, 0});
+    };
+    if (!m_started) {
+      if (!m_root.ready.load(std::memory_order_acquire)) return;
+      m_started = true;
+      enter(&m_root);
+    }
+    while (!m_stack.empty()) {
+      Frame& top = m_stack.back();
+      if (top.next < top.node->children.size()) {
+        Node* child = top.node->children[top.next].get();
+        if (!child->ready.load(std::memory_order_acquire)) return;
+        ++top.next;
+        enter(child);  // invalidates top
+        continue;
+      }
+      m_out->write("]");
+      // Written and listed to its last folder: the walk no longer touches
+      // anything below, so its memory goes now.
+      top.node->children.clear();
+      m_stack.pop_back();
+    }
   }
 
   static std::string pathOf(const Node* node) {
@@ -370,36 +369,43 @@ class ReportTree final : public WalkObserver {
 
   const WalkSettings& m_settings;
   const bool m_json;
+  ReportFile* const m_out;  // JSON only; not owning
   const int m_maxDepth;
   Node m_root;
 
   std::mutex m_linksMutex;
   std::vector<LinkSeen> m_links;
 
-  std::mutex m_readyMutex;
-  std::condition_variable m_readyCv;
-  Node* m_waitingFor = nullptr;  // the folder the JSON writer waits for
+  // The JSON written so far: the folders entered and not yet closed, each
+  // with its next sub-folder to enter.
+  struct Frame {
+    Node* node;
+    size_t next;
+  };
+  std::mutex m_writeMutex;  // guards what follows, and the writes to m_out
+  std::vector<Frame> m_stack;
+  bool m_started = false;   // the root is entered
+  std::atomic<uint64_t> m_writeRequests{0};
 };
 
-std::string jsonHeader(const std::string& folder, const ReportOptions& options, const struct stat& st) {
-  std::string json = "[1,2,{\"progname\":\"tallorin\",\"progver\":";
+TextBuffer jsonHeader(const std::string& folder, const ReportOptions& options, const struct stat& st) {
+  TextBuffer json;
+  json.append("[1,2,{\"progname\":\"tallorin\",\"progver\":");
   appendJsonString(json, options.programVersion);
-  json += ",\"timestamp\":";
+  json.append(",\"timestamp\":");
   appendNumber(json, static_cast<int64_t>(::time(nullptr)));
   // What the report was made with; the importing tools pass over keys they do not know.
-  json += ",\"tallorin_folder\":";
+  json.append(",\"tallorin_folder\":");
   appendJsonString(json, folder);
-  json += ",\"tallorin_target_drive\":";
+  json.append(",\"tallorin_target_drive\":");
   appendJsonString(json, options.targetDrive);
-  json += ",\"tallorin_cluster_size\":";
+  json.append(",\"tallorin_cluster_size\":");
   appendNumber(json, options.clusterSize);
-  json += ",\"tallorin_file_specification\":";
+  json.append(",\"tallorin_file_specification\":");
   appendJsonString(json, options.fileSpec);
-  json += "}";
+  json.append("}");
   // The root carries its full path, and its device, as ncdu's export does.
-  json += ",\n[";
-  appendJsonEntry(json, folder, st, st.st_dev + 1, true);
-  json += "}";
+  appendJsonEntry(json, ",\n[", folder, st, st.st_dev + 1, true, "}");
   return json;
 }
 
@@ -448,7 +454,7 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
   ReportHeader header;
   ::clock_gettime(CLOCK_REALTIME, &header.written);
 
-  ReportTree tree(settings, json, json ? 0 : options.depth);
+  ReportTree tree(settings, json ? &out : nullptr, json ? 0 : options.depth);
   Node& root = tree.root();
   root.dev = st.st_dev;
   root.open = true;
@@ -456,11 +462,7 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
   if (settings.allocatedBlocks) root.own.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
   total = root.own;
 
-  std::thread writer;
-  if (json) {
-    out.write(jsonHeader(folder, options, st));
-    writer = std::thread([&] { tree.streamJson(out); });
-  }
+  if (json) out.write(jsonHeader(folder, options, st).view());
   if (isPseudoFileSystem(fd)) {
     ::close(fd);
     tree.folderListed(&root);  // nothing below it is walked
@@ -468,7 +470,7 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
     pool.walk(fd, st.st_dev, settings, total, &tree, &root);
   }
   if (json) {
-    writer.join();
+    tree.finishJson();
     out.write("]\n");
     return true;
   }

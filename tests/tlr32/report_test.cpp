@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "temp_tree.h"
 #include "tlr32/report.h"
 #include "tlr32/report_formats.h"
+#include "tlr32/report_text.h"
 
 using testsupport::TempTree;
 
@@ -204,4 +206,95 @@ TEST(ReportText, CsvCellsAreValidUtf8AndNeverAFormula) {
       {"\rx", "\"'\rx\""},
   };
   for (const auto& [raw, cell] : cases) EXPECT_EQ(tlr::csvCell(raw), cell) << cell;
+}
+
+namespace {
+
+// The dump format's escaping, one byte at a time, as its own writer does it.
+std::string jsonStringOneByteAtATime(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7f) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string jsonString(std::string_view s) {
+  std::string out(tlr::jsonStringRoom(s.size()), '\0');
+  out.resize(static_cast<size_t>(tlr::putJsonString(out.data(), s) - out.data()));
+  return out;
+}
+
+template <typename T>
+std::string number(T v) {
+  char buf[tlr::kNumberRoom];
+  return std::string(buf, tlr::putNumber(buf, v));
+}
+
+}  // namespace
+
+TEST(ReportText, JsonNamesEscapeEveryByteThatNeedsItWhereverItStands) {
+  // Every byte value at every place of names up to three blocks of eight
+  // long, among bytes that need no escape (plain ASCII and UTF-8).
+  for (int byte = 0; byte < 256; ++byte) {
+    for (size_t length = 1; length <= 24; ++length) {
+      for (size_t at = 0; at < length; ++at) {
+        std::string name;
+        for (size_t i = 0; i < length; ++i) name += i % 3 == 2 ? '\xc3' : static_cast<char>('a' + i);
+        name[at] = static_cast<char>(byte);
+        ASSERT_EQ(jsonString(name), jsonStringOneByteAtATime(name)) << "byte " << byte << " at " << at << " of " << length;
+      }
+    }
+  }
+  // A long name of nothing but bytes to escape takes the most room there is.
+  const std::string worst(5000, '\x01');
+  EXPECT_EQ(jsonString(worst).size(), tlr::jsonStringRoom(worst.size()));
+  EXPECT_EQ(jsonString(worst), jsonStringOneByteAtATime(worst));
+}
+
+TEST(ReportText, NumbersAreTheirDecimalDigits) {
+  std::vector<uint64_t> values{0, UINT32_MAX, uint64_t{UINT32_MAX} + 1, UINT64_MAX, UINT64_MAX - 1};
+  for (uint64_t p = 1; p <= UINT64_MAX / 10; p *= 10)
+    for (uint64_t v : {p - 1, p, p + 1, p * 10 - 1}) values.push_back(v);
+  for (int bit = 0; bit < 64; ++bit) values.push_back(uint64_t{1} << bit);
+  uint64_t x = 0x9E3779B97F4A7C15ULL;  // fixed, so a failure repeats
+  for (int i = 0; i < 100000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    values.push_back(x >> (i % 64));
+  }
+  for (uint64_t v : values) ASSERT_EQ(number(v), std::to_string(v));
+  for (int64_t v : {int64_t{0}, int64_t{-1}, int64_t{1796661336}, int64_t{-2208988800}, INT64_MIN, INT64_MAX})
+    EXPECT_EQ(number(v), std::to_string(v));
+}
+
+TEST(ReportText, TextBuffersKeepWhatTheyHoldAsTheyGrowAndMove) {
+  tlr::TextBuffer buffer;
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string piece = std::to_string(i) + (i % 100 == 0 ? std::string(3000, 'x') : ",");
+    if (i % 2) {
+      buffer.append(piece);
+    } else {
+      char* p = buffer.room(piece.size() + 64);  // more room than it uses
+      buffer.done(tlr::putText(p, piece));
+    }
+    expected += piece;
+  }
+  EXPECT_EQ(buffer.view(), expected);
+  tlr::TextBuffer moved(std::move(buffer));
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_EQ(moved.view(), expected);
+  buffer = std::move(moved);
+  EXPECT_EQ(buffer.view(), expected);
+  buffer.release();
+  EXPECT_TRUE(buffer.empty());
 }
