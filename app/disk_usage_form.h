@@ -173,10 +173,16 @@ class TDiskUsageForm : public QMainWindow {
   std::function<QAction*(QMenu&)> ItemMenuChooser;
 
   // --- folder watch (form_watch.cpp) ---
-  void WatchFolder(const std::string& folder);
+  // A watch of folder, to be handed to WatchFolder once its listing is read;
+  // null while the current watch is on that folder still.
+  std::unique_ptr<TFSChangeNotifier> PrepareWatch(const std::string& folder) const;
+  void WatchFolder(const std::string& folder, std::unique_ptr<TFSChangeNotifier> prepared = nullptr);
   void ShellChangeNotifierChange(int32_t eventCode);
-  void ShellChangeNotifierGone();  // the folder shown went away: its nearest parent left
-  void ShowNearestFolderLeft(const std::string& goneFolder);
+  void ShellChangeNotifierGone();  // the folder shown went away: its nearest parent left, in a moment
+  void ShowNearestFolderLeft(const std::string& goneFolder);  // as work the user did not start
+  // Leaves a folder that is gone for the nearest one left, when the tree is on
+  // it or below it, and takes its nodes out of the tree.
+  void LeaveGoneFolder(const std::string& goneFolder);
   const TFSChangeNotifier* notifier() const { return m_notifier.get(); }
   int notifiedRefreshes() const { return m_notifiedRefreshes; }  // refreshes a change brought
 
@@ -377,7 +383,9 @@ class TDiskUsageForm : public QMainWindow {
   bool m_refreshing = false;
   enum class PendingChange { None, Changed, Gone } m_pendingChange = PendingChange::None;
   QTimer* m_pendingTimer = nullptr;  // owned by the window
+  std::string m_goneFolder;  // the watched folder that went away, while PendingChange::Gone
   bool AutomaticWorkMustWait() const;
+  void ArmPendingChange(PendingChange change, int ms);
   void RunPendingChange();
   TVolumeFigures m_folderVolume;  // of the folder shown, as the status bar has it
   QLabel* m_failureNote = nullptr;  // over the status bar; owned by it

@@ -11,11 +11,13 @@
 
 #include "app/disk_usage_form.h"
 #include "model/directory_list.h"
+#include "model/folder_path.h"
 #include "model/repaint_pace.h"
 #include "model/usage_totals.h"
 #include "model/volume_figures.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "support/fs_change_notifier.h"
 #include "views/chart_panel.h"
 #include "views/figure_format.h"
 #include "views/gauge.h"
@@ -46,13 +48,20 @@ void TDiskUsageForm::TreeViewChange() {
 }
 
 void TDiskUsageForm::CurrentDirBoxChange() {
-  TDirectoryList listing;
   const std::string path = currentDirBoxPath();
+  // The watch of a folder newly shown starts before its listing is read: a
+  // change made while the folder is read and computed is then reported once
+  // the refresh is over, and brings one more. Started after the computation,
+  // it missed an entry made in between until F5.
+  std::unique_ptr<TFSChangeNotifier> watch = PrepareWatch(platform::withTrailingDelim(path));
+  TDirectoryList listing;
   if (!listing.ReadDirectory(path)) {
-    // The folder shown (or the parent the window was moving to) went away
-    // before a change came in: its nearest parent, not a placeholder that stays.
-    if (m_automaticRefresh && PathIsGone(path)) {
-      ShowNearestFolderLeft(path);
+    // A folder that is gone (the one shown, the parent the window was moving
+    // to, a node of the tree chosen after its folder went): the nearest folder
+    // left, not a placeholder under the caption of another folder. The watch
+    // of the folder last listed stays.
+    if (FolderIsGone(path)) {
+      LeaveGoneFolder(path);
       return;
     }
     ItemNotSizeable();
@@ -60,8 +69,8 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   }
   m_currentFolderPath = platform::withTrailingDelim(path);
   ShowFolderCaption(path);
+  WatchFolder(m_currentFolderPath, std::move(watch));  // also when the computation stops on a failure
   ComputeUsage(listing);
-  WatchFolder(m_currentFolderPath);  // also when the computation stopped on a failure
 }
 
 void TDiskUsageForm::ShowFolderCaption(const std::string& path) {
@@ -166,6 +175,10 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     if (!HasUsage(dirs, files, row.figures[0])) continue;
     m_engine.TlrGetFileTime(&row.fileTime);
     row.unreadable = m_engine.TlrGetStatVal("UnreadableDirectories") > 0;
+    // The engine's figures do not tell a folder it could not open from one
+    // it read whose only content it could not (both: Dirs 1, no files, one
+    // folder unread); the folder itself does.
+    row.unreadableItself = row.unreadable && entry->IsDirectory() && !entry->IsLink() && !FolderOpens(entry->FullPath);
     row.entry = listing.Take(i);
     arrived.push_back(std::move(row));
     totals.add(files, dirs, arrived.back().figures[1], arrived.back().figures[0]);

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <QTreeView>
+#include <utility>
 
 #include "app/disk_usage_form.h"
 #include "model/folder_path.h"
@@ -24,6 +25,13 @@ namespace {
 // How often a waiting change looks again whether it may run.
 constexpr int kPendingRetryMs = 100;
 
+// How long the window waits, once the folder shown went away, before it moves
+// to the nearest parent left. A build's "rm -rf out; mkdir out" has the folder
+// back a few milliseconds later (2 to 4 ms here for the mkdir, 40 ms with both
+// cores busy); moving at once abandoned it for its parent. As long as the
+// notifier's quiet time, so that a user still sees the move within a second.
+constexpr int kGoneGraceMs = TFSChangeNotifier::kQuietMs;
+
 // Marks the work of one scope as not started by the user.
 class AutomaticWork {
  public:
@@ -37,21 +45,27 @@ class AutomaticWork {
 
 }  // namespace
 
-void TDiskUsageForm::WatchFolder(const std::string& folder) {
+std::unique_ptr<TFSChangeNotifier> TDiskUsageForm::PrepareWatch(const std::string& folder) const {
   // The same folder still watched keeps its notifier: changes made while the
-  // refresh ran are pending there and bring one more refresh. A new notifier
-  // would start after the refresh and miss them.
-  if (m_notifier && m_notifier->folder() == folder && m_notifier->watching()) return;
-  m_notifier.reset();
-  m_notifier = std::make_unique<TFSChangeNotifier>(folder);
+  // refresh ran are pending there and bring one more refresh.
+  if (m_notifier && m_notifier->folder() == folder && m_notifier->watching()) return nullptr;
+  return std::make_unique<TFSChangeNotifier>(folder);
+}
+
+void TDiskUsageForm::WatchFolder(const std::string& folder, std::unique_ptr<TFSChangeNotifier> prepared) {
+  if (!prepared) {
+    prepared = PrepareWatch(folder);
+    if (!prepared) return;
+  }
+  // Made before the folder was there (removed and made again while it was
+  // being listed): once more, now that it is.
+  if (!prepared->watching() && !FolderIsGone(folder)) prepared = std::make_unique<TFSChangeNotifier>(folder);
+  m_notifier = std::move(prepared);
   m_notifier->OnChange = [this](int32_t eventCode) { ShellChangeNotifierChange(eventCode); };
   m_notifier->OnGone = [this] { ShellChangeNotifierGone(); };
-  // Gone before the watch could start (removed while it was computed): the
-  // watch will never say so, the window must.
-  if (!m_notifier->watching() && PathIsGone(folder)) {
-    m_pendingChange = PendingChange::Changed;
-    ShellChangeNotifierGone();
-  }
+  // Gone before the watch could start: the watch will never say so, the
+  // window must.
+  if (!m_notifier->watching() && FolderIsGone(folder)) ShellChangeNotifierGone();
 }
 
 bool TDiskUsageForm::AutomaticWorkMustWait() const {
@@ -59,30 +73,35 @@ bool TDiskUsageForm::AutomaticWorkMustWait() const {
          QApplication::activePopupWidget();
 }
 
+void TDiskUsageForm::ArmPendingChange(PendingChange change, int ms) {
+  // A folder gone outweighs a change inside it; one refresh serves any
+  // number of changes.
+  if (change == PendingChange::Gone || m_pendingChange == PendingChange::None) m_pendingChange = change;
+  if (!m_pendingTimer) {
+    m_pendingTimer = new QTimer(this);
+    m_pendingTimer->setSingleShot(true);
+    connect(m_pendingTimer, &QTimer::timeout, this, &TDiskUsageForm::RunPendingChange);
+  }
+  m_pendingTimer->start(ms);
+}
+
 void TDiskUsageForm::RunPendingChange() {
   if (m_pendingChange == PendingChange::None) return;
   if (AutomaticWorkMustWait()) {
-    m_pendingTimer->start();
+    m_pendingTimer->start(kPendingRetryMs);
     return;
   }
   const PendingChange change = m_pendingChange;
   m_pendingChange = PendingChange::None;
   if (change == PendingChange::Gone)
-    ShellChangeNotifierGone();
+    ShowNearestFolderLeft(std::exchange(m_goneFolder, std::string()));
   else
     ShellChangeNotifierChange(TFSChangeNotifier::kUpdateItem);
 }
 
 void TDiskUsageForm::ShellChangeNotifierChange(int32_t) {
   if (AutomaticWorkMustWait()) {
-    if (m_pendingChange == PendingChange::None) m_pendingChange = PendingChange::Changed;
-    if (!m_pendingTimer) {
-      m_pendingTimer = new QTimer(this);
-      m_pendingTimer->setSingleShot(true);
-      m_pendingTimer->setInterval(kPendingRetryMs);
-      connect(m_pendingTimer, &QTimer::timeout, this, &TDiskUsageForm::RunPendingChange);
-    }
-    m_pendingTimer->start();
+    ArmPendingChange(PendingChange::Changed, kPendingRetryMs);
     return;
   }
   ++m_notifiedRefreshes;
@@ -91,32 +110,45 @@ void TDiskUsageForm::ShellChangeNotifierChange(int32_t) {
 }
 
 void TDiskUsageForm::ShellChangeNotifierGone() {
-  if (AutomaticWorkMustWait() || m_pendingChange != PendingChange::None) {
-    ShellChangeNotifierChange(0);  // arms the wait
-    m_pendingChange = PendingChange::Gone;
-    return;
-  }
-  ShowNearestFolderLeft(m_currentFolderPath);
+  // Never at once, not even with nothing else running: see kGoneGraceMs.
+  m_goneFolder = m_notifier ? m_notifier->folder() : m_currentFolderPath;
+  ArmPendingChange(PendingChange::Gone, kGoneGraceMs);
 }
 
 void TDiskUsageForm::ShowNearestFolderLeft(const std::string& goneFolder) {
-  const std::string shown = platform::withoutTrailingDelim(goneFolder);
-  const std::string left = NearestExistingFolder(shown);
+  const std::string gone = platform::withoutTrailingDelim(goneFolder);
+  const bool shown = gone == platform::withoutTrailingDelim(m_currentFolderPath);
   ++m_notifiedRefreshes;
   AutomaticWork automatic(m_automaticRefresh);
-  if (left == shown) {
-    // Still there (the watch ended for another reason): watched anew, and
-    // shown again.
-    m_notifier.reset();
-    WatchFolder(m_currentFolderPath);
-    RefreshCmdClick();
+  if (!FolderIsGone(gone)) {
+    // Back again (removed and made anew), or the watch ended for another
+    // reason: the window stays, and watches and shows the folder that is
+    // there now.
+    if (!shown) return;
+    if (treePath() == gone)
+      RefreshCmdClick();  // watched anew before its listing is read
+    else
+      WatchFolder(m_currentFolderPath);  // the tree shows another place: only the watch
     return;
   }
-  if (treePath() != shown) {
-    m_notifier.reset();  // the tree shows another place: nothing to follow
-    return;
+  if (shown && m_notifier && !m_notifier->watching()) m_notifier.reset();
+  LeaveGoneFolder(gone);
+}
+
+void TDiskUsageForm::LeaveGoneFolder(const std::string& goneFolder) {
+  const std::string gone = platform::withoutTrailingDelim(goneFolder);
+  const std::string left = NearestExistingFolder(gone);
+  // Everything from the topmost folder that went: removing an ancestor of the
+  // folder shown left the nodes of the folders between in the tree, and a
+  // click on one showed the placeholder under the caption of another folder.
+  const std::string topmost = TopmostGoneFolder(gone, left);
+  const std::string atTree = treePath();
+  const bool treeInside = !topmost.empty() && (atTree == topmost || atTree.rfind(topmost + "/", 0) == 0);
+  if (treeInside) {
+    RememberedSelection.clear();
+    // First away from the nodes that go: taking the current node out of the
+    // tree would let the view pick another one and show that.
+    SelectFolderPath(left);  // the tree, the folder box and the caption follow
   }
-  RememberedSelection.clear();
-  SelectFolderPath(left);  // the tree, the folder box and the caption follow
-  TreeModel->forgetPath(shown);
+  if (!topmost.empty()) TreeModel->forgetPath(topmost);
 }

@@ -1,5 +1,6 @@
 #include "model/folder_path.h"
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <vector>
 
@@ -48,3 +49,19 @@ std::string NearestExistingFolder(const std::string& path) {
     at = platform::withoutTrailingDelim(std::string(platform::folderPart(at)));
   }
 }
+
+bool FolderIsGone(const std::string& path) {
+  struct stat st;
+  if (platform::statPath(path, st, true)) return !S_ISDIR(st.st_mode);
+  return errno == ENOENT || errno == ENOTDIR;
+}
+
+std::string TopmostGoneFolder(const std::string& goneGiven, const std::string& leftGiven) {
+  const std::string gone = platform::withoutTrailingDelim(goneGiven);
+  const std::string prefix = platform::withTrailingDelim(leftGiven);
+  if (gone.size() <= prefix.size() || gone.compare(0, prefix.size(), prefix) != 0) return {};
+  const size_t end = gone.find(platform::kPathDelim, prefix.size());
+  return end == std::string::npos ? gone : gone.substr(0, end);
+}
+
+bool FolderOpens(const std::string& path) { return platform::FileDescriptor(platform::openDirectory(path)).valid(); }

@@ -15,3 +15,17 @@ std::string AbsoluteNormalPath(std::string_view path, std::string_view cwd);
 // The nearest of path and its parents that is a folder now (links followed);
 // "/" at the last. path is absolute; the result has no separator at its end.
 std::string NearestExistingFolder(const std::string& path);
+
+// Whether no folder is at path any more: nothing there (or a file in its
+// place), as against a folder that is there but cannot be read. Links are
+// followed, as the tree shows a link to a folder as a folder.
+bool FolderIsGone(const std::string& path);
+
+// Of a folder gone and the nearest folder left above it (NearestExistingFolder),
+// the topmost one that went: left followed by the next name of gone. Empty when
+// gone is not below left.
+std::string TopmostGoneFolder(const std::string& gone, const std::string& left);
+
+// Whether the folder itself can be opened for reading its entries, as the
+// engine opens a folder it is asked about.
+bool FolderOpens(const std::string& path);

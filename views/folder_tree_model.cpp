@@ -143,18 +143,34 @@ QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
 }
 
 void TFolderTreeModel::forgetPath(const std::string& given) {
+  if (given.empty() || given[0] != platform::kPathDelim) return;
   const std::string path = platform::withoutTrailingDelim(given);
-  const std::string parentPath = platform::withoutTrailingDelim(std::string(platform::folderPart(path)));
-  if (path.empty() || parentPath.empty() || path == parentPath) return;
-  // Only a node already in the tree: asking indexForPath for the parent
-  // would create the nodes down to it, which is fine, as they exist.
-  const QModelIndex parentIndex = indexForPath(parentPath);
-  QStandardItem* parent = itemFromIndex(parentIndex);
-  if (!parent || parentIndex == topIndex()) return;
-  for (int i = 0; i < parent->rowCount(); ++i) {
-    if (parent->child(i)->data(PathRole).toByteArray().toStdString() == path) {
-      parent->removeRow(i);
-      return;
+  // The same folder may hold a node under several places (below Home, and
+  // below "/" once the user expanded it that way): each one goes. Only nodes
+  // already read are looked at; looking a path up through indexForPath would
+  // make the nodes of the gone folder's parents anew.
+  QStandardItem* top = itemFromIndex(topIndex());
+  for (int i = 0; i < top->rowCount(); ++i) {
+    QStandardItem* node = top->child(i);
+    const std::string place = node->data(PathRole).toByteArray().toStdString();
+    if (path == place) continue;  // the places stay
+    const std::string prefix = platform::withTrailingDelim(place);
+    if (path.compare(0, prefix.size(), prefix) != 0) continue;
+    // Down from the place, one name at a time, through the children read so far.
+    size_t pos = prefix.size();
+    while (node) {
+      const size_t end = std::min(path.find(platform::kPathDelim, pos), path.size());
+      const std::string stepPath = path.substr(0, end);
+      QStandardItem* next = nullptr;
+      int row = 0;
+      for (; row < node->rowCount() && !next; ++row)
+        if (node->child(row)->data(PathRole).toByteArray().toStdString() == stepPath) next = node->child(row);
+      if (next && end == path.size()) {
+        node->removeRow(row - 1);
+        break;
+      }
+      node = next;
+      pos = end + 1;
     }
   }
 }

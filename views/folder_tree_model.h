@@ -31,9 +31,9 @@ class TFolderTreeModel : public QStandardItemModel {
   // The node for an absolute folder path, creating the nodes down to it;
   // invalid when the path is not absolute.
   QModelIndex indexForPath(const std::string& path);
-  // Takes the node of a folder that no longer exists out of the tree, with
-  // everything below it; nothing when the tree holds no such node (nor for a
-  // place of the top node).
+  // Takes every node of a folder that no longer exists out of the tree, with
+  // everything below it, under whichever places hold one; reads nothing and
+  // makes no node. The places of the top node themselves stay.
   void forgetPath(const std::string& path);
   // Decides which sub-folders show, given their paths; asked once per entry
   // when a folder's children are read.

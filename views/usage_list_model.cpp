@@ -102,8 +102,9 @@ QVariant TUsageListModel::data(const QModelIndex& index, int role) const {
       if (col != 0 || !r.entry) return {};
       return QStringLiteral("<p style='white-space:pre-wrap'>") +
              QString::fromUtf8(r.entry->FullPath).toHtmlEscaped() +
-             (r.unreadable ? QStringLiteral("<br>Some of this folder could not be read: its figures count only what could.")
-                           : QString()) +
+             (r.unreadableItself ? QStringLiteral("<br>This folder could not be read: it counts as one folder, its contents unknown.")
+              : r.unreadable       ? QStringLiteral("<br>Some of this folder could not be read: its figures count only what could.")
+                                   : QString()) +
              QStringLiteral("</p>");
     case Qt::FontRole:
       if (col == 0 && r.unreadable) {

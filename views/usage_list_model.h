@@ -31,6 +31,7 @@ struct TUsageRow {
   uint64_t fileTime = 0;                  // the date column's file time (UTC)
   QString caption;                        // the placeholder's text; entries show their name
   bool unreadable = false;                // a folder not wholly read: its name in italics
+  bool unreadableItself = false;          // ...and none of it: the folder itself could not be opened
 
   bool isPlaceholder() const { return !entry; }
   std::string_view nameView() const { return entry ? entry->Name() : std::string_view(); }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "form_fixture.h"
+#include "model/folder_path.h"
 #include "support/fs_change_notifier.h"
 #include "views/folder_tree_model.h"
 #include "views/status_bar.h"
@@ -222,4 +223,128 @@ TEST_F(FormTest, TheFirstRefreshPaintsRowsAsTheyArriveOnASlowDisk) {
   const QRect belowRows(list.left() + 2, list.bottom() - rowHeight, std::min(200, list.width() - 4), rowHeight);
   EXPECT_GT(darkPixels(firstRow), 20) << "the first row's name is painted";
   EXPECT_EQ(darkPixels(belowRows), 0) << "and the list under the rows is the list's, not black";
+}
+
+namespace {
+
+// Every node the folder tree holds now, by path, without reading anything more.
+std::vector<std::string> treeNodes(TFolderTreeModel& m) {
+  std::vector<std::string> out;
+  std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+    for (int i = 0; i < m.rowCount(parent); ++i) {
+      const QModelIndex child = m.index(i, 0, parent);
+      out.push_back(m.pathOf(child));
+      walk(child);
+    }
+  };
+  walk(m.topIndex());
+  return out;
+}
+
+bool anyNodeAtOrUnder(TFolderTreeModel& m, const std::string& folder) {
+  for (const std::string& p : treeNodes(m))
+    if (p == folder || p.rfind(folder + "/", 0) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST_F(FormTest, AnAncestorRemovedTakesEveryNodeOfItsSubtreeOutOfTheTree) {
+  other("mkdir -p '" + t.path("x/a/b/c") + "' '" + t.path("x/a/side") + "' && touch '" + t.path("x/a/b/c/f") + "'");
+  TDiskUsageForm& f = open({t.path("x/a/b/c")});
+  f.TreeView->expand(f.TreeModel->indexForPath(t.path("x/a")));
+  f.TreeView->expand(f.TreeModel->indexForPath(t.path("x/a/b")));
+  ASSERT_TRUE(anyNodeAtOrUnder(*f.TreeModel, t.path("x/a/side")));
+  other("rm -rf '" + t.path("x/a") + "'");
+  EXPECT_TRUE(waitUntil([&] { return f.currentFolderPath() == t.path("x") + "/"; })) << f.currentFolderPath();
+  EXPECT_FALSE(anyNodeAtOrUnder(*f.TreeModel, t.path("x/a"))) << "a stale node of the removed folder";
+  EXPECT_EQ(f.treePath(), t.path("x"));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormTest, ChoosingANodeWhoseFolderIsGoneShowsTheNearestFolderLeft) {
+  struct Case {
+    const char* what;
+    std::string removed;  // by another program, while the root is shown
+    std::string chosen;   // the node the user then picks
+  } cases[] = {
+      {"the folder itself", t.path("Alpha/y"), t.path("Alpha/y")},
+      {"a folder below it", t.path("Alpha"), t.path("Alpha/y")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    other("mkdir -p '" + t.path("Alpha/y") + "' && touch '" + t.path("Alpha/y/z") + "'");
+    TDiskUsageForm& f = open({t.root()});
+    const QModelIndex node = f.TreeModel->indexForPath(c.chosen);
+    f.TreeView->expand(node.parent());
+    other("rm -rf '" + c.removed + "'");
+    const std::string left = NearestExistingFolder(c.chosen);
+    if (left == t.root()) {
+      ASSERT_TRUE(waitUntil([&] { return cell("Alpha", 4) == "<no row>"; }));
+    }
+    ASSERT_TRUE(anyNodeAtOrUnder(*f.TreeModel, c.chosen)) << "the tree still holds the node to choose";
+    f.TreeView->setCurrentIndex(f.TreeModel->indexForPath(c.chosen));  // as a click does
+    EXPECT_EQ(f.currentFolderPath(), left + "/");
+    EXPECT_EQ(f.treePath(), left);
+    EXPECT_EQ(f.CurrentDirBox->currentText(), QString::fromStdString(left));
+    EXPECT_EQ(f.windowTitle(), QString::fromStdString("Tallorin - " + left));
+    EXPECT_EQ(cell("<Selected item not sizeable>", 0), "<no row>");
+    EXPECT_FALSE(f.UsageModel->greyText());
+    EXPECT_FALSE(anyNodeAtOrUnder(*f.TreeModel, c.removed));
+    EXPECT_TRUE(messages.empty());
+    form.reset();
+  }
+}
+
+namespace {
+// What another program makes while the window computes a folder.
+std::string g_makeWhileComputing;
+void makeOnFirstCalc(const char*) {
+  if (g_makeWhileComputing.empty()) return;
+  const std::string path = std::move(g_makeWhileComputing);
+  g_makeWhileComputing.clear();
+  if (FILE* file = std::fopen(path.c_str(), "w")) {
+    std::fputs("made", file);
+    std::fclose(file);
+  }
+}
+}  // namespace
+
+TEST_F(FormTest, AChangeWhileANewlyShownFolderIsReadBringsOneMoreRefresh) {
+  TDiskUsageForm& f = open({t.root()}, {kFakeEngine});
+  auto hook = fakeSymbol<void (*)(void (*)(const char*))>("FakeSetCalcHook");
+  ASSERT_NE(hook, nullptr);
+  hook(&makeOnFirstCalc);
+  g_makeWhileComputing = t.path("Alpha/made-meanwhile");
+  f.SelectFolderPath(t.path("Alpha"));  // listed, then computed: the file comes in between
+  ASSERT_EQ(f.currentFolderPath(), t.path("Alpha") + "/");
+  ASSERT_TRUE(g_makeWhileComputing.empty());
+  EXPECT_EQ(cell("made-meanwhile", 4), "<no row>") << "made after the listing was read";
+  EXPECT_TRUE(waitUntil([&] { return cell("made-meanwhile", 4) == "1"; })) << "the watch saw it";
+  EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormTest, AFolderRemovedAndMadeAgainAtOnceStaysShown) {
+  // As a build does it: rm -rf out; mkdir out.
+  other("mkdir '" + t.path("out") + "' && touch '" + t.path("out/old") + "'");
+  TDiskUsageForm& f = open({t.path("out")});
+  ASSERT_EQ(cell("old", 4), "1");
+  ASSERT_TRUE(f.notifier() && f.notifier()->watching());
+  f.TreeView->setFocus();
+  other("rm -rf '" + t.path("out") + "'");
+  // The watch has seen it go; the folder is back before the window moves.
+  ASSERT_TRUE(waitUntil([&] { return !f.notifier() || !f.notifier()->watching() || f.currentFolderPath() != t.path("out") + "/"; }));
+  other("mkdir '" + t.path("out") + "' && touch '" + t.path("out/new") + "'");
+  EXPECT_TRUE(waitUntil([&] { return cell("new", 4) == "1"; })) << f.currentFolderPath();
+  EXPECT_EQ(f.currentFolderPath(), t.path("out") + "/");
+  EXPECT_EQ(f.treePath(), t.path("out"));
+  EXPECT_EQ(cell("old", 4), "<no row>");
+  ASSERT_NE(f.notifier(), nullptr);
+  EXPECT_TRUE(f.notifier()->watching()) << "the new folder is watched";
+  EXPECT_EQ(f.notifier()->folder(), t.path("out") + "/");
+  // And it follows the new folder's changes.
+  other("touch '" + t.path("out/newer") + "'");
+  EXPECT_TRUE(waitUntil([&] { return cell("newer", 4) == "1"; }));
+  EXPECT_TRUE(messages.empty());
 }

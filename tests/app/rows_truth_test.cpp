@@ -130,3 +130,45 @@ TEST_F(FormTest, TheStatusBarOfAFolderOfMountPointsIsTheFoldersOwn) {
   EXPECT_EQ(f.statusPanelText(3), "tmpfs");
   EXPECT_TRUE(messages.empty());
 }
+
+TEST_F(FormTest, AnUnreadableRowSaysWhetherNoneOrSomeOfItCouldBeRead) {
+  TempTree u;
+  u.dir("locked", 0);
+  u.dir("open");
+  u.file("open/inside", 10);
+  // A folder read whole, whose one sub-folder could not be: the engine gives
+  // the same figures as for "locked" (Dirs 1, 0 files, one unreadable
+  // folder), as the stand-in does for it.
+  u.dir("beta");
+  struct Case {
+    const char* what;
+    std::string engine;
+    std::string name;
+    const char* says;
+    const char* saysNot;
+  } cases[] = {
+      {"none of it", "", "locked", "This folder could not be read", "Some of"},
+      {"only a sub-folder", kFakeEngine, "beta", "Some of this folder could not be read", "This folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.engine.empty()) setenv("FAKE_UNREADABLE_NAME", "beta", 1);
+    form.reset();
+    {
+      WithoutReadAnything dropped;
+      if (!dropped.ok()) GTEST_SKIP() << "cannot drop the capabilities to read any folder";
+      open({u.root()}, c.engine.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.engine});
+    }
+    int row = -1;
+    for (int i = 0; i < form->UsageModel->rowCount(); ++i)
+      if (form->UsageModel->row(i).name() == c.name) row = i;
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(cell(c.name, 3), "1");
+    EXPECT_EQ(cell(c.name, 4), "0");
+    const QString tip = form->UsageModel->index(row, 0).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.contains(c.says)) << tip.toStdString();
+    EXPECT_FALSE(tip.contains(c.saysNot)) << tip.toStdString();
+    EXPECT_TRUE(form->UsageModel->index(row, 0).data(Qt::FontRole).value<QFont>().italic());
+    unsetenv("FAKE_UNREADABLE_NAME");
+  }
+}

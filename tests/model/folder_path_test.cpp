@@ -54,6 +54,39 @@ TEST(NearestExistingFolder, TheFolderItselfOrTheNearestParentLeft) {
   for (const Case& c : cases) EXPECT_EQ(NearestExistingFolder(c.path), c.want) << c.path;
 }
 
+TEST(GoneFolders, WhatIsGoneAndTheTopmostOneThatWent) {
+  testsupport::TempTree t;
+  t.dir("a");
+  t.file("a/f", 1);
+  t.dir("a/locked", 0);
+  t.symlink("a", "link");
+  t.symlink("missing", "dangling");
+  struct Gone {
+    std::string path;
+    bool gone;
+  } gone[] = {
+      {t.path("a"), false},          {t.path("a/"), false},         {t.path("link"), false},
+      {t.path("a/locked"), false},   // there, if unreadable
+      {t.path("a/f"), true},         // a file in its place
+      {t.path("a/gone"), true},      {t.path("a/f/x"), true},       {t.path("dangling"), true},
+  };
+  for (const Gone& g : gone) EXPECT_EQ(FolderIsGone(g.path), g.gone) << g.path;
+
+  struct Topmost {
+    std::string gone, left, want;
+  } topmost[] = {
+      {"/x/a/b/c", "/x", "/x/a"},
+      {"/x/a/b/c/", "/x/", "/x/a"},
+      {"/x/a", "/x", "/x/a"},
+      {"/x/a/b", "/", "/x"},
+      {"/x", "/", "/x"},
+      {"/x", "/x", ""},        // not gone at all
+      {"/xy/a", "/x", ""},     // not below it: a name that only begins alike
+      {"/y/a", "/x", ""},
+  };
+  for (const Topmost& c : topmost) EXPECT_EQ(TopmostGoneFolder(c.gone, c.left), c.want) << c.gone << " above " << c.left;
+}
+
 #include "model/directory_list.h"
 #include "model/volume_figures.h"
 

@@ -1,0 +1,115 @@
+// The folder tree lets go of folders that no longer exist, wherever the tree
+// holds them, and never makes nodes for them.
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <functional>
+
+#include "platform/path.h"
+#include "qt_print.h"
+#include "temp_tree.h"
+#include "views/folder_tree_model.h"
+
+namespace {
+
+void removeAll(const std::string& path) { ASSERT_EQ(std::system(("rm -rf '" + path + "'").c_str()), 0); }
+
+// Every node the tree holds now, by path, without reading anything more.
+std::vector<std::string> loadedPaths(const TFolderTreeModel& m) {
+  std::vector<std::string> out;
+  std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+    for (int i = 0; i < m.rowCount(parent); ++i) {
+      const QModelIndex child = m.index(i, 0, parent);
+      out.push_back(m.pathOf(child));
+      walk(child);
+    }
+  };
+  walk(m.topIndex());
+  return out;
+}
+
+size_t countUnder(const std::vector<std::string>& paths, const std::string& folder) {
+  size_t n = 0;
+  for (const std::string& p : paths)
+    if (p == folder || p.rfind(folder + "/", 0) == 0) ++n;
+  return n;
+}
+
+// Expands the nodes from a place down to path, as a user clicking the arrows.
+QModelIndex expandFrom(TFolderTreeModel& m, QModelIndex node, const std::string& path) {
+  while (m.pathOf(node) != path) {
+    if (m.canFetchMore(node)) m.fetchMore(node);
+    QModelIndex next;
+    for (int i = 0; i < m.rowCount(node) && !next.isValid(); ++i) {
+      const std::string p = m.pathOf(m.index(i, 0, node));
+      if (path == p || path.rfind(platform::withTrailingDelim(p), 0) == 0) next = m.index(i, 0, node);
+    }
+    if (!next.isValid()) return {};
+    node = next;
+  }
+  return node;
+}
+
+class FolderTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* home = std::getenv("HOME");
+    m_savedHome = home ? home : "";
+    ::setenv("HOME", t.root().c_str(), 1);  // the Home place holds the fixture
+    for (const char* d : {"x", "x/a", "x/a/b", "x/a/b/c", "x/a/side", "x/keep"}) t.dir(d);
+  }
+  void TearDown() override { ::setenv("HOME", m_savedHome.c_str(), 1); }
+
+  testsupport::TempTree t;
+  std::string m_savedHome;
+};
+
+}  // namespace
+
+TEST_F(FolderTreeTest, AGoneFolderLeavesWithItsSubtreeFromEveryPlaceThatHoldsIt) {
+  TFolderTreeModel m;
+  // Reached through Home, and again through "/" as a user expands it.
+  ASSERT_TRUE(m.indexForPath(t.path("x/a/b/c")).isValid());
+  QModelIndex slash;
+  for (int i = 0; i < m.rowCount(m.topIndex()); ++i)
+    if (m.pathOf(m.index(i, 0, m.topIndex())) == "/") slash = m.index(i, 0, m.topIndex());
+  ASSERT_TRUE(slash.isValid());
+  ASSERT_TRUE(expandFrom(m, slash, t.path("x/a/b/c")).isValid());
+  expandFrom(m, slash, t.path("x/a/side"));
+  ASSERT_EQ(countUnder(loadedPaths(m), t.path("x/a")), 8u) << "a, b, c and side, twice";
+
+  removeAll(t.path("x/a"));
+  m.forgetPath(t.path("x/a"));
+  const std::vector<std::string> after = loadedPaths(m);
+  EXPECT_EQ(countUnder(after, t.path("x/a")), 0u);
+  EXPECT_EQ(countUnder(after, t.path("x/keep")), 2u) << "its siblings stay";
+  EXPECT_EQ(countUnder(after, t.path("x")), 4u);
+}
+
+TEST_F(FolderTreeTest, ForgettingMakesNoNodesAndLeavesThePlacesAlone) {
+  TFolderTreeModel m;
+  const std::vector<std::string> before = loadedPaths(m);
+  struct Case {
+    const char* what;
+    std::string path;
+  } cases[] = {
+      {"a folder the tree never read", t.path("x/a/b/c")},
+      {"below a gone folder", t.path("gone/deeper/still")},
+      {"the Home place", t.root()},
+      {"the Home place, with a separator", t.root() + "/"},
+      {"the top of the tree", "/"},
+      {"no path", ""},
+      {"a relative one", "x/a"},
+  };
+  for (const Case& c : cases) {
+    m.forgetPath(c.path);
+    EXPECT_EQ(loadedPaths(m), before) << c.what;
+  }
+}
+
+TEST_F(FolderTreeTest, AFolderRightUnderAPlaceLeavesToo) {
+  TFolderTreeModel m;
+  ASSERT_TRUE(m.indexForPath(t.path("x/a")).isValid());
+  removeAll(t.path("x"));
+  m.forgetPath(t.path("x") + "/");
+  EXPECT_EQ(countUnder(loadedPaths(m), t.path("x")), 0u);
+}
