@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "tlr32/report_file.h"
+#include "tlr32/report_text.h"
 
 namespace tlr {
 namespace {
@@ -72,10 +73,6 @@ std::string countingText(const ReportHeader& h) {
 
 std::string rowName(const ReportRow& r) { return visibleName(r.path) + (r.folder ? "/" : ""); }
 
-std::string padLeft(const std::string& s, size_t width) {
-  return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
-}
-
 // Columns are measured in characters, not bytes: the date and the figures
 // are ASCII, so only the header needs this.
 std::string padRight(const std::string& s, size_t width) {
@@ -85,12 +82,13 @@ std::string padRight(const std::string& s, size_t width) {
 }  // namespace
 
 std::string groupDigits(uint64_t v) {
-  std::string digits = std::to_string(v);
-  std::string out;
-  out.reserve(digits.size() + digits.size() / 3);
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-    out.push_back(digits[i]);
+  char digits[kNumberRoom];
+  const size_t n = static_cast<size_t>(putNumber(digits, v) - digits);
+  std::string out(n + (n - 1) / 3, ',');
+  // From the last digit back, a comma left after every third.
+  for (size_t i = n, o = out.size(); i-- > 0;) {
+    out[--o] = digits[i];
+    if ((n - i) % 3 == 0) --o;
   }
   return out;
 }
@@ -103,20 +101,65 @@ std::string humanSize(uint64_t bytes) {
     v /= 1024;
     // 1023.96 KiB would print as "1024.0 KiB": such a figure takes the next unit.
     if (v < 1023.95 || u + 1 == std::size(kUnits)) {
-      char buf[32];
-      std::snprintf(buf, sizeof buf, "%.1f %s", v, kUnits[u]);
-      return buf;
+      char buf[48];
+      if (bytes >> 53) {  // v is no longer exact: printf's rounding of it
+        std::snprintf(buf, sizeof buf, "%.1f %s", v, kUnits[u]);
+        return buf;
+      }
+      // v is bytes / 2^shift exactly; "%.1f" rounds v * 10 to the nearest
+      // tenth, a tie to the even one. In integers: a report of /usr with
+      // every row spent a fifth of its text's time in printf's floating point.
+      const unsigned shift = 10 * static_cast<unsigned>(u + 1);
+      const unsigned __int128 tenths = static_cast<unsigned __int128>(bytes) * 10;
+      auto q = static_cast<uint64_t>(tenths >> shift);
+      const unsigned __int128 rest = tenths - (static_cast<unsigned __int128>(q) << shift);
+      const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+      if (rest > half || (rest == half && (q & 1))) ++q;
+      char* p = putNumber(buf, q / 10);
+      *p++ = '.';
+      *p++ = static_cast<char>('0' + q % 10);
+      *p++ = ' ';
+      p = putText(p, std::string_view(kUnits[u]));
+      return std::string(buf, p);
     }
   }
 }
+
+namespace {
+
+// Two digits of v (under 100).
+char* putTwo(char* p, int v) {
+  *p++ = static_cast<char>('0' + v / 10);
+  *p++ = static_cast<char>('0' + v % 10);
+  return p;
+}
+
+}  // namespace
 
 std::string isoTime(const struct timespec& t) {
   if (t.tv_sec == kNoTime) return {};
   std::tm utc{};
   if (!::gmtime_r(&t.tv_sec, &utc)) return {};
   char buf[40];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return buf;
+  const long long year = static_cast<long long>(utc.tm_year) + 1900;
+  if (year < 1000 || year > 9999) {  // strftime's own width and sign
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return buf;
+  }
+  // By hand: strftime took 70 instructions a field.
+  char* p = putNumber(buf, static_cast<uint64_t>(year));
+  *p++ = '-';
+  p = putTwo(p, utc.tm_mon + 1);
+  *p++ = '-';
+  p = putTwo(p, utc.tm_mday);
+  *p++ = 'T';
+  p = putTwo(p, utc.tm_hour);
+  *p++ = ':';
+  p = putTwo(p, utc.tm_min);
+  *p++ = ':';
+  p = putTwo(p, utc.tm_sec);
+  *p++ = 'Z';
+  return std::string(buf, p);
 }
 
 std::string localTime(const struct timespec& t) {
@@ -127,13 +170,24 @@ std::string localTime(const struct timespec& t) {
   // reports are.
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%d %s %lld %02d:%02d", local.tm_mday, kMonths[local.tm_mon % 12],
-                static_cast<long long>(local.tm_year) + 1900, local.tm_hour, local.tm_min);
-  return buf;
+  char buf[64];
+  const long long year = static_cast<long long>(local.tm_year) + 1900;
+  char* p = putNumber(buf, static_cast<int64_t>(local.tm_mday));
+  *p++ = ' ';
+  p = putText(p, std::string_view(kMonths[local.tm_mon % 12]));
+  *p++ = ' ';
+  p = putNumber(p, static_cast<int64_t>(year));
+  *p++ = ' ';
+  p = putTwo(p, local.tm_hour);
+  *p++ = ':';
+  p = putTwo(p, local.tm_min);
+  return std::string(buf, p);
 }
 
 std::string visibleName(std::string_view raw) {
+  // Most names are printable ASCII without a backslash: as they are.
+  if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= 0x20 && c < 0x7f && c != '\\'; }))
+    return std::string(raw);
   std::string out;
   out.reserve(raw.size());
   char buf[16];
@@ -166,6 +220,8 @@ std::string visibleName(std::string_view raw) {
 }
 
 std::string validUtf8(std::string_view raw) {
+  if (std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(raw);
   std::string out;
   out.reserve(raw.size());
   for (size_t i = 0; i < raw.size();) {
@@ -196,6 +252,7 @@ std::string csvCell(std::string_view raw) {
 }
 
 std::string htmlText(std::string_view text) {
+  if (text.find_first_of("&<>\"'") == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -223,8 +280,8 @@ void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRo
     line += ',';
     line += type;
     for (uint64_t v : {f.diskBytes, f.fileBytes, f.dirs, f.files}) {
-      line += ',';
-      line += std::to_string(v);
+      char buf[kNumberRoom + 1] = {','};
+      line.append(buf, putNumber(buf + 1, v));
     }
     line += ',';
     line += isoTime(f.newest);
@@ -275,8 +332,16 @@ void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
   std::string line;
   auto write = [&](const std::array<std::string, kColumns>& row, const std::string& name) {
     line.clear();
-    for (size_t c = 0; c + 1 < kColumns; ++c) line += padLeft(row[c], width[c]) + "  ";
-    line += padRight(row[kColumns - 1], width[kColumns - 1]) + "  " + name + "\n";
+    for (size_t c = 0; c + 1 < kColumns; ++c) {
+      if (row[c].size() < width[c]) line.append(width[c] - row[c].size(), ' ');
+      line += row[c];
+      line += "  ";
+    }
+    line += row[kColumns - 1];
+    if (row[kColumns - 1].size() < width[kColumns - 1]) line.append(width[kColumns - 1] - row[kColumns - 1].size(), ' ');
+    line += "  ";
+    line += name;
+    line += '\n';
     out.write(line);
   };
   std::array<std::string, kColumns> titleRow;
@@ -395,26 +460,62 @@ void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
   // Ids tie a row to its parent for the script: the row of the nearest
   // shallower row before it.
   std::vector<size_t> parents;  // index + 1 of the open row at each depth
+  // Each row appended piece by piece into one line: built with operator+, the
+  // temporaries took half of the page's time.
   std::string line;
+  auto number = [&](auto v) {
+    char buf[kNumberRoom];
+    line.append(buf, putNumber(buf, v));
+  };
   for (size_t i = 0; i < rows.size(); ++i) {
     const ReportRow& r = rows[i];
     parents.resize(static_cast<size_t>(r.depth));
-    const std::string parent = r.depth == 0 || parents.empty() ? "" : "r" + std::to_string(parents.back());
     const std::string share = percentText(r.f.diskBytes, total.diskBytes, true);
-    line = "<tr id=\"r" + std::to_string(i + 1) + "\" data-p=\"" + parent + "\" data-d=\"" +
-           std::to_string(r.f.diskBytes) + "\" data-f=\"" + std::to_string(r.f.fileBytes) + "\" data-r=\"" +
-           std::to_string(r.f.dirs) + "\" data-c=\"" + std::to_string(r.f.files) + "\" data-t=\"" +
-           std::to_string(static_cast<long long>(r.f.newest.tv_sec)) + "\"><td class=\"name" +
-           (r.folder ? " folder" : "") + "\"";
-    if (r.depth > 0)
-      line += " style=\"padding-left: " + std::to_string(8 + 16 * r.depth) + "px\" title=\"" +
-              htmlText(visibleName(r.path)) + "\"";
-    line += ">" + htmlText(visibleName(std::string_view(r.path).substr(r.nameAt))) + (r.folder ? "/" : "") +
-            "</td><td class=\"bar\"><div class=\"bar\" style=\"width: " + share + "\"></div></td><td class=\"n size\">" +
-            humanSize(r.f.diskBytes) + "</td><td class=\"n\">" + groupDigits(r.f.diskBytes) + "</td><td class=\"n\">" +
-            groupDigits(r.f.fileBytes) + "</td><td class=\"n\">" + share + "</td><td class=\"n\">" +
-            groupDigits(r.f.dirs) + "</td><td class=\"n\">" + groupDigits(r.f.files) + "</td><td class=\"date\">" +
-            timeElement(r.f.newest) + "</td></tr>\n";
+    line.assign("<tr id=\"r");
+    number(static_cast<uint64_t>(i + 1));
+    line += "\" data-p=\"";
+    if (r.depth != 0 && !parents.empty()) {
+      line += 'r';
+      number(static_cast<uint64_t>(parents.back()));
+    }
+    line += "\" data-d=\"";
+    number(r.f.diskBytes);
+    line += "\" data-f=\"";
+    number(r.f.fileBytes);
+    line += "\" data-r=\"";
+    number(r.f.dirs);
+    line += "\" data-c=\"";
+    number(r.f.files);
+    line += "\" data-t=\"";
+    number(static_cast<int64_t>(r.f.newest.tv_sec));
+    line += r.folder ? "\"><td class=\"name folder\"" : "\"><td class=\"name\"";
+    if (r.depth > 0) {
+      line += " style=\"padding-left: ";
+      number(static_cast<int64_t>(8 + 16 * static_cast<int64_t>(r.depth)));
+      line += "px\" title=\"";
+      line += htmlText(visibleName(r.path));
+      line += '"';
+    }
+    line += '>';
+    line += htmlText(visibleName(std::string_view(r.path).substr(r.nameAt)));
+    if (r.folder) line += '/';
+    line += "</td><td class=\"bar\"><div class=\"bar\" style=\"width: ";
+    line += share;
+    line += "\"></div></td><td class=\"n size\">";
+    line += humanSize(r.f.diskBytes);
+    for (uint64_t v : {r.f.diskBytes, r.f.fileBytes}) {
+      line += "</td><td class=\"n\">";
+      line += groupDigits(v);
+    }
+    line += "</td><td class=\"n\">";
+    line += share;
+    for (uint64_t v : {r.f.dirs, r.f.files}) {
+      line += "</td><td class=\"n\">";
+      line += groupDigits(v);
+    }
+    line += "</td><td class=\"date\">";
+    line += timeElement(r.f.newest);
+    line += "</td></tr>\n";
     out.write(line);
     parents.push_back(i + 1);
   }

@@ -298,3 +298,58 @@ TEST(ReportText, TextBuffersKeepWhatTheyHoldAsTheyGrowAndMove) {
   buffer.release();
   EXPECT_TRUE(buffer.empty());
 }
+
+TEST(ReportText, SizesRoundAsPrintfRoundsTheirTenths) {
+  // Around every tie (a multiple of 256 bytes is x.x5 of a KiB), and across
+  // every unit, the sizes read as printf's "%.1f" of the exact quotient.
+  std::vector<uint64_t> values;
+  for (uint64_t v = 1024; v < 200000; v += 128) values.insert(values.end(), {v - 1, v, v + 1});
+  for (int shift = 10; shift < 64; ++shift)
+    for (uint64_t k = 1; k < 1100; k += 37) {
+      const uint64_t base = k << shift;
+      if (base >> shift != k) break;  // past 2^64
+      values.insert(values.end(), {base, base + (uint64_t{1} << (shift - 1)), base - 1});
+    }
+  uint64_t x = 0x2545F4914F6CDD1DULL;
+  for (int i = 0; i < 50000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    values.push_back(x >> (i % 60));
+  }
+  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  for (uint64_t bytes : values) {
+    if (bytes < 1024) continue;
+    double v = static_cast<double>(bytes);
+    size_t u = 0;
+    for (v /= 1024; !(v < 1023.95) && u + 1 < std::size(kUnits); v /= 1024) ++u;
+    char expected[48];
+    std::snprintf(expected, sizeof expected, "%.1f %s", v, kUnits[u]);
+    ASSERT_EQ(tlr::humanSize(bytes), expected) << bytes;
+  }
+}
+
+TEST(ReportText, DatesReadAsTheCalendarHasThem) {
+  // Dates before 1970, around the turn of years and months, leap days, and
+  // the years that strftime writes with other widths.
+  std::vector<time_t> times{0, -1, 951782400, 951868799, 1796661336, 4102444800, -62135596800, -62167219200,
+                            253402300799, 253402300800, -2208988800};
+  for (time_t t = -5000000000; t < 5000000000; t += 86399 * 37) times.push_back(t);
+  setenv("TZ", "Europe/Berlin", 1);
+  tzset();
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (time_t t : times) {
+    const struct timespec ts{t, 0};
+    std::tm utc{}, local{};
+    ASSERT_TRUE(gmtime_r(&t, &utc) && localtime_r(&t, &local));
+    char iso[64], readable[64];
+    std::strftime(iso, sizeof iso, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::snprintf(readable, sizeof readable, "%d %s %lld %02d:%02d", local.tm_mday, kMonths[local.tm_mon],
+                  static_cast<long long>(local.tm_year) + 1900, local.tm_hour, local.tm_min);
+    ASSERT_EQ(tlr::isoTime(ts), iso) << t;
+    ASSERT_EQ(tlr::localTime(ts), readable) << t;
+  }
+  unsetenv("TZ");
+  tzset();
+  EXPECT_EQ(tlr::isoTime({tlr::kNoTime, 0}), "");
+  EXPECT_EQ(tlr::localTime({tlr::kNoTime, 0}), "");
+}
