@@ -215,6 +215,7 @@ TrashOutcome moveToTrash(const std::string& given) {
   const std::string path = withoutTrailingDelim(given);
   struct stat st;
   if (path.empty() || path == "/" || ::lstat(path.c_str(), &st) != 0) {
+    if (!path.empty() && path != "/" && (errno == ENOENT || errno == ENOTDIR)) out.kind = TrashOutcome::Gone;
     out.error = path == "/" ? "the root folder cannot be moved" : errorText(errno);
     return out;
   }
@@ -263,7 +264,7 @@ TrashOutcome moveToTrash(const std::string& given) {
     if (!written || ::rename(path.c_str(), (files + "/" + name).c_str()) != 0) {
       const int err = written ? errno : EIO;
       ::unlink(infoFile.c_str());
-      out.kind = err == EXDEV ? TrashOutcome::NoTrash : TrashOutcome::Failed;
+      out.kind = err == EXDEV ? TrashOutcome::NoTrash : err == ENOENT ? TrashOutcome::Gone : TrashOutcome::Failed;
       out.error = errorText(err);
       return out;
     }
@@ -317,6 +318,8 @@ RemoveReport removeItems(const std::vector<std::string>& paths,
       report.trashed.push_back(p);
     else if (o.kind == TrashOutcome::NoTrash)
       noTrash.push_back(p);
+    else if (o.kind == TrashOutcome::Gone)
+      report.gone.push_back(p);
     else
       report.failures.push_back(baseName(p) + ": " + o.error);
     if (progress.trashing) progress.trashing(++done, total);

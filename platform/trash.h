@@ -12,7 +12,8 @@
 namespace platform {
 
 struct TrashOutcome {
-  enum Kind { Trashed, NoTrash, Failed } kind = Failed;
+  // Gone: another program removed the item first; there is nothing to do.
+  enum Kind { Trashed, NoTrash, Failed, Gone } kind = Failed;
   std::string error;      // why not, for NoTrash and Failed
   std::string trashedAs;  // the item's path inside the trash, for Trashed
   std::string infoFile;   // its .trashinfo, for Trashed
@@ -56,6 +57,7 @@ struct RemoveReport {
   std::vector<std::string> trashed;
   std::vector<std::string> deletedForGood;
   std::vector<std::string> failures;  // "name: reason"
+  std::vector<std::string> gone;      // removed by another program first: not a failure
   // Deleting for good: what there was to delete, what went, and when the
   // user stopped it, what is left and the items it is left in.
   bool stopped = false;
