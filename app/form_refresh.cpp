@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QTreeView>
 #include <optional>
 
@@ -61,7 +62,14 @@ void TDiskUsageForm::CurrentDirBoxChange() {
     // left, not a placeholder under the caption of another folder. The watch
     // of the folder last listed stays.
     if (FolderIsGone(path)) {
-      LeaveGoneFolder(path);
+      if (m_automaticRefresh) {
+        LeaveGoneFolder(path);
+      } else {
+        // Chosen with a click in the tree, which is still being handled:
+        // nodes taken out under it made the click select whichever node then
+        // lay under the pointer. Once it is over.
+        QTimer::singleShot(0, this, [this, path] { LeaveGoneFolder(path); });
+      }
       return;
     }
     ItemNotSizeable();

@@ -283,8 +283,14 @@ TEST_F(FormTest, ChoosingANodeWhoseFolderIsGoneShowsTheNearestFolderLeft) {
       ASSERT_TRUE(waitUntil([&] { return cell("Alpha", 4) == "<no row>"; }));
     }
     ASSERT_TRUE(anyNodeAtOrUnder(*f.TreeModel, c.chosen)) << "the tree still holds the node to choose";
-    f.TreeView->setCurrentIndex(f.TreeModel->indexForPath(c.chosen));  // as a click does
-    EXPECT_EQ(f.currentFolderPath(), left + "/");
+    const QModelIndex stale = f.TreeModel->indexForPath(c.chosen);
+    f.TreeView->scrollTo(stale);
+    QTest::mouseClick(f.TreeView->viewport(), Qt::LeftButton, {}, f.TreeView->visualRect(stale).center());
+    EXPECT_TRUE(waitUntil([&] { return f.currentFolderPath() == left + "/" && f.treePath() == left; }))
+        << f.currentFolderPath() << " " << f.treePath();
+    std::vector<std::string> selectedNodes;
+    for (const QModelIndex& i : f.TreeView->selectionModel()->selectedIndexes()) selectedNodes.push_back(f.TreeModel->pathOf(i));
+    EXPECT_EQ(selectedNodes, std::vector<std::string>{left}) << "the node shown is the one selected";
     EXPECT_EQ(f.treePath(), left);
     EXPECT_EQ(f.CurrentDirBox->currentText(), QString::fromStdString(left));
     EXPECT_EQ(f.windowTitle(), QString::fromStdString("Tallorin - " + left));
