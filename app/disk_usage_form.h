@@ -102,6 +102,7 @@ class TDiskUsageForm : public QMainWindow {
   void ComputeUsage(TDirectoryList& listing);
   void ItemNotSizeable();
   void ShowFolderCaption(const std::string& path);  // "Tallorin - " and the path, as it is
+  void FollowFolderInTree(const std::string& path, const TDirectoryList& listing);  // its sub-folders' nodes
   void RefreshCmdClick();
   void FocusActiveView();
 

@@ -21,6 +21,7 @@
 #include "support/fs_change_notifier.h"
 #include "views/chart_panel.h"
 #include "views/figure_format.h"
+#include "views/folder_tree_model.h"
 #include "views/gauge.h"
 #include "views/status_bar.h"
 #include "views/usage_list_model.h"
@@ -77,8 +78,20 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   }
   m_currentFolderPath = platform::withTrailingDelim(path);
   ShowFolderCaption(path);
+  FollowFolderInTree(path, listing);
   WatchFolder(m_currentFolderPath, std::move(watch));  // also when the computation stops on a failure
   ComputeUsage(listing);
+}
+
+void TDiskUsageForm::FollowFolderInTree(const std::string& path, const TDirectoryList& listing) {
+  // A sub-folder made or removed since the tree read the folder shows so
+  // there too: one removed and made anew by a build was otherwise missing.
+  std::vector<std::string> candidates;
+  for (int i = 0; i < listing.Count(); ++i) {
+    const TDirectoryItem* entry = listing.Items(i);
+    if ((entry->IsDirectory() || entry->IsLink()) && entry->Name() != ".." && entry->Name() != ".") candidates.push_back(entry->GetName());
+  }
+  TreeModel->followFolder(path, candidates);
 }
 
 void TDiskUsageForm::ShowFolderCaption(const std::string& path) {

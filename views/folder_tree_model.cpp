@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QStorageInfo>
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -142,35 +144,68 @@ QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
   return indexFromItem(node);
 }
 
-void TFolderTreeModel::forgetPath(const std::string& given) {
-  if (given.empty() || given[0] != platform::kPathDelim) return;
+std::vector<QStandardItem*> TFolderTreeModel::nodesOf(const std::string& given) const {
+  std::vector<QStandardItem*> found;
+  if (given.empty() || given[0] != platform::kPathDelim) return found;
   const std::string path = platform::withoutTrailingDelim(given);
   // The same folder may hold a node under several places (below Home, and
-  // below "/" once the user expanded it that way): each one goes. Only nodes
-  // already read are looked at; looking a path up through indexForPath would
-  // make the nodes of the gone folder's parents anew.
+  // below "/" once the user expanded it that way). Only nodes already read
+  // are looked at: indexForPath would make nodes for a folder that is gone.
   QStandardItem* top = itemFromIndex(topIndex());
   for (int i = 0; i < top->rowCount(); ++i) {
     QStandardItem* node = top->child(i);
     const std::string place = node->data(PathRole).toByteArray().toStdString();
-    if (path == place) continue;  // the places stay
+    if (path == place) continue;  // the places themselves are not asked for
     const std::string prefix = platform::withTrailingDelim(place);
     if (path.compare(0, prefix.size(), prefix) != 0) continue;
     // Down from the place, one name at a time, through the children read so far.
-    size_t pos = prefix.size();
-    while (node) {
+    for (size_t pos = prefix.size(); node;) {
       const size_t end = std::min(path.find(platform::kPathDelim, pos), path.size());
       const std::string stepPath = path.substr(0, end);
       QStandardItem* next = nullptr;
-      int row = 0;
-      for (; row < node->rowCount() && !next; ++row)
+      for (int row = 0; row < node->rowCount() && !next; ++row)
         if (node->child(row)->data(PathRole).toByteArray().toStdString() == stepPath) next = node->child(row);
-      if (next && end == path.size()) {
-        node->removeRow(row - 1);
-        break;
-      }
-      node = next;
+      if (next && end == path.size()) found.push_back(next);
+      node = end == path.size() ? nullptr : next;
       pos = end + 1;
+    }
+  }
+  return found;
+}
+
+void TFolderTreeModel::forgetPath(const std::string& path) {
+  for (QStandardItem* node : nodesOf(path)) node->parent()->removeRow(node->row());
+}
+
+void TFolderTreeModel::followFolder(const std::string& path, const std::vector<std::string>& candidates) {
+  const std::string prefix = platform::withTrailingDelim(path);
+  std::optional<std::set<std::string>> names;  // asked of the filter once, for the first node read
+  for (QStandardItem* node : nodesOf(path)) {
+    if (!node->data(LoadedRole).toBool()) continue;  // read when first expanded
+    if (!names) {
+      names.emplace();
+      for (const std::string& name : candidates)
+        if (m_filter ? m_filter(prefix + name) : isRealFolder(prefix + name)) names->insert(name);
+    }
+    std::set<std::string> present;
+    for (int row = node->rowCount() - 1; row >= 0; --row) {
+      const std::string child = node->child(row)->data(PathRole).toByteArray().toStdString();
+      const std::string name = child.substr(std::min(prefix.size(), child.size()));
+      if (names->count(name))
+        present.insert(name);
+      else
+        node->removeRow(row);  // gone, with everything below it
+    }
+    for (const std::string& name : *names) {
+      if (present.count(name)) continue;
+      // Before the first child that sorts after it.
+      int row = 0;
+      while (row < node->rowCount()) {
+        const std::string child = node->child(row)->data(PathRole).toByteArray().toStdString();
+        if (CompareFoldAZ(std::string_view(child).substr(std::min(prefix.size(), child.size())), name) > 0) break;
+        ++row;
+      }
+      node->insertRow(row, makeFolderItem(QString::fromUtf8(name), prefix + name));
     }
   }
 }

@@ -35,6 +35,10 @@ class TFolderTreeModel : public QStandardItemModel {
   // everything below it, under whichever places hold one; reads nothing and
   // makes no node. The places of the top node themselves stay.
   void forgetPath(const std::string& path);
+  // Brings the children of a folder's nodes already read up to date with the
+  // names of its entries that may be sub-folders (the filter decides, as when
+  // they are first read): gone ones leave, new ones come in sorted.
+  void followFolder(const std::string& path, const std::vector<std::string>& candidates);
   // Decides which sub-folders show, given their paths; asked once per entry
   // when a folder's children are read.
   void setFolderFilter(std::function<bool(const std::string& path)> filter);
@@ -45,6 +49,7 @@ class TFolderTreeModel : public QStandardItemModel {
  private:
   QStandardItem* makeFolderItem(const QString& caption, const std::string& path);
   void loadChildren(QStandardItem* item);
+  std::vector<QStandardItem*> nodesOf(const std::string& path) const;  // the nodes read so far
 
   std::vector<std::pair<QString, std::string>> m_places;
   std::function<bool(const std::string&)> m_filter;

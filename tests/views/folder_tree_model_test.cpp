@@ -113,3 +113,31 @@ TEST_F(FolderTreeTest, AFolderRightUnderAPlaceLeavesToo) {
   m.forgetPath(t.path("x") + "/");
   EXPECT_EQ(countUnder(loadedPaths(m), t.path("x")), 0u);
 }
+
+TEST_F(FolderTreeTest, AFolderReadAgainBringsItsNodesUpToDate) {
+  TFolderTreeModel m;
+  const QModelIndex x = m.indexForPath(t.path("x"));
+  ASSERT_TRUE(x.isValid());
+  if (m.canFetchMore(x)) m.fetchMore(x);
+  ASSERT_TRUE(m.indexForPath(t.path("x/a/b/c")).isValid());
+  auto children = [&](const std::string& folder) {
+    std::vector<std::string> out;
+    const QModelIndex node = m.indexForPath(folder);
+    for (int i = 0; i < m.rowCount(node); ++i) out.push_back(m.index(i, 0, node).data().toString().toStdString());
+    return out;
+  };
+  ASSERT_EQ(children(t.path("x")), (std::vector<std::string>{"a", "keep"}));
+  removeAll(t.path("x/a"));
+  for (const char* d : {"x/a", "x/B", "x/z"}) t.dir(d);
+  t.file("x/file", 1);
+  // As the listing gives them: a file among the names is no folder.
+  m.followFolder(t.path("x"), {"z", "file", "keep", "B", "a"});
+  EXPECT_EQ(children(t.path("x")), (std::vector<std::string>{"a", "B", "keep", "z"}));
+  removeAll(t.path("x/B"));
+  m.followFolder(t.path("x") + "/", {"z", "keep", "a"});
+  EXPECT_EQ(children(t.path("x")), (std::vector<std::string>{"a", "keep", "z"}));
+  // A folder whose nodes were never read is read when expanded, not here.
+  t.dir("x/keep/new");
+  m.followFolder(t.path("x/keep"), {"new"});
+  EXPECT_TRUE(m.canFetchMore(m.indexForPath(t.path("x/keep"))));
+}
