@@ -141,15 +141,16 @@ class WorkerPool {
     // per folder without holding much memory per walker.
     std::vector<char> buffer = std::vector<char>(64 * 1024);
     long lastInvoluntary = -1;  // the thread's involuntary switches at its last look
+    long lastBlockReads = -1;   // and its reads from a block device
   };
 
   void workerMain();
   void runQueued(std::unique_lock<std::mutex>& lock, Walker& walker);
   void processTask(Task& task, Figures& f, Walker& walker);
   void readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt);
-  // Stats and counts one non-folder entry; a folder found instead (the
-  // entry changed since it was listed) joins children.
-  void sizeEntry(Dir* dir, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children,
+  // Stats and counts one non-folder entry of the folder open as fd; a folder
+  // found instead (the entry changed since it was listed) joins children.
+  void sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children,
                  void* run = nullptr, uint32_t position = 0);
   void addSubfolder(Dir* dir, const char* name, uint32_t position, std::vector<Task>& children);
   void listed(Dir* dir);
@@ -162,6 +163,20 @@ class WorkerPool {
   void startThreads(unsigned total);
   // True when another worker could take a task published now.
   bool someoneIdle() const;
+  // Walkers that may hold a task now.
+  unsigned allowed() const {
+    return std::min(m_allowed.load(std::memory_order_relaxed), m_walkerCap.load(std::memory_order_relaxed));
+  }
+
+  // Open folders and the descriptor limit (see walker.cpp).
+  int pin(Dir* dir);
+  void unpin(Dir* dir);
+  void park(Dir* dir);
+  void unpark(Dir* dir);
+  void evict(Dir* keep);
+  void dropLife(Dir* dir);
+  int openFolder(int parentFd, const char* name);
+  void descriptorsShort();
 
   const unsigned m_cpuWalkers;
   const unsigned m_ioWalkers;
@@ -172,6 +187,9 @@ class WorkerPool {
   std::vector<Task> m_tasks;  // LIFO: depth first keeps few folders open
   std::atomic<unsigned> m_busy{0};      // walkers holding a task; changed under m_mutex
   std::atomic<unsigned> m_allowed{1};   // walkers that may hold a task at once; under m_mutex
+  // At most this many walkers, whatever the device: the descriptors a
+  // process may hold are few (set for one walk when they run short).
+  std::atomic<unsigned> m_walkerCap{~0u};
   std::atomic<int64_t> m_slowUntil{0};  // steady ns: the device was slow until about then
   std::atomic<unsigned> m_waiting{0};   // workers asleep for want of tasks
   std::atomic<unsigned> m_widenings{0};
@@ -180,6 +198,15 @@ class WorkerPool {
   bool m_callerIdle = false;  // the calling thread waits in m_doneCv for tasks or the end
   Job* m_job = nullptr;
   Walker m_caller;
+
+  // Folders kept open only for their sub-folders still to be opened, oldest
+  // first; closed again (and opened again when needed) beyond m_parkBudget.
+  std::mutex m_fdMutex;
+  Dir* m_parkedHead = nullptr;
+  Dir* m_parkedTail = nullptr;
+  unsigned m_parkedCount = 0;
+  unsigned m_parkBudget = 0;
+  bool m_budgetKnown = false;
 
   std::mutex m_threadsMutex;  // starting threads never holds up the walk's mutex
   std::vector<std::thread> m_threads;

@@ -1,7 +1,10 @@
 // The walker's pool: it widens to its I/O walkers when reads wait on the
 // device, and the figures never depend on how many walk at once.
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -92,5 +95,91 @@ TEST(WorkerPool, WidensOnlyWhenReadsWaitOnTheDeviceAndCountsTheSameEitherWay) {
     EXPECT_EQ(static_cast<int64_t>(o.figures.files), want.files);
     EXPECT_EQ(o.figures.fileBytes, want.fileBytes);
     EXPECT_EQ(o.figures.diskBytes, want.diskBytes);
+  }
+}
+
+namespace {
+
+int openDescriptors() {
+  int n = 0;
+  if (DIR* d = ::opendir("/proc/self/fd")) {
+    while (::readdir(d)) ++n;
+    ::closedir(d);
+  }
+  return n - 3;  // ".", ".." and the listing's own descriptor
+}
+
+// Lowers the soft limit of open files for the scope of a test.
+class FileLimit {
+ public:
+  explicit FileLimit(rlim_t soft) {
+    ::getrlimit(RLIMIT_NOFILE, &m_saved);
+    struct rlimit lowered = m_saved;
+    lowered.rlim_cur = soft;
+    m_ok = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+  }
+  ~FileLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+  bool ok() const { return m_ok; }
+
+ private:
+  struct rlimit m_saved {};
+  bool m_ok = false;
+};
+
+}  // namespace
+
+// A comb: a chain of folders, each with two more sub-folders beside the next
+// link, so that a depth-first walk keeps a folder open at most levels while
+// a sibling waits (the names differ from level to level, and so does their
+// order in the listing). Far deeper than the descriptors the process may
+// still open: the walk must neither miss folders nor count them unreadable,
+// whatever the number of walkers, and must leave no descriptor open.
+TEST(WorkerPool, ATreeDeeperThanTheOpenFileLimitIsWalkedWhole) {
+  constexpr int kDepth = 400;
+  TempTree t;
+  // Built level by level from the previous level's descriptor: one path
+  // per folder from the root would cost a lookup per level each.
+  int level = ::open(t.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(level, 0);
+  for (int i = 0; i < kDepth; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_EQ(::mkdirat(level, ("a" + n).c_str(), 0755), 0);
+    ASSERT_EQ(::mkdirat(level, ("z" + n).c_str(), 0755), 0);
+    const int file = ::openat(level, ("a" + n + "/f").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, "0123456789", 10), 10);
+    ::close(file);
+    ASSERT_EQ(::mkdirat(level, ("m" + n).c_str(), 0755), 0);
+    const int next = ::openat(level, ("m" + n).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(level);
+    level = next;
+    ASSERT_GE(level, 0);
+  }
+  ::close(level);
+  struct Case {
+    unsigned cpu, io;
+    int64_t deviceWaitNs;
+  } cases[] = {{2, 2, kNever}, {2, 32, 0}, {1, 64, 0}, {4, 4, kNever}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("cpu " + std::to_string(c.cpu) + " io " + std::to_string(c.io));
+    const int before = openDescriptors();
+    tlr::Figures f;
+    {
+      tlr::WorkerPool pool(c.cpu, c.io);
+      pool.setDeviceWaitNs(c.deviceWaitNs);
+      const int fd = ::open(t.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      ASSERT_GE(fd, 0);
+      struct stat st;
+      ASSERT_EQ(::fstat(fd, &st), 0);
+      FileLimit limit(static_cast<rlim_t>(before + 100));
+      ASSERT_TRUE(limit.ok());
+      tlr::WalkSettings settings;
+      pool.walk(fd, st.st_dev, settings, f);
+    }
+    EXPECT_EQ(f.dirs, 3u * kDepth);
+    EXPECT_EQ(f.files, static_cast<uint64_t>(kDepth));
+    EXPECT_EQ(f.fileBytes, 10u * kDepth);
+    EXPECT_EQ(f.unreadableDirs, 0u);
+    EXPECT_EQ(openDescriptors(), before);
   }
 }
