@@ -362,6 +362,8 @@ class TDiskUsageForm : public QMainWindow {
   void installHintFilter();
   void ShrinkToTotals();  // totals only, leaving the remembered full size alone
   void SplitterMoved(int position);
+  int TreeWidthToShow() const;  // m_treeWidth as far as the list beside it keeps a usable width
+  void ApplyTreeWidth();        // the tree (or its empty place) at that width, once laid out
   bool chartWheel(const QPoint& globalPos, int step);
   bool offerWheel(QWheelEvent* event);
   TChartAxis chartAxis() const;
@@ -394,7 +396,8 @@ class TDiskUsageForm : public QMainWindow {
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
   bool m_placementFromSettings = false;  // the window's size and place came from the settings
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
-  int m_treeWidth = 250;                // the tree's width when it was last shown (or as stored)
+  static constexpr int kTreeViewWidth = 250;  // the tree's width at the first start
+  int m_treeWidth = kTreeViewWidth;     // the tree's width when it was last shown (or as stored)
   // The totals as RepaintTotals last painted them.
   std::array<QString, 5> m_paintedTotals;
   int m_paintedEfficiency = -1;

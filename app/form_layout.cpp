@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include "app/disk_usage_form.h"
+#include "model/window_placement.h"
 #include "views/status_bar.h"
 #include "views/totals_box.h"
 
@@ -156,16 +157,38 @@ void TDiskUsageForm::TreeViewCmdClick() {
   const bool shown = TreeViewCmd->isChecked();
   if (!shown && TreeView->isVisible()) m_treeWidth = TreeView->width();  // the width to come back to
   TreeView->setVisible(shown);
+  ApplyTreeWidth();
+}
+
+int TDiskUsageForm::TreeWidthToShow() const {
+  // The splitter's two parts share the details area's width less the bar.
+  // In totals only that area is hidden: it comes back at the full size.
+  const int detailsWidth =
+      DetailsPanel->isVisibleTo(this) ? Splitter->width() : (FullWidth > 0 ? FullWidth : WindowSize().width());
+  const int total = std::max(0, detailsWidth - Splitter->handleWidth());
+  return LimitTreeWidth(m_treeWidth, kTreeViewWidth, total, Splitter->widget(1)->minimumSizeHint().width(),
+                        TreeView->minimumSizeHint().width());
+}
+
+void TDiskUsageForm::ApplyTreeWidth() {
   // Only the tree hides: its place shrinks to nothing, the splitter bar stays
-  // at the left edge and the list or chart takes the freed width.
+  // at the left edge and the list or chart takes the freed width. A stored
+  // 2^31 - 1 once left the list 68 of 694 pixels, and was stored again: the
+  // list keeps a third of the width, however wide the tree was stored.
+  // Sizes mean something only once the splitter is laid out; until the
+  // window is shown the width waits in m_treeWidth.
+  if (!isVisible() || !DetailsPanel->isVisible()) return;
   const QList<int> sizes = Splitter->sizes();
   const int total = sizes.value(0) + sizes.value(1);
-  const int tree = shown ? m_treeWidth : 0;
-  Splitter->setSizes({tree, std::max(1, total - tree)});
+  const int tree = TreeView->isVisibleTo(this) ? TreeWidthToShow() : 0;
+  if (sizes.value(0) != tree) Splitter->setSizes({tree, std::max(1, total - tree)});
 }
 
 void TDiskUsageForm::SplitterMoved(int position) {
   if (TreeView->isVisible()) {
+    // A drag stops where the list keeps its usable width.
+    m_treeWidth = TreeView->width();
+    ApplyTreeWidth();
     m_treeWidth = TreeView->width();
   } else if (position > 0) {
     // The bar of a hidden tree dragged to the right: the tree comes back as
@@ -202,6 +225,7 @@ void TDiskUsageForm::resizeEvent(QResizeEvent* event) {
 void TDiskUsageForm::FormResize() {
   if (!m_settingsLoaded) return;  // the placement is not this window's yet
   SaveWindowPlacement();
+  ApplyTreeWidth();
   ResizeChart();
 }
 

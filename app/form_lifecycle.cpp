@@ -124,7 +124,7 @@ void TDiskUsageForm::FormCreate() {
   Splitter->addWidget(TreePanel);
   Splitter->addWidget(viewArea);
   Splitter->setStretchFactor(1, 1);
-  Splitter->setSizes({250, 744});
+  Splitter->setSizes({kTreeViewWidth, 744});
   connect(Splitter, &QSplitter::splitterMoved, this, &TDiskUsageForm::SplitterMoved);
   detailsLayout->addWidget(ToolBar);
   detailsLayout->addWidget(Splitter, 1);

@@ -21,9 +21,9 @@
 
 namespace {
 
-// Widths read back are kept within what a window can show: a damaged or
-// hand-edited value must not make the tree or the name column vanish or
-// stretch beyond any screen.
+// The name column's width read back is kept within what a window can show:
+// a damaged or hand-edited value must not make it vanish or stretch beyond
+// any screen.
 constexpr int kMinStoredWidth = 20;
 constexpr int kMaxStoredWidth = 10000;
 
@@ -69,11 +69,9 @@ void TDiskUsageForm::LoadRegistrySettings() {
       else
         placementRead = false;
     }
-    if (const auto w = reg.ReadInteger("TreeViewWidth")) {
-      m_treeWidth = clampWidth(*w);
-      const QList<int> sizes = Splitter->sizes();
-      Splitter->setSizes({m_treeWidth, std::max(1, sizes.value(0) + sizes.value(1) - m_treeWidth)});
-    }
+    // The tree's width is limited when the tree is laid out, against the
+    // width the window then has (form_layout.cpp): 0 or less is none.
+    if (const auto w = reg.ReadInteger("TreeViewWidth")) m_treeWidth = *w > 0 ? *w : kTreeViewWidth;
     if (const auto w = reg.ReadInteger("LVNameWidth")) UsageList->header()->resizeSection(0, clampWidth(*w));
 
     struct Toggle {
@@ -159,8 +157,8 @@ void TDiskUsageForm::SaveRegistrySettings() {
   SaveWindowPlacement();
   TAppRegistry reg;
   if (!reg.OpenKey(kSettingsKey, true)) return;
-  // A hidden tree has no width: the one it had when last shown is stored.
-  reg.WriteInteger("TreeViewWidth", TreeView->isVisible() ? TreeView->width() : m_treeWidth);
+  // A hidden tree has no width: the one it will come back at is stored.
+  reg.WriteInteger("TreeViewWidth", TreeView->isVisible() ? TreeView->width() : TreeWidthToShow());
   reg.WriteInteger("LVNameWidth", UsageList->header()->sectionSize(0));
   reg.WriteBool("ToolBar", ToolBarCmd->isChecked());
   reg.WriteBool("StatusBar", StatusBarCmd->isChecked());

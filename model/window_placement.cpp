@@ -20,3 +20,11 @@ QPoint KeepRectOnScreen(int64_t left, int64_t top, QSize size, const QRect& area
   // Now within [area's edge, its far edge]: both fit an int.
   return QPoint(static_cast<int>(left), static_cast<int>(top));
 }
+
+int LimitTreeWidth(int64_t stored, int fallback, int total, int listMinimum, int treeMinimum) {
+  const int64_t wanted = stored > 0 ? stored : fallback;
+  const int64_t listKeeps = std::max<int64_t>((int64_t(total) + 2) / 3, listMinimum);
+  const int64_t width = std::min<int64_t>(wanted, int64_t(total) - listKeeps);
+  // Between the tree's least width and what was wanted: both fit an int.
+  return static_cast<int>(std::max<int64_t>(width, treeMinimum));
+}

@@ -18,3 +18,10 @@ QSize LimitWindowSize(int64_t width, int64_t height, QSize minimum, QSize availa
 // moved back by the overhang, then one past the left or top edge is moved to
 // it, so a window larger than the area is aligned with its top-left corner.
 QPoint KeepRectOnScreen(int64_t left, int64_t top, QSize size, const QRect& area);
+
+// The folder tree's width beside the list in a splitter whose two parts
+// share `total` pixels. A stored width of 0 or less is none: the fallback.
+// Otherwise as stored, as far as the list keeps a usable width (a third of
+// the total, and at least its own least width); never below the tree's own
+// least width.
+int LimitTreeWidth(int64_t stored, int fallback, int total, int listMinimum, int treeMinimum);

@@ -198,4 +198,73 @@ TEST_F(PlacementTest, HidingTheTreeKeepsTheSplitterBarAndDraggingItShowsTheTreeA
   EXPECT_TRUE(f.TreeViewCmd->isChecked());
   EXPECT_TRUE(f.TreeView->isVisible());
   EXPECT_NEAR(f.TreeView->width(), 200, 10);
+  // Dragged past the window's edge: the bar stops where the list keeps a third.
+  const QPoint at = bar->mapToGlobal(bar->rect().center());
+  send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+  send(QEvent::MouseMove, at + QPoint(3000, 0), Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, at + QPoint(3000, 0), Qt::NoButton);
+  const int total = f.Splitter->sizes().value(0) + f.Splitter->sizes().value(1);
+  EXPECT_GE(3 * f.Splitter->widget(1)->width(), total);
+  EXPECT_GE(3 * f.TreeView->width(), 2 * total - 3);
+}
+
+TEST_F(PlacementTest, AStoredTreeWidthLeavesTheListAUsableWidthAndIsStoredAsShown) {
+  // The list keeps at least a third of the splitter's width (and its own
+  // least width); nothing above zero means "no width": the tree's default.
+  struct Case {
+    const char* what;
+    int32_t stored;
+    int shown;  // 0: as wide as the list lets it be
+  } cases[] = {
+      {"2^31 - 1", INT32_MAX, 0},
+      {"wider than the screen", 5000, 0},
+      {"as wide as the window", 700, 0},
+      {"fits", 300, 300},
+      {"zero", 0, 250},
+      {"negative", -40, 250},
+      {"most negative", INT32_MIN, 250},
+  };
+  for (bool treeShownAtStart : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (treeShownAtStart ? "" : ", tree hidden at the start"));
+      clearStore();
+      Values values = placement(700, 500, 0, 0, 700, 500, 1);
+      values.push_back({"TreeViewWidth", c.stored});
+      values.push_back({"TreeView", treeShownAtStart ? 1 : 0});
+      store(values);
+      TDiskUsageForm& f = open({t.root()});
+      if (!treeShownAtStart) {
+        // Saved while hidden: the width it will come back at.
+        f.SaveSettingsNowCmd->trigger();
+        const int32_t saved = stored("TreeViewWidth").value_or(-1);
+        f.TreeViewCmd->trigger();
+        EXPECT_EQ(saved, f.TreeView->width()) << "the hidden tree's stored width is the one it shows";
+      }
+      ASSERT_TRUE(f.TreeView->isVisible());
+      const QList<int> sizes = f.Splitter->sizes();
+      const int total = sizes.value(0) + sizes.value(1);
+      QWidget* list = f.Splitter->widget(1);
+      EXPECT_GE(3 * list->width(), total) << "tree " << f.TreeView->width() << " of " << total;
+      EXPECT_GE(list->width(), list->minimumSizeHint().width());
+      if (c.shown)
+        EXPECT_EQ(f.TreeView->width(), c.shown);
+      else
+        EXPECT_GE(3 * f.TreeView->width(), 2 * total - 3) << "as wide as the list lets it be";
+      f.SaveSettingsNowCmd->trigger();
+      EXPECT_EQ(stored("TreeViewWidth"), f.TreeView->width()) << "what is stored is what is shown";
+      form.reset();
+    }
+  }
+}
+
+TEST_F(PlacementTest, TheTreeWidthIsLimitedByTheFullSizeNotByTheTotalsOnlyWindow) {
+  Values values = placement(700, 500, 0, 0, 700, 500, 3);
+  values.push_back({"TreeViewWidth", 400});
+  store(values);
+  TDiskUsageForm& f = open({t.root()});
+  ASSERT_TRUE(f.TotalsOnlyCmd->isChecked());
+  f.SaveSettingsNowCmd->trigger();
+  EXPECT_EQ(stored("TreeViewWidth"), 400) << "the narrow totals window does not cut the stored width";
+  f.ListAndTotalsCmd->trigger();
+  EXPECT_EQ(f.TreeView->width(), 400);
 }

@@ -58,3 +58,27 @@ TEST(WindowPlacement, AnyStoredPositionEndsOnTheArea) {
   EXPECT_EQ(KeepRectOnScreen(500, 500, QSize(2000, 2000), area), QPoint(0, 0));
   EXPECT_EQ(KeepRectOnScreen(INT32_MAX, INT32_MIN, QSize(2000, 2000), area), QPoint(0, 0));
 }
+
+TEST(WindowPlacement, ATreeWidthLeavesTheListAThirdAndItsLeastWidth) {
+  struct Case {
+    const char* what;
+    int64_t stored;
+    int total, listMinimum;
+    int expected;
+  } cases[] = {
+      {"fits", 300, 994, 68, 300},
+      {"exactly two thirds", 662, 994, 68, 662},
+      {"one more", 663, 994, 68, 662},
+      {"2^31 - 1", INT32_MAX, 994, 68, 662},
+      {"past 32 bits", int64_t(1) << 40, 994, 68, 662},
+      {"zero: the fallback", 0, 994, 68, 250},
+      {"negative: the fallback", -1, 994, 68, 250},
+      {"most negative: the fallback", INT32_MIN, 994, 68, 250},
+      {"a fallback too wide for a narrow window", 0, 300, 68, 200},
+      {"the list's least width is more than a third", 300, 150, 68, 82},
+      {"below the tree's least width", 3, 994, 68, 40},
+      {"no room at all: the tree's least width", 300, 60, 68, 40},
+      {"a splitter of no width", INT32_MAX, 0, 0, 40},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LimitTreeWidth(c.stored, 250, c.total, c.listMinimum, 40), c.expected) << c.what;
+}
