@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QToolTip>
 
@@ -126,13 +127,15 @@ void TStatusBar::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), palette().color(QPalette::Button));
   for (int i = 0; i < 4; ++i) {
     const QRect r = panelRect(i);
-    // A lowered edge around each panel.
-    painter.setPen(palette().color(QPalette::Dark));
-    painter.drawLine(r.left() - 1, r.top() - 1, r.right() + 1, r.top() - 1);
-    painter.drawLine(r.left() - 1, r.top() - 1, r.left() - 1, r.bottom() + 1);
-    painter.setPen(palette().color(QPalette::Light));
-    painter.drawLine(r.left() - 1, r.bottom() + 1, r.right() + 1, r.bottom() + 1);
-    painter.drawLine(r.right() + 1, r.top() - 1, r.right() + 1, r.bottom() + 1);
+    // A lowered edge around each panel, one pixel wide at any device pixel
+    // ratio: filled, as a line drawn with the default pen is one device
+    // pixel thin and at a ratio of 2 fell inside the panel.
+    const QRect edge = r.adjusted(-1, -1, 1, 1);
+    const QColor dark = palette().color(QPalette::Dark), light = palette().color(QPalette::Light);
+    painter.fillRect(QRect(edge.left(), edge.top(), edge.width(), 1), dark);
+    painter.fillRect(QRect(edge.left(), edge.top(), 1, edge.height()), dark);
+    painter.fillRect(QRect(edge.left(), edge.bottom(), edge.width(), 1), light);
+    painter.fillRect(QRect(edge.right(), edge.top(), 1, edge.height()), light);
     if (i == 1 || i == 2) {
       StatusBarDrawPanel(painter, i, r);
     } else {
@@ -147,7 +150,15 @@ void TStatusBar::StatusBarDrawPanel(QPainter& painter, int panel, const QRect& r
   if (panel == 1 && text.isEmpty()) return;
   // The text goes on a white image that is ANDed onto the panel: white
   // leaves the bar or background as painted, the text shows dark over both.
-  QImage image(r.size(), QImage::Format_RGB32);
+  // The image has the device pixels of the place it is drawn to (two per
+  // pixel on a screen at a ratio of 2): an image of the panel's size was
+  // enlarged there, and its text looked blurred beside the others.
+  // The engine's device: a widget painted into another device (a grab, a
+  // print) reports its own screen's ratio, the engine the target's.
+  const QPaintDevice* target = painter.paintEngine() ? painter.paintEngine()->paintDevice() : painter.device();
+  const qreal ratio = target->devicePixelRatio();
+  QImage image((QSizeF(r.size()) * ratio).toSize(), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::white);
   QPainter ip(&image);
   ip.setFont(font());
@@ -158,7 +169,7 @@ void TStatusBar::StatusBarDrawPanel(QPainter& painter, int panel, const QRect& r
     if (a >= 0) {
       const QString share = QString::number(a) + QLatin1Char('%');
       ip.drawText(2, baseline, text.left(text.indexOf(QLatin1Char('(')) - 1));
-      ip.drawText(image.width() - 3 - ip.fontMetrics().horizontalAdvance(share), baseline, share);
+      ip.drawText(r.width() - 3 - ip.fontMetrics().horizontalAdvance(share), baseline, share);
     } else {
       ip.drawText(2, baseline, text);
     }
