@@ -134,7 +134,9 @@ class TDiskUsageForm : public QMainWindow {
   void LiftSizeLimits();   // none, while a mode change sets the size
   void FormResize();
   void ApplyStoredModes();  // the stored layout mode and view, when shown
-  void FitStoredPlacement();  // a stored size and place fitted again once the window has its frame
+  void FitFramedWindow();  // the size and place fitted again once the window has its frame
+  QSize LeastWindowSize() const;  // the mode's least size, as far as the screen shows it
+  QSize TotalsOnlySize() const;   // the size in totals only, as far as the screen shows it
   QSize WindowSize() const;
   void SetWindowWidth(int width);
   void SetWindowHeight(int height);
@@ -394,7 +396,7 @@ class TDiskUsageForm : public QMainWindow {
   QLabel* m_failureNote = nullptr;  // over the status bar; owned by it
   bool m_settingsLoaded = false;        // resizes store the placement from then on
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
-  bool m_placementFromSettings = false;  // the window's size and place came from the settings
+  bool m_placementFromSettings = false;  // the window's size and place came from the settings, else centred
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
   static constexpr int kTreeViewWidth = 250;  // the tree's width at the first start
   int m_treeWidth = kTreeViewWidth;     // the tree's width when it was last shown (or as stored)

@@ -63,12 +63,23 @@ int TDiskUsageForm::MinFormHeight() const {
   return h;
 }
 
+// The least size of the layout mode, as far as the screen shows it whole: on
+// a screen narrower than the totals (480 pixels, or a large font) the window
+// fits the screen and the totals' right end is cut, rather than the window's.
+QSize TDiskUsageForm::LeastWindowSize() const {
+  return QSize(ListOnlyCmd->isChecked() ? 0 : MinFormWidth(), MinFormHeight()).boundedTo(ScreenLimit());
+}
+
+QSize TDiskUsageForm::TotalsOnlySize() const {
+  return QSize(MinFormWidth(), MinFormHeight()).boundedTo(ScreenLimit());
+}
+
 void TDiskUsageForm::WMGetMinMaxInfo() {
   // The desktop's limits apply until the window is up.
   if (!isVisible()) return;
-  setMinimumSize(ListOnlyCmd->isChecked() ? 0 : MinFormWidth(), MinFormHeight());
+  setMinimumSize(LeastWindowSize());
   if (TotalsOnly())
-    setMaximumSize(MinFormWidth(), MinFormHeight());  // not resizable in totals only
+    setMaximumSize(TotalsOnlySize());  // not resizable in totals only
   else
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
@@ -119,8 +130,8 @@ void TDiskUsageForm::ShrinkToTotals() {
   ToolBar->hide();
   ToolBarCmd->setEnabled(false);
   LiftSizeLimits();  // the old limits would hold the window at its full size
-  SetWindowHeight(MinFormHeight());
-  SetWindowWidth(MinFormWidth());
+  SetWindowHeight(TotalsOnlySize().height());
+  SetWindowWidth(TotalsOnlySize().width());
   WMGetMinMaxInfo();
   KeepOnScreen();
   AcceptDrops();
@@ -131,7 +142,7 @@ void TDiskUsageForm::ToolBarCmdClick() {
   ToolBarCmd->setChecked(!ToolBarCmd->isChecked());
   ToolBar->setVisible(ToolBarCmd->isChecked());
   WMGetMinMaxInfo();
-  if (WindowSize().height() < MinFormHeight()) SetWindowHeight(MinFormHeight());
+  if (WindowSize().height() < LeastWindowSize().height()) SetWindowHeight(LeastWindowSize().height());
   KeepOnScreen();
   FormResize();
 }
@@ -147,7 +158,7 @@ void TDiskUsageForm::StatusBarCmdClick() {
     SetWindowHeight(WindowSize().height() + (shown ? StatusBar->height() : -StatusBar->height()));
   }
   WMGetMinMaxInfo();
-  if (WindowSize().height() < MinFormHeight()) SetWindowHeight(MinFormHeight());
+  if (WindowSize().height() < LeastWindowSize().height()) SetWindowHeight(LeastWindowSize().height());
   KeepOnScreen();
   FormResize();
 }
@@ -229,19 +240,20 @@ void TDiskUsageForm::FormResize() {
   ResizeChart();
 }
 
-void TDiskUsageForm::FitStoredPlacement() {
-  if (!m_placementFromSettings || (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
-    return;
-  // The stored size was limited to the screen before the window had a frame;
-  // once it has one, the frame must fit as well (a window manager's title
-  // bar put the status bar of a screen-sized window below the screen).
+void TDiskUsageForm::FitFramedWindow() {
+  if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+  // The size was limited to the screen before the window had a frame; once
+  // it has one, the frame must fit as well (a window manager's title bar put
+  // the status bar of a screen-sized window below the screen). A window the
+  // settings did not place is centred again, frame and all.
   const QSize fitting = WindowSize().boundedTo(ScreenLimit());
   if (fitting != WindowSize()) resize(fitting);
+  if (!m_placementFromSettings) CenterOnScreen();
   KeepOnScreen();
 }
 
 void TDiskUsageForm::ApplyStoredModes() {
-  FitStoredPlacement();
+  FitFramedWindow();
   if (ListOnlyCmd->isChecked()) {
     ListAndTotalsCmdClick(ListOnlyCmd);
   } else if (TotalsOnlyCmd->isChecked()) {

@@ -195,7 +195,7 @@ void TDiskUsageForm::customEvent(QEvent* event) {
 }
 
 void TDiskUsageForm::WMAfterShow() {
-  FitStoredPlacement();  // exposed: the window manager's frame is known now
+  FitFramedWindow();  // exposed: the window manager's frame is known now
   OpenStartFolder();
 }
 

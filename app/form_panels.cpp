@@ -56,8 +56,8 @@ void TDiskUsageForm::FitStatPanel() {
   if (!isVisible()) return;
   WMGetMinMaxInfo();
   if (TotalsOnly()) {
-    SetWindowHeight(MinFormHeight());
-    SetWindowWidth(MinFormWidth());
+    SetWindowHeight(TotalsOnlySize().height());
+    SetWindowWidth(TotalsOnlySize().width());
   }
 }
 

@@ -29,9 +29,10 @@ constexpr int kMaxStoredWidth = 10000;
 
 int clampWidth(int w) { return std::clamp(w, kMinStoredWidth, kMaxStoredWidth); }
 
-QRect primaryScreen() {
+// The primary screen without its panels.
+QRect primaryArea() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+  return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
 // The area a window whose middle is at (x, y) may use: the available area
@@ -128,6 +129,8 @@ void TDiskUsageForm::LoadRegistrySettings() {
     }
     KeepOnScreen();
   } else {
+    // The first start's 1000 x 633 on a smaller screen: as much as it shows.
+    resize(WindowSize().boundedTo(ScreenLimit()));
     CenterOnScreen();
   }
   m_settingsLoaded = true;
@@ -203,8 +206,9 @@ void TDiskUsageForm::FormClose() {
 }
 
 void TDiskUsageForm::CenterOnScreen() {
-  const QRect screen = primaryScreen();
-  const QSize size = WindowSize();
+  // On the part of the primary screen that panels leave free, frame and all.
+  const QRect screen = primaryArea();
+  const QSize size = frameGeometry().size();
   move(screen.left() + (screen.width() - size.width()) / 2, screen.top() + (screen.height() - size.height()) / 2);
 }
 

@@ -9,6 +9,7 @@
 #include "form_fixture.h"
 #include "model/window_placement.h"  // KeepRectOnScreen: the tables of its own test
 #include "platform/registry_store.h"
+#include "views/status_bar.h"
 
 namespace {
 
@@ -63,15 +64,17 @@ TEST_F(PlacementTest, EveryStoredSizeFitsTheScreenInEveryViewMode) {
       clearStore();
       store(placement(c.width, c.height, 0, 0, c.width, c.height, view));
       TDiskUsageForm& f = open({t.root()});
+      // The least sizes as far as the screen shows them, frame and all.
+      const QSize fits = screen - (f.frameGeometry().size() - f.WindowSize());
       if (view == 3) {
-        EXPECT_EQ(f.WindowSize(), QSize(f.MinFormWidth(), f.MinFormHeight()));
+        EXPECT_EQ(f.WindowSize(), QSize(f.MinFormWidth(), f.MinFormHeight()).boundedTo(fits));
         f.ListAndTotalsCmd->trigger();  // back to the remembered full size
       }
       if (c.larger) {
         EXPECT_EQ(f.frameGeometry().size(), screen) << "the window with its frame fills the screen";
       } else {
         // Raised to the least size: the stored width in every mode.
-        EXPECT_EQ(f.WindowSize().width(), f.MinFormWidth());
+        EXPECT_EQ(f.WindowSize().width(), std::min(f.MinFormWidth(), fits.width()));
         EXPECT_GE(f.WindowSize().height(), f.MinFormHeight());
         EXPECT_LE(f.WindowSize().height(), screen.height());
       }
@@ -136,7 +139,8 @@ TEST_F(PlacementTest, TheFullSizeSurvivesRestartsInTotalsOnly) {
     SCOPED_TRACE("restart " + std::to_string(run + 1));
     restart();
     EXPECT_TRUE(form->TotalsOnlyCmd->isChecked());
-    EXPECT_EQ(form->WindowSize(), QSize(form->MinFormWidth(), form->MinFormHeight()));
+    const QSize fits = available().size() - (form->frameGeometry().size() - form->WindowSize());
+    EXPECT_EQ(form->WindowSize(), QSize(form->MinFormWidth(), form->MinFormHeight()).boundedTo(fits));
     QCoreApplication::processEvents();
     form->ExitCmdClick();
     EXPECT_EQ(stored("FullWidth"), full.width());
@@ -267,4 +271,54 @@ TEST_F(PlacementTest, TheTreeWidthIsLimitedByTheFullSizeNotByTheTotalsOnlyWindow
   EXPECT_EQ(stored("TreeViewWidth"), 400) << "the narrow totals window does not cut the stored width";
   f.ListAndTotalsCmd->trigger();
   EXPECT_EQ(f.TreeView->width(), 400);
+}
+
+TEST_F(PlacementTest, NoWayOfOpeningOrChangingTheLayoutGivesAWindowLargerThanTheScreen) {
+  // Also run on an 800 x 600 screen and on one narrower than the totals.
+  const QRect area = available();
+  const auto whole = [&](const char* step) {
+    SCOPED_TRACE(step);
+    TDiskUsageForm& f = *form;
+    const QRect frame = f.frameGeometry();
+    EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height()
+                                      << " on " << area.width() << "x" << area.height();
+    if (f.StatusBar->isVisible()) {
+      const QRect bar(f.StatusBar->mapToGlobal(QPoint(0, 0)), f.StatusBar->size());
+      EXPECT_TRUE(area.contains(bar)) << "the status bar is on the screen";
+    }
+  };
+  struct Start {
+    const char* what;
+    Values values;  // none: the first start
+  } starts[] = {
+      {"first start", {}},
+      {"stored larger than the screen", placement(5000, 4000, 0, 0, 5000, 4000, 1)},
+      {"stored in totals only, full size larger than the screen", placement(5000, 4000, 0, 0, 5000, 4000, 3)},
+      {"stored in detail only, 2^31 - 1", placement(INT32_MAX, INT32_MAX, 0, 0, INT32_MAX, INT32_MAX, 2)},
+  };
+  for (const Start& s : starts) {
+    SCOPED_TRACE(s.what);
+    clearStore();
+    if (!s.values.empty()) store(s.values);
+    open({t.root()});
+    whole("opened");
+    form->TotalsOnlyCmd->trigger();
+    whole("totals only");
+    form->StatusBarCmd->trigger();
+    form->StatusBarCmd->trigger();
+    whole("status bar off and on in totals only");
+    form->ListAndTotalsCmd->trigger();
+    whole("detail and totals");
+    form->ListOnlyCmd->trigger();
+    whole("detail only");
+    form->ToolBarCmd->trigger();
+    form->ToolBarCmd->trigger();
+    whole("tool bar off and on");
+    form->ListAndTotalsCmd->trigger();
+    whole("detail and totals again");
+    form->ExitCmdClick();
+    restart();
+    whole("after a restart");
+    form.reset();
+  }
 }
