@@ -175,10 +175,20 @@ TBarChart::Layout TBarChart::layout() const {
     l.legendShown = false;
     plotTop = l.frame.top();
   }
-  l.plot = QRect(QPoint(plotLeft, plotTop), QPoint(l.frame.right(), std::max(plotTop + 1, plotBottom)));
+  // The last value label stands at the plot's right end and reaches right
+  // by its width times cos 45 degrees: the plot ends where it fits whole (a
+  // right margin of 8 % of 600 pixels left 48 for the 67 of "1,200,000,000KB").
+  const auto rightmost = [&](double top) {
+    return width() - 1 - (static_cast<int>(std::ceil(fm.horizontalAdvance(valueText(top)) * 0.7071)) + 5);
+  };
+  const int plotRight = l.valueLabels ? std::min(l.frame.right(), rightmost(provisionalTop)) : l.frame.right();
+  l.plot = QRect(QPoint(plotLeft, plotTop), QPoint(std::max(plotLeft + 1, plotRight), std::max(plotTop + 1, plotBottom)));
 
   l.valueStep = niceStep(m_valueMax, std::max(2, l.plot.width() / 80));
   l.valueTop = std::max(l.valueStep, std::ceil(m_valueMax / l.valueStep) * l.valueStep);
+  // The axis may end on a longer figure than the one the room was measured for.
+  if (l.valueLabels && l.plot.right() > rightmost(l.valueTop))
+    l.plot.setRight(std::max(plotLeft + 1, rightmost(l.valueTop)));
 
   // The category axis runs from 5 to 95 per cent of the plot's height.
   l.axis.min = m_min;

@@ -168,3 +168,35 @@ TEST(BarChart, TheHintShowsANameAsPlainText) {
     QToolTip::hideText();
   }
 }
+
+TEST(BarChart, EveryValueLabelIsDrawnWholeInsideTheChart) {
+  // The last label at the plot's right end stands at 315 degrees: with the
+  // window's margins, "1,200,000,000KB" lost its last digits at the edge.
+  TBarChart c;
+  c.addSeries("Disk Bytes", kRed);
+  c.addSeries("File Bytes", kBlue);
+  c.setMarginsPercent(3, 3, 8, 3);
+  c.setValueLabelSuffix(QStringLiteral("KB"));
+  for (double largest : {100.0, 1234567.0, 1.2e9, 9.9e12}) {
+    c.clearPoints();
+    for (int i = 0; i < 5; ++i) {
+      c.addPoint(0, largest * (i + 1) / 5, QStringLiteral("a name %1").arg(i));
+      c.addPoint(1, largest * (i + 1) / 10, QStringLiteral("a name %1").arg(i));
+    }
+    c.setCategoryRange(0, 4);
+    for (QSize size : {QSize(180, 300), QSize(320, 400), QSize(600, 450), QSize(1100, 700)}) {
+      SCOPED_TRACE(QStringLiteral("%1 at %2 x %3").arg(largest).arg(size.width()).arg(size.height()).toStdString());
+      c.resize(size);
+      QImage img(size, QImage::Format_RGB32);
+      img.fill(Qt::white);
+      c.render(&img);
+      // Nothing is drawn on the last columns or rows: nothing reaches the edge.
+      int touching = 0;
+      for (int y = 0; y < size.height(); ++y)
+        for (int x = size.width() - 2; x < size.width(); ++x) touching += img.pixelColor(x, y) != QColor(Qt::white);
+      for (int x = 0; x < size.width(); ++x)
+        for (int y = size.height() - 2; y < size.height(); ++y) touching += img.pixelColor(x, y) != QColor(Qt::white);
+      EXPECT_EQ(touching, 0);
+    }
+  }
+}
