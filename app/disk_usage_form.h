@@ -138,6 +138,8 @@ class TDiskUsageForm : public QMainWindow {
   QSize LeastWindowSize() const;  // the mode's least size, as far as the screen shows it
   QSize TotalsOnlySize() const;   // the size in totals only, as far as the screen shows it
   QSize WindowSize() const;
+  QSize SizeToStore() const;  // the window's size, or the larger one asked for that the screen limited
+  void ResizeLimited(QSize askedFor, QSize shown);
   void SetWindowWidth(int width);
   void SetWindowHeight(int height);
   bool TotalsOnly() const;
@@ -159,6 +161,10 @@ class TDiskUsageForm : public QMainWindow {
   // totals; 0 until known.
   int FullWidth = 0;
   int FullHeight = 0;
+  // A size asked for (by the settings, or the full size to come back to) and
+  // the smaller size this screen showed of it: until the window is resized,
+  // the size asked for is the one stored.
+  QSize m_sizeAskedFor, m_sizeShownOfIt;
 
   // --- delete (form_delete.cpp) ---
   void DeleteCmdClick();
@@ -331,6 +337,7 @@ class TDiskUsageForm : public QMainWindow {
   void showEvent(QShowEvent* event) override;
   void customEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -396,6 +403,7 @@ class TDiskUsageForm : public QMainWindow {
   QLabel* m_failureNote = nullptr;  // over the status bar; owned by it
   bool m_settingsLoaded = false;        // resizes store the placement from then on
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
+  bool m_fitWhenRestored = false;  // left maximised: the normal size is fitted to the frame
   bool m_placementFromSettings = false;  // the window's size and place came from the settings, else centred
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
   static constexpr int kTreeViewWidth = 250;  // the tree's width at the first start

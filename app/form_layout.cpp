@@ -46,6 +46,19 @@ void TDiskUsageForm::installHintFilter() { qApp->installEventFilter(new THintFil
 // In these terms the caption and sizing frame add nothing to the limits.
 QSize TDiskUsageForm::WindowSize() const { return size(); }
 
+// A large font on a small screen (144 dpi on 800 x 600) showed a stored
+// 900 x 600 as 533 x 400, and that was stored for good at the next resize:
+// a size limited only by this screen keeps the stored one.
+QSize TDiskUsageForm::SizeToStore() const {
+  return m_sizeShownOfIt.isValid() && WindowSize() == m_sizeShownOfIt ? m_sizeAskedFor : WindowSize();
+}
+
+void TDiskUsageForm::ResizeLimited(QSize askedFor, QSize shown) {
+  m_sizeAskedFor = askedFor;
+  m_sizeShownOfIt = shown;
+  resize(shown);
+}
+
 void TDiskUsageForm::SetWindowWidth(int width) { resize(std::max(0, width), height()); }
 
 void TDiskUsageForm::SetWindowHeight(int height) { resize(width(), std::max(0, height)); }
@@ -91,6 +104,9 @@ void TDiskUsageForm::LiftSizeLimits() {
 
 void TDiskUsageForm::ListAndTotalsCmdClick(QObject* sender) {
   const bool detailsWereShown = DetailsPanel->isVisibleTo(this);
+  // Read before the details show: the least size of the full view may
+  // resize the window on the way, and every resize in a full view records it.
+  const QSize full(FullWidth, FullHeight);
   const bool listAndTotals = sender != ListOnlyCmd && sender != ListOnlyBtn;
   ListAndTotalsCmd->setChecked(listAndTotals);
   ListAndTotalsBtn->setChecked(listAndTotals);
@@ -101,12 +117,10 @@ void TDiskUsageForm::ListAndTotalsCmdClick(QObject* sender) {
   ToolBarCmd->setEnabled(true);
   ToolBar->setVisible(ToolBarCmd->isChecked());
   WMGetMinMaxInfo();
-  if (!detailsWereShown && FullWidth > 0 && FullHeight > 0) {
+  if (!detailsWereShown && full.width() > 0 && full.height() > 0) {
     // Back from totals only: the size the window had before, as far as the
     // screen it is on now can show it.
-    const QSize full = QSize(FullWidth, FullHeight).boundedTo(ScreenLimit());
-    SetWindowHeight(full.height());
-    SetWindowWidth(full.width());
+    ResizeLimited(full, full.boundedTo(ScreenLimit()).expandedTo(minimumSize()));
   }
   KeepOnScreen();
   AcceptDrops();
@@ -117,8 +131,8 @@ void TDiskUsageForm::ListOnlyCmdClick() { ListAndTotalsCmdClick(ListOnlyCmd); }
 
 void TDiskUsageForm::TotalsOnlyCmdClick() {
   if (DetailsPanel->isVisibleTo(this)) {
-    FullHeight = WindowSize().height();
-    FullWidth = WindowSize().width();
+    FullHeight = SizeToStore().height();
+    FullWidth = SizeToStore().width();
   }
   ShrinkToTotals();
 }
@@ -174,8 +188,9 @@ void TDiskUsageForm::TreeViewCmdClick() {
 int TDiskUsageForm::TreeWidthToShow() const {
   // The splitter's two parts share the details area's width less the bar.
   // In totals only that area is hidden: it comes back at the full size.
-  const int detailsWidth =
-      DetailsPanel->isVisibleTo(this) ? Splitter->width() : (FullWidth > 0 ? FullWidth : WindowSize().width());
+  const int detailsWidth = DetailsPanel->isVisibleTo(this)
+                               ? Splitter->width()
+                               : (FullWidth > 0 ? std::min(FullWidth, ScreenLimit().width()) : WindowSize().width());
   const int total = std::max(0, detailsWidth - Splitter->handleWidth());
   return LimitTreeWidth(m_treeWidth, kTreeViewWidth, total, Splitter->widget(1)->minimumSizeHint().width(),
                         TreeView->minimumSizeHint().width());
@@ -230,11 +245,36 @@ void TDiskUsageForm::StayOnTopCmdClick() {
 
 void TDiskUsageForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
+  if (m_fitWhenRestored && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    m_fitWhenRestored = false;
+    FitFramedWindow();
+  }
   FormResize();
+}
+
+void TDiskUsageForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  // A window started maximised has a normal size limited to the screen
+  // before it had a frame: restored, the frame went past the screen and
+  // the status bar below it (1280 x 1024 plus the frame on a 1280 x 1024
+  // screen). The window manager may restore the size after this event.
+  const auto wasFull = static_cast<QWindowStateChangeEvent*>(event)->oldState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+  if (wasFull && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    m_fitWhenRestored = true;
+    FitFramedWindow();
+  }
 }
 
 void TDiskUsageForm::FormResize() {
   if (!m_settingsLoaded) return;  // the placement is not this window's yet
+  if (WindowSize() != m_sizeShownOfIt) m_sizeShownOfIt = QSize();  // resized: its own size from now on
+  if (DetailsPanel->isVisibleTo(this) && !TotalsOnly() && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    // The full size is the one the window had last in a full view: a size
+    // changed in detail and totals is not lost when it is left for totals only.
+    FullWidth = SizeToStore().width();
+    FullHeight = SizeToStore().height();
+  }
   SaveWindowPlacement();
   ApplyTreeWidth();
   ResizeChart();
@@ -247,7 +287,7 @@ void TDiskUsageForm::FitFramedWindow() {
   // the status bar of a screen-sized window below the screen). A window the
   // settings did not place is centred again, frame and all.
   const QSize fitting = WindowSize().boundedTo(ScreenLimit());
-  if (fitting != WindowSize()) resize(fitting);
+  if (fitting != WindowSize()) ResizeLimited(SizeToStore(), fitting);
   if (!m_placementFromSettings) CenterOnScreen();
   KeepOnScreen();
 }

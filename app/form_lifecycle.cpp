@@ -160,6 +160,14 @@ void TDiskUsageForm::showEvent(QShowEvent* event) {
 
 void TDiskUsageForm::FormShow() {
   ApplyStoredModes();
+  // The window is placed by its frame. A resize of the native window before
+  // it is mapped (totals only shrinks it here) made Qt place the client area
+  // there instead, so the frame stood 1 pixel left of and 20 above where it
+  // was stored, and the next start stored that: the window crept up 20
+  // pixels a start. The frame goes where it was stored on every path.
+  const bool normal = !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+  if (QWindow* window = windowHandle(); normal && window && window->frameMargins().isNull())
+    window->setFramePosition(pos());
   WMGetMinMaxInfo();
   SyncSortMenu();
   FileSelectCmd->setChecked(TUsageEngine::truth(m_engine.TlrFileSpecOn()));

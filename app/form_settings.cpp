@@ -21,14 +21,6 @@
 
 namespace {
 
-// The name column's width read back is kept within what a window can show:
-// a damaged or hand-edited value must not make it vanish or stretch beyond
-// any screen.
-constexpr int kMinStoredWidth = 20;
-constexpr int kMaxStoredWidth = 10000;
-
-int clampWidth(int w) { return std::clamp(w, kMinStoredWidth, kMaxStoredWidth); }
-
 // The primary screen without its panels.
 QRect primaryArea() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -73,7 +65,14 @@ void TDiskUsageForm::LoadRegistrySettings() {
     // The tree's width is limited when the tree is laid out, against the
     // width the window then has (form_layout.cpp): 0 or less is none.
     if (const auto w = reg.ReadInteger("TreeViewWidth")) m_treeWidth = *w > 0 ? *w : kTreeViewWidth;
-    if (const auto w = reg.ReadInteger("LVNameWidth")) UsageList->header()->resizeSection(0, clampWidth(*w));
+    if (const auto w = reg.ReadInteger("LVNameWidth")) {
+      // A damaged or hand-edited width: at least the header's own text and
+      // sort arrow (20 pixels left "N" and the arrow), at most the screen's
+      // width (2^31 - 1 pushed every other column out of reach).
+      QHeaderView* header = UsageList->header();
+      const int least = std::max(header->sectionSizeHint(0), 0);
+      header->resizeSection(0, LimitWindowSize(*w, 0, QSize(least, 0), QSize(primaryArea().width(), 0)).width());
+    }
 
     struct Toggle {
       const char* name;
@@ -111,17 +110,19 @@ void TDiskUsageForm::LoadRegistrySettings() {
     // painted nothing and took gigabytes) and raised to the least size; the
     // position is worked out in 64 bits before the window is moved there.
     const QRect area = availableAreaAt(int64_t(p.left) + p.width / 2, int64_t(p.top) + p.height / 2);
-    const QSize size = LimitWindowSize(p.width, p.height, QSize(MinFormWidth(), MinFormHeight()), area.size());
-    SetWindowWidth(size.width());
-    SetWindowHeight(size.height());
+    const QSize least(MinFormWidth(), MinFormHeight());
+    const QSize size = LimitWindowSize(p.width, p.height, least, area.size());
+    // What the screen alone limited stays stored until the user resizes.
+    ResizeLimited(LimitWindowSize(p.width, p.height, least, QSize(INT_MAX, INT_MAX)), size);
     move(KeepRectOnScreen(p.left, p.top, size, area));
     m_placementFromSettings = true;
     // A full size of 0 or less is none: the size the window opens at is the
     // one to come back to.
     m_fullSizeFromSettings = p.fullWidth > 0 && p.fullHeight > 0;
-    const QSize full = m_fullSizeFromSettings ? LimitWindowSize(p.fullWidth, p.fullHeight, QSize(1, 1), area.size()) : QSize();
-    FullWidth = full.width() > 0 ? full.width() : 0;
-    FullHeight = full.height() > 0 ? full.height() : 0;
+    // Limited to the screen when it is applied: a screen too small for it
+    // now does not make it smaller for good.
+    FullWidth = m_fullSizeFromSettings ? p.fullWidth : 0;
+    FullHeight = m_fullSizeFromSettings ? p.fullHeight : 0;
     switch (p.state & 0xFF) {
       case 1: setWindowState(Qt::WindowMinimized); break;
       case 2: setWindowState(Qt::WindowMaximized); break;
@@ -141,8 +142,8 @@ void TDiskUsageForm::SaveWindowPlacement() {
   if (!reg.OpenKey(kSettingsKey, true)) return;
   const Qt::WindowStates state = windowState();
   if (!(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
-    reg.WriteInteger("Width", WindowSize().width());
-    reg.WriteInteger("Height", WindowSize().height());
+    reg.WriteInteger("Width", SizeToStore().width());
+    reg.WriteInteger("Height", SizeToStore().height());
     reg.WriteInteger("Left", pos().x());
     reg.WriteInteger("Top", pos().y());
     reg.WriteInteger("FullWidth", FullWidth);

@@ -409,3 +409,24 @@ TEST_F(SettingsTest, AStoreThatCannotBeWrittenWarnsOnceForThePlacementAndEveryFu
   EXPECT_EQ(messages, (std::vector<QString>{"Error: Unable to save view settings.", "Error: Unable to save view settings."}));
   ::rmdir(storeFile().c_str());
 }
+
+TEST_F(SettingsTest, AStoredNameColumnWidthShowsItsHeaderWholeAndLeavesTheOtherColumnsOnTheScreen) {
+  // A damaged or hand-edited width: "Name" and its sort arrow stay readable,
+  // and the column is never wider than the screen.
+  struct Case {
+    const char* what;
+    int32_t stored;
+  } cases[] = {{"most negative", INT32_MIN}, {"zero", 0}, {"5 pixels", 5}, {"2^31 - 1", INT32_MAX}, {"100000", 100000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clearStore();
+    store({{"LVNameWidth", c.stored}, {"ChartVisible", 0}});
+    TDiskUsageForm& f = open({t.root()});
+    QHeaderView* h = f.UsageList->header();
+    const QFontMetrics m(h->font());
+    EXPECT_GE(h->sectionSize(0), m.horizontalAdvance(QStringLiteral("Name"))) << "the header text";
+    EXPECT_GE(h->sectionSize(0), h->sectionSizeHint(0));
+    EXPECT_LE(h->sectionSize(0), QGuiApplication::primaryScreen()->availableGeometry().width());
+    form.reset();
+  }
+}

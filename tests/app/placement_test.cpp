@@ -322,3 +322,95 @@ TEST_F(PlacementTest, NoWayOfOpeningOrChangingTheLayoutGivesAWindowLargerThanThe
     form.reset();
   }
 }
+
+TEST_F(PlacementTest, TheFullSizeStoredIsTheOneTheWindowHadLastInAFullView) {
+  const QSize full = available().size() - QSize(40, 30);
+  store(placement(600, 200, 0, 0, full.width(), full.height(), 3));
+  open({t.root()});
+  form->ListAndTotalsCmd->trigger();
+  ASSERT_EQ(form->WindowSize(), full);
+  form->resize(full - QSize(100, 100));  // changed in detail and totals, never back in totals only
+  QCoreApplication::processEvents();
+  form->ExitCmdClick();
+  EXPECT_EQ(stored("FullWidth"), full.width() - 100);
+  EXPECT_EQ(stored("FullHeight"), full.height() - 100);
+  restart();
+  ASSERT_TRUE(form->TotalsOnlyCmd->isChecked()) << "the view is stored by a full save only";
+  form->ListAndTotalsCmd->trigger();
+  EXPECT_EQ(form->WindowSize(), full - QSize(100, 100));
+}
+
+TEST_F(PlacementTest, ASizeOnlyThisScreenLimitedKeepsTheStoredOneUntilTheUserResizes) {
+  // As a large font on a small screen: the stored sizes are more than the
+  // screen shows. Changing views is no resize by the user.
+  for (int view : {1, 3}) {
+    SCOPED_TRACE("View " + std::to_string(view));
+    clearStore();
+    store(placement(5000, 4000, 0, 0, 5000, 4000, view));
+    open({t.root()});
+    form->TotalsOnlyCmd->trigger();
+    form->ListAndTotalsCmd->trigger();
+    EXPECT_EQ(form->frameGeometry().size(), available().size());
+    form->ExitCmdClick();
+    EXPECT_EQ(stored("FullWidth"), 5000);
+    EXPECT_EQ(stored("FullHeight"), 4000);
+    EXPECT_EQ(stored("Width"), 5000);
+    EXPECT_EQ(stored("Height"), 4000);
+    // The user's own resize is stored as it is.
+    restart();
+    if (form->TotalsOnlyCmd->isChecked()) form->ListAndTotalsCmd->trigger();
+    const QSize smaller = form->WindowSize() - QSize(10, 10);
+    form->resize(smaller);
+    QCoreApplication::processEvents();
+    form->ExitCmdClick();
+    EXPECT_EQ(stored("FullWidth"), smaller.width());
+    EXPECT_EQ(stored("Width"), smaller.width());
+    form.reset();
+  }
+}
+
+TEST_F(PlacementTest, StartsAndExitsLeaveTheStoredPositionWhereItWasInEveryView) {
+  // What is restored is what was stored: the window's frame at Left and Top.
+  for (int view : {1, 2, 3}) {
+    for (bool saveOnExit : {true, false}) {
+      SCOPED_TRACE("View " + std::to_string(view) + (saveOnExit ? ", saved on exit" : ", detail and totals at each start"));
+      clearStore();
+      Values values = placement(560, 400, 100, 100, 560, 400, view);  // on the 800 x 600 test screen
+      values.push_back({"SaveOnExit", saveOnExit ? 1 : 0});
+      store(values);
+      for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE("start " + std::to_string(run + 1));
+        restart();
+        EXPECT_EQ(form->frameGeometry().topLeft(), QPoint(100, 100));
+        if (!saveOnExit) form->ListAndTotalsCmd->trigger();
+        EXPECT_EQ(form->frameGeometry().topLeft(), QPoint(100, 100));
+        QCoreApplication::processEvents();
+        form->ExitCmdClick();
+        EXPECT_EQ(stored("Left"), 100);
+        EXPECT_EQ(stored("Top"), 100);
+      }
+      form.reset();
+    }
+  }
+}
+
+TEST_F(PlacementTest, AWindowStartedMaximisedIsRestoredWithinTheScreen) {
+  const QRect area = available();
+  for (int32_t side : {INT32_MAX, 5000}) {
+    SCOPED_TRACE(side);
+    clearStore();
+    Values values = placement(side, side, 0, 0, side, side, 1);
+    values.push_back({"WindowState", 2});
+    store(values);
+    TDiskUsageForm& f = open({t.root()});
+    ASSERT_TRUE(f.windowState() & Qt::WindowMaximized);
+    f.showNormal();  // the title bar's restore button
+    QTRY_VERIFY(!(f.windowState() & Qt::WindowMaximized));
+    QTRY_VERIFY(area.contains(f.frameGeometry()));
+    const QRect bar(f.StatusBar->mapToGlobal(QPoint(0, 0)), f.StatusBar->size());
+    EXPECT_TRUE(area.contains(bar)) << "the status bar is on the screen";
+    f.ExitCmdClick();
+    EXPECT_TRUE(area.contains(QPoint(stored("Left").value_or(-1), stored("Top").value_or(-1))));
+    form.reset();
+  }
+}
