@@ -156,6 +156,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   if (!m_automaticRefresh) FocusActiveView();
 
   TUsageTotals totals;
+  int outOfReach = 0;  // entries there that could not be looked at
   TRepaintPace pace;
   TUsageListView::Arrivals arrivals(UsageList);
   std::vector<TUsageRow> arrived;  // rows computed since the window was last brought up to date
@@ -177,6 +178,13 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
       // Gone between the listing and its sizing (an editor's temporary file,
       // a download moved away): not a failure, just no row.
       if (PathIsGone(entry->FullPath)) continue;
+      // There, but not to be looked at: an entry of a folder that may be
+      // listed but not entered (mode 644). The folder shows as one that
+      // could not be read; a box for each of its entries told nothing more.
+      if (PathIsOutOfReach(entry->FullPath)) {
+        ++outOfReach;
+        continue;
+      }
       showSoFar();
       arrivals.end();
       ShowCalcFailure(entry->FullPath, rc);
@@ -192,14 +200,19 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
       const TUsageListAttrs& a = UsageListAttrs[c];
       row.figures[c - 1] = a.kind == 2 ? a.getFloat(a.statKey) : a.getInt(a.statKey);
     }
+    // The engine's figures do not tell a folder it could not open from one
+    // it read whose only content it could not (both: Dirs 1, no files, one
+    // folder unread), nor, in some versions, a folder it could list but not
+    // enter from an empty one (no figures at all); the folder itself does.
+    // Such a folder counts as the one folder it is known to be, as one that
+    // does not open.
+    const bool engineUnread = m_engine.TlrGetStatVal("UnreadableDirectories") > 0;
+    row.unreadableItself = entry->IsDirectory() && !entry->IsLink() && !FolderCanBeRead(entry->FullPath);
+    row.unreadable = engineUnread || row.unreadableItself;
+    if (row.unreadableItself && row.figures[2] < 1) row.figures[2] = 1;
     const auto dirs = static_cast<int32_t>(row.figures[2]), files = static_cast<int32_t>(row.figures[3]);
     if (!HasUsage(dirs, files, row.figures[0])) continue;
     m_engine.TlrGetFileTime(&row.fileTime);
-    row.unreadable = m_engine.TlrGetStatVal("UnreadableDirectories") > 0;
-    // The engine's figures do not tell a folder it could not open from one
-    // it read whose only content it could not (both: Dirs 1, no files, one
-    // folder unread); the folder itself does.
-    row.unreadableItself = row.unreadable && entry->IsDirectory() && !entry->IsLink() && !FolderOpens(entry->FullPath);
     row.entry = listing.Take(i);
     arrived.push_back(std::move(row));
     totals.add(files, dirs, arrived.back().figures[1], arrived.back().figures[0]);
@@ -214,7 +227,10 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   SetUpChartScroll(UsageModel->rowCount());
   SortByColumn(SortColumn);  // and the chart is built from the sorted rows
 
-  StatusBar->setPanelText(0, ItemCountText(UsageModel->rowCount()));
+  // Nothing to count, because nothing could be looked at: said so, rather
+  // than "0 items" as for an empty folder.
+  const bool unread = UsageModel->rowCount() == 0 && (outOfReach > 0 || !FolderCanBeRead(m_currentFolderPath));
+  StatusBar->setPanelText(0, unread ? FolderUnreadText() : ItemCountText(UsageModel->rowCount()));
   // Every entry was another volume (a folder of mount points only): the
   // folder itself, once more, for its own figures.
   if (!volume && m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr) >= 0) volume = ReadVolumeFigures();

@@ -1,6 +1,8 @@
 #include "model/folder_path.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -65,3 +67,13 @@ std::string TopmostGoneFolder(const std::string& goneGiven, const std::string& l
 }
 
 bool FolderOpens(const std::string& path) { return platform::FileDescriptor(platform::openDirectory(path)).valid(); }
+
+bool FolderCanBeRead(const std::string& path) {
+  return ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0 && FolderOpens(path);
+}
+
+bool PathIsOutOfReach(const std::string& path) {
+  struct stat st;
+  if (platform::statPath(path, st, false)) return false;
+  return errno == EACCES;
+}

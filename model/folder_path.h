@@ -29,3 +29,13 @@ std::string TopmostGoneFolder(const std::string& gone, const std::string& left);
 // Whether the folder itself can be opened for reading its entries, as the
 // engine opens a folder it is asked about.
 bool FolderOpens(const std::string& path);
+
+// Whether the folder's entries can be looked at: it opens, and may be entered
+// (searched). A folder that may be listed but not entered (mode 644) opens,
+// yet no entry of it can be sized; asked with the effective rights, as the
+// engine's own calls are made.
+bool FolderCanBeRead(const std::string& path);
+
+// Whether something is at path that cannot be looked at: a folder on the way
+// may be listed but not entered. Not gone, and no failure of the computation.
+bool PathIsOutOfReach(const std::string& path);

@@ -12,9 +12,12 @@
 namespace tlr {
 
 bool queryVolume(const std::string& folder, VolumeFacts& facts) {
-  platform::FileDescriptor fd(platform::openDirectory(folder.empty() ? std::string(".") : folder));
+  const std::string& at = folder.empty() ? std::string(".") : folder;
+  platform::FileDescriptor fd(platform::openDirectory(at));
   struct statvfs sv;
-  if (!fd.valid() || ::fstatvfs(fd.get(), &sv) != 0) return false;
+  // A folder that cannot be read (mode 000) does not open, yet its volume is
+  // known by its path: that asks only to reach it.
+  if (fd.valid() ? ::fstatvfs(fd.get(), &sv) != 0 : ::statvfs(at.c_str(), &sv) != 0) return false;
   uint64_t unit = sv.f_frsize ? sv.f_frsize : sv.f_bsize;
   facts.allocationUnit = unit;
   facts.freeBytes = static_cast<uint64_t>(sv.f_bavail) * unit;
@@ -73,9 +76,10 @@ const char* fileSystemTypeName(unsigned long type) {
 std::string fileSystemName(dev_t dev, const std::string& folder, const char* mountTable) {
   std::string name = mountTypeOf(dev, mountTable);
   if (!name.empty()) return name;
-  platform::FileDescriptor fd(platform::openDirectory(folder.empty() ? std::string(".") : folder));
+  const std::string& at = folder.empty() ? std::string(".") : folder;
+  platform::FileDescriptor fd(platform::openDirectory(at));
   struct statfs sf;
-  if (!fd.valid() || ::fstatfs(fd.get(), &sf) != 0) return {};
+  if (fd.valid() ? ::fstatfs(fd.get(), &sf) != 0 : ::statfs(at.c_str(), &sf) != 0) return {};
   const char* known = fileSystemTypeName(static_cast<unsigned long>(sf.f_type));
   return known ? known : std::string();
 }

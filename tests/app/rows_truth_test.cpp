@@ -12,6 +12,7 @@
 #include "form_fixture.h"
 #include "model/directory_list.h"
 #include "views/figure_format.h"
+#include "views/status_bar.h"
 
 TEST_F(FormTest, FilesDatedBefore1970ShowTheirOwnDate) {
   constexpr int64_t k1950 = -618321600;  // 1950-06-15 12:00:00 UTC
@@ -170,5 +171,75 @@ TEST_F(FormTest, AnUnreadableRowSaysWhetherNoneOrSomeOfItCouldBeRead) {
     EXPECT_FALSE(tip.contains(c.saysNot)) << tip.toStdString();
     EXPECT_TRUE(form->UsageModel->index(row, 0).data(Qt::FontRole).value<QFont>().italic());
     unsetenv("FAKE_UNREADABLE_NAME");
+  }
+}
+
+namespace {
+
+// A folder that may be listed but not entered: its names can be read, but
+// nothing can be looked at (mode 644, holding a file).
+void makeListedNotEntered(TempTree& u, const std::string& rel) {
+  u.dir(rel);
+  u.file(rel + "/f", 10);
+  ASSERT_EQ(::chmod(u.path(rel).c_str(), 0644), 0);
+}
+
+}  // namespace
+
+TEST_F(FormTest, AFolderListedButNotEnteredKeepsItsRowAndCountsAsAFolder) {
+  TempTree u;
+  makeListedNotEntered(u, "h");
+  u.dir("open");
+  u.file("open/inside", 10);
+  form.reset();
+  {
+    // The window and its engine made here: the engine's own threads keep
+    // the rights of the thread that started them.
+    WithoutReadAnything dropped;
+    if (!dropped.ok()) GTEST_SKIP() << "cannot drop the capabilities to read any folder";
+    open({u.root()});
+  }
+  EXPECT_EQ(rowNames(), (Names{"h", "open"}));
+  EXPECT_EQ(cell("h", 3), "1") << "the folder itself, its contents unknown";
+  EXPECT_EQ(cell("h", 4), "0");
+  EXPECT_EQ(form->DirectoriesValLabel->text(), "1");
+  int row = -1;
+  for (int i = 0; i < form->UsageModel->rowCount(); ++i)
+    if (form->UsageModel->row(i).name() == "h") row = i;
+  ASSERT_GE(row, 0);
+  EXPECT_TRUE(form->UsageModel->index(row, 0).data(Qt::FontRole).value<QFont>().italic());
+  const QString tip = form->UsageModel->index(row, 0).data(Qt::ToolTipRole).toString();
+  EXPECT_TRUE(tip.contains("This folder could not be read")) << tip.toStdString();
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FormTest, AFolderThatCannotBeReadIsShownAsSuchWithItsVolumesFigures) {
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  struct Case {
+    const char* what;
+    bool listed;  // its names can be read (mode 644), else nothing (mode 000)
+  } cases[] = {{"listed but not entered", true}, {"not even listed", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempTree u;
+    if (c.listed)
+      makeListedNotEntered(u, "shut");
+    else
+      u.dir("shut", 0);
+    form.reset();
+    messages.clear();
+    {
+      WithoutReadAnything dropped;
+      if (!dropped.ok()) GTEST_SKIP() << "cannot drop the capabilities to read any folder";
+      open({u.path("shut")});
+    }
+    EXPECT_TRUE(messages.empty()) << (messages.empty() ? "" : messages.front().toStdString());
+    EXPECT_EQ(form->UsageModel->rowCount(), 0) << "no row for an entry that cannot be sized";
+    EXPECT_EQ(form->statusPanelText(0), "Folder could not be read");
+    EXPECT_EQ(form->statusPanelText(2), ClusterText(static_cast<int32_t>(cluster()), us));
+    EXPECT_NE(form->statusPanelText(1), FreeSpaceText(0, 0, 1, us));
+    EXPECT_FALSE(form->statusPanelText(1).isEmpty());
+    EXPECT_FALSE(form->statusPanelText(3).isEmpty()) << "the file system's name";
+    EXPECT_GE(form->StatusBar->panelWidth(0), form->StatusBar->neededWidth(form->statusPanelText(0)));
   }
 }
