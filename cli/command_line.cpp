@@ -1,8 +1,6 @@
 #include "cli/command_line.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <getopt.h>
 
 namespace cli {
@@ -15,11 +13,15 @@ const char* const kUsage =
     "  -o, --output=FILE    write the report to FILE, in the format its extension\n"
     "                       names: .csv, .json, .html or .htm, else plain text;\n"
     "                       FILE is replaced only by a complete report.\n"
-    "                       -o - writes to standard output (the default)\n"
-    "      --format=FORMAT  the format on standard output, or on a device or pipe\n"
-    "                       given to -o: text (the default), csv, json or html\n"
+    "                       -o - writes to standard output (the default); a\n"
+    "                       device, a pipe or a descriptor (/dev/stdout,\n"
+    "                       /dev/fd/N) is written to, never replaced\n"
+    "      --format=FORMAT  the format on standard output, or on a device, pipe\n"
+    "                       or descriptor given to -o: text (the default), csv,\n"
+    "                       json or html\n"
     "      --depth=N        rows for N levels below the folder's entries too;\n"
-    "                       0 (the default) none, all for every level\n"
+    "                       0 (the default) none, up to 2147483647, all for every\n"
+    "                       level\n"
     "      --allocated      disk bytes as the blocks the file system allocated\n"
     "  -q, --quiet          no progress on standard error\n"
     "      --help           show this help and end\n"
@@ -32,16 +34,19 @@ namespace {
 
 enum LongOnly { kFormat = 256, kDepth, kAllocated, kHelp, kVersion };
 
-bool parseDepth(const char* text, int& depth) {
-  if (std::string(text) == "all") {
+// Digits only, or "all": a sign, a blank or a fraction is a typing slip
+// the program should not guess at.
+bool parseDepth(const std::string& text, int& depth) {
+  if (text == "all") {
     depth = -1;
     return true;
   }
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || v < -1 || v > INT_MAX) return false;
-  depth = static_cast<int>(v);
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const auto first = text.find_first_not_of('0');
+  const std::string digits = first == std::string::npos ? "0" : text.substr(first);
+  const std::string max = std::to_string(INT_MAX);
+  if (digits.size() > max.size() || (digits.size() == max.size() && digits > max)) return false;
+  depth = std::stoi(digits);
   return true;
 }
 
@@ -69,7 +74,7 @@ Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::stri
     switch (c) {
       case 'o':
         if (*optarg == '\0') {
-          error = "the report FILE is empty";
+          error = "no report FILE given: the name given to -o is empty";
           return Action::UsageError;
         }
         request.output = optarg;
@@ -87,7 +92,8 @@ Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::stri
       }
       case kDepth:
         if (!parseDepth(optarg, request.depth)) {
-          error = "--depth takes a whole number from 0 up, or all, not '" + std::string(optarg) + "'";
+          error = "--depth takes a whole number from 0 to " + std::to_string(INT_MAX) + ", or all, not '" +
+                  std::string(optarg) + "'";
           return Action::UsageError;
         }
         break;
@@ -112,10 +118,21 @@ Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::stri
   }
   request.folder = argv[optind];
   if (request.folder.empty()) {
-    error = "the FOLDER is empty";
+    error = "no FOLDER given: its name is empty";
     return Action::UsageError;
   }
   return Action::Report;
+}
+
+std::string formatForFileName(const std::string& fileName) {
+  const auto slash = fileName.rfind('/');
+  const auto dot = fileName.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "text";
+  std::string ext = fileName.substr(dot + 1);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (ext == "csv" || ext == "json" || ext == "html") return ext;
+  return ext == "htm" ? "html" : "text";
 }
 
 }  // namespace cli

@@ -21,6 +21,12 @@ enum class Action { Report, Help, Version, UsageError };
 // --format fits the output is for the caller, who can look at the file.
 Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::string& error);
 
+// The format a report file's name asks for, as the engine reads it: .csv,
+// .json, .html or .htm (any case), else "text". For a name the program
+// writes to directly (a device, a pipe, a descriptor), where the engine does
+// not choose.
+std::string formatForFileName(const std::string& fileName);
+
 extern const char* const kUsage;
 
 }  // namespace cli

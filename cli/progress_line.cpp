@@ -10,9 +10,14 @@
 namespace cli {
 
 bool progressWanted(int progressFd, int reportFd) {
+  if (!::isatty(progressFd)) return false;
+  if (reportFd < 0) return true;  // a report file
+  // The report itself on a terminal: a progress line there would run into
+  // its first line ("... bytes on diskDisk usage report"), or into JSON
+  // streamed while the walk goes on.
+  if (::isatty(reportFd)) return false;
   struct stat st {};
-  const bool pipe = ::fstat(reportFd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
-  return ::isatty(progressFd) && !pipe;
+  return !(::fstat(reportFd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
 }
 
 std::string withThousands(uint64_t value) {

@@ -12,7 +12,9 @@ namespace cli {
 
 // Progress goes to a terminal only, and not while the report goes down a pipe:
 // the reader may be drawing on the same terminal (`| ncdu -f -`, `| less`),
-// and a progress line written there would scribble over its screen.
+// and a progress line written there would scribble over its screen. Nor
+// while the report is written to a terminal itself. reportFd is -1 for a
+// report file.
 bool progressWanted(int progressFd, int reportFd);
 
 // "12,345 files, 678 folders, 1,234,567,890 bytes on disk"

@@ -16,6 +16,7 @@
 
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
+#include "tlr32/replace_file.h"
 #include "tlr32/tlr32.h"
 
 namespace {
@@ -54,10 +55,12 @@ int main(int argc, char** argv) {
     case cli::Action::Report: break;
   }
 
-  // A reader that goes away (ncdu quit, head had enough) is a failed write
-  // with a message, not a silent death by signal.
-  std::signal(SIGPIPE, SIG_IGN);
-  // Likewise a file size limit: the write fails (EFBIG), the engine removes
+  // A reader that goes away (head had enough, ncdu quit) ends the program
+  // quietly, as it ends other command-line tools: nothing is left half
+  // written, since a pipe has no file to replace. Set, not inherited: a
+  // caller that ignores the signal would otherwise get a message instead.
+  std::signal(SIGPIPE, SIG_DFL);
+  // A file size limit is a failed write (EFBIG) instead: the engine removes
   // its temporary file, and the earlier report stays as it was.
   std::signal(SIGXFSZ, SIG_IGN);
 
@@ -68,34 +71,51 @@ int main(int argc, char** argv) {
   TlrSetOption("ReportDepth", std::to_string(request.depth).c_str());
   TlrSetOption("AllocatedBlocks", request.allocated ? "1" : "0");
 
-  // A report file is replaced whole through a temporary file. A device or a
-  // pipe named by -o (/dev/stdout, /dev/null, a FIFO) is written to instead:
-  // renaming a file onto /dev/null would replace the device itself.
+  // A report file is replaced whole through a temporary file. A name that
+  // stands for a descriptor, a device or a pipe (/dev/stdout, /dev/fd/3,
+  // /dev/null, a FIFO) is written to instead, as standard output is: renaming
+  // a report onto it would replace the device, or the file behind a shell's
+  // `>> log` redirection, instead of writing to it.
   std::string outputName = "standard output";
+  std::string format = request.format;
   int outputFd = -1;
+  bool ownFd = false;
   if (request.toStandardOutput()) {
     outputFd = STDOUT_FILENO;
-  } else if (struct stat st; ::stat(request.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+  } else {
     outputName = request.output;
-    outputFd = ::open(request.output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (outputFd < 0) {
+    tlr::OutputPlace place;
+    if (!tlr::outputPlace(request.output, place)) {
       say("cannot write " + outputName + ": " + std::strerror(errno));
       return 1;
     }
-  }
-  if (request.formatGiven && outputFd < 0) {
-    say("--format is for standard output; the extension of " + request.output + " chooses its format");
-    std::fputs(cli::kUsage, stderr);
-    return 2;
+    if (place.kind == tlr::OutputPlace::Kind::OwnDescriptor) {
+      outputFd = place.fd;
+    } else if (place.kind == tlr::OutputPlace::Kind::Direct) {
+      outputFd = tlr::openDirect(place.path);
+      ownFd = true;
+      if (outputFd < 0) {
+        say("cannot write " + outputName + ": " + std::strerror(errno));
+        return 1;
+      }
+    } else if (request.formatGiven) {
+      say("--format is for standard output; the extension of " + request.output + " chooses its format");
+      std::fputs(cli::kUsage, stderr);
+      return 2;
+    }
+    if (!request.formatGiven) format = cli::formatForFileName(request.output);
   }
 
   const std::string folder = reportFolder(request.folder);
-  cli::ProgressLine progress(STDERR_FILENO, !request.quiet && cli::progressWanted(STDERR_FILENO, STDOUT_FILENO));
+  cli::ProgressLine progress(STDERR_FILENO, !request.quiet && cli::progressWanted(STDERR_FILENO, outputFd));
   progress.start();
-  const int32_t result = outputFd >= 0 ? TlrCalcUsageToFd(folder.c_str(), outputFd, request.format.c_str())
+  const int32_t result = outputFd >= 0 ? TlrCalcUsageToFd(folder.c_str(), outputFd, format.c_str())
                                        : TlrCalcUsage(folder.c_str(), request.output.c_str());
   progress.stop();
-  if (outputFd > STDOUT_FILENO) ::close(outputFd);
+  if (ownFd && ::close(outputFd) != 0 && result >= 0) {
+    say("cannot write " + outputName + ": " + std::strerror(errno));
+    return 1;
+  }
 
   if (result < 0) {
     std::string why = TlrGetLastError();
@@ -105,9 +125,11 @@ int main(int argc, char** argv) {
     say(why.empty() ? "cannot report " + folder + " (code " + std::to_string(result) + ")" : why);
     return 1;
   }
+  if (TlrGetStatVal("PseudoFileSystem"))
+    say(folder + " is on a pseudo file system, which stores nothing on a disk: its contents are not counted");
   if (const int32_t unreadable = TlrGetStatVal("UnreadableDirectories"); unreadable > 0)
     say(cli::withThousands(static_cast<uint64_t>(unreadable)) +
-        (unreadable == 1 ? " folder could not be read; its contents are not counted"
-                         : " folders could not be read; their contents are not counted"));
+        (unreadable == 1 ? " folder could not be read in full; what could not be read is not counted"
+                         : " folders could not be read in full; what could not be read is not counted"));
   return 0;
 }

@@ -98,6 +98,7 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
   m_lastError.clear();
   progress().reset();
   m_figures = Figures{};
+  m_pseudoFileSystem = false;
   m_reportError = 0;
   m_volume.reset();
   m_fsName.clear();
@@ -170,6 +171,12 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
     ro.customCluster = m_customCluster;
     ro.fileSpec = m_options.fileSpecOn ? m_options.fileSpec : "off";
     ro.programVersion = TLR32_VERSION;
+    // The report's walk settles this too; asked here, once a report, so
+    // that the walk's code stays as it is.
+    if (const int fd = platform::openDirectory(path); fd >= 0) {
+      m_pseudoFileSystem = isPseudoFileSystem(fd);
+      ::close(fd);
+    }
     if (m_options.mapDrive > 0) {
       const char letter = static_cast<char>('A' + m_options.mapDrive - 1);
       ro.targetDrive = std::string(1, letter) + ": (" + m_volumeFolder + ")";
@@ -204,6 +211,7 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report) {
     return 0;
   }
   if (isPseudoFileSystem(fd)) {
+    m_pseudoFileSystem = true;
     ::close(fd);
     return 0;
   }
@@ -236,6 +244,7 @@ int32_t Engine::statVal(const char* ckey) {
   if (key == "Files") return clampToInt32(m_figures.files);
   if (key == "ClusterSize") return clampToInt32(m_clusterSize);
   if (key == "UnreadableDirectories") return clampToInt32(m_figures.unreadableDirs);
+  if (key == "PseudoFileSystem") return m_pseudoFileSystem ? 1 : 0;
   if (key == "SizeFactor" || key == "DiskFree" || key == "DiskTotal") {
     const VolumeFacts& v = volume();
     uint32_t factor = sizeFactorFor(std::max(v.freeBytes, v.totalBytes));

@@ -67,6 +67,9 @@ class Engine {
 
   // The most recent computation.
   Figures m_figures;
+  // The folder lies on a pseudo file system (/proc, /sys): its contents
+  // were not counted ("PseudoFileSystem").
+  bool m_pseudoFileSystem = false;
   uint64_t m_clusterSize = 0;
   bool m_customCluster = false;
   std::string m_volumeFolder;  // the folder whose volume the figures describe

@@ -49,8 +49,12 @@ void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view na
   p = putNumber(p, static_cast<uint64_t>(st.st_blocks) * 512);
   p = putText(p, ",\"ino\":");
   p = putNumber(p, static_cast<uint64_t>(st.st_ino));
+  // The format's readers take mtime as unsigned: one below zero (a file
+  // dated before 1970) made ncdu refuse the whole report ("Invalid
+  // (positive) integer"). Such a date is written as 0 here only; the other
+  // formats show the real one.
   p = putText(p, ",\"mtime\":");
-  p = putNumber(p, static_cast<int64_t>(st.st_mtim.tv_sec));
+  p = putNumber(p, std::max<int64_t>(0, static_cast<int64_t>(st.st_mtim.tv_sec)));
   if (st.st_dev != parentDev) {
     p = putText(p, ",\"dev\":");
     p = putNumber(p, static_cast<uint64_t>(st.st_dev));
@@ -207,6 +211,19 @@ class ReportTree final : public WalkObserver {
     }
   }
 
+  void folderPartlyUnreadable(void* handle) override {
+    Node* node = static_cast<Node*>(handle);
+    std::lock_guard lock(node->mutex);
+    node->own.unreadableDirs = 1;
+    // Its entry ends "}" and is not written yet (the folder is not ready):
+    // the mark goes in before that brace.
+    if (m_json && !node->head.empty()) {
+      char* end = node->head.room(0);
+      node->head.done(end - 1);
+      node->head.append(",\"read_error\":true}");
+    }
+  }
+
   void folderListed(void* folder) override { markReady(static_cast<Node*>(folder)); }
 
   // After the walk: writes what is left of the JSON (nothing, unless the
@@ -229,7 +246,12 @@ class ReportTree final : public WalkObserver {
     });
     for (size_t i = 0; i < keyed.size(); ++i) {
       const LinkSeen& l = *keyed[i].second;
-      if (i > 0 && keyed[i - 1].second->dev == l.dev && keyed[i - 1].second->ino == l.ino) continue;
+      if (i > 0 && keyed[i - 1].second->dev == l.dev && keyed[i - 1].second->ino == l.ino) {
+        // Another name of bytes counted already: its row shows no bytes,
+        // but the file's date all the same.
+        if (l.fileRow != SIZE_MAX) l.node->files[l.fileRow].f.seeTime(l.f.newest);
+        continue;
+      }
       l.node->own.add(l.f);
       if (l.fileRow != SIZE_MAX) l.node->files[l.fileRow].f = l.f;
     }
@@ -388,7 +410,7 @@ class ReportTree final : public WalkObserver {
   std::atomic<uint64_t> m_writeRequests{0};
 };
 
-TextBuffer jsonHeader(const std::string& folder, const ReportOptions& options, const struct stat& st) {
+TextBuffer jsonHeader(const std::string& folder, const ReportOptions& options) {
   TextBuffer json;
   json.append("[1,2,{\"progname\":\"tallorin\",\"progver\":");
   appendJsonString(json, options.programVersion);
@@ -404,8 +426,6 @@ TextBuffer jsonHeader(const std::string& folder, const ReportOptions& options, c
   json.append(",\"tallorin_file_specification\":");
   appendJsonString(json, options.fileSpec);
   json.append("}");
-  // The root carries its full path, and its device, as ncdu's export does.
-  appendJsonEntry(json, ",\n[", folder, st, st.st_dev + 1, true, "}");
   return json;
 }
 
@@ -462,7 +482,13 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
   if (settings.allocatedBlocks) root.own.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
   total = root.own;
 
-  if (json) out.write(jsonHeader(folder, options, st).view());
+  if (json) {
+    out.write(jsonHeader(folder, options).view());
+    // The root carries its full path, and its device, as ncdu's export
+    // does; written once the root is listed, so that it can say the root
+    // was read in part.
+    appendJsonEntry(root.head, ",\n[", folder, st, st.st_dev + 1, true, "}");
+  }
   if (isPseudoFileSystem(fd)) {
     ::close(fd);
     tree.folderListed(&root);  // nothing below it is walked

@@ -19,16 +19,32 @@ constexpr size_t kFlushSize = 1 << 20;
 }  // namespace
 
 ReportFile::~ReportFile() {
-  if (m_fd >= 0 && !m_attached) ::close(m_fd);
+  if (m_fd >= 0 && (!m_attached || m_ownsFd)) ::close(m_fd);
   if (!m_temp.empty()) ::unlink(m_temp.c_str());
 }
 
 bool ReportFile::open(const std::string& target, std::string& error) {
   // What the name points to is what gets replaced: a symbolic link stays a
-  // link, the file it ends at receives the report.
+  // link, the file it ends at receives the report. A name that stands for a
+  // descriptor, a device or a pipe is written to instead (replace_file.h).
+  OutputPlace place;
   struct stat st;
-  if (!finalTarget(target, m_target)) m_errno = errno;
-  else if (::stat(m_target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) m_errno = EISDIR;
+  if (!outputPlace(target, place)) {
+    m_errno = errno;
+  } else if (place.kind == OutputPlace::Kind::OwnDescriptor) {
+    attach(place.fd);
+    return true;
+  } else if (place.kind == OutputPlace::Kind::Direct) {
+    const int fd = openDirect(place.path);
+    if (fd >= 0) {
+      attach(fd);
+      m_ownsFd = true;
+      return true;
+    }
+    m_errno = errno;
+  } else if (m_target = place.path; ::stat(m_target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    m_errno = EISDIR;
+  }
   if (m_errno != 0) {
     error = std::strerror(m_errno);
     return false;
@@ -125,6 +141,7 @@ bool ReportFile::commit(std::string& error) {
   }
   flush();
   if (m_attached) {
+    if (m_ownsFd && ::close(m_fd) != 0 && m_errno == 0) m_errno = errno;
     m_fd = -1;
     if (m_errno != 0) error = std::strerror(m_errno);
     return m_errno == 0;

@@ -5,6 +5,8 @@
 // followed to the file it ends at and stays a link; the replaced file keeps
 // its mode. Until then, and when
 // anything fails, the target stays as it was and the temporary file is gone.
+// A name that stands for an open descriptor, a device or a pipe is written
+// to directly instead, never replaced (replace_file.h).
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -18,7 +20,8 @@ class ReportFile {
   ReportFile(const ReportFile&) = delete;
   ReportFile& operator=(const ReportFile&) = delete;
 
-  // Creates the temporary file beside target. False with the reason in error.
+  // Creates the temporary file beside target, or opens what target stands
+  // for when it is no file to replace. False with the reason in error.
   bool open(const std::string& target, std::string& error);
   // Writes to an open descriptor instead (from its position, left open):
   // commit() then only hands over the rest of the text.
@@ -39,7 +42,8 @@ class ReportFile {
   std::string m_target, m_folder;
   std::string m_temp;  // the temporary file's name, once it has one
   int m_fd = -1;
-  bool m_attached = false;  // the descriptor is the caller's
+  bool m_attached = false;  // written to directly, nothing replaced
+  bool m_ownsFd = false;    // attached, but opened here: closed here
   int m_errno = 0;       // the first write failure
   std::string m_buffer;  // pending text
   size_t m_written = 0;  // bytes handed to the kernel

@@ -59,6 +59,12 @@ TLR_API int32_t TlrGetProgress(uint64_t* counts, int32_t n);
  * path: "cannot read /srv: Permission denied"; empty after a success. */
 TLR_API const char* TlrGetLastError(void);
 
+/* Statistics beside those the window reads, for the same TlrGetStatVal:
+ * "UnreadableDirectories", the folders whose contents could not be read,
+ * wholly or in part (an entry that could not be looked at); and
+ * "PseudoFileSystem", 1 when the folder lies on a pseudo file system such as
+ * /proc or /sys, whose contents are never counted. */
+
 /* Pointer types for callers that look the operations up at run time. */
 typedef int32_t (*TlrExtInitFn)(const char*);
 typedef int32_t (*TlrCalcUsageFn)(const char*, const char*);

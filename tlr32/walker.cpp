@@ -149,6 +149,8 @@ struct WorkerPool::Dir {
   std::atomic<bool> parked{false};  // changed under mutex and m_fdMutex
   Dir* older = nullptr;
   Dir* newer = nullptr;
+  // Some of it could not be read; set on that failure path only.
+  std::atomic<bool> partlyUnreadable{false};
 };
 
 struct WorkerPool::Job {
@@ -463,6 +465,14 @@ void WorkerPool::listed(Dir* dir) {
   if (dir->listing.fetch_sub(1, std::memory_order_acq_rel) == 1) m_job->observer->folderListed(dir->node);
 }
 
+// Counted once a folder, however many of its entries failed, and told to
+// the observer so that a report marks the folder.
+void WorkerPool::partlyUnreadable(Dir* dir, Figures& f) {
+  if (dir->partlyUnreadable.exchange(true, std::memory_order_relaxed)) return;
+  ++f.unreadableDirs;
+  if (m_job->observer) m_job->observer->folderPartlyUnreadable(dir->node);
+}
+
 void WorkerPool::addSubfolder(Dir* dir, const char* name, uint32_t position, std::vector<Task>& children) {
   dir->refs.fetch_add(1, std::memory_order_relaxed);
   WalkObserver* observer = m_job->observer;
@@ -494,7 +504,13 @@ void WorkerPool::sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, F
   // An observer sees the entries the filter leaves out as well.
   if (typeKnown && filter && !run && !filter->matches(name)) return;
   struct stat st;
-  if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // vanished
+  if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    // Gone since it was listed, or there but not to be looked at (EACCES in
+    // a folder that may be listed but not entered): the folder's figures
+    // then lack it, and say so.
+    if (errno != ENOENT) partlyUnreadable(dir, f);
+    return;
+  }
   if (S_ISDIR(st.st_mode)) {
     ++f.dirs;
     addSubfolder(dir, name, position, children);
@@ -602,7 +618,7 @@ void WorkerPool::readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt)
     if (steadyNs() - readFrom > m_deviceWaitNs && (m_deviceWaitNs == 0 || slowReadWaitedOnDevice(walker.lastInvoluntary, walker.lastBlockReads))) deviceWaited();
     if (n <= 0) {
       // Error mid-folder: what was read counts; the rest cannot be seen.
-      if (n < 0) ++f.unreadableDirs;
+      if (n < 0) partlyUnreadable(dir, f);
       break;
     }
     // A worker is idle: it takes this chunk's files while we read on. One

@@ -7,6 +7,10 @@
 // - "Directories": every folder inside the root, the root itself not counted.
 //   A folder that cannot be opened still counts; its contents are skipped. A
 //   root that cannot be opened counts itself (Engine::calcUsage): 1, not 0.
+// - "Unreadable" folders: those that cannot be opened, and once each those
+//   read only in part: an entry that cannot be looked at for another reason
+//   than having gone (a folder that may be listed but not entered), or a
+//   listing cut short.
 // - "Files": every entry that is not a folder and passes the file spec
 //   filter: regular files, symbolic links (never followed), devices, pipes
 //   and sockets.
@@ -85,6 +89,10 @@ class WalkObserver {
   // One non-folder entry; counted is false when the file specification leaves it out.
   virtual void entry(void* run, const char* name, const struct stat& st, bool counted) = 0;
   virtual void endRun(void* run) = 0;
+  // Some of an open folder could not be read: an entry that could not be
+  // looked at (a folder that may be listed but not entered), or a listing
+  // cut short. Once a folder at most, before its folderListed().
+  virtual void folderPartlyUnreadable(void* folder) = 0;
   virtual void folderListed(void* folder) = 0;
 };
 
@@ -154,6 +162,7 @@ class WorkerPool {
                  void* run = nullptr, uint32_t position = 0);
   void addSubfolder(Dir* dir, const char* name, uint32_t position, std::vector<Task>& children);
   void listed(Dir* dir);
+  void partlyUnreadable(Dir* dir, Figures& f);
   void sizeBatch(Task& task, Figures& f);
   void publish(std::vector<Task>& tasks);
   void release(Dir* dir);

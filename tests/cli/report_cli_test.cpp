@@ -38,6 +38,7 @@ const std::string kProgram = REPORT_PROGRAM;
 
 struct Outcome {
   int exitCode = -1;  // -1: ended by a signal
+  int signal = 0;     // the signal that ended it
   std::string out, err;
 };
 
@@ -45,7 +46,9 @@ struct RunSetup {
   bool unprivileged = false;       // as "nobody" when the test runs as root
   rlim_t fileSizeLimit = 0;        // RLIMIT_FSIZE in bytes; 0: none
   bool stderrIsTerminal = false;   // standard error on a pseudo-terminal
+  bool stdoutIsTerminal = false;   // standard output on the same one (err then holds both)
   int stdoutFd = -1;               // standard output goes here instead of being read
+  bool pipeSignalIgnored = false;  // started by a caller that ignores SIGPIPE
 };
 
 std::string slurp(int fd) {
@@ -68,13 +71,14 @@ int tempFile() {
 Outcome run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
   const int outFd = tempFile(), errFd = tempFile();
   int master = -1, slave = -1;
-  if (setup.stderrIsTerminal && ::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+  if ((setup.stderrIsTerminal || setup.stdoutIsTerminal) && ::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
     ADD_FAILURE() << "no pseudo-terminal";
     return {};
   }
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::dup2(setup.stdoutFd >= 0 ? setup.stdoutFd : outFd, 1);
+    ::dup2(setup.stdoutIsTerminal ? slave : setup.stdoutFd >= 0 ? setup.stdoutFd : outFd, 1);
+    ::signal(SIGPIPE, setup.pipeSignalIgnored ? SIG_IGN : SIG_DFL);
     ::dup2(slave >= 0 ? slave : errFd, 2);
     const int devNull = ::open("/dev/null", O_RDONLY);
     ::dup2(devNull, 0);
@@ -107,6 +111,7 @@ Outcome run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   o.out = slurp(outFd);
   if (slave < 0) o.err = slurp(errFd);
   ::close(outFd);
@@ -408,11 +413,19 @@ TEST_F(ReportCli, WrongUsageEndsWithTwoAndTheUsage) {
       {{tree, "--depth"}, "option '--depth' needs a value"},
       {{"--depth", "two", tree}, "--depth takes a whole number"},
       {{"--depth", "-2", tree}, "--depth takes a whole number"},
-      {{"--depth", "99999999999", tree}, "--depth takes a whole number"},
+      {{"--depth", "99999999999", tree}, "--depth takes a whole number from 0 to 2147483647, or all"},
+      {{"--depth", "2147483648", tree}, "--depth takes a whole number from 0 to 2147483647, or all"},
+      {{"--depth", "-1", tree}, "--depth takes a whole number"},
+      {{"--depth", "+1", tree}, "--depth takes a whole number"},
+      {{"--depth", " 1", tree}, "--depth takes a whole number"},
+      {{"--depth", "1 ", tree}, "--depth takes a whole number"},
+      {{"--depth=", tree}, "--depth takes a whole number"},
+      {{"--depth", "0x10", tree}, "--depth takes a whole number"},
       {{"--format", "xml", tree}, "unknown format 'xml'"},
       {{"--format", "json", "-o", csv, tree}, "--format is for standard output"},
-      {{"-o", "", tree}, "the report FILE is empty"},
-      {{""}, "the FOLDER is empty"},
+      {{"-o", "", tree}, "no report FILE given"},
+      {{"--output=", tree}, "no report FILE given"},
+      {{""}, "no FOLDER given"},
   };
   for (const Case& c : cases) {
     const Outcome o = run(c.args);
@@ -479,15 +492,30 @@ TEST_F(ReportCli, StandardOutputThatTakesNothing) {
   ::close(full);
   EXPECT_EQ(o.exitCode, 1);
   EXPECT_EQ(o.err, "tallorin-report: cannot write standard output: No space left on device\n");
-  // A reader that went away.
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  ::close(fds[0]);
-  setup.stdoutFd = fds[1];
-  o = run({"--format", "json", "-o", "-", tree}, setup);
-  ::close(fds[1]);
-  EXPECT_EQ(o.exitCode, 1) << "ended by a signal";
-  EXPECT_EQ(o.err, "tallorin-report: cannot write standard output: Broken pipe\n");
+}
+
+TEST_F(ReportCli, AReaderThatWentAwayEndsItQuietly) {
+  // As `| head -1` does once it has its line: the program ends as other
+  // command-line tools do, by the signal, with nothing said, whether or not
+  // its caller ignored the signal.
+  for (const bool ignored : {false, true}) {
+    for (const char* format : {"json", "text"}) {
+      int fds[2];
+      ASSERT_EQ(::pipe(fds), 0);
+      ::close(fds[0]);
+      RunSetup setup;
+      setup.stdoutFd = fds[1];
+      setup.pipeSignalIgnored = ignored;
+      const Outcome o = run({"--depth", "all", "--format", format, "-o", "-", tree}, setup);
+      ::close(fds[1]);
+      EXPECT_EQ(o.signal, SIGPIPE) << format << (ignored ? ", ignored by the caller" : "");
+      EXPECT_EQ(o.err, "") << format;
+    }
+  }
+  // The same through a shell's pipeline.
+  const std::string said =
+      commandOutput("{ '" + kProgram + "' --depth all '" + tree + "' | head -1 >/dev/null; } 2>&1");
+  EXPECT_EQ(said, "");
 }
 
 TEST_F(ReportCli, ProgressOnlyOnATerminalAndWipedAtTheEnd) {
@@ -520,4 +548,221 @@ TEST_F(ReportCli, ProgressOnlyOnATerminalAndWipedAtTheEnd) {
   EXPECT_EQ(o.exitCode, 0);
   EXPECT_EQ(o.err, "");
   EXPECT_EQ(piped.rfind("[1,", 0), 0u);
+}
+
+namespace {
+
+// A file holding text, open for appending as a shell's `>> file` opens it.
+int appendingTo(const std::string& path, const std::string& text) {
+  { std::ofstream(path) << text; }
+  return ::open(path.c_str(), O_RDWR | O_APPEND);
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+}  // namespace
+
+TEST_F(ReportCli, ANameForStandardOutputWritesToItAndReplacesNothing) {
+  // `tallorin-report -o /dev/stdout DIR >> log.txt`: the report is added to
+  // the log, which stays the same file with what it held.
+  t.symlink("/dev/stdout", "to-stdout");
+  struct Case {
+    std::vector<std::string> args;
+    std::string mark;  // in the report that follows the log's line
+  } cases[] = {
+      {{"-o", "/dev/stdout"}, "Disk usage report"},
+      {{"-o", "/dev/fd/1"}, "Disk usage report"},
+      {{"-o", "/proc/self/fd/1"}, "Disk usage report"},
+      {{"-o", "/proc/thread-self/fd/1"}, "Disk usage report"},
+      {{"-o", t.path("to-stdout")}, "Disk usage report"},
+      {{"--format", "json", "-o", "/dev/stdout"}, "[1,"},
+      {{"--format=csv", "-o", "/dev/fd/1"}, "Folder,"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const std::string log = t.path("log.txt");
+    const int fd = appendingTo(log, "IMPORTANT\n");
+    ASSERT_GE(fd, 0);
+    const ino_t before = inodeOf(log);
+    RunSetup setup;
+    setup.stdoutFd = fd;
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "-q");
+    args.push_back(tree);
+    const Outcome o = run(args, setup);
+    ::close(fd);
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(inodeOf(log), before) << "the log was replaced by another file";
+    const std::string text = testsupport::readFile(log);
+    EXPECT_EQ(text.rfind("IMPORTANT\n" + c.mark, 0), 0u) << text.substr(0, 200);
+    EXPECT_NE(text.find("plain.txt"), std::string::npos);
+    EXPECT_TRUE(namesStartingWith(t.root(), ".tallorin-report").empty());
+    ::unlink(log.c_str());
+  }
+}
+
+TEST_F(ReportCli, StandardOutputOnADeletedFileMakesNoFileOfItsName) {
+  // `exec >victim.txt; rm victim.txt; tallorin-report -o /dev/stdout DIR`:
+  // the descriptor's link reads "victim.txt (deleted)", which is no name to
+  // write to.
+  const std::string victim = t.path("victim.txt");
+  const int fd = appendingTo(victim, "");
+  ASSERT_GE(fd, 0);
+  ::unlink(victim.c_str());
+  RunSetup setup;
+  setup.stdoutFd = fd;
+  const Outcome o = run({"-q", "-o", "/dev/stdout", tree}, setup);
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(slurp(fd).find("plain.txt"), std::string::npos) << "the report went to the descriptor";
+  ::close(fd);
+  const std::vector<std::string> left = namesStartingWith(t.root(), "victim");
+  EXPECT_TRUE(left.empty()) << left.front();
+}
+
+TEST_F(ReportCli, DescriptorsThatCannotTakeAReport) {
+  // Not open, or open for reading only: said, nothing made in their place.
+  const Outcome closed = run({"-q", "-o", "/dev/fd/250", tree});
+  EXPECT_EQ(closed.exitCode, 1);
+  EXPECT_EQ(closed.err, "tallorin-report: cannot write /dev/fd/250: Bad file descriptor\n");
+  const Outcome input = run({"-q", "--format", "csv", "-o", "/dev/stdin", tree});
+  EXPECT_EQ(input.exitCode, 1);
+  EXPECT_EQ(input.err, "tallorin-report: cannot write /dev/stdin: Bad file descriptor\n");
+}
+
+TEST_F(ReportCli, APipeNamedByItsExtensionGetsThatFormat) {
+  t.fifo("pipe.json");
+  std::string received;
+  std::thread reader([&] {
+    const int fd = ::open(t.path("pipe.json").c_str(), O_RDONLY);
+    received = slurp(fd);
+    ::close(fd);
+  });
+  const Outcome o = run({"-o", t.path("pipe.json"), tree});
+  reader.join();
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(received.rfind("[1,", 0), 0u) << received.substr(0, 100);
+}
+
+TEST_F(ReportCli, AReportOnTheTerminalHasNoProgressLineInIt) {
+  // `tallorin-report /usr/share` at a prompt: the report starts its own line,
+  // and JSON streamed to the terminal holds nothing else.
+  t.dir("many");
+  for (int i = 0; i < 300; ++i) t.file("many/f" + std::to_string(i), 10);
+  RunSetup setup;
+  setup.stderrIsTerminal = true;
+  setup.stdoutIsTerminal = true;
+  struct Case {
+    std::vector<std::string> args;
+    std::string start;
+  } cases[] = {
+      {{}, "Disk usage report"},
+      {{"--format", "json", "-o", "-"}, "[1,"},
+      {{"-o", "/dev/stdout"}, "Disk usage report"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.push_back(t.root());
+    const Outcome o = run(args, setup);
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.err.rfind(c.start, 0), 0u) << ::testing::PrintToString(args) << "\n" << o.err.substr(0, 200);
+    EXPECT_EQ(o.err.find("bytes on disk"), std::string::npos) << ::testing::PrintToString(args);
+  }
+}
+
+TEST_F(ReportCli, JsonDatesBefore1970AreReadByNcduTheOtherFormatsKeepThem) {
+  t.dir("dated");
+  t.file("dated/old", 5, -631152000);  // 1950-01-01 00:00:00 UTC
+  t.file("dated/new", 5, 1600000000);
+  const Outcome o = run({"--format", "json", "-o", "-", t.path("dated")});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(o.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+  std::map<std::string, int64_t> mtime;
+  const QJsonArray root = doc.array().at(3).toArray();
+  for (int i = 1; i < root.size(); ++i)
+    mtime[root.at(i).toObject().value("name").toString().toStdString()] = root.at(i).toObject().value("mtime").toInteger(-1);
+  EXPECT_EQ(mtime["old"], 0) << "the format's mtime is unsigned";
+  EXPECT_EQ(mtime["new"], 1600000000);
+  const Outcome csv = run({"--format", "csv", t.path("dated")});
+  auto rows = csvRows(csv.out);
+  EXPECT_EQ(rows["old"]["Date"].rfind("1950-01-01", 0), 0u) << rows["old"]["Date"];
+  if (!haveProgram("ncdu")) GTEST_SKIP() << "ncdu is not installed (scripts/install-deps.sh installs it)";
+  const std::string said = commandOutput("{ env -u DISPLAY '" + kProgram + "' --format json -o - '" + t.path("dated") +
+                                         "' | ncdu -f - -o /dev/null; } 2>&1; echo \"exit $?\"");
+  EXPECT_EQ(said.substr(said.find_first_not_of('\n')), "exit 0\n") << "ncdu complained";
+}
+
+TEST_F(ReportCli, AFolderListedButNotEnteredSaysSoInEveryReport) {
+  // Mode 644 on a folder: its names can be listed, none of its entries looked
+  // at. That is not an empty folder.
+  t.dir("u");
+  t.dir("u/n");
+  t.file("u/n/y", 100);
+  t.file("u/n/z", 100);
+  t.file("u/fine", 100);
+  ::chmod(t.path("u/n").c_str(), 0644);
+  RunSetup setup;
+  setup.unprivileged = true;
+  const std::string note = "tallorin-report: 1 folder could not be read in full";
+  // From its parent: n carries the read error.
+  Outcome o = run({"--format", "json", "-o", "-", t.path("u")}, setup);
+  ::chmod(t.path("u/n").c_str(), 0755);  // for the clean-up
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(o.err.rfind(note, 0), 0u) << o.err;
+  QJsonParseError error{};
+  QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(o.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << o.out;
+  QJsonObject n;
+  const QJsonArray root = doc.array().at(3).toArray();
+  for (int i = 1; i < root.size(); ++i)
+    if (root.at(i).isArray() && root.at(i).toArray().at(0).toObject().value("name") == "n")
+      n = root.at(i).toArray().at(0).toObject();
+  EXPECT_TRUE(n.value("read_error").toBool()) << o.out;
+  EXPECT_FALSE(root.at(0).toObject().contains("read_error")) << "the parent was read in full";
+  // The folder itself: the root carries it.
+  ::chmod(t.path("u/n").c_str(), 0644);
+  o = run({"--format", "json", "-o", "-", t.path("u/n")}, setup);
+  const Outcome text = run({t.path("u")}, setup);
+  ::chmod(t.path("u/n").c_str(), 0755);
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(o.err.rfind(note, 0), 0u) << o.err;
+  doc = QJsonDocument::fromJson(QByteArray::fromStdString(o.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << o.out;
+  EXPECT_TRUE(doc.array().at(3).toArray().at(0).toObject().value("read_error").toBool()) << o.out;
+  // The text report's totals count it.
+  EXPECT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("Unreadable folders: 1\n"), std::string::npos) << text.out;
+}
+
+TEST_F(ReportCli, APseudoFileSystemIsNamedAsNotCounted) {
+  const Outcome o = run({"/proc"});
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(o.err, "tallorin-report: /proc is on a pseudo file system, which stores nothing on a disk: "
+                   "its contents are not counted\n");
+  EXPECT_NE(o.out.find("Disk usage report"), std::string::npos);
+  const Outcome disk = run({tree});
+  EXPECT_EQ(disk.err, "") << "a folder on a disk has no such note";
+}
+
+TEST_F(ReportCli, EveryNameOfAFileWithSeveralHasItsDate) {
+  t.dir("links");
+  t.file("links/a", 3000, 1500000000);  // 2017-07-14T02:40:00Z
+  t.hardlink("links/a", "links/b");
+  t.file("links/c", 10, 1600000000);
+  const Outcome o = run({"--format", "csv", t.path("links")});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  auto rows = csvRows(o.out);
+  ASSERT_TRUE(rows.count("a") && rows.count("b")) << o.out;
+  EXPECT_EQ(rows["a"]["Date"].rfind("2017-07-14", 0), 0u) << o.out;
+  EXPECT_EQ(rows["b"]["Date"], rows["a"]["Date"]) << o.out;
+  // Its bytes once: at the first name.
+  EXPECT_EQ(number(rows["a"]["File Bytes"]) + number(rows["b"]["File Bytes"]), 3000u);
+  auto total = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r.second.at("Type") == "Total"; });
+  ASSERT_NE(total, rows.end());
+  EXPECT_EQ(number(total->second["File Bytes"]), 3010u);
 }

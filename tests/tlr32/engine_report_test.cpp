@@ -7,8 +7,10 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -417,4 +419,48 @@ TEST_F(EngineReport, AFailureToWriteTheFileGivesItsReason) {
     EXPECT_EQ(TlrCalcUsage(c.folder.c_str(), c.file.c_str()), c.code);
     EXPECT_EQ(TlrGetOption("ReportError", 0), c.reason);
   }
+}
+
+TEST_F(EngineReport, ANameForADescriptorOrAPipeIsWrittenToNotReplaced) {
+  // A host started as `tallorin >> log.txt` that is asked for a report named
+  // /dev/stdout adds it to the log: the log stays the same file, with what it
+  // held. A FIFO stays a FIFO and its reader gets the report.
+  const std::string log = t.path("log.txt");
+  { std::ofstream(log) << "IMPORTANT\n"; }
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(log.c_str(), &before), 0);
+  t.symlink("/proc/self/fd/" + std::to_string(fd), "to-log.csv");
+  size_t written = std::string("IMPORTANT\n").size();
+  for (const std::string& name : {"/dev/fd/" + std::to_string(fd), "/proc/self/fd/" + std::to_string(fd),
+                                  t.path("to-log.csv")}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), name.c_str()), 0) << TlrGetLastError();
+    const std::string text = testsupport::readFile(log);
+    EXPECT_EQ(text.rfind("IMPORTANT\n", 0), 0u) << text.substr(0, 100);
+    EXPECT_GT(text.size(), written) << "the report was added";
+    EXPECT_NE(text.find("plain.txt", written), std::string::npos);
+    written = text.size();
+    struct stat after {};
+    ASSERT_EQ(::stat(log.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the log was replaced";
+  }
+  ::close(fd);
+
+  // The reader is there first, so the report (a few KiB, within the pipe's
+  // buffer) is written without waiting; a FIFO replaced by a file leaves it
+  // with nothing instead of waiting for ever.
+  ASSERT_EQ(::mkfifo(t.path("pipe").c_str(), 0644), 0);
+  const int reader = ::open(t.path("pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  EXPECT_EQ(TlrCalcUsage(t.path("tree").c_str(), t.path("pipe").c_str()), 0) << TlrGetLastError();
+  std::string received;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(reader, buf, sizeof buf)) > 0;) received.append(buf, static_cast<size_t>(n));
+  ::close(reader);
+  EXPECT_NE(received.find("plain.txt"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(::lstat(t.path("pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced by a file";
 }

@@ -2,9 +2,11 @@
 // device, and the figures never depend on how many walk at once.
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -182,4 +184,50 @@ TEST(WorkerPool, ATreeDeeperThanTheOpenFileLimitIsWalkedWhole) {
     EXPECT_EQ(f.unreadableDirs, 0u);
     EXPECT_EQ(openDescriptors(), before);
   }
+}
+
+// Mode 644 on a folder: its names can be listed, none of its entries looked
+// at. The walk counts it unreadable once, however many entries failed, so
+// that a host says some of it could not be read instead of showing an
+// empty folder. Root looks at everything: the walk runs in a child that has
+// dropped root, with a pool of its own.
+TEST(WorkerPool, AFolderListedButNotEnteredCountsOnceAsUnreadable) {
+  TempTree t;
+  t.dir("u");
+  t.dir("u/n");
+  for (int f = 0; f < 40; ++f) t.file("u/n/f" + std::to_string(f), 100);
+  t.file("u/fine", 100);
+  ::chmod(t.path("u/n").c_str(), 0644);
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+    uint64_t counts[3] = {};
+    for (const unsigned walkers : {1u, 4u}) {
+      tlr::WorkerPool pool(walkers, walkers);
+      const int fd = ::open(t.path("u").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      struct stat st;
+      if (fd < 0 || ::fstat(fd, &st) != 0) ::_exit(125);
+      tlr::Figures f;
+      tlr::WalkSettings settings;
+      pool.walk(fd, st.st_dev, settings, f);
+      if (walkers > 1 && (f.unreadableDirs != counts[0] || f.files != counts[1])) ::_exit(124);
+      counts[0] = f.unreadableDirs, counts[1] = f.files, counts[2] = f.dirs;
+    }
+    ::_exit(::write(fds[1], counts, sizeof counts) == sizeof counts ? 0 : 123);
+  }
+  ::close(fds[1]);
+  uint64_t counts[3] = {};
+  const ssize_t n = ::read(fds[0], counts, sizeof counts);
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::chmod(t.path("u/n").c_str(), 0755);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  ASSERT_EQ(n, static_cast<ssize_t>(sizeof counts));
+  EXPECT_EQ(counts[0], 1u) << "unreadable folders";
+  EXPECT_EQ(counts[1], 1u) << "files: u/fine only";
+  EXPECT_EQ(counts[2], 1u) << "folders: n";
 }
