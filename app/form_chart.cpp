@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <functional>
+#include <memory>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolButton>
@@ -95,15 +96,25 @@ void TDiskUsageForm::BuildUsageChart() {
     }
   }
   UsageChart->setValueLabelSuffix(QString::fromLatin1(unit.suffix));
-  UsageChart->reservePoints(DiskBytesSeries, rows);
-  UsageChart->reservePoints(FileBytesSeries, rows);
+  // Copies of the figures and names: the chart keeps showing them when a
+  // later refresh stops half way through the rows.
+  std::vector<double> diskBytes, fileBytes;
+  diskBytes.reserve(rows);
+  fileBytes.reserve(rows);
+  auto names = std::make_shared<TChartNames>();
+  size_t nameBytes = 0;
+  for (int i = 0; i < rows; ++i) nameBytes += UsageModel->row(i).nameView().size();
+  names->reserve(rows, nameBytes);
   for (int i = 0; i < rows; ++i) {
     const TUsageRow& r = UsageModel->row(i);
     if (r.isPlaceholder()) continue;  // no figures, no point
-    const QString label = ChartLabelOfName(r.nameView());
-    UsageChart->addPoint(DiskBytesSeries, r.figures[0] / unit.divisor, label);
-    UsageChart->addPoint(FileBytesSeries, r.figures[1] / unit.divisor, label);
+    diskBytes.push_back(r.figures[0] / unit.divisor);
+    fileBytes.push_back(r.figures[1] / unit.divisor);
+    names->add(r.nameView());
   }
+  UsageChart->setValues(DiskBytesSeries, std::move(diskBytes));
+  UsageChart->setValues(FileBytesSeries, std::move(fileBytes));
+  UsageChart->setLabelSource([names](int index) { return names->label(static_cast<size_t>(index)); });
   // The top page, with the scroll bar at the top.
   {
     const QSignalBlocker block(ChartScroll);

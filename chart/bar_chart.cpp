@@ -70,14 +70,40 @@ void TBarChart::addPoint(int series, double value, const QString& label) {
   m_valueMax = std::max(m_valueMax, value);
 }
 
+void TBarChart::setValues(int series, std::vector<double> values) {
+  Series& s = m_series.at(series);
+  for (double v : values) m_valueMax = std::max(m_valueMax, v);
+  s.values = std::move(values);
+}
+
+void TBarChart::setLabelSource(LabelSource source) { m_labelSource = std::move(source); }
+
 void TBarChart::clearPoints() {
   for (Series& s : m_series) {
     std::vector<double>().swap(s.values);
     std::vector<QString>().swap(s.labels);
   }
+  m_labelSource = nullptr;
   m_valueMax = 0;
   update();
 }
+
+QString TBarChart::pointLabel(int series, int index) const {
+  const Series& s = m_series.at(series);
+  if (m_labelSource) {
+    (void)s.values.at(index);  // the same range check as a stored label's
+    return m_labelSource(index);
+  }
+  return s.labels.at(index);
+}
+
+bool TBarChart::hasLabel(int i) const {
+  if (m_series.empty() || i < 0) return false;
+  const Series& s = m_series[0];
+  return i < static_cast<int>(m_labelSource ? s.values.size() : s.labels.size());
+}
+
+QString TBarChart::label(int i) const { return m_labelSource ? m_labelSource(i) : m_series[0].labels[i]; }
 
 void TBarChart::setCategoryRange(double min, double max) {
   m_min = min;
@@ -149,10 +175,8 @@ TBarChart::Layout TBarChart::layout() const {
 
   // Category labels: as wide as the widest label on the page.
   int labelWidth = 0;
-  if (!m_series.empty())
-    for (int i = firstIndex(); i <= lastIndex(); ++i)
-      if (i < static_cast<int>(m_series[0].labels.size()))
-        labelWidth = std::max(labelWidth, fm.horizontalAdvance(m_series[0].labels[i]));
+  for (int i = firstIndex(); i <= lastIndex(); ++i)
+    if (hasLabel(i)) labelWidth = std::max(labelWidth, fm.horizontalAdvance(label(i)));
   l.axis.labelsRight = l.frame.left() + labelWidth;
   const int plotLeft = l.axis.labelsRight + kLabelGap;
 
@@ -232,11 +256,11 @@ void TBarChart::paintEvent(QPaintEvent*) {
       const double length = m_series[s].values[i] / l.valueTop * l.plot.width();
       p.fillRect(QRectF(l.plot.left() + 1, top, std::max(0.0, length), barThickness), m_series[s].colour);
     }
-    if (!m_series.empty() && i < static_cast<int>(m_series[0].labels.size())) {
-      const QString& label = m_series[0].labels[i];
+    if (hasLabel(i)) {
+      const QString text = label(i);
       p.setPen(Qt::black);
-      const int textWidth = fm.horizontalAdvance(label);
-      p.drawText(QPointF(l.axis.labelsRight - textWidth, y + (fm.ascent() - fm.descent()) / 2.0), label);
+      const int textWidth = fm.horizontalAdvance(text);
+      p.drawText(QPointF(l.axis.labelsRight - textWidth, y + (fm.ascent() - fm.descent()) / 2.0), text);
     }
   }
 

@@ -41,6 +41,21 @@ QString ChartLabelOfName(std::string_view utf8Name) {
   return label;
 }
 
+void TChartNames::reserve(size_t names, size_t bytes) {
+  m_ends.reserve(names);
+  m_bytes.reserve(bytes);
+}
+
+void TChartNames::add(std::string_view name) {
+  m_bytes.append(name);
+  m_ends.push_back(m_bytes.size());
+}
+
+std::string_view TChartNames::at(size_t index) const {
+  const size_t end = m_ends.at(index), begin = index == 0 ? 0 : m_ends[index - 1];
+  return std::string_view(m_bytes).substr(begin, end - begin);
+}
+
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 double ChartRowPitch(const TChartAxis& axis, double minSpan) {

@@ -3,7 +3,9 @@
 // labels, the unit, which row's label lies under a point and where a row's
 // icon goes. The category axis numbers come from the chart after its layout.
 #include <QString>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // The chart's category axis as the hit test and the icons need it.
 struct TChartAxis {
@@ -25,6 +27,22 @@ QString ChartLabel(const QString& name);
 // U+FFFD as QString::fromUtf8 shows them), in one allocation: a rebuild of
 // 100,000 rows spent half its time making each label twice.
 QString ChartLabelOfName(std::string_view utf8Name);
+
+// The chart's own copy of the rows' names, in point order, as raw bytes one
+// after another: a copy of 100,000 names is one buffer and an index, and a
+// label is made from it only when its point is shown.
+class TChartNames {
+ public:
+  void reserve(size_t names, size_t bytes);
+  void add(std::string_view name);
+  size_t size() const { return m_ends.size(); }
+  std::string_view at(size_t index) const;  // throws std::out_of_range
+  QString label(size_t index) const { return ChartLabelOfName(at(index)); }
+
+ private:
+  std::string m_bytes;
+  std::vector<size_t> m_ends;  // where each name ends in m_bytes
+};
 
 // The unit of the bars: KB, or MB from the first row of 10,485,760 disk bytes
 // or more on.

@@ -52,11 +52,21 @@ TWin32FindData findRecord(int dirFd, const char* name, uint32_t knownAttributes)
 
 }  // namespace
 
+namespace {
+
+size_t nameStart(std::string_view fullPath) {
+  const size_t delim = fullPath.rfind(platform::kPathDelim);
+  return delim == std::string_view::npos ? 0 : delim + 1;
+}
+
+}  // namespace
+
 TDirectoryItem::TDirectoryItem(std::string fullPath, uint32_t knownAttributes)
-    : FullPath(std::move(fullPath)), m_attributes(knownAttributes) {}
+    : FullPath(std::move(fullPath)), m_nameAt(nameStart(FullPath)), m_attributes(knownAttributes) {}
 
 TDirectoryItem::TDirectoryItem(const TWin32FindData& findData, std::string fullPath)
     : FullPath(std::move(fullPath)),
+      m_nameAt(nameStart(FullPath)),
       m_attributes(findData.dwFileAttributes),
       m_findData(std::make_unique<TWin32FindData>(findData)) {}
 
@@ -64,8 +74,7 @@ TDirectoryItem::~TDirectoryItem() = default;
 
 std::string_view TDirectoryItem::Name() const {
   if (m_findData && m_findData->cFileName[0]) return m_findData->cFileName;
-  const std::string_view path(FullPath);
-  return path.substr(path.rfind(platform::kPathDelim) + 1);
+  return std::string_view(FullPath).substr(m_nameAt);
 }
 
 std::string TDirectoryItem::GetShortName() const { return {}; }

@@ -55,9 +55,13 @@ class TDirectoryItem {
   // first time it is asked for (an entry gone by then keeps its known bits).
   const TWin32FindData& FindData() const;
 
-  std::string FullPath;  // folder path with its closing "/", then the name
+  const std::string FullPath;  // folder path with its closing "/", then the name
 
  private:
+  // Where the name starts in FullPath: a refresh and a sort ask for the names
+  // of 100,000 entries several times each, and finding the last "/" again
+  // each time cost a tenth of a refresh's own work.
+  size_t m_nameAt;
   uint32_t m_attributes;
   mutable std::unique_ptr<TWin32FindData> m_findData;
 };

@@ -181,6 +181,32 @@ TEST_F(FormTest, ClickingAFolderNameEntersItAndAFileNameDoesNothing) {
   EXPECT_EQ(rowNames(), (Names{"y", "x.bin"}));
 }
 
+TEST_F(FormTest, ARefreshStoppedByAFailureLeavesTheChartItHad) {
+  t.dir("good");
+  t.file("good/first", 3000);
+  t.file("good/second", 9000);
+  t.dir("fails");
+  for (const char* n : {"a", "b", "c_fail", "d"}) t.file(std::string("fails/") + n, 50000);
+  setenv("FAKE_FAIL_NAME", "c_fail", 1);
+  setenv("FAKE_FAIL_CODE", "-7", 1);
+  TDiskUsageForm& f = open({t.path("good")}, {kFakeEngine});
+  ASSERT_TRUE(messages.empty());
+  std::vector<std::pair<QString, double>> before;
+  for (int i = 0; i < f.UsageChart->pointCount(f.DiskBytesSeries); ++i)
+    before.emplace_back(f.UsageChart->pointLabel(f.DiskBytesSeries, i),
+                        f.UsageChart->pointValue(f.DiskBytesSeries, i));
+  ASSERT_EQ(before.size(), 2u);
+
+  f.SelectFolderPath(t.path("fails"));
+  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_GT(f.UsageModel->rowCount(), 0) << "rows of the new folder came in before the failure";
+  ASSERT_EQ(f.UsageChart->pointCount(f.DiskBytesSeries), 2);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(f.UsageChart->pointLabel(f.DiskBytesSeries, i), before[i].first);
+    EXPECT_DOUBLE_EQ(f.UsageChart->pointValue(f.DiskBytesSeries, i), before[i].second);
+  }
+}
+
 TEST_F(FormTest, APlaceThatCannotBeSizedEmptiesTheChart) {
   TDiskUsageForm& f = open({t.root()});
   ASSERT_GT(f.UsageChart->pointCount(f.DiskBytesSeries), 0);

@@ -50,6 +50,55 @@ TEST(BarChart, PointsSeriesAndTheValueAxisRange) {
   EXPECT_DOUBLE_EQ(c.valueAxisMax(), 0);
 }
 
+TEST(BarChart, ALabelSourceLabelsOnlyThePointsOfThePage) {
+  TBarChart c;
+  c.addSeries("First", kRed);
+  c.addSeries("Second", kBlue);
+  const int n = 100000;
+  std::vector<double> first(n), second(n);
+  for (int i = 0; i < n; ++i) first[i] = 2.0 * i, second[i] = i;
+  c.setValues(0, first);
+  c.setValues(1, second);
+  std::vector<int> asked;
+  c.setLabelSource([&](int i) {
+    asked.push_back(i);
+    return i == 5 ? QString(60, QLatin1Char('W')) : QStringLiteral("row %1").arg(i);
+  });
+  EXPECT_EQ(c.pointCount(1), n);
+  EXPECT_DOUBLE_EQ(c.valueAxisMax(), 2.0 * (n - 1)) << "the largest value of all points, not only the page's";
+  EXPECT_EQ(c.pointLabel(1, 77777), "row 77777");
+  EXPECT_THROW(c.pointLabel(0, n), std::out_of_range);
+  EXPECT_THROW(c.pointLabel(0, -1), std::out_of_range);
+
+  c.resize(600, 400);
+  c.setPointsPerPage(10);
+  QImage img(c.size(), QImage::Format_ARGB32);
+  for (int top : {0, 50000, n - 10, n - 3}) {  // the last page runs past the points
+    asked.clear();
+    c.setCategoryRange(top, top + 9);
+    c.render(&img);
+    ASSERT_FALSE(asked.empty()) << top;
+    for (int i : asked) {
+      EXPECT_GE(i, top);
+      EXPECT_LE(i, std::min(top + 9, n - 1));
+    }
+  }
+  // The labels are the source's: a page holding the long label 5 puts the
+  // axis further right.
+  c.setCategoryRange(0, 9);
+  const int withLong = c.categoryAxis().labelsRight;
+  c.setCategoryRange(10, 19);
+  EXPECT_GT(withLong, c.categoryAxis().labelsRight + 100);
+
+  c.clearPoints();
+  asked.clear();
+  EXPECT_EQ(c.pointCount(0), 0);
+  c.addPoint(0, 1, QStringLiteral("own"));
+  EXPECT_EQ(c.pointLabel(0, 0), "own") << "the source went with the points";
+  c.render(&img);
+  EXPECT_TRUE(asked.empty());
+}
+
 TEST(BarChart, TheCategoryAxisLiesInsideThePlotWithTheLabelsLeftOfIt) {
   TBarChart c;
   c.addSeries("First", kRed);

@@ -2,6 +2,9 @@
 // the icons' places.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "model/chart_page.h"
 
 TEST(ChartPage, RowsPerPageFromTheChartHeight) {
@@ -44,6 +47,22 @@ TEST(ChartPage, ALabelFromTheNamesBytesIsTheLabelOfItsText) {
     SCOPED_TRACE(n);
     EXPECT_EQ(ChartLabelOfName(n), ChartLabel(QString::fromUtf8(n.data(), static_cast<qsizetype>(n.size()))));
   }
+}
+
+TEST(ChartPage, TheChartsNamesAreKeptByteForByteInOrder) {
+  const std::vector<std::string> names = {
+      "first", "", "bad\xff\xfe name", std::string(255, 'z'), "\xC3\xA9t\xC3\xA9", "new\nline", "", "last"};
+  TChartNames kept;
+  kept.reserve(2, 4);  // a short guess only costs time
+  for (const std::string& n : names) kept.add(n);
+  ASSERT_EQ(kept.size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(kept.at(i), names[i]);
+    EXPECT_EQ(kept.label(i), ChartLabelOfName(names[i]));
+  }
+  EXPECT_THROW(kept.at(names.size()), std::out_of_range);
+  EXPECT_THROW(TChartNames().at(0), std::out_of_range);
 }
 
 TEST(ChartPage, TheHitTestTakesTheMiddleOfEachLabelBand) {
