@@ -113,7 +113,7 @@ void TDiskUsageForm::LoadRegistrySettings() {
     const QSize least(MinFormWidth(), MinFormHeight());
     const QSize size = LimitWindowSize(p.width, p.height, least, area.size());
     // What the screen alone limited stays stored until the user resizes.
-    ResizeLimited(LimitWindowSize(p.width, p.height, least, QSize(INT_MAX, INT_MAX)), size);
+    ResizeLimited(RememberedSize(p.width, p.height, least), size);
     move(KeepRectOnScreen(p.left, p.top, size, area));
     m_placementFromSettings = true;
     // A full size of 0 or less is none: the size the window opens at is the
@@ -121,8 +121,9 @@ void TDiskUsageForm::LoadRegistrySettings() {
     m_fullSizeFromSettings = p.fullWidth > 0 && p.fullHeight > 0;
     // Limited to the screen when it is applied: a screen too small for it
     // now does not make it smaller for good.
-    FullWidth = m_fullSizeFromSettings ? p.fullWidth : 0;
-    FullHeight = m_fullSizeFromSettings ? p.fullHeight : 0;
+    const QSize full = RememberedSize(p.fullWidth, p.fullHeight, QSize(0, 0));
+    FullWidth = m_fullSizeFromSettings ? full.width() : 0;
+    FullHeight = m_fullSizeFromSettings ? full.height() : 0;
     switch (p.state & 0xFF) {
       case 1: setWindowState(Qt::WindowMinimized); break;
       case 2: setWindowState(Qt::WindowMaximized); break;

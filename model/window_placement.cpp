@@ -9,6 +9,13 @@ QSize LimitWindowSize(int64_t width, int64_t height, QSize minimum, QSize availa
   return QSize(limit(width, minimum.width(), available.width()), limit(height, minimum.height(), available.height()));
 }
 
+QSize RememberedSize(int64_t width, int64_t height, QSize minimum) {
+  const auto limit = [](int64_t v, int low) {
+    return static_cast<int>(std::min<int64_t>(std::max<int64_t>(v, low), kLargestRememberedSide));
+  };
+  return QSize(limit(width, minimum.width()), limit(height, minimum.height()));
+}
+
 QPoint KeepRectOnScreen(int64_t left, int64_t top, QSize size, const QRect& area) {
   // QRect's right() and bottom() are the last pixels inside: one past them is
   // where the area ends.

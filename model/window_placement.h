@@ -13,6 +13,17 @@
 // minimum), the available area wins so the whole window can be seen.
 QSize LimitWindowSize(int64_t width, int64_t height, QSize minimum, QSize available);
 
+// The most a remembered window side may be: more than any desktop of
+// screens side by side shows (four 4K screens are 15,360 wide), so a size a
+// larger screen once had is kept for when it is back, while a damaged number
+// (2^31 - 1) is not stored again at every start.
+constexpr int kLargestRememberedSide = 16384;
+
+// A size read from the settings as it is remembered: raised to the least
+// size and kept within kLargestRememberedSide; the screen limits only what
+// is shown.
+QSize RememberedSize(int64_t width, int64_t height, QSize minimum);
+
 // The top-left corner that keeps a window of the given size (its frame
 // included) on the area: a window reaching past the right or bottom edge is
 // moved back by the overhang, then one past the left or top edge is moved to

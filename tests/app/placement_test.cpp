@@ -369,6 +369,29 @@ TEST_F(PlacementTest, ASizeOnlyThisScreenLimitedKeepsTheStoredOneUntilTheUserRes
   }
 }
 
+TEST_F(PlacementTest, ADamagedSizeIsNotStoredAgainButALargerScreensSizeIs) {
+  // 2^31 - 1 is no size any desktop had: the next start reads a size no
+  // larger than the largest remembered. 9000 x 5000 may be two screens'.
+  struct Case {
+    int32_t stored;
+    int32_t expected;
+  } cases[] = {{INT32_MAX, kLargestRememberedSide}, {kLargestRememberedSide + 1, kLargestRememberedSide}, {9000, 9000}};
+  for (const Case& c : cases) {
+    for (int view : {1, 3}) {
+      SCOPED_TRACE(std::to_string(c.stored) + ", View " + std::to_string(view));
+      clearStore();
+      store(placement(c.stored, c.stored, 0, 0, c.stored, c.stored, view));
+      open({t.root()});
+      form->ExitCmdClick();
+      // In totals only, the window's own size is the small one it shows.
+      for (const char* name : {"FullWidth", "FullHeight"}) EXPECT_EQ(stored(name), c.expected) << name;
+      if (view == 1)
+        for (const char* name : {"Width", "Height"}) EXPECT_EQ(stored(name), c.expected) << name;
+      form.reset();
+    }
+  }
+}
+
 TEST_F(PlacementTest, StartsAndExitsLeaveTheStoredPositionWhereItWasInEveryView) {
   // What is restored is what was stored: the window's frame at Left and Top.
   for (int view : {1, 2, 3}) {

@@ -30,6 +30,21 @@ TEST(WindowPlacement, AStoredSizeIsLimitedToTheAvailableAreaAndRaisedToTheMinimu
   EXPECT_EQ(LimitWindowSize(900, 600, QSize(0, 0), QSize(0, 0)), QSize(0, 0));
 }
 
+TEST(WindowPlacement, ARememberedSizeKeepsWhatAScreenCouldShowAndDropsDamage) {
+  const QSize minimum(541, 120);
+  struct Case {
+    int64_t width, height;
+    QSize expected;
+  } cases[] = {
+      {9000, 5000, {9000, 5000}},  // two large screens' worth: kept for when they are back
+      {INT32_MAX, INT32_MAX, {kLargestRememberedSide, kLargestRememberedSide}},
+      {INT64_MAX, kLargestRememberedSide + 1, {kLargestRememberedSide, kLargestRememberedSide}},
+      {INT32_MIN, -1, {541, 120}},
+      {0, 119, {541, 120}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RememberedSize(c.width, c.height, minimum), c.expected) << c.width << "x" << c.height;
+}
+
 TEST(WindowPlacement, AnyStoredPositionEndsOnTheArea) {
   const QRect area(0, 0, 1280, 994);
   const QSize size(700, 400);
