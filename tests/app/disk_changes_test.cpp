@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "form_fixture.h"
+#include "tree_paths.h"
 #include "model/folder_path.h"
 #include "support/fs_change_notifier.h"
 #include "views/folder_tree_model.h"
@@ -227,24 +228,9 @@ TEST_F(FormTest, TheFirstRefreshPaintsRowsAsTheyArriveOnASlowDisk) {
 
 namespace {
 
-// Every node the folder tree holds now, by path, without reading anything more.
-std::vector<std::string> treeNodes(TFolderTreeModel& m) {
-  std::vector<std::string> out;
-  std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
-    for (int i = 0; i < m.rowCount(parent); ++i) {
-      const QModelIndex child = m.index(i, 0, parent);
-      out.push_back(m.pathOf(child));
-      walk(child);
-    }
-  };
-  walk(m.topIndex());
-  return out;
-}
-
+// Whether the folder tree holds a node of the folder or under it now.
 bool anyNodeAtOrUnder(TFolderTreeModel& m, const std::string& folder) {
-  for (const std::string& p : treeNodes(m))
-    if (p == folder || p.rfind(folder + "/", 0) == 0) return true;
-  return false;
+  return countAtOrUnder(loadedTreePaths(m), folder) > 0;
 }
 
 }  // namespace

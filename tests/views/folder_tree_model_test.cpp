@@ -7,32 +7,12 @@
 #include "platform/path.h"
 #include "qt_print.h"
 #include "temp_tree.h"
+#include "tree_paths.h"
 #include "views/folder_tree_model.h"
 
 namespace {
 
 void removeAll(const std::string& path) { ASSERT_EQ(std::system(("rm -rf '" + path + "'").c_str()), 0); }
-
-// Every node the tree holds now, by path, without reading anything more.
-std::vector<std::string> loadedPaths(const TFolderTreeModel& m) {
-  std::vector<std::string> out;
-  std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
-    for (int i = 0; i < m.rowCount(parent); ++i) {
-      const QModelIndex child = m.index(i, 0, parent);
-      out.push_back(m.pathOf(child));
-      walk(child);
-    }
-  };
-  walk(m.topIndex());
-  return out;
-}
-
-size_t countUnder(const std::vector<std::string>& paths, const std::string& folder) {
-  size_t n = 0;
-  for (const std::string& p : paths)
-    if (p == folder || p.rfind(folder + "/", 0) == 0) ++n;
-  return n;
-}
 
 // Expands the nodes from a place down to path, as a user clicking the arrows.
 QModelIndex expandFrom(TFolderTreeModel& m, QModelIndex node, const std::string& path) {
@@ -75,19 +55,19 @@ TEST_F(FolderTreeTest, AGoneFolderLeavesWithItsSubtreeFromEveryPlaceThatHoldsIt)
   ASSERT_TRUE(slash.isValid());
   ASSERT_TRUE(expandFrom(m, slash, t.path("x/a/b/c")).isValid());
   expandFrom(m, slash, t.path("x/a/side"));
-  ASSERT_EQ(countUnder(loadedPaths(m), t.path("x/a")), 8u) << "a, b, c and side, twice";
+  ASSERT_EQ(countAtOrUnder(loadedTreePaths(m), t.path("x/a")), 8u) << "a, b, c and side, twice";
 
   removeAll(t.path("x/a"));
   m.forgetPath(t.path("x/a"));
-  const std::vector<std::string> after = loadedPaths(m);
-  EXPECT_EQ(countUnder(after, t.path("x/a")), 0u);
-  EXPECT_EQ(countUnder(after, t.path("x/keep")), 2u) << "its siblings stay";
-  EXPECT_EQ(countUnder(after, t.path("x")), 4u);
+  const std::vector<std::string> after = loadedTreePaths(m);
+  EXPECT_EQ(countAtOrUnder(after, t.path("x/a")), 0u);
+  EXPECT_EQ(countAtOrUnder(after, t.path("x/keep")), 2u) << "its siblings stay";
+  EXPECT_EQ(countAtOrUnder(after, t.path("x")), 4u);
 }
 
 TEST_F(FolderTreeTest, ForgettingMakesNoNodesAndLeavesThePlacesAlone) {
   TFolderTreeModel m;
-  const std::vector<std::string> before = loadedPaths(m);
+  const std::vector<std::string> before = loadedTreePaths(m);
   struct Case {
     const char* what;
     std::string path;
@@ -102,7 +82,7 @@ TEST_F(FolderTreeTest, ForgettingMakesNoNodesAndLeavesThePlacesAlone) {
   };
   for (const Case& c : cases) {
     m.forgetPath(c.path);
-    EXPECT_EQ(loadedPaths(m), before) << c.what;
+    EXPECT_EQ(loadedTreePaths(m), before) << c.what;
   }
 }
 
@@ -111,7 +91,7 @@ TEST_F(FolderTreeTest, AFolderRightUnderAPlaceLeavesToo) {
   ASSERT_TRUE(m.indexForPath(t.path("x/a")).isValid());
   removeAll(t.path("x"));
   m.forgetPath(t.path("x") + "/");
-  EXPECT_EQ(countUnder(loadedPaths(m), t.path("x")), 0u);
+  EXPECT_EQ(countAtOrUnder(loadedTreePaths(m), t.path("x")), 0u);
 }
 
 TEST_F(FolderTreeTest, AFolderReadAgainBringsItsNodesUpToDate) {
