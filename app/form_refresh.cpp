@@ -16,6 +16,7 @@
 #include "model/repaint_pace.h"
 #include "model/usage_totals.h"
 #include "model/volume_figures.h"
+#include "platform/fs.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "support/fs_change_notifier.h"
@@ -169,11 +170,14 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     UsageList->repaintArrivedRows(firstNew);
   };
 
+  // Held while the entries are sized, each looked up in it by name; closed
+  // with the refresh, so the folder's volume can be unmounted after it.
+  const platform::FileDescriptor folder(platform::openDirectory(m_currentFolderPath));
   for (int i = 0; i < listing.Count(); ++i) {
     TDirectoryItem* entry = listing.Items(i);
     if (!IsEntryOfFolder(entry->FullPath, entry->Name(), m_currentFolderPath)) continue;
     if (entry->IsDirectory() && pace.folderNext()) showSoFar();
-    const int32_t rc = m_engine.TlrCalcUsage(entry->FullPath.c_str(), nullptr);
+    const int32_t rc = m_engine.CalcEntryUsage(folder.get(), entry->FullPath.c_str());
     if (rc < 0) {
       // Gone between the listing and its sizing (an editor's temporary file,
       // a download moved away): not a failure, just no row.

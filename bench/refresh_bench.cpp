@@ -21,6 +21,7 @@
 #include "app/disk_usage_form.h"
 #include "bench_session.h"
 #include "model/directory_list.h"
+#include "platform/fs.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 #include "chart/bar_chart.h"
@@ -128,10 +129,11 @@ int main(int argc, char* argv[]) {
     const Times te = timed([&] {
                        TDirectoryList l;
                        l.ReadDirectory(argv[1]);
+                       const platform::FileDescriptor folderFd(platform::openDirectory(argv[1]));
                        uint64_t time;
                        for (int i = 0; i < l.Count(); ++i) {
                          if (l.Items(i)->Name() == "..") continue;
-                         e.TlrCalcUsage(l.Items(i)->FullPath.c_str(), nullptr);
+                         e.CalcEntryUsage(folderFd.get(), l.Items(i)->FullPath.c_str());
                          e.TlrGetStatVal("Directories");
                          e.TlrGetStatVal("Files");
                          e.TlrGetStatValF("DiskBytes");

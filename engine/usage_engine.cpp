@@ -38,6 +38,7 @@ bool TUsageEngine::resolveAll() {
   all &= lookUp(m_library, "TlrDlgClusterSizes", TlrDlgClusterSizes);
   all &= lookUp(m_library, "TlrDlgFileSpec", TlrDlgFileSpec);
   all &= lookUp(m_library, "TlrDlgReportUsage", TlrDlgReportUsage);
+  lookUp(m_library, "TlrCalcUsageIn", TlrCalcUsageIn);
   return all;
 }
 
@@ -59,6 +60,7 @@ void TUsageEngine::clearEntryPoints() {
   TlrDlgClusterSizes = nullptr;
   TlrDlgFileSpec = nullptr;
   TlrDlgReportUsage = nullptr;
+  TlrCalcUsageIn = nullptr;
 }
 
 bool TUsageEngine::load(QWidget* owner, const std::string& helpFile, std::vector<std::string> candidates) {

@@ -48,6 +48,14 @@ class TUsageEngine {
   TlrDlgDriveFn TlrDlgClusterSizes = nullptr;
   TlrDlgFn TlrDlgFileSpec = nullptr;
   TlrDlgDriveFn TlrDlgReportUsage = nullptr;
+  // Optional: null for an engine without it (TlrCalcUsage does the same).
+  TlrCalcUsageInFn TlrCalcUsageIn = nullptr;
+
+  // The entry at path, directly inside the folder open as folderFd (-1: not
+  // open), sized as TlrCalcUsage(path, nullptr) would.
+  int32_t CalcEntryUsage(int folderFd, const char* path) const {
+    return folderFd >= 0 && TlrCalcUsageIn ? TlrCalcUsageIn(folderFd, path) : TlrCalcUsage(path, nullptr);
+  }
 
  private:
   bool resolveAll();

@@ -24,6 +24,9 @@ class Engine {
 
   bool init(const char* helpFile);
   int32_t calcUsage(const char* path, const char* reportFile);
+  // As calcUsage without a report, for an entry directly inside a folder the
+  // caller holds open as folderFd: the entry is looked up in it by its name.
+  int32_t calcUsageIn(int folderFd, const char* path);
   // A report to an open descriptor in a format named "csv", "json", "html" or "text".
   int32_t calcUsageToFd(const char* folder, int fd, const char* format);
   // Why the most recent computation failed, naming the path; empty after a success.
@@ -50,7 +53,7 @@ class Engine {
     int fd = -1;
     int format = 0;  // a ReportFormat, for fd
   };
-  int32_t compute(const char* path, const ReportTarget& report);
+  int32_t compute(const char* path, const ReportTarget& report, int folderFd = -1);
   const VolumeFacts& volume();  // lazily, once per computation
   WorkerPool& pool();           // created at the first folder walk
   uint64_t ownAllocationUnit(dev_t dev, const std::string& folder);

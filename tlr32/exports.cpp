@@ -149,6 +149,10 @@ int32_t TlrSaveSettings(void) {
   return withEngine([](tlr::Engine& e) -> int32_t { return e.saveSettings(); }, 0);
 }
 
+int32_t TlrCalcUsageIn(int32_t folderFd, const char* path) {
+  return withEngine([&](tlr::Engine& e) { return e.calcUsageIn(folderFd, path); }, TLR_ERR_NO_PATH);
+}
+
 int32_t TlrCalcUsageToFd(const char* folder, int32_t fd, const char* format) {
   return withEngine([&](tlr::Engine& e) { return e.calcUsageToFd(folder, fd, format); }, TLR_ERR_NO_PATH);
 }

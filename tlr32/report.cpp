@@ -153,6 +153,7 @@ class ReportTree final : public WalkObserver {
                                     : state == FolderState::PseudoFileSystem ? ",\"excluded\":\"kernfs\"}]"
                                                                              : "}]";
       appendJsonEntry(node->head, ",\n[", node->name, *st, node->parent->dev, true, tail);
+      node->head.shrinkToFit();
     }
     node->open = state == FolderState::Open;
     if (!node->open) markReady(node);  // complete as it is
@@ -198,7 +199,10 @@ class ReportTree final : public WalkObserver {
     Node& node = *run->node;
     {
       std::lock_guard lock(node.mutex);
-      if (m_json) node.runs.emplace_back(run->first, std::move(run->json));
+      if (m_json) {
+        run->json.shrinkToFit();
+        node.runs.emplace_back(run->first, std::move(run->json));
+      }
       node.own.add(run->own);
       const size_t offset = node.files.size();
       for (LinkSeen& l : run->links)

@@ -52,6 +52,15 @@ class TextBuffer {
   std::string_view view() const { return {m_data, m_size}; }
   size_t size() const { return m_size; }
   bool empty() const { return m_size == 0; }
+  // Gives back the room asked for but not used: a piece kept for a while
+  // (a folder's text waiting for the folders before it) holds its text only.
+  void shrinkToFit() {
+    if (m_capacity - m_size < 64) return;
+    if (void* data = std::realloc(m_data, m_size ? m_size : 1)) {
+      m_data = static_cast<char*>(data);
+      m_capacity = m_size ? m_size : 1;
+    }
+  }
   // Gives the memory back.
   void release() {
     std::free(m_data);

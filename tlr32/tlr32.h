@@ -40,6 +40,15 @@ TLR_API int32_t TlrDlgClusterSizes(uintptr_t owner, int32_t drive);
 TLR_API int32_t TlrDlgFileSpec(uintptr_t owner);
 TLR_API int32_t TlrDlgReportUsage(uintptr_t owner, int32_t reserved);
 
+/* As TlrCalcUsage without a report, for an entry directly inside a folder
+ * the caller holds open: folderFd is that folder's descriptor, path the
+ * entry's whole path, whose last component is looked up in folderFd (a
+ * symbolic link is sized as the link). The queries then describe the entry as
+ * after TlrCalcUsage(path, NULL). A host sizing every entry of a large folder
+ * saves the walk along the path for each; the window looks it up, and uses
+ * TlrCalcUsage where an engine lacks it. */
+TLR_API int32_t TlrCalcUsageIn(int32_t folderFd, const char* path);
+
 /* For hosts without a window (the command-line report). None of these is
  * looked up by the window, which works without them. */
 
@@ -77,6 +86,7 @@ typedef const char* (*TlrGetStringFn)(void);
 typedef int32_t (*TlrQueryFn)(void);
 typedef int32_t (*TlrDlgDriveFn)(uintptr_t, int32_t);
 typedef int32_t (*TlrDlgFn)(uintptr_t);
+typedef int32_t (*TlrCalcUsageInFn)(int32_t, const char*);
 typedef int32_t (*TlrCalcUsageToFdFn)(const char*, int32_t, const char*);
 typedef int32_t (*TlrGetProgressFn)(uint64_t*, int32_t);
 

@@ -3,9 +3,11 @@
 #include <array>
 #include <climits>
 #include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include "reference_walk.h"
 #include "temp_tree.h"
@@ -129,6 +131,57 @@ TEST_F(AwkwardTree, EveryPathMatchesAnIndependentWalkInBothDiskModes) {
       EXPECT_EQ(ft, (uint64_t(want.newestSec) + 11644473600ULL) * 10000000ULL + uint64_t(want.newestNsec) / 100);
     }
   }
+}
+
+TEST_F(AwkwardTree, AnEntrySizedInItsOpenFolderGivesWhatItsFullPathGives) {
+  struct Entry {
+    const char* folder;
+    const char* name;
+  } entries[] = {{"", "a"},          {"", "b"},          {"", "deep"},          {"", "locked"},
+                 {"a", "small.txt"}, {"a", "sparse.img"}, {"a", "dangling"},    {"a", "loop1"},
+                 {"a", "up"},        {"a", "pipe"},       {"a", "hard1"},       {"a", "bad\xff\xfe name"},
+                 {"a", "new\nline"}, {"a", "emptydir"},   {"a", "onlydirs"},    {"b", "newest"}};
+  for (const char* spec : {"", "*.txt"}) {
+    for (bool allocated : {false, true}) {
+      ASSERT_TRUE(TlrSetOption("AllocatedBlocks", allocated ? "1" : "0") & 0xFF);
+      ASSERT_TRUE(TlrSetOption("FileSpec", *spec ? spec : "*.*") & 0xFF);
+      ASSERT_TRUE(TlrSetOption("FileSpecOn", *spec ? "1" : "0") & 0xFF);
+      for (const Entry& e : entries) {
+        const std::string path = t->path(e.folder) + (*e.folder ? "/" : "") + e.name;
+        SCOPED_TRACE(path + (allocated ? ", allocated" : "") + ", spec " + spec);
+        const Got whole = calc(path);
+        uint64_t wholeTime = 0;
+        TlrGetFileTime(&wholeTime);
+        const int fd = ::open(t->path(e.folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        Got in{};
+        in.rc = TlrCalcUsageIn(fd, path.c_str());
+        in.dirs = TlrGetStatVal("Directories");
+        in.files = TlrGetStatVal("Files");
+        in.fileBytes = TlrGetStatValF("FileBytes");
+        in.diskBytes = TlrGetStatValF("DiskBytes");
+        uint64_t inTime = 0;
+        TlrGetFileTime(&inTime);
+        const int32_t unreadable = TlrGetStatVal("UnreadableDirectories");
+        ::close(fd);
+        EXPECT_EQ(in.rc, whole.rc);
+        EXPECT_EQ(in.dirs, whole.dirs);
+        EXPECT_EQ(in.files, whole.files);
+        EXPECT_EQ(in.fileBytes, whole.fileBytes);
+        EXPECT_EQ(in.diskBytes, whole.diskBytes);
+        EXPECT_EQ(inTime, wholeTime);
+        calc(path);
+        EXPECT_EQ(unreadable, TlrGetStatVal("UnreadableDirectories"));
+      }
+    }
+  }
+  // An entry gone from the folder, and no folder at all, fail as a missing path does.
+  const int fd = ::open(t->path("a").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  EXPECT_EQ(TlrCalcUsageIn(fd, t->path("a/not-there").c_str()), TLR_ERR_NO_PATH);
+  EXPECT_EQ(TlrGetStatVal("Files"), 0);
+  ::close(fd);
+  EXPECT_EQ(TlrCalcUsageIn(-1, t->path("a/small.txt").c_str()), TLR_ERR_NO_PATH);
+  EXPECT_EQ(TlrGetStatVal("Files"), 0);
 }
 
 TEST_F(AwkwardTree, HandCountedFiguresOfTheOddCases) {
