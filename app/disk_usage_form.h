@@ -157,6 +157,7 @@ class TDiskUsageForm : public QMainWindow {
   void KeepOnScreen();
   QSize ScreenLimit() const;  // the largest size the window's screen shows whole, frame included
   static constexpr const char* kSettingsKey = "\\SOFTWARE\\Quorlan\\Tallorin\\Settings";
+  static constexpr int kListNameWidth = 280;  // the name column's width at the first start
   // The window's size in the detail modes, kept while it is shrunk to the
   // totals; 0 until known.
   int FullWidth = 0;
@@ -404,6 +405,9 @@ class TDiskUsageForm : public QMainWindow {
   bool m_settingsLoaded = false;        // resizes store the placement from then on
   bool m_fullSizeFromSettings = false;  // the remembered full size came from the settings
   bool m_fitWhenRestored = false;  // left maximised: the normal size is fitted to the frame
+  // Totals only was chosen on a maximised window: the totals show at their
+  // own size, and the full view comes back maximised (stored as state 2).
+  bool m_maximiseInFullView = false;
   bool m_placementFromSettings = false;  // the window's size and place came from the settings, else centred
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
   static constexpr int kTreeViewWidth = 250;  // the tree's width at the first start

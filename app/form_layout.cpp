@@ -122,6 +122,8 @@ void TDiskUsageForm::ListAndTotalsCmdClick(QObject* sender) {
     // screen it is on now can show it.
     ResizeLimited(full, full.boundedTo(ScreenLimit()).expandedTo(minimumSize()));
   }
+  if (!detailsWereShown && m_maximiseInFullView) setWindowState(windowState() | Qt::WindowMaximized);
+  m_maximiseInFullView = false;
   KeepOnScreen();
   AcceptDrops();
   FormResize();
@@ -131,8 +133,17 @@ void TDiskUsageForm::ListOnlyCmdClick() { ListAndTotalsCmdClick(ListOnlyCmd); }
 
 void TDiskUsageForm::TotalsOnlyCmdClick() {
   if (DetailsPanel->isVisibleTo(this)) {
-    FullHeight = SizeToStore().height();
-    FullWidth = SizeToStore().width();
+    // Maximised, the totals show at their own size all the same, and the
+    // full view comes back maximised. The full size to come back to is the
+    // normal one, recorded while the window was last normal (a maximised
+    // size stored here became the normal size for good).
+    m_maximiseInFullView = windowState() & Qt::WindowMaximized;
+    if (m_maximiseInFullView) {
+      setWindowState(windowState() & ~Qt::WindowMaximized);
+    } else {
+      FullHeight = SizeToStore().height();
+      FullWidth = SizeToStore().width();
+    }
   }
   ShrinkToTotals();
 }
@@ -259,7 +270,11 @@ void TDiskUsageForm::changeEvent(QEvent* event) {
   // before it had a frame: restored, the frame went past the screen and
   // the status bar below it (1280 x 1024 plus the frame on a 1280 x 1024
   // screen). The window manager may restore the size after this event.
-  const auto wasFull = static_cast<QWindowStateChangeEvent*>(event)->oldState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+  const Qt::WindowStates old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+  // Restored from minimised (started so from the settings), with no resize
+  // to store it: stored now, or every start would be minimised again.
+  if ((old & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized) && m_settingsLoaded) SaveWindowPlacement();
+  const auto wasFull = old & (Qt::WindowMaximized | Qt::WindowFullScreen);
   if (wasFull && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
     m_fitWhenRestored = true;
     FitFramedWindow();

@@ -14,7 +14,7 @@ void TDiskUsageForm::buildUsageList() {
   UsageList = new TUsageListView(DetailsPanel);
   UsageList->setObjectName(QStringLiteral("UsageList"));
   UsageList->setModel(UsageModel);
-  const int widths[kUsageColumns] = {280, 120, 120, 55, 55, 150};
+  const int widths[kUsageColumns] = {kListNameWidth, 120, 120, 55, 55, 150};
   for (int c = 0; c < kUsageColumns; ++c) UsageList->header()->resizeSection(c, widths[c]);
   UsageList->header()->setSortIndicator(-1, Qt::AscendingOrder);
   FitColumnsToTexts();

@@ -67,11 +67,11 @@ void TDiskUsageForm::LoadRegistrySettings() {
     if (const auto w = reg.ReadInteger("TreeViewWidth")) m_treeWidth = *w > 0 ? *w : kTreeViewWidth;
     if (const auto w = reg.ReadInteger("LVNameWidth")) {
       // A damaged or hand-edited width: at least the header's own text and
-      // sort arrow (20 pixels left "N" and the arrow), at most the screen's
-      // width (2^31 - 1 pushed every other column out of reach).
+      // sort arrow (20 pixels left "N" and the arrow); past the screen's
+      // width (2^31 - 1 pushed the figures out of reach), or 0 or less, none.
       QHeaderView* header = UsageList->header();
-      const int least = std::max(header->sectionSizeHint(0), 0);
-      header->resizeSection(0, LimitWindowSize(*w, 0, QSize(least, 0), QSize(primaryArea().width(), 0)).width());
+      header->resizeSection(0, LimitNameColumnWidth(*w, kListNameWidth, std::max(header->sectionSizeHint(0), 0),
+                                                    primaryArea().width()));
     }
 
     struct Toggle {
@@ -126,7 +126,16 @@ void TDiskUsageForm::LoadRegistrySettings() {
     FullHeight = m_fullSizeFromSettings ? full.height() : 0;
     switch (p.state & 0xFF) {
       case 1: setWindowState(Qt::WindowMinimized); break;
-      case 2: setWindowState(Qt::WindowMaximized); break;
+      case 2:
+        // Saved maximised in totals only: the totals at their own size, the
+        // full view maximised when it comes back. A maximised totals window
+        // (the window manager's frame around a fixed size) crept a pixel at
+        // every start.
+        if (TotalsOnlyCmd->isChecked())
+          m_maximiseInFullView = true;
+        else
+          setWindowState(Qt::WindowMaximized);
+        break;
       default: setWindowState(Qt::WindowNoState); break;
     }
     KeepOnScreen();
@@ -150,7 +159,8 @@ void TDiskUsageForm::SaveWindowPlacement() {
     reg.WriteInteger("FullWidth", FullWidth);
     reg.WriteInteger("FullHeight", FullHeight);
   }
-  reg.WriteInteger("WindowState", (state & Qt::WindowMinimized) ? 1 : (state & Qt::WindowMaximized) ? 2 : 0);
+  const bool maximised = (state & Qt::WindowMaximized) || (TotalsOnly() && m_maximiseInFullView);
+  reg.WriteInteger("WindowState", (state & Qt::WindowMinimized) ? 1 : maximised ? 2 : 0);
   if (!reg.CloseKey() && !m_placementWarned) {
     // Every step of a drag resizes the window: one box a run, not one a step.
     m_placementWarned = true;

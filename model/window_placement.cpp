@@ -28,6 +28,11 @@ QPoint KeepRectOnScreen(int64_t left, int64_t top, QSize size, const QRect& area
   return QPoint(static_cast<int>(left), static_cast<int>(top));
 }
 
+int LimitNameColumnWidth(int64_t stored, int fallback, int least, int screenWidth) {
+  const int64_t wanted = stored > 0 && stored <= screenWidth ? stored : fallback;
+  return static_cast<int>(std::max<int64_t>(wanted, least));
+}
+
 int LimitTreeWidth(int64_t stored, int fallback, int total, int listMinimum, int treeMinimum) {
   const int64_t wanted = stored > 0 ? stored : fallback;
   const int64_t listKeeps = std::max<int64_t>((int64_t(total) + 2) / 3, listMinimum);

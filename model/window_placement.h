@@ -36,3 +36,9 @@ QPoint KeepRectOnScreen(int64_t left, int64_t top, QSize size, const QRect& area
 // the total, and at least its own least width); never below the tree's own
 // least width.
 int LimitTreeWidth(int64_t stored, int fallback, int total, int listMinimum, int treeMinimum);
+
+// The list's name column width read from the settings: as stored, never
+// below `least` (the header's own text and sort arrow). 0 or less is none,
+// and so is a width past the screen's (damage: 2^31 - 1 pushed the figures
+// out of reach): the fallback then.
+int LimitNameColumnWidth(int64_t stored, int fallback, int least, int screenWidth);

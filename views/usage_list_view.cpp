@@ -35,6 +35,11 @@ TUsageListView::TUsageListView(QWidget* parent) : QTableView(parent) {
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Tab leaves the list for the next control, as in any list of rows. Moving
+  // between cells instead also made hiding the focused list (the chart shown
+  // in its place, totals only) step to the next row and select it alone,
+  // dropping the rows the user had selected.
+  setTabKeyNavigation(false);
   setFrameShape(QFrame::NoFrame);
   setIconSize(QSize(16, 16));
   setSortingEnabled(false);  // the window sorts, with its own compare

@@ -437,3 +437,64 @@ TEST_F(PlacementTest, AWindowStartedMaximisedIsRestoredWithinTheScreen) {
     form.reset();
   }
 }
+
+TEST_F(PlacementTest, AMaximisedWindowShowsItsTotalsOnlyAtTheirSizeAndComesBackMaximised) {
+  // Within one run, and across a restart in totals only.
+  TDiskUsageForm& f = open({t.root()});
+  f.resize(600, 420);
+  f.move(40, 30);
+  QCoreApplication::processEvents();
+  f.showMaximized();
+  QTRY_VERIFY(f.windowState() & Qt::WindowMaximized);
+  f.TotalsOnlyCmd->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(f.windowState() & Qt::WindowMaximized) << "totals only has its own fixed size";
+  EXPECT_EQ(f.WindowSize(), QSize(f.MinFormWidth(), f.MinFormHeight()));
+  EXPECT_TRUE(available().contains(f.frameGeometry()));
+  f.SaveSettingsNowCmd->trigger();
+  EXPECT_EQ(stored("WindowState"), 2) << "the state the full view comes back in";
+  EXPECT_EQ(stored("FullWidth"), 600);
+  EXPECT_EQ(stored("FullHeight"), 420);
+  f.ListAndTotalsCmd->trigger();
+  QTRY_VERIFY(f.windowState() & Qt::WindowMaximized);
+  f.showNormal();  // the title bar's restore button
+  QTRY_VERIFY(!(f.windowState() & Qt::WindowMaximized));
+  QTRY_COMPARE(f.WindowSize(), QSize(600, 420));
+
+  // Saved maximised in totals only (as above): the next start shows the
+  // totals at their size, not a maximised totals window, and the full view
+  // comes back maximised with its normal size.
+  f.showMaximized();
+  QTRY_VERIFY(f.windowState() & Qt::WindowMaximized);
+  f.TotalsOnlyCmd->trigger();
+  QCoreApplication::processEvents();
+  f.SaveSettingsNowCmd->trigger();
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE("start " + std::to_string(run + 1));
+    restart();
+    ASSERT_TRUE(form->TotalsOnlyCmd->isChecked());
+    EXPECT_FALSE(form->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form->WindowSize(), QSize(form->MinFormWidth(), form->MinFormHeight()));
+    form->ExitCmdClick();  // no full save: the stored state stays
+    EXPECT_EQ(stored("WindowState"), 2);
+  }
+  restart();
+  form->ListAndTotalsCmd->trigger();
+  QTRY_VERIFY(form->windowState() & Qt::WindowMaximized);
+  form->showNormal();
+  QTRY_COMPARE(form->WindowSize(), QSize(600, 420));
+}
+
+TEST_F(PlacementTest, AWindowRestoredFromAStoredMinimisedStateIsStoredAsRestored) {
+  // Only an edited file holds 1 (minimising during a run stores nothing new
+  // but the state): the user restores the window once, not at every start.
+  Values values = placement(600, 420, 40, 30, 600, 420, 1);
+  values.push_back({"WindowState", 1});
+  store(values);
+  TDiskUsageForm& f = open({t.root()});
+  f.showNormal();
+  QTRY_VERIFY(!(f.windowState() & Qt::WindowMinimized));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(stored("WindowState"), 0);
+  EXPECT_EQ(stored("Width"), 600);
+}

@@ -2,6 +2,7 @@
 // efficiency gauges; the status bar's drawing and its double-click test.
 #include <QLabel>
 #include <QSignalSpy>
+#include <QToolButton>
 #include <QTest>
 
 #include "form_fixture.h"
@@ -70,6 +71,36 @@ TEST_F(FormTest, SelectionsShowTheirSums) {
   EXPECT_TRUE(f.SelectAllCmd->isEnabled());
   EXPECT_EQ(f.SelectAllCmd->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
   EXPECT_EQ(f.UnselectAllCmd->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
+}
+
+TEST_F(FormTest, TheSelectionAndItsSumsStayWhileTheChartIsShownInstead) {
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  clickRow(f, 1);
+  clickRow(f, 4, Qt::ShiftModifier);
+  const Names selected = selectedNames();
+  const Totals sums = totals(f);
+  ASSERT_EQ(selected.size(), 4u);
+  struct Switch {
+    const char* what;
+    std::function<void()> toChart, toNumbers;
+  } switches[] = {
+      {"tool buttons clicked", [&] { QTest::mouseClick(f.ChartBtn, Qt::LeftButton); },
+       [&] { QTest::mouseClick(f.NumbersBtn, Qt::LeftButton); }},
+      {"menu items", [&] { f.ChartCmd->trigger(); }, [&] { f.NumbersCmd->trigger(); }},
+      {"totals only and back", [&] { f.TotalsOnlyCmd->trigger(); }, [&] { f.ListAndTotalsCmd->trigger(); }},
+  };
+  for (const Switch& s : switches) {
+    SCOPED_TRACE(s.what);
+    f.UsageList->setFocus();  // as after the clicks that selected the rows
+    s.toChart();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(totals(f), sums) << "while the list is hidden";
+    s.toNumbers();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(selectedNames(), selected);
+    EXPECT_EQ(totals(f), sums);
+  }
 }
 
 TEST_F(FormTest, ARefreshSelectsTheInvertedRowsAgain) {

@@ -45,6 +45,17 @@ TEST(WindowPlacement, ARememberedSizeKeepsWhatAScreenCouldShowAndDropsDamage) {
   for (const Case& c : cases) EXPECT_EQ(RememberedSize(c.width, c.height, minimum), c.expected) << c.width << "x" << c.height;
 }
 
+TEST(WindowPlacement, ANameColumnWidthPastTheScreenOrNoneTakesTheFirstStartsWidth) {
+  struct Case {
+    int64_t stored;
+    int expected;
+  } cases[] = {{300, 300},    {1920, 1920}, {1921, 280}, {INT32_MAX, 280}, {INT64_MAX, 280},
+               {0, 280},      {-1, 280},    {INT32_MIN, 280}, {5, 60}};
+  for (const Case& c : cases) EXPECT_EQ(LimitNameColumnWidth(c.stored, 280, 60, 1920), c.expected) << c.stored;
+  // A header wider than the fallback: the header's width.
+  EXPECT_EQ(LimitNameColumnWidth(0, 280, 300, 1920), 300);
+}
+
 TEST(WindowPlacement, AnyStoredPositionEndsOnTheArea) {
   const QRect area(0, 0, 1280, 994);
   const QSize size(700, 400);
