@@ -22,6 +22,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -338,6 +339,7 @@ class TDiskUsageForm : public QMainWindow {
   void showEvent(QShowEvent* event) override;
   void customEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -396,6 +398,7 @@ class TDiskUsageForm : public QMainWindow {
   bool m_refreshing = false;
   enum class PendingChange { None, Changed, Gone } m_pendingChange = PendingChange::None;
   QTimer* m_pendingTimer = nullptr;  // owned by the window
+  QTimer* m_movedTimer = nullptr;    // the placement stored once a move has settled
   std::string m_goneFolder;  // the watched folder that went away, while PendingChange::Gone
   bool AutomaticWorkMustWait() const;
   void ArmPendingChange(PendingChange change, int ms);
@@ -408,7 +411,11 @@ class TDiskUsageForm : public QMainWindow {
   // Totals only was chosen on a maximised window: the totals show at their
   // own size, and the full view comes back maximised (stored as state 2).
   bool m_maximiseInFullView = false;
-  bool m_placementFromSettings = false;  // the window's size and place came from the settings, else centred
+  // Where the window's frame stood when it was last seen normal and settled:
+  // as read from the settings, then after each move. A window started
+  // maximised has no normal geometry the platform knows of.
+  std::optional<QPoint> m_normalPos;
+  bool m_placed = false;  // the window has its place: from the settings, or centred once it had its frame
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
   static constexpr int kTreeViewWidth = 250;  // the tree's width at the first start
   int m_treeWidth = kTreeViewWidth;     // the tree's width when it was last shown (or as stored)

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QResizeEvent>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
@@ -139,11 +140,20 @@ void TDiskUsageForm::TotalsOnlyCmdClick() {
     // size stored here became the normal size for good).
     m_maximiseInFullView = windowState() & Qt::WindowMaximized;
     if (m_maximiseInFullView) {
+      // Where it stood before it was maximised: a window manager leaves the
+      // maximised state after this returns, and the totals were placed in
+      // the screen's corner where the maximised window began.
       setWindowState(windowState() & ~Qt::WindowMaximized);
-    } else {
-      FullHeight = SizeToStore().height();
-      FullWidth = SizeToStore().width();
+      ShrinkToTotals();
+      if (m_normalPos) {
+        move(*m_normalPos);
+        KeepOnScreen();
+        SaveWindowPlacement();  // a move stores nothing by itself
+      }
+      return;
     }
+    FullHeight = SizeToStore().height();
+    FullWidth = SizeToStore().width();
   }
   ShrinkToTotals();
 }
@@ -263,22 +273,43 @@ void TDiskUsageForm::resizeEvent(QResizeEvent* event) {
   FormResize();
 }
 
+// A move alone is stored too, once it has settled (a drag moves the window
+// many times): the window manager's last move after a restore from
+// maximised, with the frame back, came after the resize that stored the
+// placement, and the position stored was off by the frame (1 and 20 pixels,
+// so the window crept at every maximise and restart).
+void TDiskUsageForm::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (!m_settingsLoaded) return;
+  if (!m_movedTimer) {
+    m_movedTimer = new QTimer(this);
+    m_movedTimer->setSingleShot(true);
+    m_movedTimer->setInterval(100);
+    connect(m_movedTimer, &QTimer::timeout, this, [this] {
+      if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+      m_normalPos = pos();
+      SaveWindowPlacement();
+    });
+  }
+  m_movedTimer->start();
+}
+
 void TDiskUsageForm::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
   // A window started maximised has a normal size limited to the screen
   // before it had a frame: restored, the frame went past the screen and
   // the status bar below it (1280 x 1024 plus the frame on a 1280 x 1024
-  // screen). The window manager may restore the size after this event.
+  // screen). It is fitted at the resize that restores it: a window manager
+  // restores the size after this event, and a fit here, from the maximised
+  // size, became the normal size (1918 x 1055 for a 900 x 650 window).
   const Qt::WindowStates old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
   // Restored from minimised (started so from the settings), with no resize
   // to store it: stored now, or every start would be minimised again.
   if ((old & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized) && m_settingsLoaded) SaveWindowPlacement();
   const auto wasFull = old & (Qt::WindowMaximized | Qt::WindowFullScreen);
-  if (wasFull && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+  if (wasFull && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
     m_fitWhenRestored = true;
-    FitFramedWindow();
-  }
 }
 
 void TDiskUsageForm::FormResize() {
@@ -300,10 +331,11 @@ void TDiskUsageForm::FitFramedWindow() {
   // The size was limited to the screen before the window had a frame; once
   // it has one, the frame must fit as well (a window manager's title bar put
   // the status bar of a screen-sized window below the screen). A window the
-  // settings did not place is centred again, frame and all.
+  // settings did not place is centred again, frame and all, once: restored
+  // from maximised later, it stays where the user put it.
   const QSize fitting = WindowSize().boundedTo(ScreenLimit());
   if (fitting != WindowSize()) ResizeLimited(SizeToStore(), fitting);
-  if (!m_placementFromSettings) CenterOnScreen();
+  if (!m_placed) CenterOnScreen();
   KeepOnScreen();
 }
 

@@ -204,6 +204,9 @@ void TDiskUsageForm::customEvent(QEvent* event) {
 
 void TDiskUsageForm::WMAfterShow() {
   FitFramedWindow();  // exposed: the window manager's frame is known now
+  m_placed = true;
+  if (!m_normalPos && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+    m_normalPos = pos();
   OpenStartFolder();
 }
 

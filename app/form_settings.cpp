@@ -115,7 +115,8 @@ void TDiskUsageForm::LoadRegistrySettings() {
     // What the screen alone limited stays stored until the user resizes.
     ResizeLimited(RememberedSize(p.width, p.height, least), size);
     move(KeepRectOnScreen(p.left, p.top, size, area));
-    m_placementFromSettings = true;
+    m_normalPos = pos();
+    m_placed = true;
     // A full size of 0 or less is none: the size the window opens at is the
     // one to come back to.
     m_fullSizeFromSettings = p.fullWidth > 0 && p.fullHeight > 0;

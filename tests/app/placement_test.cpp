@@ -498,3 +498,41 @@ TEST_F(PlacementTest, AWindowRestoredFromAStoredMinimisedStateIsStoredAsRestored
   EXPECT_EQ(stored("WindowState"), 0);
   EXPECT_EQ(stored("Width"), 600);
 }
+
+TEST_F(PlacementTest, AWindowMovedByTheUserStaysThereWhenRestoredFromMaximised) {
+  // The first start centres the window once it has its frame; later the
+  // user's place holds.
+  TDiskUsageForm& f = open({t.root()});
+  f.resize(600, 420);
+  f.move(30, 20);
+  QCoreApplication::processEvents();
+  const QPoint at = f.pos();
+  f.showMaximized();
+  QTRY_VERIFY(f.windowState() & Qt::WindowMaximized);
+  f.showNormal();
+  QTRY_VERIFY(!(f.windowState() & Qt::WindowMaximized));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f.pos(), at);
+  EXPECT_EQ(f.WindowSize(), QSize(600, 420));
+}
+
+TEST_F(PlacementTest, AMoveAloneIsStoredOnceItHasSettled) {
+  TDiskUsageForm& f = open({t.root()});
+  for (const QPoint& to : {QPoint(30, 20), QPoint(31, 21), QPoint(40, 25)}) f.move(to);  // a drag
+  QTRY_COMPARE(stored("Left"), std::optional<int32_t>(40));
+  EXPECT_EQ(stored("Top"), 25);
+}
+
+TEST_F(PlacementTest, AWindowStartedMaximisedShowsItsTotalsOnlyWhereItsNormalPlaceWas) {
+  Values values = placement(600, 420, 40, 30, 600, 420, 1);
+  values.push_back({"WindowState", 2});
+  store(values);
+  TDiskUsageForm& f = open({t.root()});
+  ASSERT_TRUE(f.windowState() & Qt::WindowMaximized);
+  f.TotalsOnlyCmd->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(f.windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(f.pos(), QPoint(40, 30));
+  EXPECT_EQ(stored("Left"), 40);
+  EXPECT_EQ(stored("Top"), 30);
+}
