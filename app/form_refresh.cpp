@@ -161,6 +161,10 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   TRepaintPace pace;
   TUsageListView::Arrivals arrivals(UsageList);
   std::vector<TUsageRow> arrived;  // rows computed since the window was last brought up to date
+  // Room for every row at once: growing by doubling moved the rows of a
+  // folder of 100,000 files about twice over.
+  arrived.reserve(static_cast<size_t>(listing.Count()));
+  UsageModel->reserveRows(static_cast<size_t>(listing.Count()));
   // Brings the list and the totals up to date: the rows so far, then their sums.
   auto showSoFar = [&] {
     const int firstNew = UsageModel->rowCount();

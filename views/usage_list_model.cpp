@@ -137,10 +137,12 @@ void TUsageListModel::appendRows(std::vector<TUsageRow>& rows) {
   if (rows.empty()) return;
   const int at = rowCount();
   beginInsertRows({}, at, at + static_cast<int>(rows.size()) - 1);
-  for (TUsageRow& r : rows) m_rows.push_back(std::move(r));
+  m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
   endInsertRows();
   rows.clear();
 }
+
+void TUsageListModel::reserveRows(size_t rows) { m_rows.reserve(rows); }
 
 void TUsageListModel::clearRows() {
   beginResetModel();

@@ -61,6 +61,8 @@ class TUsageListModel : public QAbstractTableModel {
   void appendRow(TUsageRow row);
   // Appends rows in one insertion: the view hears of them once.
   void appendRows(std::vector<TUsageRow>& rows);
+  // Room for this many rows in all, before a refresh appends them.
+  void reserveRows(size_t rows);
   // Frees every row and the entry it owns.
   void clearRows();
   // Stable sort; selections and other persistent indexes follow their rows.
