@@ -135,8 +135,10 @@ class TDiskUsageForm : public QMainWindow {
   void LiftSizeLimits();   // none, while a mode change sets the size
   void FormResize();
   void ApplyStoredModes();  // the stored layout mode and view, when shown
-  void FitFramedWindow();  // the size and place fitted again once the window has its frame
+  // The size (and with place, the place) fitted again once the window has its frame.
+  void FitFramedWindow(bool place = true);
   QSize LeastWindowSize() const;  // the mode's least size, as far as the screen shows it
+  int TotalsOnlyHeight() const;   // the height totals only has, whatever the mode now
   QSize TotalsOnlySize() const;   // the size in totals only, as far as the screen shows it
   QSize WindowSize() const;
   QSize SizeToStore() const;  // the window's size, or the larger one asked for that the screen limited
@@ -340,6 +342,7 @@ class TDiskUsageForm : public QMainWindow {
   void customEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  void WaitForPlacementToSettle();  // the placement stored, and noted, once moves have settled
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -399,6 +402,8 @@ class TDiskUsageForm : public QMainWindow {
   enum class PendingChange { None, Changed, Gone } m_pendingChange = PendingChange::None;
   QTimer* m_pendingTimer = nullptr;  // owned by the window
   QTimer* m_movedTimer = nullptr;    // the placement stored once a move has settled
+  bool m_keepOnScreenWhenSettled = false;  // restored from maximised: kept on the screen once placed
+  std::optional<QPoint> m_moveWhenSettled;  // left maximised for totals only: its normal place
   std::string m_goneFolder;  // the watched folder that went away, while PendingChange::Gone
   bool AutomaticWorkMustWait() const;
   void ArmPendingChange(PendingChange change, int ms);

@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
+#include <utility>
 #include <QTreeView>
 #include <QWindow>
 
@@ -84,6 +85,10 @@ QSize TDiskUsageForm::LeastWindowSize() const {
   return QSize(ListOnlyCmd->isChecked() ? 0 : MinFormWidth(), MinFormHeight()).boundedTo(ScreenLimit());
 }
 
+int TDiskUsageForm::TotalsOnlyHeight() const {
+  return menuBar()->sizeHint().height() + StatPanel->height() + (StatusBarCmd->isChecked() ? StatusBar->height() : 0);
+}
+
 QSize TDiskUsageForm::TotalsOnlySize() const {
   return QSize(MinFormWidth(), MinFormHeight()).boundedTo(ScreenLimit());
 }
@@ -146,9 +151,11 @@ void TDiskUsageForm::TotalsOnlyCmdClick() {
       setWindowState(windowState() & ~Qt::WindowMaximized);
       ShrinkToTotals();
       if (m_normalPos) {
-        move(*m_normalPos);
-        KeepOnScreen();
-        SaveWindowPlacement();  // a move stores nothing by itself
+        // Moved there once the window manager has given the window its
+        // normal frame back: moved at once, by the maximised frame's margins,
+        // it stood a pixel up and left of its place after every round trip.
+        m_moveWhenSettled = m_normalPos;
+        WaitForPlacementToSettle();
       }
       return;
     }
@@ -268,7 +275,16 @@ void TDiskUsageForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (m_fitWhenRestored && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
     m_fitWhenRestored = false;
-    FitFramedWindow();
+    // The size now, the place once the window manager has moved the window
+    // back: kept on the screen from where the maximised window began, it
+    // stood in the screen's corner now and then, and was stored there. A
+    // window started maximised was put in the corner by the window manager
+    // itself now and then (openbox, 2 starts in 6): its normal place, as
+    // last seen, is where it goes.
+    FitFramedWindow(false);
+    m_keepOnScreenWhenSettled = true;
+    m_moveWhenSettled = m_normalPos;
+    WaitForPlacementToSettle();
   }
   FormResize();
 }
@@ -280,18 +296,27 @@ void TDiskUsageForm::resizeEvent(QResizeEvent* event) {
 // so the window crept at every maximise and restart).
 void TDiskUsageForm::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  if (!m_settingsLoaded) return;
+  if (m_settingsLoaded) WaitForPlacementToSettle();
+}
+
+void TDiskUsageForm::WaitForPlacementToSettle() {
   if (!m_movedTimer) {
     m_movedTimer = new QTimer(this);
     m_movedTimer->setSingleShot(true);
     m_movedTimer->setInterval(100);
     connect(m_movedTimer, &QTimer::timeout, this, [this] {
       if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+      if (const std::optional<QPoint> to = std::exchange(m_moveWhenSettled, std::nullopt)) {
+        move(*to);
+        KeepOnScreen();
+        return;  // stored once this move has settled
+      }
+      if (std::exchange(m_keepOnScreenWhenSettled, false)) KeepOnScreen();
       m_normalPos = pos();
       SaveWindowPlacement();
     });
   }
-  m_movedTimer->start();
+  m_movedTimer->start();  // again at every move: a drag stores once
 }
 
 void TDiskUsageForm::changeEvent(QEvent* event) {
@@ -326,7 +351,7 @@ void TDiskUsageForm::FormResize() {
   ResizeChart();
 }
 
-void TDiskUsageForm::FitFramedWindow() {
+void TDiskUsageForm::FitFramedWindow(bool place) {
   if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
   // The size was limited to the screen before the window had a frame; once
   // it has one, the frame must fit as well (a window manager's title bar put
@@ -340,7 +365,9 @@ void TDiskUsageForm::FitFramedWindow() {
 }
 
 void TDiskUsageForm::ApplyStoredModes() {
-  FitFramedWindow();
+  // Totals only is fitted at its own size: fitted first, at the full view's
+  // least height, a window at the screen's bottom moved up at every start.
+  if (!TotalsOnlyCmd->isChecked()) FitFramedWindow();
   if (ListOnlyCmd->isChecked()) {
     ListAndTotalsCmdClick(ListOnlyCmd);
   } else if (TotalsOnlyCmd->isChecked()) {
@@ -354,6 +381,7 @@ void TDiskUsageForm::ApplyStoredModes() {
       FullWidth = WindowSize().width();
     }
     ShrinkToTotals();
+    FitFramedWindow();
   } else {
     ListAndTotalsCmdClick(ListAndTotalsCmd);
   }

@@ -110,7 +110,10 @@ void TDiskUsageForm::LoadRegistrySettings() {
     // painted nothing and took gigabytes) and raised to the least size; the
     // position is worked out in 64 bits before the window is moved there.
     const QRect area = availableAreaAt(int64_t(p.left) + p.width / 2, int64_t(p.top) + p.height / 2);
-    const QSize least(MinFormWidth(), MinFormHeight());
+    // Totals only (the view was read above) is placed at its own height:
+    // kept on the screen at the full view's least height, a window at the
+    // screen's bottom moved up 98 pixels at every start.
+    const QSize least(MinFormWidth(), TotalsOnlyCmd->isChecked() ? TotalsOnlyHeight() : MinFormHeight());
     const QSize size = LimitWindowSize(p.width, p.height, least, area.size());
     // What the screen alone limited stays stored until the user resizes.
     ResizeLimited(RememberedSize(p.width, p.height, least), size);
