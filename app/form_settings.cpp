@@ -109,14 +109,21 @@ void TDiskUsageForm::LoadRegistrySettings() {
     // available area (2^31 - 1 square once made a 32,767-pixel window that
     // painted nothing and took gigabytes) and raised to the least size; the
     // position is worked out in 64 bits before the window is moved there.
-    const QRect area = availableAreaAt(int64_t(p.left) + p.width / 2, int64_t(p.top) + p.height / 2);
+    // A placement lower than a full view can be is the totals' (totals only,
+    // then closed without the full save that stores the view): a full view
+    // opens at the remembered full size then. Raised to the least height
+    // instead, 541 x 180 became the full size for good.
+    const bool fullSize =
+        !TotalsOnlyCmd->isChecked() && p.height < MinFormHeight() && p.fullWidth > 0 && p.fullHeight > 0;
+    const int64_t width = fullSize ? p.fullWidth : p.width, height = fullSize ? p.fullHeight : p.height;
+    const QRect area = availableAreaAt(int64_t(p.left) + width / 2, int64_t(p.top) + height / 2);
     // Totals only (the view was read above) is placed at its own height:
     // kept on the screen at the full view's least height, a window at the
     // screen's bottom moved up 98 pixels at every start.
     const QSize least(MinFormWidth(), TotalsOnlyCmd->isChecked() ? TotalsOnlyHeight() : MinFormHeight());
-    const QSize size = LimitWindowSize(p.width, p.height, least, area.size());
+    const QSize size = LimitWindowSize(width, height, least, area.size());
     // What the screen alone limited stays stored until the user resizes.
-    ResizeLimited(RememberedSize(p.width, p.height, least), size);
+    ResizeLimited(RememberedSize(width, height, least), size);
     move(KeepRectOnScreen(p.left, p.top, size, area));
     m_normalPos = pos();
     m_placed = true;

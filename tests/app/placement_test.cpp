@@ -555,3 +555,23 @@ TEST_F(PlacementTest, ATotalsOnlyWindowAtTheScreensBottomStaysThere) {
     EXPECT_EQ(stored("Top"), top);
   }
 }
+
+TEST_F(PlacementTest, AFullViewStartOpensAtTheFullSizeWhenTheLastPlacementWasInTotalsOnly) {
+  // Totals only, then closed without a full save: the view stored is still
+  // the full one, the placement the totals'. The full size is not lost.
+  store(placement(700, 500, 40, 30, 700, 500, 1));
+  TDiskUsageForm& f = open({t.root()});
+  ASSERT_EQ(f.WindowSize(), QSize(700, 500));
+  f.TotalsOnlyCmd->trigger();
+  QCoreApplication::processEvents();
+  f.ExitCmdClick();
+  ASSERT_EQ(stored("View"), 1) << "no full save";
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE("start " + std::to_string(run + 1));
+    restart();
+    EXPECT_EQ(form->WindowSize(), QSize(700, 500));
+    form->ExitCmdClick();
+    EXPECT_EQ(stored("FullWidth"), 700);
+    EXPECT_EQ(stored("FullHeight"), 500);
+  }
+}
