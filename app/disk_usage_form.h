@@ -135,8 +135,7 @@ class TDiskUsageForm : public QMainWindow {
   void LiftSizeLimits();   // none, while a mode change sets the size
   void FormResize();
   void ApplyStoredModes();  // the stored layout mode and view, when shown
-  // The size (and with place, the place) fitted again once the window has its frame.
-  void FitFramedWindow(bool place = true);
+  void FitFramedWindow();  // the size and place fitted again once the window has its frame
   QSize LeastWindowSize() const;  // the mode's least size, as far as the screen shows it
   int TotalsOnlyHeight() const;   // the height totals only has, whatever the mode now
   QSize TotalsOnlySize() const;   // the size in totals only, as far as the screen shows it
@@ -402,7 +401,6 @@ class TDiskUsageForm : public QMainWindow {
   enum class PendingChange { None, Changed, Gone } m_pendingChange = PendingChange::None;
   QTimer* m_pendingTimer = nullptr;  // owned by the window
   QTimer* m_movedTimer = nullptr;    // the placement stored once a move has settled
-  bool m_keepOnScreenWhenSettled = false;  // restored from maximised: kept on the screen once placed
   std::optional<QPoint> m_moveWhenSettled;  // left maximised for totals only: its normal place
   std::string m_goneFolder;  // the watched folder that went away, while PendingChange::Gone
   bool AutomaticWorkMustWait() const;

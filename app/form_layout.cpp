@@ -10,9 +10,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
-#include <utility>
 #include <QTreeView>
 #include <QWindow>
+#include <utility>
 
 #include "app/disk_usage_form.h"
 #include "model/window_placement.h"
@@ -145,24 +145,20 @@ void TDiskUsageForm::TotalsOnlyCmdClick() {
     // size stored here became the normal size for good).
     m_maximiseInFullView = windowState() & Qt::WindowMaximized;
     if (m_maximiseInFullView) {
-      // Where it stood before it was maximised: a window manager leaves the
-      // maximised state after this returns, and the totals were placed in
-      // the screen's corner where the maximised window began.
       setWindowState(windowState() & ~Qt::WindowMaximized);
-      ShrinkToTotals();
-      if (m_normalPos) {
-        // Moved there once the window manager has given the window its
-        // normal frame back: moved at once, by the maximised frame's margins,
-        // it stood a pixel up and left of its place after every round trip.
-        m_moveWhenSettled = m_normalPos;
-        WaitForPlacementToSettle();
-      }
-      return;
+      // Where it stood before it was maximised, once the window manager has
+      // given the window its normal frame back: left where the maximised
+      // window began, the totals stood in the screen's corner; moved at once,
+      // by the maximised frame's margins, a pixel up and left of its place
+      // after every round trip.
+      m_moveWhenSettled = m_normalPos;
+    } else {
+      FullHeight = SizeToStore().height();
+      FullWidth = SizeToStore().width();
     }
-    FullHeight = SizeToStore().height();
-    FullWidth = SizeToStore().width();
   }
   ShrinkToTotals();
+  if (m_moveWhenSettled) WaitForPlacementToSettle();
 }
 
 void TDiskUsageForm::ShrinkToTotals() {
@@ -275,14 +271,11 @@ void TDiskUsageForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (m_fitWhenRestored && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
     m_fitWhenRestored = false;
-    // The size now, the place once the window manager has moved the window
-    // back: kept on the screen from where the maximised window began, it
-    // stood in the screen's corner now and then, and was stored there. A
-    // window started maximised was put in the corner by the window manager
-    // itself now and then (openbox, 2 starts in 6): its normal place, as
-    // last seen, is where it goes.
-    FitFramedWindow(false);
-    m_keepOnScreenWhenSettled = true;
+    // Fitted now, and moved to its normal place, as last seen, once the
+    // window manager has moved the window back: a window started maximised
+    // was put in the screen's corner by the window manager itself now and
+    // then (openbox, 2 starts in 6), and stored there.
+    FitFramedWindow();
     m_moveWhenSettled = m_normalPos;
     WaitForPlacementToSettle();
   }
@@ -311,7 +304,6 @@ void TDiskUsageForm::WaitForPlacementToSettle() {
         KeepOnScreen();
         return;  // stored once this move has settled
       }
-      if (std::exchange(m_keepOnScreenWhenSettled, false)) KeepOnScreen();
       m_normalPos = pos();
       SaveWindowPlacement();
     });
@@ -351,7 +343,7 @@ void TDiskUsageForm::FormResize() {
   ResizeChart();
 }
 
-void TDiskUsageForm::FitFramedWindow(bool place) {
+void TDiskUsageForm::FitFramedWindow() {
   if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
   // The size was limited to the screen before the window had a frame; once
   // it has one, the frame must fit as well (a window manager's title bar put

@@ -122,7 +122,8 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
   const std::string& path = m_path;
   // An entry of a folder the caller holds open is looked up there by its
   // name: a refresh sizes every entry of the folder in turn, and walking the
-  // whole path again for each took a fifth of a file's computation.
+  // whole path again for each took a tenth of the engine's time for a
+  // folder of 100,000 files.
   const size_t slash = path.rfind('/');
   const char* name = folderFd >= 0 && slash != std::string::npos && slash + 1 < path.size() ? path.c_str() + slash + 1 : nullptr;
   struct stat st;

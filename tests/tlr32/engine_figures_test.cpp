@@ -141,14 +141,14 @@ TEST_F(AwkwardTree, AnEntrySizedInItsOpenFolderGivesWhatItsFullPathGives) {
                  {"a", "small.txt"}, {"a", "sparse.img"}, {"a", "dangling"},    {"a", "loop1"},
                  {"a", "up"},        {"a", "pipe"},       {"a", "hard1"},       {"a", "bad\xff\xfe name"},
                  {"a", "new\nline"}, {"a", "emptydir"},   {"a", "onlydirs"},    {"b", "newest"}};
-  for (const char* spec : {"", "*.txt"}) {
+  for (const char* pattern : {"", "*.txt"}) {
     for (bool allocated : {false, true}) {
       ASSERT_TRUE(TlrSetOption("AllocatedBlocks", allocated ? "1" : "0") & 0xFF);
-      ASSERT_TRUE(TlrSetOption("FileSpec", *spec ? spec : "*.*") & 0xFF);
-      ASSERT_TRUE(TlrSetOption("FileSpecOn", *spec ? "1" : "0") & 0xFF);
+      ASSERT_TRUE(TlrSetOption("FileSpec", *pattern ? pattern : "*.*") & 0xFF);
+      ASSERT_TRUE(TlrSetOption("FileSpecOn", *pattern ? "1" : "0") & 0xFF);
       for (const Entry& e : entries) {
         const std::string path = t->path(e.folder) + (*e.folder ? "/" : "") + e.name;
-        SCOPED_TRACE(path + (allocated ? ", allocated" : "") + ", spec " + spec);
+        SCOPED_TRACE(path + (allocated ? ", allocated" : "") + ", files " + pattern);
         const Got whole = calc(path);
         uint64_t wholeTime = 0;
         TlrGetFileTime(&wholeTime);
