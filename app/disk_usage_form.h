@@ -56,6 +56,7 @@ class TFSChangeNotifier;
 struct TChartAxis;
 struct TTargetFit;
 struct TUsageTotals;
+struct TEntrySizing;
 class TUsageListModel;
 class TUsageListView;
 
@@ -100,7 +101,11 @@ class TDiskUsageForm : public QMainWindow {
   // --- refresh (form_refresh.cpp) ---
   void TreeViewChange();
   void CurrentDirBoxChange();
-  void ComputeUsage(TDirectoryList& listing);
+  struct TFolderSizing;
+  void ComputeUsage(TDirectoryList& listing);  // the listing's entries, sized once it is whole
+  void ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing);
+  // On the sizing thread: no widgets.
+  TEntrySizing SizeEntry(int folderFd, const std::string& folder, const TDirectoryItem& entry);
   void ItemNotSizeable();
   void ShowFolderCaption(const std::string& path);  // "Tallorin - " and the path, as it is
   void FollowFolderInTree(const std::string& path, const TDirectoryList& listing);  // its sub-folders' nodes

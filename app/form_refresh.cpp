@@ -15,6 +15,7 @@
 #include "model/folder_path.h"
 #include "model/repaint_pace.h"
 #include "model/usage_totals.h"
+#include "model/work_pipe.h"
 #include "model/volume_figures.h"
 #include "platform/fs.h"
 #include "platform/message_box.h"
@@ -32,6 +33,10 @@ namespace {
 
 const QString kPlaceholderCaption = QStringLiteral("<Selected item not sizeable>");
 
+// The longest the window waits for sized entries before it shows the rows it
+// has.
+constexpr std::chrono::milliseconds kLongestUnseenWait{TRepaintPace::kBeforeFolderMs};
+
 // Holds the hourglass for the length of a refresh, whichever way it ends.
 struct WaitCursor {
   WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -39,6 +44,64 @@ struct WaitCursor {
 };
 
 }  // namespace
+
+// The entries of one folder sized on a thread of its own, in the listing's
+// order, while the window's thread lists the rest and turns what is sized into
+// rows and paints. The thread is the engine's only caller until the refresh
+// has waited for it (TWorkPipe::finish).
+struct TDiskUsageForm::TFolderSizing {
+  struct Item {
+    int index;
+    const TDirectoryItem* entry;  // owned by the listing, which outlives the thread
+  };
+
+  TFolderSizing(TDiskUsageForm& form, std::string folderPath)
+      : folder(std::move(folderPath)),
+        // Held while the entries are sized, each looked up in it by name;
+        // closed with the refresh, so the volume can be unmounted after it.
+        folderFd(platform::openDirectory(folder)),
+        targetDrive(!form.MapDriveValLabel->text().isEmpty()),  // the same figures for every path
+        deviceKnown(FolderDevice(folder, folderDevice)),
+        pipe([this, &form](const Item& item) { return size(form, item); },
+             [](const Item& item) { return item.entry->IsDirectory(); },
+             [](const TEntrySizing& s) { return s.outcome == TEntrySizing::Failed; }) {}
+
+  // Hands over the entries listed since the last call. A folder with fewer
+  // than two entries is computed as a whole first (ComputeUsage), so nothing
+  // goes before there are two.
+  void listed(const TDirectoryList& listing, int count) {
+    if (count < 2) return;
+    giveUpTo(listing, count);
+  }
+  void giveUpTo(const TDirectoryList& listing, int count) {
+    std::vector<Item> items;
+    items.reserve(static_cast<size_t>(std::max(0, count - given)));
+    for (; given < count; ++given) items.push_back({given, listing.Items(given)});
+    pipe.add(std::move(items));
+  }
+
+  TEntrySizing size(TDiskUsageForm& form, const Item& item) {
+    TEntrySizing sized = form.SizeEntry(folderFd.get(), folder, *item.entry);
+    sized.index = item.index;
+    // A folder that cannot be read tells nothing of its volume (0 bytes free,
+    // no cluster size): the next entry will. The status bar describes the
+    // folder's own volume; the engine describes the last path it computed,
+    // which may be a mount point inside the folder.
+    if (sized.outcome == TEntrySizing::Sized && !volume && !sized.engineUnread &&
+        (targetDrive || (deviceKnown && DescribesFolderVolume(*item.entry, folderDevice))))
+      volume = form.ReadVolumeFigures();
+    return sized;
+  }
+
+  const std::string folder;
+  const platform::FileDescriptor folderFd;
+  const bool targetDrive;
+  dev_t folderDevice = 0;
+  const bool deviceKnown;
+  std::optional<TVolumeFigures> volume;  // the thread's until it has been waited for
+  int given = 0;                         // entries handed over
+  TWorkPipe<Item, TEntrySizing> pipe;    // last: its thread uses the rest
+};
 
 void TDiskUsageForm::TreeViewChange() {
   const std::string path = treePath();
@@ -57,8 +120,10 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   // the refresh is over, and brings one more. Started after the computation,
   // it missed an entry made in between until F5.
   std::unique_ptr<TFSChangeNotifier> watch = PrepareWatch(platform::withTrailingDelim(path));
+  // The entries are sized as they are listed, a few hundred at a time.
+  TFolderSizing sizing(*this, platform::withTrailingDelim(path));
   TDirectoryList listing;
-  if (!listing.ReadDirectory(path)) {
+  if (!listing.ReadDirectory(path, [&](int count) { sizing.listed(listing, count); })) {
     // A folder that is gone (the one shown, the parent the window was moving
     // to, a node of the tree chosen after its folder went): the nearest folder
     // left, not a placeholder under the caption of another folder. The watch
@@ -81,7 +146,7 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   ShowFolderCaption(path);
   FollowFolderInTree(path, listing);
   WatchFolder(m_currentFolderPath, std::move(watch));  // also when the computation stops on a failure
-  ComputeUsage(listing);
+  ComputeUsage(listing, sizing);
 }
 
 void TDiskUsageForm::FollowFolderInTree(const std::string& path, const TDirectoryList& listing) {
@@ -131,6 +196,11 @@ void TDiskUsageForm::FocusActiveView() {
 }
 
 void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
+  TFolderSizing sizing(*this, m_currentFolderPath);
+  ComputeUsage(listing, sizing);
+}
+
+void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing) {
   WaitCursor wait;
   const QScopedValueRollback refreshing(m_refreshing, true);
   ClearUsageRows();
@@ -138,22 +208,17 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   ResetTotals();
   StatusBar->clearPanels();
 
-  // The status bar describes the folder's own volume; the engine describes
-  // the last path it computed, which may be a mount point inside the folder.
-  std::optional<TVolumeFigures> volume;
-  dev_t folderDevice = 0;
-  const bool targetDrive = !MapDriveValLabel->text().isEmpty();  // the same figures for every path
-  const bool deviceKnown = FolderDevice(m_currentFolderPath, folderDevice);
-
   if (listing.Count() < 2) {
     const int32_t rc = m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr);
     if (rc >= 0) {
-      volume = ReadVolumeFigures();
+      sizing.volume = ReadVolumeFigures();
     } else if (!PathIsGone(m_currentFolderPath)) {  // gone: the watch moves the window
       ShowCalcFailure(m_currentFolderPath, rc);
       return;
     }
   }
+  sizing.giveUpTo(listing, listing.Count());
+  sizing.pipe.close();
   if (!m_automaticRefresh) FocusActiveView();
 
   TUsageTotals totals;
@@ -174,60 +239,47 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
     UsageList->repaintArrivedRows(firstNew);
   };
 
-  // Held while the entries are sized, each looked up in it by name; closed
-  // with the refresh, so the folder's volume can be unmounted after it.
-  const platform::FileDescriptor folder(platform::openDirectory(m_currentFolderPath));
-  for (int i = 0; i < listing.Count(); ++i) {
-    TDirectoryItem* entry = listing.Items(i);
-    if (!IsEntryOfFolder(entry->FullPath, entry->Name(), m_currentFolderPath)) continue;
-    if (entry->IsDirectory() && pace.folderNext()) showSoFar();
-    const int32_t rc = m_engine.CalcEntryUsage(folder.get(), entry->FullPath.c_str());
-    if (rc < 0) {
-      // Gone between the listing and its sizing (an editor's temporary file,
-      // a download moved away): not a failure, just no row.
-      if (PathIsGone(entry->FullPath)) continue;
-      // There, but not to be looked at: an entry of a folder that may be
-      // listed but not entered (mode 644). The folder shows as one that
-      // could not be read; a box for each of its entries told nothing more.
-      if (PathIsOutOfReach(entry->FullPath)) {
-        ++outOfReach;
-        continue;
+  std::vector<TEntrySizing> batch;
+  while (sizing.pipe.take(batch, kLongestUnseenWait)) {
+    // Nothing new for a while (a large folder, a slow disk): the rows so far
+    // show meanwhile.
+    if (batch.empty() && pace.folderNext()) showSoFar();
+    for (TEntrySizing& sized : batch) {
+      switch (sized.outcome) {
+        case TEntrySizing::Skipped:
+        // Gone between the listing and its sizing (an editor's temporary
+        // file, a download moved away): not a failure, just no row.
+        case TEntrySizing::Gone: continue;
+        // There, but not to be looked at: an entry of a folder that may be
+        // listed but not entered (mode 644). The folder shows as one that
+        // could not be read; a box for each of its entries told nothing more.
+        case TEntrySizing::OutOfReach: ++outOfReach; continue;
+        case TEntrySizing::Failed:
+          sizing.pipe.finish();
+          showSoFar();
+          arrivals.end();
+          ShowCalcFailure(listing.Items(sized.index)->FullPath, sized.rc);
+          return;
+        case TEntrySizing::Sized: break;
       }
-      showSoFar();
-      arrivals.end();
-      ShowCalcFailure(entry->FullPath, rc);
-      return;
+      TUsageRow row;
+      row.figures = sized.figures;
+      row.fileTime = sized.fileTime;
+      row.unreadableItself = sized.unreadableItself;
+      row.unreadable = sized.engineUnread || sized.unreadableItself;
+      const auto dirs = static_cast<int32_t>(row.figures[2]), files = static_cast<int32_t>(row.figures[3]);
+      if (!HasUsage(dirs, files, row.figures[0])) continue;
+      row.entry = listing.Take(sized.index);
+      arrived.push_back(std::move(row));
+      totals.add(files, dirs, arrived.back().figures[1], arrived.back().figures[0]);
+      // The user sees the rows arrive, at a pace that costs the refresh
+      // nothing measurable (see TRepaintPace).
+      if (pace.rowArrived()) showSoFar();
     }
-    // A folder that cannot be read tells nothing of its volume (0 bytes free,
-    // no cluster size): the next entry will.
-    if (!volume && (targetDrive || (deviceKnown && DescribesFolderVolume(*entry, folderDevice))) &&
-        m_engine.TlrGetStatVal("UnreadableDirectories") == 0)
-      volume = ReadVolumeFigures();
-    TUsageRow row;
-    for (int c = 1; c <= 4; ++c) {
-      const TUsageListAttrs& a = UsageListAttrs[c];
-      row.figures[c - 1] = a.kind == 2 ? a.getFloat(a.statKey) : a.getInt(a.statKey);
-    }
-    // The engine's figures do not tell a folder it could not open from one
-    // it read whose only content it could not (both: Dirs 1, no files, one
-    // folder unread), nor, in some versions, a folder it could list but not
-    // enter from an empty one (no figures at all); the folder itself does.
-    // Such a folder counts as the one folder it is known to be, as one that
-    // does not open.
-    const bool engineUnread = m_engine.TlrGetStatVal("UnreadableDirectories") > 0;
-    row.unreadableItself = entry->IsDirectory() && !entry->IsLink() && !FolderCanBeRead(entry->FullPath);
-    row.unreadable = engineUnread || row.unreadableItself;
-    if (row.unreadableItself && row.figures[2] < 1) row.figures[2] = 1;
-    const auto dirs = static_cast<int32_t>(row.figures[2]), files = static_cast<int32_t>(row.figures[3]);
-    if (!HasUsage(dirs, files, row.figures[0])) continue;
-    m_engine.TlrGetFileTime(&row.fileTime);
-    row.entry = listing.Take(i);
-    arrived.push_back(std::move(row));
-    totals.add(files, dirs, arrived.back().figures[1], arrived.back().figures[0]);
-    // The user sees the rows arrive, at a pace that costs the refresh nothing
-    // measurable (see TRepaintPace).
-    if (pace.rowArrived()) showSoFar();
+    batch.clear();
   }
+  sizing.pipe.finish();  // the engine is this thread's again
+  std::optional<TVolumeFigures>& volume = sizing.volume;
   UsageModel->appendRows(arrived);  // the event loop paints the rest
   ShowTotals(totals);
 
@@ -244,6 +296,35 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
   if (!volume && m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr) >= 0) volume = ReadVolumeFigures();
   if (volume) ShowVolumeStatus(*volume);
   if (!MapDriveValLabel->text().isEmpty()) ShowTargetFit(TargetFitAfterRefresh(totals.diskBytes, TargetCapacity()));
+}
+
+TEntrySizing TDiskUsageForm::SizeEntry(int folderFd, const std::string& folder, const TDirectoryItem& entry) {
+  TEntrySizing sized;
+  if (!IsEntryOfFolder(entry.FullPath, entry.Name(), folder)) return sized;
+  const int32_t rc = m_engine.CalcEntryUsage(folderFd, entry.FullPath.c_str());
+  if (rc < 0) {
+    sized.rc = rc;
+    sized.outcome = PathIsGone(entry.FullPath)         ? TEntrySizing::Gone
+                    : PathIsOutOfReach(entry.FullPath) ? TEntrySizing::OutOfReach
+                                                       : TEntrySizing::Failed;
+    return sized;
+  }
+  sized.outcome = TEntrySizing::Sized;
+  for (int c = 1; c <= 4; ++c) {
+    const TUsageListAttrs& a = UsageListAttrs[c];
+    sized.figures[c - 1] = a.kind == 2 ? a.getFloat(a.statKey) : a.getInt(a.statKey);
+  }
+  // The engine's figures do not tell a folder it could not open from one
+  // it read whose only content it could not (both: Dirs 1, no files, one
+  // folder unread), nor, in some versions, a folder it could list but not
+  // enter from an empty one (no figures at all); the folder itself does.
+  // Such a folder counts as the one folder it is known to be, as one that
+  // does not open.
+  sized.engineUnread = m_engine.TlrGetStatVal("UnreadableDirectories") > 0;
+  sized.unreadableItself = entry.IsDirectory() && !entry.IsLink() && !FolderCanBeRead(entry.FullPath);
+  if (sized.unreadableItself && sized.figures[2] < 1) sized.figures[2] = 1;
+  m_engine.TlrGetFileTime(&sized.fileTime);
+  return sized;
 }
 
 void TDiskUsageForm::ShowCalcFailure(const std::string& path, int32_t code) {

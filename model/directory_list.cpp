@@ -88,18 +88,25 @@ const TWin32FindData& TDirectoryItem::FindData() const {
   return *m_findData;
 }
 
-bool TDirectoryList::ReadDirectory(const std::string& path) {
+bool TDirectoryList::ReadDirectory(const std::string& path, const Listed& listed) {
   Clear();
   if (path.empty()) return false;
   const std::string folder = platform::withTrailingDelim(path);
   struct stat st;
   if (!platform::statPath(folder, st, true) || !S_ISDIR(st.st_mode)) return false;
 
+  const auto tell = [&] {
+    if (listed) listed(Count());
+  };
   int fd = platform::openDirectory(folder);
-  if (fd < 0) return true;  // there, but not readable: no entries
+  if (fd < 0) {  // there, but not readable: no entries
+    tell();
+    return true;
+  }
   DIR* dir = ::fdopendir(fd);
   if (!dir) {
     ::close(fd);
+    tell();
     return true;
   }
   const bool root = platform::isRootFolder(folder);
@@ -118,7 +125,9 @@ bool TDirectoryList::ReadDirectory(const std::string& path) {
                              (e->d_type == DT_LNK ? kFileAttributeReparsePoint : 0);
       Add(std::make_unique<TDirectoryItem>(folder + name, known));
     }
+    if (Count() % kListedAtOnce == 0) tell();
   }
   ::closedir(dir);
+  tell();
   return true;
 }

@@ -2,6 +2,7 @@
 // The entries directly inside one folder, in the order the file system gives
 // them. A listing owns its entries until one is taken by a usage row.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,7 +71,12 @@ class TDirectoryList {
  public:
   // Fills the listing from folder path. True when path names an existing
   // folder (symbolic links followed), even if no entry could be read.
-  bool ReadDirectory(const std::string& path);
+  // listed, when given, is told the count so far after every kListedAtOnce
+  // entries and once at the end, so that the entries can be worked on while
+  // the rest are read.
+  static constexpr int kListedAtOnce = 256;
+  using Listed = std::function<void(int count)>;
+  bool ReadDirectory(const std::string& path, const Listed& listed = {});
 
   int Count() const { return static_cast<int>(m_items.size()); }
   // The entry at index, or nullptr once a usage row has taken it.

@@ -2,6 +2,7 @@
 // What the totals panel shows, computed without the window: running sums of
 // usage rows, the storage efficiency, the fit on the target drive, and which
 // listing entries make rows at all.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,24 @@ TTargetFit TargetFitAfterRefresh(long double diskBytes, long double capacity);
 // For a selection: the truncated share while it fits with room to spare, full
 // and yellow at exactly the capacity, full and red beyond it.
 TTargetFit TargetFitOfSelection(long double diskBytes, long double capacity);
+
+// What the engine told of one listing entry, read where it was sized.
+struct TEntrySizing {
+  enum Outcome {
+    Skipped,     // not an entry of the folder's rows
+    Sized,       // figures below
+    Gone,        // vanished since the listing: no row
+    OutOfReach,  // there, but not to be looked at (inside a folder that cannot be entered)
+    Failed       // the engine's failure rc; the refresh stops there
+  };
+  Outcome outcome = Skipped;
+  int index = -1;  // in the listing
+  int32_t rc = 0;
+  std::array<double, 4> figures{};  // disk bytes, file bytes, folders, files
+  uint64_t fileTime = 0;
+  bool engineUnread = false;      // the engine could not read all of it
+  bool unreadableItself = false;  // a folder that cannot be opened at all
+};
 
 // Whether a listing entry belongs to the rows of folder (a path with its
 // closing "/"): it lies directly inside it and is not "..".

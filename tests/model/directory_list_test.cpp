@@ -172,3 +172,44 @@ TEST(DirectoryList, TakingAnEntryHandsItOver) {
   EXPECT_EQ(list.Items(0), nullptr);
   EXPECT_EQ(list.Count(), 1);
 }
+
+TEST(ReadDirectory, TellsTheCountSoFarAsTheEntriesAreReadAndOnceAtTheEnd) {
+  // Whoever works on the entries while the rest are read is told a count
+  // whose entries are all there, growing, ending at the whole listing.
+  TempTree t;
+  t.dir("few");
+  t.file("few/a", 1);
+  t.dir("many");
+  const int manyFiles = 2 * TDirectoryList::kListedAtOnce + 10;
+  for (int i = 0; i < manyFiles; ++i) t.file("many/f" + std::to_string(i), 0);
+  t.dir("locked", 0);
+  const struct {
+    const char* what;
+    std::string path;
+    bool ok;
+    size_t leastCalls;
+  } cases[] = {
+      {"a few entries: told once, at the end", t.path("few"), true, 1},
+      {"hundreds: told along the way", t.path("many"), true, 3},
+      {"a folder that cannot be read: told it has nothing", t.path("locked"), true, 1},
+      {"no folder: never told", t.path("none"), false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TDirectoryList list;
+    std::vector<int> told;
+    const bool ok = list.ReadDirectory(c.path, [&](int count) {
+      ASSERT_LE(count, list.Count());
+      for (int i = 0; i < count; ++i) ASSERT_NE(list.Items(i), nullptr);
+      told.push_back(count);
+    });
+    EXPECT_EQ(ok, c.ok);
+    EXPECT_GE(told.size(), c.leastCalls);
+    if (c.leastCalls == 0) {
+      EXPECT_TRUE(told.empty());
+      continue;
+    }
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.back(), list.Count()) << "the last word is the whole listing";
+  }
+}
