@@ -362,7 +362,7 @@ class TDiskUsageForm : public QMainWindow {
   void buildTotalsPanel();
   void buildStatusBar();
   // What the totals panel and status bar show (form_panels.cpp).
-  void ResetTotals();
+  void ResetTotals(int32_t mapDrive);  // the target drive option, read before the refresh began
   void ShowTotals(const TUsageTotals& totals);
   void FitStatPanel();  // the totals panel around its group, after the group grew
   void ShowTargetFit(const TTargetFit& fit);

@@ -116,6 +116,10 @@ void TDiskUsageForm::buildMenus() {
   view->addSeparator();
   RefreshCmd = view->addAction(QStringLiteral("&Refresh"));
   RefreshCmd->setShortcut(QKeySequence(Qt::Key_F5));
+  // F5 held down repeats faster than a large folder refreshes: every repeat
+  // waited its turn, and the window stayed busy for a minute after the key
+  // was let go. A press is one refresh.
+  RefreshCmd->setAutoRepeat(false);
   connect(RefreshCmd, &QAction::triggered, this, &TDiskUsageForm::RefreshCmdClick);
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));

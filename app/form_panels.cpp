@@ -69,7 +69,7 @@ void TDiskUsageForm::buildStatusBar() {
   setStatusBar(StatusBar);
 }
 
-void TDiskUsageForm::ResetTotals() {
+void TDiskUsageForm::ResetTotals(int32_t mapDrive) {
   if (m_failureNote) m_failureNote->hide();
   m_paintedTotals = {};
   m_paintedEfficiency = -1;
@@ -79,7 +79,6 @@ void TDiskUsageForm::ResetTotals() {
   EfficiencyGuage->setProgress(0);
   TargetGuage->setForeColor(palette().color(QPalette::Button));
 
-  const int32_t mapDrive = m_engine.TlrGetOption("MapDrive", 0);
   if (mapDrive >= 1)
     MapDriveValLabel->setText(QString(QChar(64 + mapDrive)) + QLatin1Char(':'));
   else

@@ -60,7 +60,10 @@ struct TDiskUsageForm::TFolderSizing {
         // Held while the entries are sized, each looked up in it by name;
         // closed with the refresh, so the volume can be unmounted after it.
         folderFd(platform::openDirectory(folder)),
-        targetDrive(!form.MapDriveValLabel->text().isEmpty()),  // the same figures for every path
+        // Read before the thread starts: the window's thread asks the engine
+        // nothing while it sizes (a call would wait for a whole sub-folder).
+        mapDrive(form.m_engine.TlrGetOption("MapDrive", 0)),
+        targetDrive(mapDrive >= 1),  // the same figures for every path
         deviceKnown(FolderDevice(folder, folderDevice)),
         pipe([this, &form](const Item& item) { return size(form, item); },
              [](const Item& item) { return item.entry->IsDirectory(); },
@@ -95,6 +98,7 @@ struct TDiskUsageForm::TFolderSizing {
 
   const std::string folder;
   const platform::FileDescriptor folderFd;
+  const int32_t mapDrive;
   const bool targetDrive;
   dev_t folderDevice = 0;
   const bool deviceKnown;
@@ -205,7 +209,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
   const QScopedValueRollback refreshing(m_refreshing, true);
   ClearUsageRows();
 
-  ResetTotals();
+  ResetTotals(sizing.mapDrive);
   StatusBar->clearPanels();
 
   if (listing.Count() < 2) {

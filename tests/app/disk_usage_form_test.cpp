@@ -241,6 +241,26 @@ TEST_F(FormTest, TheWindowRendersWithTheMenusOfTheDesktopProgram) {
   if (const char* dir = getenv("TALLORIN_SHOTS")) shot.save(QString::fromUtf8(dir) + "/main_window.png");
 }
 
+TEST_F(FormTest, F5HeldDownRefreshesOncePerPress) {
+  // The key's own repeats, as the keyboard sends them while F5 is held:
+  // each one waited its turn behind a long refresh and kept the window busy
+  // long after the key was let go.
+  TDiskUsageForm& f = open({t.root()});
+  f.activateWindow();
+  f.UsageList->setFocus();
+  int refreshes = 0;
+  QObject::connect(f.RefreshCmd, &QAction::triggered, &f, [&refreshes] { ++refreshes; });
+  const auto press = [&](bool repeat) {
+    QTest::simulateEvent(f.UsageList, true, Qt::Key_F5, Qt::NoModifier, QString(), repeat);
+    QTest::simulateEvent(f.UsageList, false, Qt::Key_F5, Qt::NoModifier, QString(), repeat);
+  };
+  press(false);
+  for (int i = 0; i < 5; ++i) press(true);
+  EXPECT_EQ(refreshes, 1) << "the press refreshes, its repeats do not";
+  press(false);
+  EXPECT_EQ(refreshes, 2) << "the next press does";
+}
+
 TEST_F(FormTest, FigureColumnsWidenToTheirWidestTextAndNeverNarrow) {
   t.dir("big");
   t.sparse("big/huge.img", 1ull << 40);  // "1,099,511,627,776" disk and file bytes
@@ -326,6 +346,30 @@ TEST_F(FormTest, RowsShowWhileTheyArriveAtAPaceByTime) {
     EXPECT_EQ(totals.seen[i].second, FormatFigureForTest(totals.seen[i].first));
     EXPECT_GE(totals.at[i] - totals.at[i - 1], TRepaintPace::kIntervalMs - 10) << "paint " << i;
   }
+}
+
+TEST_F(FormTest, TheWindowAsksTheEngineNothingWhileTheEntriesAreSized) {
+  // The entries are sized on a thread of their own while the window lists
+  // and shows them; a call of the window's meanwhile would wait (with the
+  // real engine) until a computation ends, which for a large sub-folder kept
+  // the rows from showing. Enough entries for the sizing to start while the
+  // folder is still listed, and a target drive, whose figures are read too.
+  t.dir("many");
+  const int entries = TDirectoryList::kListedAtOnce + 60;
+  for (int i = 0; i < entries; ++i) t.file("many/f" + std::to_string(i), 1);
+  TDiskUsageForm& f = open({t.path("many")}, {kFakeEngine});
+  auto overlapping = fakeSymbol<int32_t (*)()>("FakeOverlappingCalls");
+  ASSERT_NE(overlapping, nullptr);
+  setenv("FAKE_CALC_MS", "1", 1);
+  setenv("FAKE_MAP_DRIVE", "4", 1);
+  for (int round = 0; round < 2; ++round) {
+    const int before = overlapping();
+    f.RefreshCmd->trigger();
+    EXPECT_EQ(overlapping() - before, 0) << "round " << round;
+    EXPECT_EQ(f.UsageModel->rowCount(), entries);
+    EXPECT_EQ(f.MapDriveValLabel->text(), "D:");
+  }
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(FormTest, AFastRefreshShowsItsFirstRowAtOnceAndPaintsLittle) {

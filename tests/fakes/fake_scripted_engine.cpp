@@ -26,6 +26,8 @@
 // FakeLastDriveIndex() the drive index the last option dialog received.
 // FakeSetCalcHook(f) has f called with the path at the start of every
 // computation (tests look at the window in the middle of a refresh).
+// FakeOverlappingCalls() counts calls made while another thread computed.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +53,18 @@ int envInt(const char* name, int fallback) {
   const char* v = std::getenv(name);
   return v ? std::atoi(v) : fallback;
 }
+// A call made while another thread computes: the real engine would hold it
+// until the computation ends.
+std::atomic<std::thread::id> g_computing{};
+std::atomic<int> g_overlapping{0};
+void noteCall() {
+  const std::thread::id computing = g_computing.load();
+  if (computing != std::thread::id() && computing != std::this_thread::get_id()) ++g_overlapping;
+}
+struct Computing {
+  Computing() { g_computing = std::this_thread::get_id(); }
+  ~Computing() { g_computing = std::thread::id(); }
+};
 std::string lastName() { return g_last.substr(g_last.rfind('/') + 1); }
 bool nameIs(const char* variable) {
   const char* v = std::getenv(variable);
@@ -63,8 +77,11 @@ TLR_API int32_t FakeCalcCount(void) { return g_calls; }
 TLR_API int32_t FakeReportCount(void) { return g_reports; }
 TLR_API int32_t FakeLastDriveIndex(void) { return g_driveIndex; }
 TLR_API void FakeSetCalcHook(void (*hook)(const char*)) { g_hook = hook; }
+TLR_API int32_t FakeOverlappingCalls(void) { return g_overlapping; }
 int32_t TlrExtInit(const char*) { return 1; }
 int32_t TlrCalcUsage(const char* path, const char* report) {
+  noteCall();
+  const Computing computing;
   ++g_calls;
   g_last = path;
   if (g_hook) g_hook(path);
@@ -94,6 +111,7 @@ int32_t TlrCalcUsage(const char* path, const char* report) {
   return 0;
 }
 int32_t TlrGetStatVal(const char* key) {
+  noteCall();
   const std::string k = key;
   if (g_unreadable) {
     if (k == "Directories" || k == "UnreadableDirectories") return 1;
@@ -122,6 +140,7 @@ int32_t TlrGetFileTime(uint64_t* t) {
   return 1;
 }
 int32_t TlrGetOption(const char* name, int32_t) {
+  noteCall();
   if (std::strcmp(name, "ReportError") == 0) return envInt("FAKE_REPORT_ERROR", 0);
   return std::strcmp(name, "MapDrive") == 0 ? envInt("FAKE_MAP_DRIVE", 0) : 0;
 }
