@@ -63,7 +63,6 @@ struct TDiskUsageForm::TFolderSizing {
         // Read before the thread starts: the window's thread asks the engine
         // nothing while it sizes (a call would wait for a whole sub-folder).
         mapDrive(form.m_engine.TlrGetOption("MapDrive", 0)),
-        targetDrive(mapDrive >= 1),  // the same figures for every path
         deviceKnown(FolderDevice(folder, folderDevice)),
         pipe([this, &form](const Item& item) { return size(form, item); },
              [](const Item& item) { return item.entry->IsDirectory(); },
@@ -91,15 +90,14 @@ struct TDiskUsageForm::TFolderSizing {
     // folder's own volume; the engine describes the last path it computed,
     // which may be a mount point inside the folder.
     if (sized.outcome == TEntrySizing::Sized && !volume && !sized.engineUnread &&
-        (targetDrive || (deviceKnown && DescribesFolderVolume(*item.entry, folderDevice))))
+        (mapDrive >= 1 || (deviceKnown && DescribesFolderVolume(*item.entry, folderDevice))))
       volume = form.ReadVolumeFigures();
     return sized;
   }
 
   const std::string folder;
   const platform::FileDescriptor folderFd;
-  const int32_t mapDrive;
-  const bool targetDrive;
+  const int32_t mapDrive;  // with a target drive, every path has its figures
   dev_t folderDevice = 0;
   const bool deviceKnown;
   std::optional<TVolumeFigures> volume;  // the thread's until it has been waited for
@@ -123,9 +121,10 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   // change made while the folder is read and computed is then reported once
   // the refresh is over, and brings one more. Started after the computation,
   // it missed an entry made in between until F5.
-  std::unique_ptr<TFSChangeNotifier> watch = PrepareWatch(platform::withTrailingDelim(path));
+  const std::string folder = platform::withTrailingDelim(path);
+  std::unique_ptr<TFSChangeNotifier> watch = PrepareWatch(folder);
   // The entries are sized as they are listed, a few hundred at a time.
-  TFolderSizing sizing(*this, platform::withTrailingDelim(path));
+  TFolderSizing sizing(*this, folder);
   TDirectoryList listing;
   if (!listing.ReadDirectory(path, [&](int count) { sizing.listed(listing, count); })) {
     // A folder that is gone (the one shown, the parent the window was moving
@@ -146,7 +145,7 @@ void TDiskUsageForm::CurrentDirBoxChange() {
     ItemNotSizeable();
     return;
   }
-  m_currentFolderPath = platform::withTrailingDelim(path);
+  m_currentFolderPath = folder;
   ShowFolderCaption(path);
   FollowFolderInTree(path, listing);
   WatchFolder(m_currentFolderPath, std::move(watch));  // also when the computation stops on a failure

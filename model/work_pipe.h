@@ -39,10 +39,7 @@ class TWorkPipe {
   void add(std::vector<Item> items) {
     if (items.empty()) return;
     const std::lock_guard lock(m_mutex);
-    if (m_items.empty())
-      m_items = std::move(items);
-    else
-      m_items.insert(m_items.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    moveAppend(m_items, items);
     m_changed.notify_all();
   }
   void close() {
@@ -56,11 +53,7 @@ class TWorkPipe {
   bool take(std::vector<Result>& out, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     m_changed.wait_for(lock, timeout, [this] { return !m_results.empty() || m_finished; });
-    if (out.empty())
-      out.swap(m_results);
-    else
-      out.insert(out.end(), std::make_move_iterator(m_results.begin()), std::make_move_iterator(m_results.end()));
-    m_results.clear();
+    moveAppend(out, m_results);
     return !(m_finished && out.empty());
   }
 
@@ -76,15 +69,22 @@ class TWorkPipe {
   }
 
  private:
+  // Moves what from holds to the end of to, leaving from empty; a swap when
+  // to is empty, as it mostly is.
+  template <typename T>
+  static void moveAppend(std::vector<T>& to, std::vector<T>& from) {
+    if (to.empty())
+      to.swap(from);
+    else
+      to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+    from.clear();
+  }
+
   void handOver(std::vector<Result>& done) {
     if (done.empty()) return;
     m_lastHandOver = std::chrono::steady_clock::now();
     const std::lock_guard lock(m_mutex);
-    if (m_results.empty())
-      m_results.swap(done);
-    else
-      m_results.insert(m_results.end(), std::make_move_iterator(done.begin()), std::make_move_iterator(done.end()));
-    done.clear();
+    moveAppend(m_results, done);
     m_changed.notify_all();
   }
 

@@ -216,9 +216,9 @@ TEST_F(FormTest, TheFirstRefreshPaintsRowsAsTheyArriveOnASlowDisk) {
   form->show();
   ASSERT_TRUE(waitUntil([&] { return !form->statusPanelText(0).isEmpty(); }, 10000));
   form->TotalsGroup->removeEventFilter(&grab);
-  const QImage& g_painted = grab.painted;
-  ASSERT_FALSE(g_painted.isNull()) << "the window was on screen while the rows arrived";
-  if (const char* keep = getenv("TALLORIN_TEST_SHOTS")) g_painted.save(QString::fromLocal8Bit(keep) + "/first-refresh.png");
+  const QImage& painted = grab.painted;
+  ASSERT_FALSE(painted.isNull()) << "the window was on screen while the rows arrived";
+  if (const char* keep = getenv("TALLORIN_TEST_SHOTS")) painted.save(QString::fromLocal8Bit(keep) + "/first-refresh.png");
   // Some rows had arrived (in listing order, any of them); their band of the
   // list holds painted text.
   const QRect list(form->UsageList->viewport()->mapTo(form.get(), QPoint(0, 0)), form->UsageList->viewport()->size());
@@ -227,7 +227,7 @@ TEST_F(FormTest, TheFirstRefreshPaintsRowsAsTheyArriveOnASlowDisk) {
     int dark = 0;
     for (int y = band.top(); y <= band.bottom(); ++y)
       for (int x = band.left(); x <= band.right(); ++x)
-        if (qGray(g_painted.pixel(x, y)) < qGray(base.rgb()) - 100) ++dark;
+        if (qGray(painted.pixel(x, y)) < qGray(base.rgb()) - 100) ++dark;
     return dark;
   };
   const int rowHeight = TUsageListView::kRowHeight;
