@@ -59,6 +59,9 @@ struct TUsageTotals;
 struct TEntrySizing;
 class TUsageListModel;
 class TUsageListView;
+namespace platform {
+class InputFence;
+}
 
 // One column of the usage list and the engine statistic behind it.
 struct TUsageListAttrs {
@@ -403,6 +406,7 @@ class TDiskUsageForm : public QMainWindow {
   // then one refresh runs (form_watch.cpp).
   bool m_automaticRefresh = false;
   bool m_refreshing = false;
+  std::unique_ptr<platform::InputFence> m_inputFence;  // raised at the end of every refresh
   enum class PendingChange { None, Changed, Gone } m_pendingChange = PendingChange::None;
   QTimer* m_pendingTimer = nullptr;  // owned by the window
   QTimer* m_movedTimer = nullptr;    // the placement stored once a move has settled

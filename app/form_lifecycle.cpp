@@ -24,6 +24,7 @@
 
 #include "model/folder_path.h"
 #include "platform/fs.h"
+#include "platform/input_fence.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "support/drop_panel.h"
@@ -101,6 +102,11 @@ void TDiskUsageForm::FormCreate() {
   buildToolBar();
   buildUsageList();
   buildChartPanel();
+  // Clicks and keys made on the rows while a refresh held the window are
+  // dropped when it ends: they were aimed at rows it has replaced.
+  m_inputFence = std::make_unique<platform::InputFence>([this](const QWidget* w) {
+    return w == UsageList || UsageList->isAncestorOf(w) || w == ChartPanel || ChartPanel->isAncestorOf(w);
+  });
   // The list and the chart share one place; exactly one of them shows.
   auto* viewArea = new QWidget(DetailsPanel);
   auto* viewLayout = new QVBoxLayout(viewArea);
@@ -146,6 +152,7 @@ void TDiskUsageForm::FormCreate() {
 
 void TDiskUsageForm::FormDestroy() {
   m_notifier.reset();
+  m_inputFence.reset();
   // The models hold entries and icons only; the engine goes last.
   m_engine.unload();
 }

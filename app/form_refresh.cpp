@@ -18,6 +18,7 @@
 #include "model/work_pipe.h"
 #include "model/volume_figures.h"
 #include "platform/fs.h"
+#include "platform/input_fence.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "support/fs_change_notifier.h"
@@ -52,7 +53,7 @@ struct WaitCursor {
 struct TDiskUsageForm::TFolderSizing {
   struct Item {
     int index;
-    const TDirectoryItem* entry;  // owned by the listing, which outlives the thread
+    const TDirectoryItem* entry;  // owned by the listing, which is made before and ends after the sizing
   };
 
   TFolderSizing(TDiskUsageForm& form, std::string folderPath)
@@ -123,9 +124,11 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   // it missed an entry made in between until F5.
   const std::string folder = platform::withTrailingDelim(path);
   std::unique_ptr<TFSChangeNotifier> watch = PrepareWatch(folder);
-  // The entries are sized as they are listed, a few hundred at a time.
-  TFolderSizing sizing(*this, folder);
+  // The entries are sized as they are listed, a few hundred at a time. The
+  // listing is declared first so that it outlives the sizing thread, which
+  // holds pointers to its entries, whichever way this returns.
   TDirectoryList listing;
+  TFolderSizing sizing(*this, folder);
   if (!listing.ReadDirectory(path, [&](int count) { sizing.listed(listing, count); })) {
     // A folder that is gone (the one shown, the parent the window was moving
     // to, a node of the tree chosen after its folder went): the nearest folder
@@ -206,6 +209,12 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing) {
 void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing) {
   WaitCursor wait;
   const QScopedValueRollback refreshing(m_refreshing, true);
+  // Clicks and keys that waited for the refresh were aimed at rows it has
+  // replaced: they are dropped, whichever way it ends.
+  const struct DropWaitingInput {
+    TDiskUsageForm& form;
+    ~DropWaitingInput() { form.m_inputFence->dropEarlierInput(&form); }
+  } dropWaitingInput{*this};
   ClearUsageRows();
 
   ResetTotals(sizing.mapDrive);

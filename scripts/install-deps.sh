@@ -3,11 +3,12 @@
 #   install-deps.sh          building the program and running every test
 #   install-deps.sh --run    building the program only (scripts/run.sh)
 set -euo pipefail
-packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev
+packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev
           adwaita-icon-theme hicolor-icon-theme)
-# The tests also need GoogleTest, find and setpriv, and ncdu, which reads the
+# The tests also need GoogleTest, find and setpriv, Xvfb and xdotool (input on
+# a real X server), and ncdu, which reads the
 # command-line report's JSON back.
-[ "${1:-}" = "--run" ] || packages+=(libgtest-dev findutils util-linux ncdu)
+[ "${1:-}" = "--run" ] || packages+=(libgtest-dev findutils util-linux ncdu xvfb xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -166,3 +166,49 @@ TEST_F(NavigationTest, PickingInTheFolderBoxEmptiesTheRememberedSelection) {
   EXPECT_TRUE(f.RememberedSelection.empty());
   EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/");
 }
+
+namespace {
+// Input the user made while a refresh held the window: it waits in the queue
+// and reaches the list once the refresh is over.
+std::vector<std::pair<QObject*, QEvent*>> g_inputWhileComputing;
+void postInputOnFirstCalc(const char*) {
+  for (auto& [to, event] : g_inputWhileComputing) QCoreApplication::postEvent(to, event);
+  g_inputWhileComputing.clear();
+}
+}  // namespace
+
+TEST_F(NavigationTest, ClicksAndKeysMadeWhileARefreshHoldsTheWindowReachNoRow) {
+  // Rows arrive in the listing's order and are sorted at the end: the row
+  // under the pointer while the refresh ran is not the one there afterwards.
+  for (int i = 0; i < 10; ++i) t.dir("dir" + std::to_string(i));
+  for (int i = 0; i < 10; ++i) t.file("dir" + std::to_string(i) + "/f", 100 * (i + 1));
+  TDiskUsageForm& f = open({t.root()}, {kFakeEngine});
+  f.NumbersCmd->trigger();
+  f.UsageList->setFocus();
+  const QPoint at = f.UsageList->visualRect(f.UsageModel->index(3, 0)).center();
+  QWidget* viewport = f.UsageList->viewport();
+  auto mouse = [&](QEvent::Type type) {
+    return new QMouseEvent(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                           type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+  };
+  g_inputWhileComputing = {{viewport, mouse(QEvent::MouseButtonPress)},
+                           {viewport, mouse(QEvent::MouseButtonRelease)},
+                           {viewport, mouse(QEvent::MouseButtonDblClick)},
+                           {viewport, mouse(QEvent::MouseButtonRelease)},
+                           {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier)},
+                           {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier)}};
+  auto hook = fakeSymbol<void (*)(void (*)(const char*))>("FakeSetCalcHook");
+  ASSERT_NE(hook, nullptr);
+  hook(&postInputOnFirstCalc);
+  f.RefreshCmd->trigger();
+  hook(nullptr);
+  ASSERT_TRUE(g_inputWhileComputing.empty()) << "posted during the refresh";
+  QCoreApplication::processEvents();  // what waited is delivered now
+  EXPECT_EQ(f.currentFolderPath(), t.root() + "/") << "no folder entered";
+  EXPECT_TRUE(opened.empty());
+  EXPECT_TRUE(selectedNames().empty());
+
+  // What the user does after the refresh acts at once.
+  doubleClick("dir4");
+  EXPECT_EQ(f.currentFolderPath(), t.path("dir4") + "/");
+}

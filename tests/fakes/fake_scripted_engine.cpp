@@ -41,7 +41,7 @@
 
 namespace {
 std::string g_last;
-int g_calls = 0;
+std::atomic<int> g_calls{0};  // counted on the sizing thread, read by the test
 int g_reports = 0;
 int32_t g_driveIndex = 12345;
 std::string g_reportName;
