@@ -152,9 +152,11 @@ void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
   }
   if (!report.otherVolumes.empty()) {
     // Named from the folder shown, where the user can find them.
-    const QString deleted = report.stopped ? QString()
-                                           : QStringLiteral("Deleted: ") + sizeText(report.removedForGood) +
-                                                 QStringLiteral(".\n\n");
+    const QString deleted = report.stopped                      ? QString()
+                            : report.removedForGood.items == 0 ? QStringLiteral("Nothing was deleted.\n\n")
+                                                               : QStringLiteral("Deleted: ") +
+                                                                     sizeText(report.removedForGood) +
+                                                                     QStringLiteral(".\n\n");
     platform::BoxText text{deleted + QStringLiteral("Not deleted: mount points of other volumes, which deleting for "
                                                     "good never enters. They stay, and so do the folders that hold them:"),
                            {}, {}};
