@@ -1,5 +1,5 @@
 // The Delete command: the selected rows' files and folders go to the trash
-// after one question. The list follows through the folder change notifier.
+// after one question. The folder shown is computed again once anything went.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -128,6 +128,13 @@ void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
   trashing.reset();
   deleting.reset();
   if (watch && m_notifier.get() == watch) watch->OnChange = watchHandler;
+  // Computed again whenever anything went, before the boxes that tell of it:
+  // the folder watch sees the folder shown, not what went inside its
+  // sub-folders (a deletion for good that was stopped, or left a mount point).
+  const bool removedAny = !report.trashed.empty() || !report.deletedForGood.empty() || !report.gone.empty() ||
+                          report.removedForGood.items > 0;
+  if (removedAny || (changed && watch && m_notifier.get() == watch))
+    ShellChangeNotifierChange(changed ? heldChange : TFSChangeNotifier::kUpdateItem);
 
   if (report.stopped) {
     // Stopped while counting, nothing is gone yet.
@@ -143,10 +150,26 @@ void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
       text.names.push_back(QLatin1Char('\'') + QString::fromUtf8(p.substr(p.rfind('/') + 1)) + QLatin1Char('\''));
     platform::showWarning(this, text);
   }
+  if (!report.otherVolumes.empty()) {
+    // Named from the folder shown, where the user can find them.
+    const QString deleted = report.stopped                      ? QString()
+                            : report.removedForGood.items == 0 ? QStringLiteral("Nothing was deleted.\n\n")
+                                                               : QStringLiteral("Deleted: ") +
+                                                                     sizeText(report.removedForGood) +
+                                                                     QStringLiteral(".\n\n");
+    platform::BoxText text{deleted + QStringLiteral("Not deleted: mount points of other volumes, which deleting for "
+                                                    "good never enters. They stay, and so do the folders that hold them:"),
+                           {}, {}};
+    for (const std::string& p : report.otherVolumes) {
+      const bool inside = p.compare(0, m_currentFolderPath.size(), m_currentFolderPath) == 0;
+      text.names.push_back(QLatin1Char('\'') + QString::fromUtf8(inside ? p.substr(m_currentFolderPath.size()) : p) +
+                           QLatin1Char('\''));
+    }
+    platform::showWarning(this, text);
+  }
   if (!report.failures.empty()) {
     platform::BoxText text{QStringLiteral("Some items could not be removed:"), {}, {}};
     for (const std::string& f : report.failures) text.names.push_back(QString::fromUtf8(f));
     platform::showError(this, text);
   }
-  if (changed && watch && m_notifier.get() == watch) ShellChangeNotifierChange(heldChange);
 }

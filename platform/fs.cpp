@@ -2,13 +2,23 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
 FileDescriptor::~FileDescriptor() {
   if (m_fd >= 0) ::close(m_fd);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+  if (this != &other) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = other.release();
+  }
+  return *this;
 }
 
 namespace {
@@ -71,6 +81,54 @@ bool statPath(const std::string& path, struct stat& st, bool follow) {
   // A trailing separator asks for the directory itself, link or not.
   if (path.back() == '/') flags = 0;
   return ::fstatat(parent.get(), last.c_str(), &st, flags) == 0;
+}
+
+namespace {
+
+// Moves a non-folder onto the empty file made for it at to (claim, still
+// open), if that is still what is there.
+int renameOntoClaim(const std::string& from, const std::string& to, FileDescriptor claim) {
+  struct stat mine, there;
+  if (::fstat(claim.get(), &mine) != 0) return errno;
+  const bool stillMine = ::lstat(to.c_str(), &there) == 0 && there.st_dev == mine.st_dev &&
+                         there.st_ino == mine.st_ino && there.st_size == 0;
+  if (!stillMine) return EEXIST;  // someone else's now: left as it is
+  if (::rename(from.c_str(), to.c_str()) == 0) return 0;
+  const int err = errno;
+  if (::lstat(to.c_str(), &there) == 0 && there.st_dev == mine.st_dev && there.st_ino == mine.st_ino &&
+      there.st_size == 0)
+    ::unlink(to.c_str());
+  return err;
+}
+
+}  // namespace
+
+int renameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  struct stat st;
+  if (::lstat(from.c_str(), &st) != 0) return errno;
+  if (S_ISDIR(st.st_mode)) {
+    if (::mkdir(to.c_str(), 0700) != 0) return errno;
+    // Replaces the empty folder just made; had anything been put in it
+    // meanwhile, the rename fails and it stays.
+    if (::rename(from.c_str(), to.c_str()) == 0) return 0;
+    const int err = errno;
+    ::rmdir(to.c_str());  // only while it is empty, so only the one made here
+    return err == ENOTEMPTY ? EEXIST : err;
+  }
+  // link() gives the item its new name only if nothing has it, and links a
+  // symbolic link itself, never what it points to.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    if (::unlink(from.c_str()) == 0) return 0;
+    const int err = errno;
+    ::unlink(to.c_str());
+    return err;
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK) return errno;
+  FileDescriptor claim(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!claim.valid()) return errno;
+  return renameOntoClaim(from, to, std::move(claim));
 }
 
 }  // namespace platform

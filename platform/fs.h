@@ -15,6 +15,18 @@ int openDirectory(const std::string& path);
 // Returns false with errno set on failure.
 bool statPath(const std::string& path, struct stat& st, bool follow);
 
+// Renames from to to, never replacing an item already at to: 0 when done,
+// else the errno, EEXIST when to is taken. Where the file system has no
+// atomic rename without replacing (NFS and many FUSE file systems refuse
+// renameat2's flag with EINVAL), a non-folder is linked under the new name
+// and then unlinked under the old one, and a folder is renamed onto an empty
+// folder made for it, which a rename replaces only while it is empty. Only on
+// a file system without hard links is a non-folder renamed onto an empty
+// file made for it, after checking that it still is that empty file: the
+// one step that is not atomic, a writer that opens the claimed name just then
+// could lose what it wrote.
+int renameNoReplace(const std::string& from, const std::string& to);
+
 // Owns a descriptor; closes it on destruction.
 class FileDescriptor {
  public:
@@ -23,6 +35,7 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.release()) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
   int get() const { return m_fd; }
   bool valid() const { return m_fd >= 0; }
   int release() { int fd = m_fd; m_fd = -1; return fd; }

@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/fs.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -376,10 +377,10 @@ std::string renameItem(const std::string& path, const std::string& newName) {
     return "a name may not be empty, \".\", \"..\" or hold a \"/\"";
   const std::string target = std::string(folderPart(path)) + newName;
   if (target == path) return {};
-  // renameat2 with RENAME_NOREPLACE: never over an existing item.
-  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return {};
-  if (errno == EEXIST) return "an item named \"" + newName + "\" already exists";
-  return std::strerror(errno);
+  const int err = renameNoReplace(path, target);  // never over an existing item
+  if (err == 0) return {};
+  if (err == EEXIST) return "an item named \"" + newName + "\" already exists";
+  return std::strerror(err);
 }
 
 bool itemFacts(const std::string& path, ItemFacts& f) {

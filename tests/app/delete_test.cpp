@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "form_fixture.h"
+#include "scoped_mount.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ TEST_F(DeleteTest, DeletingForGoodShowsItsProgressToTheEndAndCancelSaysWhatIsLef
   for (bool cancel : {true, false}) {
     SCOPED_TRACE(cancel ? "cancelled" : "to the end");
     build();
-    ASSERT_TRUE(waitUntil([&] { return cell("big", 0) == "big"; }));
+    ASSERT_TRUE(waitUntil([&] { return cell("big", 4) == FormatFigureForTest(2001); }));
     select(f, {"big"});
     messages.clear();
     QStringList labels;
@@ -174,6 +175,9 @@ TEST_F(DeleteTest, DeletingForGoodShowsItsProgressToTheEndAndCancelSaysWhatIsLef
         << labels.join(" | ").toStdString();
     const int left = countEntries(t.path("big"));
     EXPECT_EQ(left, total - 1) << "the Cancel at the first report stops before the next entry";
+    // What went was inside a sub-folder, out of the folder watch's sight: the
+    // row is computed again all the same.
+    EXPECT_EQ(cell("big", 4), FormatFigureForTest(2000)) << "2,001 files before, one of them gone";
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_TRUE(messages[2].startsWith("Warning: Deleting for good was stopped.\n\nDeleted: 1 of 2,022 files and folders ("))
         << messages[2].toStdString();
@@ -181,4 +185,34 @@ TEST_F(DeleteTest, DeletingForGoodShowsItsProgressToTheEndAndCancelSaysWhatIsLef
         << messages[2].toStdString();
     EXPECT_TRUE(messages[2].endsWith(", in:\n'big'")) << messages[2].toStdString();
   }
+}
+
+TEST_F(DeleteTest, DeletingForGoodLeavesOtherVolumesAndTheBoxSaysWhy) {
+  configHome.dir("data");
+  std::ofstream(configHome.path("data/Trash")) << "not a folder";  // no trash on this volume
+  t.dir("withmnt");
+  t.file("withmnt/a.txt", 10);
+  t.dir("withmnt/m");
+  testsupport::ScopedMount other = testsupport::ScopedMount::tmpfs(t.path("withmnt/m"));
+  if (!other.mounted()) GTEST_SKIP() << other.why();
+  std::ofstream(t.path("withmnt/m/precious.txt")) << "precious";
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  ASSERT_TRUE(waitUntil([&] { return cell("withmnt", 0) == "withmnt"; }));
+  const QString filesBefore = cell("withmnt", 4);
+  platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
+    messages.push_back(caption + ": " + text);
+    return true;  // Yes
+  });
+  select(f, {"withmnt"});
+  f.DeleteCmdClick();
+  EXPECT_EQ(testsupport::readFile(t.path("withmnt/m/precious.txt")), "precious") << "nothing on the other volume is touched";
+  EXPECT_FALSE(exists(t.path("withmnt/a.txt")));
+  EXPECT_TRUE(exists(t.path("withmnt/m")));
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[2],
+            "Warning: Deleted: 1 files and folders (10 bytes).\n\n"
+            "Not deleted: mount points of other volumes, which deleting for good never enters. They stay, "
+            "and so do the folders that hold them:\n'withmnt/m'");
+  EXPECT_NE(cell("withmnt", 4), filesBefore) << "the row is computed again, though the folder watch saw nothing";
 }

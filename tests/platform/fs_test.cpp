@@ -1,11 +1,23 @@
-// Paths of any length reach the file system.
+// Paths of any length reach the file system, and a rename never replaces
+// what is there, even where the file system cannot say so itself.
 #include <climits>
+#include <cstddef>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/fs.h"
+#include "platform/item_actions.h"
 #include "platform/path.h"
 #include "temp_tree.h"
 
@@ -111,4 +123,100 @@ TEST(DesktopEntries, LinkFilesPointAtLocalFilesOnly) {
       {"garbage", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(platform::desktopLinkTarget(c.text), c.target) << c.text;
+}
+
+namespace {
+
+// Runs fn on a thread of its own whose system calls renameat2 (and, when
+// asked, link and linkat) fail as on a file system without them: EINVAL for
+// renameat2's flags, as NFS and many FUSE file systems answer, and EPERM for
+// hard links. A seccomp filter applies to the thread that installs it only,
+// so the rest of the test process is untouched. False when the kernel has no
+// seccomp.
+bool withoutNoReplaceRename(bool withoutHardLinks, const std::function<void()>& fn) {
+  bool installed = false;
+  std::thread worker([&] {
+    std::vector<sock_filter> code = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
+    };
+    if (withoutHardLinks)
+      for (const unsigned nr : {unsigned(__NR_link), unsigned(__NR_linkat)}) {
+        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, nr, 0, 1));
+        code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM));
+      }
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
+    installed = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+                ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+    if (installed) fn();
+  });
+  worker.join();
+  return installed;
+}
+
+}  // namespace
+
+TEST(RenameNoReplace, WhereTheFileSystemHasNoAtomicNoReplaceNothingIsOverwritten) {
+#if !defined(__x86_64__)
+  GTEST_SKIP() << "the filter is written for x86-64";
+#endif
+  struct Case {
+    const char* what;
+    bool withoutHardLinks;
+  } systems[] = {{"renameat2 without flags (NFS)", false}, {"no hard links either (some FUSE)", true}};
+  for (const Case& sys : systems) {
+    SCOPED_TRACE(sys.what);
+    testsupport::TempTree t;
+    t.file("file", 3);
+    t.file("taken", 5);
+    t.dir("folder");
+    t.file("folder/inner", 7);
+    t.dir("full");
+    t.file("full/x", 1);
+    t.dir("empty");
+    t.symlink("file", "link");
+    struct Rename {
+      const char* from;
+      const char* to;
+      int error;  // 0: renamed
+    } renames[] = {
+        {"file", "taken", EEXIST},     {"folder", "full", EEXIST},   {"folder", "empty", EEXIST},
+        {"folder", "taken", EEXIST},   {"file", "empty", EEXIST},    {"link", "taken", EEXIST},
+        {"file", "renamed", 0},        {"folder", "moved", 0},       {"link", "link2", 0},
+        {"missing", "anything", ENOENT},
+    };
+    std::vector<std::string> errors;  // what renameItem said, in order
+    ASSERT_TRUE(withoutNoReplaceRename(sys.withoutHardLinks, [&] {
+      for (const Rename& r : renames) errors.push_back(platform::renameItem(t.path(r.from), r.to));
+    })) << "no seccomp here";
+    for (size_t i = 0; i < std::size(renames); ++i) {
+      const Rename& r = renames[i];
+      SCOPED_TRACE(std::string(r.from) + " -> " + r.to);
+      if (r.error == 0) {
+        EXPECT_EQ(errors[i], "");
+      } else if (r.error == EEXIST) {
+        EXPECT_EQ(errors[i], std::string("an item named \"") + r.to + "\" already exists");
+      } else {
+        EXPECT_EQ(errors[i], std::strerror(r.error));
+      }
+    }
+    // Nothing was replaced, nothing is left over, links stay links.
+    EXPECT_EQ(testsupport::readFile(t.path("taken")).size(), 5u);
+    EXPECT_TRUE(testsupport::pathExists(t.path("full/x")));
+    struct stat st;
+    ASSERT_EQ(::lstat(t.path("empty").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(testsupport::readFile(t.path("renamed")).size(), 3u);
+    EXPECT_EQ(testsupport::readFile(t.path("moved/inner")).size(), 7u);
+    ASSERT_EQ(::lstat(t.path("link2").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    for (const char* gone : {"file", "folder", "link", "anything"}) EXPECT_FALSE(testsupport::pathExists(t.path(gone))) << gone;
+    ASSERT_EQ(::lstat(t.path("renamed").c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 1u) << "one name, not two";
+  }
 }

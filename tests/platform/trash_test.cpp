@@ -2,18 +2,26 @@
 // the desktop put an item back, links moved as links, and deletion for good
 // only after a yes.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <dirent.h>
+
+#include <climits>
 
 #include <algorithm>
 #include <cstring>
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "platform/fs.h"
 #include "platform/trash.h"
+#include "scoped_mount.h"
 #include "temp_tree.h"
 
 using testsupport::TempTree;
@@ -312,5 +320,299 @@ TEST_F(TrashTest, DeletingForGoodCountsTheTreesAndStopsBetweenEntriesWhenAsked) 
     EXPECT_EQ(testsupport::pathExists(t.path("single")), c.stopAfter != 0) << "nothing after the stop is touched";
     EXPECT_EQ(platform::measureTree(t.path("tree")).items, c.stopAfter ? items - 1 - c.removed : 0);
     EXPECT_TRUE(testsupport::pathExists(t.path("outside/keep"))) << "a link is removed as a link";
+  }
+}
+
+namespace {
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+}  // namespace
+
+TEST_F(TrashTest, DeletingForGoodNeverLeavesTheVolumeOfTheItem) {
+  dataHome.dir("share");
+  std::ofstream(trash()) << "not a folder";  // no trash on this volume: the yes deletes for good
+  t.dir("elsewhere");
+  t.file("elsewhere/keep.txt", 5);
+  t.file("elsewhere.txt", 6);
+  t.dir("nt");
+  t.dir("nt/withmnt");
+  t.file("nt/withmnt/a.txt", 10);
+  t.dir("nt/withmnt/sub");
+  t.file("nt/withmnt/sub/b", 20);
+  t.dir("nt/withmnt/sub/m");
+  t.dir("nt/withmnt/bound");
+  t.file("nt/withmnt/boundfile", 0);
+  t.dir("nt/withmnt/plain");
+  t.file("nt/withmnt/plain/c", 30);
+  // Another volume, and two mounts of this volume's own folders elsewhere in
+  // the tree: the same device, but other mounts, whose folders are not the
+  // item's to delete.
+  testsupport::ScopedMount tmpfs = testsupport::ScopedMount::tmpfs(t.path("nt/withmnt/sub/m"));
+  if (!tmpfs.mounted()) GTEST_SKIP() << tmpfs.why();
+  std::ofstream(t.path("nt/withmnt/sub/m/precious.txt")) << "precious";
+  testsupport::ScopedMount folder = testsupport::ScopedMount::bind(t.path("elsewhere"), t.path("nt/withmnt/bound"));
+  testsupport::ScopedMount file = testsupport::ScopedMount::bind(t.path("elsewhere.txt"), t.path("nt/withmnt/boundfile"));
+  ASSERT_TRUE(folder.mounted()) << folder.why();
+  ASSERT_TRUE(file.mounted()) << file.why();
+
+  // What goes: a.txt, sub/b, plain, plain/c. What holds another volume stays,
+  // so it is not counted either.
+  const platform::TreeSize counted = platform::measureTree(t.path("nt/withmnt"));
+  EXPECT_EQ(counted.items, 4u);
+  EXPECT_EQ(counted.bytes, 60u);
+  const std::vector<std::string> mountPoints = {t.path("nt/withmnt/bound"), t.path("nt/withmnt/boundfile"),
+                                                t.path("nt/withmnt/sub/m")};
+  struct Case {
+    std::string item;
+    uint64_t removed;
+    std::vector<std::string> otherVolumes;
+  } cases[] = {
+      {t.path("nt/withmnt/sub/m"), 0, {t.path("nt/withmnt/sub/m")}},  // a mount point chosen itself
+      {t.path("nt/withmnt"), 4, mountPoints},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    std::vector<std::string> asked;
+    const platform::RemoveReport r = platform::removeItems({c.item}, [&](const std::vector<std::string>& names) {
+      asked = names;
+      return true;
+    });
+    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(r.failures.empty()) << r.failures.front();
+    EXPECT_TRUE(r.deletedForGood.empty()) << "the item stays: it holds another volume";
+    EXPECT_EQ(r.removedForGood.items, c.removed);
+    EXPECT_EQ(r.toDeleteForGood.items, c.removed);
+    EXPECT_EQ(sorted(r.otherVolumes), c.otherVolumes);
+    EXPECT_EQ(testsupport::readFile(t.path("nt/withmnt/sub/m/precious.txt")), "precious");
+    EXPECT_EQ(testsupport::readFile(t.path("elsewhere/keep.txt")).size(), 5u);
+    EXPECT_EQ(testsupport::readFile(t.path("elsewhere.txt")).size(), 6u);
+    EXPECT_TRUE(testsupport::pathExists(t.path("nt/withmnt/bound/keep.txt")));
+  }
+  for (const char* gone : {"nt/withmnt/a.txt", "nt/withmnt/sub/b", "nt/withmnt/plain"})
+    EXPECT_FALSE(testsupport::pathExists(t.path(gone))) << gone;
+  EXPECT_TRUE(testsupport::pathExists(t.path("nt/withmnt/sub")));
+}
+
+namespace {
+
+// The descriptor limit of the process lowered for one scope.
+class FileLimit {
+ public:
+  explicit FileLimit(rlim_t most) {
+    ::getrlimit(RLIMIT_NOFILE, &m_saved);
+    rlimit lowered = m_saved;
+    lowered.rlim_cur = most;
+    m_ok = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+  }
+  ~FileLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+  bool ok() const { return m_ok; }
+
+ private:
+  rlimit m_saved{};
+  bool m_ok = false;
+};
+
+size_t openDescriptors() { return namesIn("/proc/self/fd").size(); }
+
+}  // namespace
+
+TEST_F(TrashTest, TreesOfAnyDepthAreCountedAndDeletedWhole) {
+  // Deeper than PATH_MAX, and with far more levels than the process may open
+  // descriptors; a file at every tenth level.
+  t.dir("deep");
+  const std::string leaf = t.deepChain("deep", 2 * PATH_MAX, "level-0123");
+  std::vector<std::string> levels;  // "deep", "deep/level-0123", ... leaf
+  for (size_t at = 0; (at = leaf.find('/', at + 1)) != std::string::npos;) levels.push_back(leaf.substr(0, at));
+  levels.push_back(leaf);
+  uint64_t files = 0;
+  for (size_t i = 9; i < levels.size(); i += 10, ++files) t.fileAt(levels[i] + "/f", 3);
+  const uint64_t all = levels.size() + files;
+  ASSERT_GT(levels.size(), 300u);
+  // The lower part, named by a path longer than PATH_MAX.
+  size_t half = 0;
+  while (t.path(levels[half]).size() <= PATH_MAX) ++half;
+  uint64_t lower = levels.size() - half;
+  for (size_t i = 9; i < levels.size(); i += 10) lower += i >= half;
+
+  FileLimit limit(openDescriptors() + 24);
+  ASSERT_TRUE(limit.ok());
+  struct Case {
+    std::string item;
+    uint64_t items;
+  } cases[] = {{t.path(levels[half]), lower}, {t.path("deep"), all - lower}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item.size());
+    EXPECT_EQ(platform::measureTree(c.item).items, c.items);
+    std::string error;
+    platform::TreeSize removed;
+    EXPECT_EQ(platform::deleteForGood(c.item, error, removed), platform::DeleteResult::Done) << error;
+    EXPECT_EQ(removed.items, c.items);
+    struct stat st;
+    EXPECT_FALSE(platform::statPath(c.item, st, false));
+  }
+  EXPECT_FALSE(testsupport::pathExists(t.path("deep")));
+}
+
+TEST_F(TrashTest, TheTrashIsChosenWhereTheItemReallyIs) {
+  const std::string uid = std::to_string(::getuid());
+  t.dir("vol2");
+  t.dir("folder");
+  t.dir("folder/m");
+  t.dir("homeside");
+  t.dir("bindsource");
+  t.dir("bound");
+  testsupport::ScopedMount vol2 = testsupport::ScopedMount::tmpfs(t.path("vol2"));
+  if (!vol2.mounted()) GTEST_SKIP() << vol2.why();
+  testsupport::ScopedMount inFolder = testsupport::ScopedMount::tmpfs(t.path("folder/m"));
+  testsupport::ScopedMount bound = testsupport::ScopedMount::bind(t.path("bindsource"), t.path("bound"));
+  ASSERT_TRUE(inFolder.mounted() && bound.mounted()) << inFolder.why() << bound.why();
+  t.dir("vol2/sub2");
+  t.symlink(t.path("vol2/sub2"), "vlink");           // a link from the home volume to another
+  t.symlink(t.path("homeside"), "vol2/tohome");     // and one back
+  const std::string sharedTrash = t.path("vol2/admin");
+
+  struct Case {
+    const char* what;
+    std::string item;             // as the window names it
+    std::string trashedAs;        // empty: no trash
+    std::string recorded;         // Path=
+  } cases[] = {
+      {"through a link to another volume", t.path("vlink/a"), t.path("vol2/.Trash-" + uid + "/files/a"), "sub2/a"},
+      {"through a link back to the home volume", t.path("vol2/tohome/b"), trash() + "/files/b", t.path("homeside/b")},
+      {"a mount of this volume's folder: another mount", t.path("bound/c"), t.path("bound/.Trash-" + uid + "/files/c"), "c"},
+      {"a mount point: it cannot be moved off its volume", t.path("folder/m"), "", ""},
+  };
+  t.file("vol2/sub2/a", 1);
+  t.file("homeside/b", 2);
+  t.file("bindsource/c", 3);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const platform::TrashOutcome o = platform::moveToTrash(c.item);
+    if (c.trashedAs.empty()) {
+      EXPECT_EQ(o.kind, platform::TrashOutcome::NoTrash) << o.error;
+      continue;
+    }
+    ASSERT_EQ(o.kind, platform::TrashOutcome::Trashed) << o.error;
+    EXPECT_EQ(o.trashedAs, c.trashedAs);
+    EXPECT_TRUE(testsupport::pathExists(c.trashedAs));
+    EXPECT_EQ(recordedPath(o.infoFile), c.recorded);
+  }
+  // No trash was made where no desktop looks for one.
+  for (const std::string& stray : {t.path("vol2/sub2/.Trash-" + uid), t.path("folder/.Trash-" + uid),
+                                   t.path("folder/m/.Trash-" + uid), t.path(".Trash-" + uid)})
+    EXPECT_FALSE(testsupport::pathExists(stray)) << stray;
+  EXPECT_TRUE(testsupport::pathExists(t.path("folder/m"))) << "the mount point stays";
+
+  // The administrator's $topdir/.Trash (sticky, a real folder) comes first;
+  // one that is a link is passed over.
+  for (const bool asLink : {false, true}) {
+    SCOPED_TRACE(asLink ? "a link as .Trash" : "a sticky .Trash");
+    ASSERT_EQ(std::system(("rm -rf '" + t.path("vol2/.Trash") + "' '" + sharedTrash + "'").c_str()), 0);
+    t.dir("vol2/admin", 01777);
+    if (asLink)
+      t.symlink(sharedTrash, "vol2/.Trash");
+    else
+      ASSERT_EQ(::rename(sharedTrash.c_str(), t.path("vol2/.Trash").c_str()), 0);
+    t.file("vol2/sub2/d", 4);
+    const platform::TrashOutcome o = platform::moveToTrash(t.path("vlink/d"));
+    ASSERT_EQ(o.kind, platform::TrashOutcome::Trashed) << o.error;
+    EXPECT_EQ(o.trashedAs, asLink ? t.path("vol2/.Trash-" + uid + "/files/d") : t.path("vol2/.Trash/" + uid + "/files/d"));
+    EXPECT_EQ(recordedPath(o.infoFile), "sub2/d");
+  }
+}
+
+TEST_F(TrashTest, AHomeTrashThatIsALinkToTheUsersFolderIsUsed) {
+  dataHome.dir("share");
+  dataHome.dir("kept-trash");
+  dataHome.symlink(dataHome.path("kept-trash"), "share/Trash");
+  t.file("item", 1);
+  const platform::TrashOutcome o = platform::moveToTrash(t.path("item"));
+  ASSERT_EQ(o.kind, platform::TrashOutcome::Trashed) << o.error;
+  EXPECT_TRUE(testsupport::pathExists(dataHome.path("kept-trash/files/item")));
+  EXPECT_EQ(recordedPath(dataHome.path("kept-trash/info/item.trashinfo")), t.path("item"));
+  struct stat st;
+  ASSERT_EQ(::lstat(trash().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+}
+
+namespace {
+
+// Uses up a volume's inodes (files of no bytes) or its blocks (one file as
+// large as it gets) in folder.
+void fillUp(const std::string& folder, bool inodes) {
+  if (!inodes) {
+    std::ofstream out(folder + "/filler", std::ios::binary);
+    const std::string chunk(65536, 'x');
+    while (out.write(chunk.data(), chunk.size())) {
+    }
+    return;
+  }
+  for (int i = 0;; ++i) {
+    const int fd = ::open((folder + "/f" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) break;
+    ::close(fd);
+  }
+}
+
+}  // namespace
+
+TEST_F(TrashTest, OnlyAVolumeWithoutATrashLeadsToTheQuestionOtherFailuresAreNamed) {
+  // The home volume here is a small tmpfs holding the home trash and the item.
+  struct Case {
+    const char* what;
+    const char* options;
+    bool trashMadeBefore;
+    std::function<void(const std::string& top)> spoil;
+    platform::TrashOutcome::Kind kind;
+    const char* reason;  // in the failure's line
+  } cases[] = {
+      {"no free inodes, the trash made before", "size=1m,nr_inodes=64", true,
+       [](const std::string& top) { fillUp(top, true); }, platform::TrashOutcome::Failed, "No space left on device"},
+      {"no free inodes, no trash yet", "size=1m,nr_inodes=64", false,
+       [](const std::string& top) { fillUp(top, true); }, platform::TrashOutcome::Failed, "No space left on device"},
+      {"no free blocks", "size=256k", true, [](const std::string& top) { fillUp(top, false); },
+       platform::TrashOutcome::Failed, "No space left on device"},
+      {"read-only", "size=1m", true,
+       [](const std::string& top) {
+         ASSERT_EQ(::mount(nullptr, top.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=1m"), 0) << std::strerror(errno);
+       },
+       platform::TrashOutcome::Failed, "Read-only file system"},
+      {"no trash on the volume", "size=1m", false,
+       [](const std::string& top) { std::ofstream(top + "/share/Trash") << "not a folder"; },
+       platform::TrashOutcome::NoTrash, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempTree vol;
+    vol.dir("top");
+    testsupport::ScopedMount m = testsupport::ScopedMount::tmpfs(vol.path("top"), c.options);
+    if (!m.mounted()) GTEST_SKIP() << m.why();
+    const std::string top = vol.path("top");
+    ::setenv("XDG_DATA_HOME", (top + "/share").c_str(), 1);
+    ASSERT_EQ(::mkdir((top + "/share").c_str(), 0700), 0);
+    if (c.trashMadeBefore) {
+      for (const char* d : {"/share/Trash", "/share/Trash/files", "/share/Trash/info"})
+        ASSERT_EQ(::mkdir((top + d).c_str(), 0700), 0);
+    }
+    std::ofstream(top + "/item") << "data";
+    c.spoil(top);
+
+    EXPECT_EQ(platform::moveToTrash(top + "/item").kind, c.kind);
+    bool asked = false;
+    const platform::RemoveReport r = platform::removeItems({top + "/item"}, [&](auto&) {
+      asked = true;
+      return false;  // No: kept
+    });
+    EXPECT_EQ(asked, c.kind == platform::TrashOutcome::NoTrash) << "only a volume without a trash asks";
+    if (c.kind == platform::TrashOutcome::Failed) {
+      EXPECT_EQ(r.failures, std::vector<std::string>{std::string("item: ") + c.reason});
+    }
+    EXPECT_EQ(testsupport::readFile(top + "/item"), "data") << "nothing deleted";
+    EXPECT_TRUE(namesIn(top + "/share/Trash/files").empty());
+    EXPECT_TRUE(namesIn(top + "/share/Trash/info").empty()) << "no record without its item";
   }
 }
