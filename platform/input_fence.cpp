@@ -42,9 +42,10 @@ struct XiDeviceEvent {
   int32_t root_x, root_y, event_x, event_y;  // 16.16 fixed point
 };
 
+// The input that acts on a row. The wheel only scrolls, and passes.
 bool isPress(QEvent::Type t) {
   return t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick || t == QEvent::KeyPress ||
-         t == QEvent::Wheel || t == QEvent::ContextMenu;
+         t == QEvent::ContextMenu;
 }
 
 }  // namespace
