@@ -124,16 +124,15 @@ bool isPseudoFileSystem(int fd) {
 }
 
 // A folder of the walk. Its reader and the tasks still to use its descriptor
-// (sub-folders to open, batches of files to stat) hold references (refs); the
-// descriptor is closed when the last of them is done. The object itself lives
-// on while any sub-folder's does (lives), so that a sub-folder whose
-// descriptor was closed to stay within the process's limit can be opened
-// again from it, by name.
+// (sub-folders to open, batches of files to stat) hold references (refs). The
+// object itself lives on while any sub-folder's does (lives), so that a
+// sub-folder whose descriptor was closed to stay within the process's limit
+// can be opened again from it, by name. Its descriptor belongs to the pool's
+// FolderDescriptors.
 struct WorkerPool::Dir {
-  Dir(int openFd, dev_t device, ino_t inode) : fd(openFd), dev(device), ino(inode) {}
-  std::atomic<int> fd;  // -1 while closed
-  dev_t dev;
-  ino_t ino;
+  Dir(int openFd, dev_t device, ino_t inode) : dev(device), ino(inode), fd(openFd) {}
+  const dev_t dev;
+  const ino_t ino;
   std::atomic<uint32_t> refs{1};
   // With an observer: its handle of the folder, and the parts of the listing
   // still to hand over (the reader, and each batch of files it gave away).
@@ -142,15 +141,15 @@ struct WorkerPool::Dir {
   Dir* parent = nullptr;  // nullptr: the walk's root, open throughout
   std::string name;
   std::atomic<uint32_t> lives{1};  // one for refs > 0, one per live sub-folder
-  std::mutex mutex;  // closing and opening again, and the parked list's links
-  // Walkers using fd right now (its reader first), taken without the mutex:
-  // siblings are opened by many walkers at once. kClosing while it is closed.
-  std::atomic<uint32_t> pins{1};
-  std::atomic<bool> parked{false};  // changed under mutex and m_fdMutex
-  Dir* older = nullptr;
-  Dir* newer = nullptr;
   // Some of it could not be read; set on that failure path only.
   std::atomic<bool> partlyUnreadable{false};
+
+  // FolderDescriptors' own, read and changed only under its mutex.
+  int fd;              // -1 while closed
+  uint32_t users = 1;  // walkers that borrow fd now, its reader first
+  bool idle = false;   // open, nobody borrows it: on the idle list
+  Dir* older = nullptr;
+  Dir* newer = nullptr;
 };
 
 struct WorkerPool::Job {
@@ -274,18 +273,22 @@ void WorkerPool::publish(std::vector<Task>& tasks) {
 // sub-folders waits to be opened, so a deep tree with siblings at every level
 // holds one descriptor per level, and 32 walkers hold more: a comb of 700
 // levels under a limit of 48 open files lost two thirds of its folders to
-// EMFILE, counted as unreadable. Folders kept open only for sub-folders still
-// to come are "parked", oldest first; beyond m_parkBudget the oldest unused
-// one is closed, and opened again by name from its parent (itself opened
-// again if need be) when one of its sub-folders is taken. The budget is half
-// of the descriptors the process has free, counted once a walk parks more
-// than kFirstParkBudget folders or an open fails with EMFILE; the walkers are
-// then at most a quarter of it, since each may use three at once (its folder,
-// a parent it opens from, and that parent's parent when it is opened again).
-// A walk of /usr parks at most a few dozen folders, and never counts.
+// EMFILE, counted as unreadable. So the descriptors have one owner,
+// FolderDescriptors, that keeps the open descriptors nobody borrows on a
+// list, oldest first, and beyond its budget closes the oldest; a folder whose
+// descriptor was closed is opened again by name from its parent (itself
+// opened again if need be) when it is borrowed next. The budget is half of
+// the descriptors the process has free, counted once a walk keeps more than
+// kFirstBudget idle or an open fails with EMFILE; the walkers are then at
+// most a quarter of it, so that what they hold (two at most each: a folder
+// and the parent it is opened from) stays well within the other half.
+// What tells whether a folder is open, and which are idle, changes only
+// under the owner's mutex, so no walker can close or forget a folder that
+// another one uses or that the owner is closing; the one exception is a
+// folder that nothing else can reach any more (closeIfAlone).
 namespace {
-constexpr unsigned kFirstParkBudget = 16;
-constexpr unsigned kMinParkBudget = 4;
+constexpr unsigned kFirstBudget = 16;
+constexpr unsigned kMinBudget = 4;
 
 int countOpenDescriptors() {
   DIR* d = ::opendir("/proc/self/fd");
@@ -295,130 +298,161 @@ int countOpenDescriptors() {
   ::closedir(d);
   return n - 3;  // ".", ".." and the listing's own
 }
-
-constexpr uint32_t kClosing = 1u << 31;
-
-// Closes a folder's descriptor unless a walker uses it; its mutex is held.
-bool closeIfUnused(std::atomic<int>& fd, std::atomic<uint32_t>& pins) {
-  uint32_t unused = 0;
-  if (!pins.compare_exchange_strong(unused, kClosing, std::memory_order_acq_rel)) return false;
-  const int was = fd.exchange(-1, std::memory_order_acq_rel);
-  if (was >= 0) ::close(was);
-  pins.fetch_sub(kClosing, std::memory_order_release);  // pins taken meanwhile are given back
-  return true;
-}
 }  // namespace
 
-// A walker holds at most one folder's mutex at a time (never while opening):
-// evict() can then try every other one.
-int WorkerPool::pin(Dir* dir) {
-  if (!(dir->pins.fetch_add(1, std::memory_order_acquire) & kClosing)) {
-    const int fd = dir->fd.load(std::memory_order_acquire);
-    if (fd >= 0) return fd;  // open, and stays so while pinned
-  }
-  dir->pins.fetch_sub(1, std::memory_order_release);
+void WorkerPool::FolderDescriptors::startWalk() {
+  std::lock_guard lock(m_mutex);
+  m_budget = kFirstBudget;
+  m_budgetKnown = false;
+  m_walkerCap = ~0u;
+}
+
+int WorkerPool::FolderDescriptors::borrow(Dir* dir) {
+  std::vector<Dir*> closed;  // dir and those of its parents that are closed, nearest first
+  Dir* from;
   {
-    std::lock_guard lock(dir->mutex);  // no closing under way now
-    const int fd = dir->fd.load(std::memory_order_acquire);
-    if (fd >= 0 || !dir->parent) {
-      if (fd >= 0) dir->pins.fetch_add(1, std::memory_order_acquire);
-      return fd;
+    std::lock_guard lock(m_mutex);
+    Dir* d = dir;
+    for (; d && d->fd < 0; d = d->parent) closed.push_back(d);
+    if (!d) return -1;  // the root stays open while any folder of the walk lives
+    take(d);
+    if (d == dir) return d->fd;
+    from = d;
+  }
+  // From the nearest open one down, each from the one above it, which is
+  // given back once its child is open: two descriptors at most meanwhile.
+  // (from->fd does not change while from is borrowed.)
+  while (!closed.empty()) {
+    Dir* d = closed.back();
+    closed.pop_back();
+    int fd = open(from->fd, d->name.c_str());
+    struct stat st;
+    // Renamed or replaced meanwhile: what is there now is not this folder.
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_ino != d->ino || st.st_dev != d->dev)) {
+      ::close(fd);
+      fd = -1;
     }
+    std::lock_guard lock(m_mutex);
+    putBack(from);
+    if (d->fd < 0) {
+      if (fd < 0) return -1;
+      d->fd = fd;
+    } else if (fd >= 0) {
+      ::close(fd);  // another walker opened it again first
+    }
+    take(d);
+    from = d;
   }
-  const int parentFd = pin(dir->parent);
-  if (parentFd < 0) return -1;
-  int fd = openFolder(parentFd, dir->name.c_str());
-  unpin(dir->parent);
-  struct stat st;
-  // Renamed or replaced meanwhile: what is there now is not this folder.
-  if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_ino != dir->ino || st.st_dev != dir->dev)) {
-    ::close(fd);
-    fd = -1;
-  }
-  if (fd < 0) return -1;
-  std::lock_guard lock(dir->mutex);
-  if (dir->fd.load(std::memory_order_acquire) >= 0) {
-    ::close(fd);  // another walker opened it again first
-  } else {
-    dir->fd.store(fd, std::memory_order_release);
-    park(dir);  // open again for tasks to come: it may be closed again once unused
-  }
-  dir->pins.fetch_add(1, std::memory_order_acquire);
-  return dir->fd.load(std::memory_order_acquire);
+  return from->fd;
 }
 
-void WorkerPool::unpin(Dir* dir) {
-  dir->pins.fetch_sub(1, std::memory_order_release);
+void WorkerPool::FolderDescriptors::giveBack(Dir* dir) {
+  // The caller's reference is the only one left: no task needs the folder
+  // any more, and kept idle it would push out one that is still needed.
+  const bool needed = !dir->parent || dir->refs.load(std::memory_order_acquire) > 1;
+  int unused = -1;
+  {
+    std::lock_guard lock(m_mutex);
+    if (needed)
+      putBack(dir);
+    else if (--dir->users == 0)
+      unused = detach(dir);
+  }
+  if (unused >= 0) ::close(unused);
 }
 
-// dir->mutex is held.
-void WorkerPool::park(Dir* dir) {
-  std::lock_guard lock(m_fdMutex);
-  if (dir->parked) return;
-  dir->parked = true;
-  dir->older = m_parkedTail;
+bool WorkerPool::FolderDescriptors::closeIfAlone(Dir* dir) {
+  // Only the caller's reference is left, and no sub-folder lives to take
+  // another: nothing else can reach the folder. Borrowed since it was opened,
+  // it has never been idle, so the owner holds nothing of it either.
+  if (dir->refs.load(std::memory_order_acquire) != 1 || dir->lives.load(std::memory_order_acquire) != 1) return false;
+  ::close(dir->fd);
+  dir->fd = -1;
+  return true;
+}
+
+void WorkerPool::FolderDescriptors::finished(Dir* dir) {
+  if (!dir->parent) return;  // the root: every folder opened again is reached from it
+  int unused = -1;
+  {
+    std::lock_guard lock(m_mutex);
+    if (dir->users == 0) unused = detach(dir);
+  }
+  if (unused >= 0) ::close(unused);
+}
+
+void WorkerPool::FolderDescriptors::forget(Dir* dir) {
+  int unused;
+  {
+    std::lock_guard lock(m_mutex);
+    unused = detach(dir);
+  }
+  if (unused >= 0) ::close(unused);
+}
+
+void WorkerPool::FolderDescriptors::take(Dir* dir) {
+  if (dir->idle) unlist(dir);
+  ++dir->users;
+}
+
+void WorkerPool::FolderDescriptors::putBack(Dir* dir) {
+  if (--dir->users > 0 || !dir->parent || dir->fd < 0) return;
+  dir->idle = true;
+  dir->older = m_idleTail;
   dir->newer = nullptr;
-  (m_parkedTail ? m_parkedTail->newer : m_parkedHead) = dir;
-  m_parkedTail = dir;
-  if (++m_parkedCount > m_parkBudget) {
-    if (!m_budgetKnown) {
-      m_budgetKnown = true;
-      struct rlimit rl;
-      const int open = countOpenDescriptors();
-      if (open >= 0 && ::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) {
-        const rlim_t limit = std::min<rlim_t>(rl.rlim_cur, 1u << 20);
-        const unsigned half = limit > static_cast<rlim_t>(open) ? static_cast<unsigned>((limit - open) / 2) : 0;
-        m_parkBudget = std::max(kMinParkBudget, half);
-        m_walkerCap = std::max(1u, half / 4);
-      } else {
-        m_parkBudget = ~0u;
-      }
-    }
-    evict(dir);
+  (m_idleTail ? m_idleTail->newer : m_idleHead) = dir;
+  m_idleTail = dir;
+  if (++m_idleCount > m_budget) {
+    if (!m_budgetKnown) countBudget();
+    evict();
   }
 }
 
-// dir->mutex is held (evict() takes it too), or dir is no longer shared.
-void WorkerPool::unpark(Dir* dir) {
-  if (!dir->parked) return;  // only a holder of its mutex parks it, or unparks it
-  std::lock_guard lock(m_fdMutex);
-  dir->parked = false;
-  (dir->older ? dir->older->newer : m_parkedHead) = dir->newer;
-  (dir->newer ? dir->newer->older : m_parkedTail) = dir->older;
-  --m_parkedCount;
+int WorkerPool::FolderDescriptors::detach(Dir* dir) {
+  if (dir->idle) unlist(dir);
+  const int fd = dir->fd;
+  dir->fd = -1;
+  return fd;
 }
 
-// Closes the oldest parked folders nobody uses until within the budget.
-// m_fdMutex is held, and keep's mutex (the caller's own folder).
-void WorkerPool::evict(Dir* keep) {
-  for (Dir* d = m_parkedHead; d && m_parkedCount > m_parkBudget;) {
-    Dir* next = d->newer;
-    if (d != keep && d->mutex.try_lock()) {
-      if (closeIfUnused(d->fd, d->pins)) {
-        d->parked = false;
-        (d->older ? d->older->newer : m_parkedHead) = d->newer;
-        (d->newer ? d->newer->older : m_parkedTail) = d->older;
-        --m_parkedCount;
-      }
-      d->mutex.unlock();
-    }
-    d = next;
-  }
+void WorkerPool::FolderDescriptors::unlist(Dir* dir) {
+  dir->idle = false;
+  (dir->older ? dir->older->newer : m_idleHead) = dir->newer;
+  (dir->newer ? dir->newer->older : m_idleTail) = dir->older;
+  --m_idleCount;
 }
 
-// An open failed for want of descriptors: count them now, and close parked
-// folders down to half of what is parked at the least.
-void WorkerPool::descriptorsShort() {
-  std::lock_guard lock(m_fdMutex);
+void WorkerPool::FolderDescriptors::countBudget() {
   m_budgetKnown = true;
-  m_parkBudget = std::min(m_parkBudget, std::max(kMinParkBudget, m_parkedCount / 2));
-  m_walkerCap = std::max(1u, std::min(m_walkerCap.load(), m_busy.load() / 2));
-  evict(nullptr);
+  struct rlimit rl;
+  const int open = countOpenDescriptors();
+  if (open >= 0 && ::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) {
+    const rlim_t limit = std::min<rlim_t>(rl.rlim_cur, 1u << 20);
+    const unsigned half = limit > static_cast<rlim_t>(open) ? static_cast<unsigned>((limit - open) / 2) : 0;
+    m_budget = std::max(kMinBudget, half);
+    m_walkerCap = std::max(1u, half / 4);
+  } else {
+    m_budget = ~0u;
+  }
 }
 
-int WorkerPool::openFolder(int parentFd, const char* name) {
-  // A retry waits for other walkers to finish with their folders: at most
-  // about two seconds in all, then the folder counts as unreadable.
+void WorkerPool::FolderDescriptors::evict() {
+  while (m_idleCount > m_budget) ::close(detach(m_idleHead));
+}
+
+// An open failed for want of descriptors: count them now, and close idle
+// ones down to half of those idle at the least.
+void WorkerPool::FolderDescriptors::descriptorsShort() {
+  std::lock_guard lock(m_mutex);
+  m_budgetKnown = true;
+  m_budget = std::min(m_budget, std::max(kMinBudget, m_idleCount / 2));
+  m_walkerCap = std::max(1u, std::min(m_walkerCap.load(), m_busy.load() / 2));
+  evict();
+}
+
+int WorkerPool::FolderDescriptors::open(int parentFd, const char* name) {
+  // A retry waits for other walkers to give theirs back: at most about two
+  // seconds in all, then the folder counts as unreadable.
   for (int attempt = 0;; ++attempt) {
     const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || attempt == 2000) return fd;
@@ -432,8 +466,7 @@ int WorkerPool::openFolder(int parentFd, const char* name) {
 
 void WorkerPool::dropLife(Dir* dir) {
   while (dir && dir->lives.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-    unpark(dir);
-    if (dir->fd >= 0) ::close(dir->fd);
+    m_descriptors.forget(dir);
     Dir* parent = dir->parent;
     delete dir;
     dir = parent;
@@ -442,22 +475,9 @@ void WorkerPool::dropLife(Dir* dir) {
 
 void WorkerPool::release(Dir* dir) {
   if (dir->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  // The root stays open for the whole walk: every folder opened again is
-  // reached from it.
-  if (dir->parent) {
-    if (!dir->parked.load(std::memory_order_acquire) && dir->lives.load(std::memory_order_acquire) == 1) {
-      // No task, no sub-folder and no list holds it any more: nobody else
-      // can reach it, or pin it.
-      const int fd = dir->fd.exchange(-1, std::memory_order_acq_rel);
-      if (fd >= 0) ::close(fd);
-    } else {
-      std::lock_guard lock(dir->mutex);
-      if (closeIfUnused(dir->fd, dir->pins))
-        unpark(dir);
-      else
-        park(dir);  // a sub-folder is opened again from it right now
-    }
-  }
+  // No references are taken once they are gone, so no sub-folder starts to
+  // live now: with none alive, dropLife() forgets it at once.
+  if (dir->lives.load(std::memory_order_acquire) != 1) m_descriptors.finished(dir);
   dropLife(dir);
 }
 
@@ -530,13 +550,13 @@ void WorkerPool::sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, F
 void WorkerPool::sizeBatch(Task& task, Figures& f) {
   std::vector<Task> children;
   Dir* dir = task.parent;
-  const int fd = pin(dir);  // -1: closed and gone since: its files vanished with it
+  const int fd = m_descriptors.borrow(dir);  // -1: closed and gone since: its files vanished with it
   WalkObserver* observer = m_job->observer;
   void* run = observer ? observer->beginRun(dir->node, task.positions.front()) : nullptr;
   if (fd >= 0) {
     for (size_t i = 0; i < task.files.size(); ++i)
       sizeEntry(dir, fd, task.files[i].c_str(), true, f, children, run, run ? task.positions[i] : 0);
-    unpin(dir);
+    m_descriptors.giveBack(dir);
   }
   if (observer) {
     observer->endRun(run);
@@ -554,14 +574,14 @@ void WorkerPool::processTask(Task& task, Figures& f, Walker& walker) {
   Dir* parent = task.parent;
   const int64_t openedAt = steadyNs();
   WalkObserver* observer = m_job->observer;
-  const int parentFd = pin(parent);
-  int fd = parentFd < 0 ? -1 : openFolder(parentFd, task.name.c_str());
+  const int parentFd = m_descriptors.borrow(parent);
+  int fd = parentFd < 0 ? -1 : m_descriptors.open(parentFd, task.name.c_str());
   struct stat st;
   if (fd < 0) {
     // Unreadable or vanished: the parent counted it already; take its date
     // and blocks from the parent's view and go on.
     const bool seen = parentFd >= 0 && ::fstatat(parentFd, task.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (parentFd >= 0) unpin(parent);
+    if (parentFd >= 0) m_descriptors.giveBack(parent);
     if (seen) {
       f.seeTime(st.st_mtim);
       if (m_job->settings.allocatedBlocks) f.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
@@ -573,7 +593,7 @@ void WorkerPool::processTask(Task& task, Figures& f, Walker& walker) {
     release(parent);
     return;
   }
-  unpin(parent);
+  m_descriptors.giveBack(parent);
   if (::fstat(fd, &st) != 0) {
     ::close(fd);
     release(parent);
@@ -597,21 +617,23 @@ void WorkerPool::processTask(Task& task, Figures& f, Walker& walker) {
   parent->lives.fetch_add(1, std::memory_order_relaxed);  // before the parent's reference goes
   release(parent);
   if (observer) observer->folder(task.node, &st, WalkObserver::FolderState::Open);
-  readDir(dir, f, walker, openedAt);
-  unpin(dir);
-  // Sub-folders still to be opened keep it open: parked, it may be closed
-  // meanwhile if the walk holds too many.
-  if (dir->refs.load(std::memory_order_acquire) > 1) {
-    std::lock_guard lock(dir->mutex);
-    park(dir);
+  readDir(dir, fd, f, walker, openedAt);
+  // A folder without sub-folders, the most common kind, is done with here.
+  if (m_descriptors.closeIfAlone(dir)) {
+    Dir* up = dir->parent;
+    delete dir;
+    dropLife(up);
+    return;
   }
+  // Sub-folders still to be opened keep it open, idle: it may be closed
+  // meanwhile if the walk holds too many.
+  m_descriptors.giveBack(dir);
   release(dir);
 }
 
-void WorkerPool::readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt) {
+void WorkerPool::readDir(Dir* dir, int fd, Figures& f, Walker& walker, int64_t openedAt) {
   std::vector<Task> children;
   WalkObserver* observer = m_job->observer;
-  const int fd = dir->fd;  // pinned by the reader
   uint32_t position = 0;   // of the next entry in the folder's listing
   for (int64_t readFrom = openedAt;; readFrom = steadyNs()) {
     ssize_t n = ::getdents64(fd, walker.buffer.data(), walker.buffer.size());
@@ -660,12 +682,7 @@ void WorkerPool::readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt)
 void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures,
                       WalkObserver* observer, void* rootNode) {
   Job job{settings, figures, observer, {}, {}};
-  {
-    std::lock_guard fdLock(m_fdMutex);
-    m_parkBudget = kFirstParkBudget;
-    m_budgetKnown = false;
-    m_walkerCap = ~0u;
-  }
+  m_descriptors.startWalk();
   std::unique_lock lock(m_mutex);
   m_job = &job;
   ++m_busy;
@@ -673,8 +690,8 @@ void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, F
   Figures local;
   Dir* root = new Dir(rootFd, rootDev, 0);
   root->node = rootNode;
-  readDir(root, local, m_caller, steadyNs());
-  unpin(root);
+  readDir(root, rootFd, local, m_caller, steadyNs());
+  m_descriptors.giveBack(root);
   release(root);
   progress().addGrowth(Figures{}, local);
   lock.lock();

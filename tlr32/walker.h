@@ -155,7 +155,8 @@ class WorkerPool {
   void workerMain();
   void runQueued(std::unique_lock<std::mutex>& lock, Walker& walker);
   void processTask(Task& task, Figures& f, Walker& walker);
-  void readDir(Dir* dir, Figures& f, Walker& walker, int64_t openedAt);
+  // Lists the folder open as fd (borrowed by the caller).
+  void readDir(Dir* dir, int fd, Figures& f, Walker& walker, int64_t openedAt);
   // Stats and counts one non-folder entry of the folder open as fd; a folder
   // found instead (the entry changed since it was listed) joins children.
   void sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children,
@@ -177,15 +178,56 @@ class WorkerPool {
     return std::min(m_allowed.load(std::memory_order_relaxed), m_walkerCap.load(std::memory_order_relaxed));
   }
 
-  // Open folders and the descriptor limit (see walker.cpp).
-  int pin(Dir* dir);
-  void unpin(Dir* dir);
-  void park(Dir* dir);
-  void unpark(Dir* dir);
-  void evict(Dir* keep);
   void dropLife(Dir* dir);
-  int openFolder(int parentFd, const char* name);
-  void descriptorsShort();
+
+  // The descriptors of the walk's folders have this one owner: walkers
+  // borrow a folder's descriptor and give it back; only the owner opens a
+  // folder again or closes one, under its one mutex (see walker.cpp).
+  class FolderDescriptors {
+   public:
+    FolderDescriptors(std::atomic<unsigned>& walkerCap, const std::atomic<unsigned>& busy)
+        : m_walkerCap(walkerCap), m_busy(busy) {}
+    void startWalk();
+    // The folder's descriptor, open until giveBack(dir): opened again by
+    // name from its parent (itself opened again if need be) when it was
+    // closed. -1, and nothing borrowed, when it cannot be opened again
+    // (renamed or gone since). The caller holds a reference to dir.
+    int borrow(Dir* dir);
+    // The caller holds a reference to dir and gives it up next.
+    void giveBack(Dir* dir);
+    // For the reader of a folder, once it is listed: when nothing else holds
+    // the folder, closes its descriptor and returns true (dir may go).
+    bool closeIfAlone(Dir* dir);
+    // No task of the folder needs its descriptor any more; folders below it
+    // may still be opened again from it.
+    void finished(Dir* dir);
+    // The folder is about to be deleted: its descriptor is closed and the
+    // owner holds nothing of it any more.
+    void forget(Dir* dir);
+    // Opens a sub-folder; short of descriptors, closes idle ones and waits
+    // for other walkers to give theirs back.
+    int open(int parentFd, const char* name);
+
+   private:
+    // With m_mutex held:
+    void take(Dir* dir);
+    void putBack(Dir* dir);
+    int detach(Dir* dir);  // the descriptor, -1 when closed, which the caller closes
+    void unlist(Dir* dir);
+    void countBudget();
+    void evict();
+    void descriptorsShort();
+
+    std::atomic<unsigned>& m_walkerCap;  // the pool's
+    const std::atomic<unsigned>& m_busy;  // the pool's
+    std::mutex m_mutex;
+    // Open descriptors nobody borrows, oldest first.
+    Dir* m_idleHead = nullptr;
+    Dir* m_idleTail = nullptr;
+    unsigned m_idleCount = 0;
+    unsigned m_budget = 0;  // idle descriptors kept at most
+    bool m_budgetKnown = false;
+  };
 
   const unsigned m_cpuWalkers;
   const unsigned m_ioWalkers;
@@ -208,14 +250,7 @@ class WorkerPool {
   Job* m_job = nullptr;
   Walker m_caller;
 
-  // Folders kept open only for their sub-folders still to be opened, oldest
-  // first; closed again (and opened again when needed) beyond m_parkBudget.
-  std::mutex m_fdMutex;
-  Dir* m_parkedHead = nullptr;
-  Dir* m_parkedTail = nullptr;
-  unsigned m_parkedCount = 0;
-  unsigned m_parkBudget = 0;
-  bool m_budgetKnown = false;
+  FolderDescriptors m_descriptors{m_walkerCap, m_busy};
 
   std::mutex m_threadsMutex;  // starting threads never holds up the walk's mutex
   std::vector<std::thread> m_threads;

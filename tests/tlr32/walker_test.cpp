@@ -128,25 +128,21 @@ class FileLimit {
   bool m_ok = false;
 };
 
-}  // namespace
-
-// A comb: a chain of folders, each with two more sub-folders beside the next
-// link, so that a depth-first walk keeps a folder open at most levels while
+// A comb: a chain of folders, each with more sub-folders beside the next
+// link, so that a depth-first walk keeps a folder open at every level while
 // a sibling waits (the names differ from level to level, and so does their
-// order in the listing). Far deeper than the descriptors the process may
-// still open: the walk must neither miss folders nor count them unreadable,
-// whatever the number of walkers, and must leave no descriptor open.
-TEST(WorkerPool, ATreeDeeperThanTheOpenFileLimitIsWalkedWhole) {
-  constexpr int kDepth = 400;
-  TempTree t;
-  // Built level by level from the previous level's descriptor: one path
-  // per folder from the root would cost a lookup per level each.
+// order in the listing). Each level holds "a<i>" with a 10-byte file,
+// "z<i>", `extra` more empty siblings "s<i>_<k>", and the next link "m<i>".
+// Built level by level from the previous level's descriptor: one path per
+// folder from the root would cost a lookup per level each.
+void buildComb(const TempTree& t, int depth, int extra) {
   int level = ::open(t.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_GE(level, 0);
-  for (int i = 0; i < kDepth; ++i) {
+  for (int i = 0; i < depth; ++i) {
     const std::string n = std::to_string(i);
     ASSERT_EQ(::mkdirat(level, ("a" + n).c_str(), 0755), 0);
     ASSERT_EQ(::mkdirat(level, ("z" + n).c_str(), 0755), 0);
+    for (int k = 0; k < extra; ++k) ASSERT_EQ(::mkdirat(level, ("s" + n + "_" + std::to_string(k)).c_str(), 0755), 0);
     const int file = ::openat(level, ("a" + n + "/f").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_GE(file, 0);
     ASSERT_EQ(::write(file, "0123456789", 10), 10);
@@ -158,32 +154,72 @@ TEST(WorkerPool, ATreeDeeperThanTheOpenFileLimitIsWalkedWhole) {
     ASSERT_GE(level, 0);
   }
   ::close(level);
-  struct Case {
-    unsigned cpu, io;
-    int64_t deviceWaitNs;
-  } cases[] = {{2, 2, kNever}, {2, 32, 0}, {1, 64, 0}, {4, 4, kNever}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE("cpu " + std::to_string(c.cpu) + " io " + std::to_string(c.io));
-    const int before = openDescriptors();
-    tlr::Figures f;
-    {
-      tlr::WorkerPool pool(c.cpu, c.io);
-      pool.setDeviceWaitNs(c.deviceWaitNs);
+}
+
+struct CombCase {
+  unsigned cpu, io;
+  int64_t deviceWaitNs;
+};
+
+// Walks the comb `walks` times on one pool with no more than `spare`
+// descriptors beyond those open now, and checks every walk's figures and
+// that no descriptor stays open.
+void walkCombUnderLimit(const TempTree& t, int depth, int extra, const CombCase& c, rlim_t spare, int walks) {
+  SCOPED_TRACE("cpu " + std::to_string(c.cpu) + " io " + std::to_string(c.io) + " spare " + std::to_string(spare));
+  const int before = openDescriptors();
+  {
+    tlr::WorkerPool pool(c.cpu, c.io);
+    pool.setDeviceWaitNs(c.deviceWaitNs);
+    for (int w = 0; w < walks; ++w) {
+      SCOPED_TRACE("walk " + std::to_string(w));
       const int fd = ::open(t.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       ASSERT_GE(fd, 0);
       struct stat st;
       ASSERT_EQ(::fstat(fd, &st), 0);
-      FileLimit limit(static_cast<rlim_t>(before + 100));
-      ASSERT_TRUE(limit.ok());
-      tlr::WalkSettings settings;
-      pool.walk(fd, st.st_dev, settings, f);
+      tlr::Figures f;
+      {
+        FileLimit limit(static_cast<rlim_t>(before) + spare);
+        ASSERT_TRUE(limit.ok());
+        tlr::WalkSettings settings;
+        pool.walk(fd, st.st_dev, settings, f);
+      }
+      ASSERT_EQ(f.dirs, static_cast<uint64_t>(3 + extra) * depth);
+      ASSERT_EQ(f.files, static_cast<uint64_t>(depth));
+      ASSERT_EQ(f.fileBytes, 10u * depth);
+      ASSERT_EQ(f.unreadableDirs, 0u);
+      ASSERT_EQ(openDescriptors(), before);
     }
-    EXPECT_EQ(f.dirs, 3u * kDepth);
-    EXPECT_EQ(f.files, static_cast<uint64_t>(kDepth));
-    EXPECT_EQ(f.fileBytes, 10u * kDepth);
-    EXPECT_EQ(f.unreadableDirs, 0u);
-    EXPECT_EQ(openDescriptors(), before);
   }
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+}  // namespace
+
+// Far deeper than the descriptors the process may still open: the walk must
+// neither miss folders nor count them unreadable, whatever the number of
+// walkers, and must leave no descriptor open.
+TEST(WorkerPool, ATreeDeeperThanTheOpenFileLimitIsWalkedWhole) {
+  constexpr int kDepth = 400;
+  TempTree t;
+  ASSERT_NO_FATAL_FAILURE(buildComb(t, kDepth, 0));
+  const CombCase cases[] = {{2, 2, kNever}, {2, 32, 0}, {1, 64, 0}, {4, 4, kNever}};
+  for (const CombCase& c : cases) walkCombUnderLimit(t, kDepth, 0, c, 100, 1);
+}
+
+// The walkers close folders and open them again, from their parents, all the
+// time when descriptors are this short, while other walkers finish with the
+// same folders: many walks on few descriptors, with any number of walkers,
+// count the same every time and leave nothing open. Run under
+// ThreadSanitizer, this is where walkers racing on one folder's descriptor
+// show.
+TEST(WorkerPool, ManyWalksOfACombOnFewDescriptorsCountTheSame) {
+  constexpr int kDepth = 150;
+  constexpr int kExtra = 3;
+  TempTree t;
+  ASSERT_NO_FATAL_FAILURE(buildComb(t, kDepth, kExtra));
+  const CombCase cases[] = {{2, 2, kNever}, {2, 16, 0}, {4, 4, kNever}, {1, 32, 0}};
+  for (const CombCase& c : cases)
+    for (const rlim_t spare : {12u, 24u, 60u}) walkCombUnderLimit(t, kDepth, kExtra, c, spare, 12);
 }
 
 // Mode 644 on a folder: its names can be listed, none of its entries looked
