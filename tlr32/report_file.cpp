@@ -1,6 +1,9 @@
 #include "tlr32/report_file.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,11 +19,69 @@ namespace {
 // system calls, small enough that a report of a big tree never sits in memory.
 constexpr size_t kFlushSize = 1 << 20;
 
+// A temporary file with a name is left beside the target when the process is
+// ended by a signal meanwhile (Ctrl+C, a logout, `kill`). While one has a
+// name, these signals remove it before they end the process as they would
+// have: only signals whose action is still the default one are caught, so a
+// host that handles or ignores them itself keeps its own way.
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
+
+// The name to remove, published only once it is complete: the handler may
+// run on any thread, at any point of the report.
+std::atomic<const char*> g_nameToRemove{nullptr};
+
+extern "C" void removeNameAndEnd(int signal) {
+  // Async-signal-safe only: an atomic exchange, unlink and raise. The action
+  // is the default one again (SA_RESETHAND), and the signal is held back
+  // until the handler returns, so raising it ends the process then.
+  if (const char* name = g_nameToRemove.exchange(nullptr)) ::unlink(name);
+  ::raise(signal);
+}
+
+// Catches the ending signals whose action is the default while name exists.
+// False when another temporary file is protected already.
+bool protectName(const std::string& name) {
+  const char* none = nullptr;
+  if (!g_nameToRemove.compare_exchange_strong(none, name.c_str())) return false;
+  struct sigaction catching {};
+  catching.sa_handler = removeNameAndEnd;
+  catching.sa_flags = SA_RESETHAND;
+  sigemptyset(&catching.sa_mask);
+  for (const int s : kEndingSignals) sigaddset(&catching.sa_mask, s);
+  for (const int s : kEndingSignals) {
+    struct sigaction now {};
+    if (::sigaction(s, nullptr, &now) == 0 && !(now.sa_flags & SA_SIGINFO) && now.sa_handler == SIG_DFL)
+      ::sigaction(s, &catching, nullptr);
+  }
+  return true;
+}
+
+// The name is gone (renamed onto the target, or removed): the signals take
+// their default action again, where they are still caught here.
+void unprotectName() {
+  for (const int s : kEndingSignals) {
+    struct sigaction now {};
+    if (::sigaction(s, nullptr, &now) == 0 && !(now.sa_flags & SA_SIGINFO) && now.sa_handler == removeNameAndEnd)
+      ::signal(s, SIG_DFL);
+  }
+  g_nameToRemove.store(nullptr);
+}
+
+// Test hooks, not options: TLR32_TEST_NO_TMPFILE makes the report behave as
+// on a file system without unnamed files; TLR32_TEST_STOP_WHEN_NAMED stops
+// the process (SIGSTOP) once its temporary file has a name, so that a test
+// can send it a signal right there.
+bool testHook(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value && std::strcmp(value, "0") != 0;
+}
+
 }  // namespace
 
 ReportFile::~ReportFile() {
   if (m_fd >= 0 && (!m_attached || m_ownsFd)) ::close(m_fd);
   if (!m_temp.empty()) ::unlink(m_temp.c_str());
+  if (m_protected) unprotectName();  // after the unlink: a signal in between finds nothing to remove
 }
 
 bool ReportFile::open(const std::string& target, std::string& error) {
@@ -54,7 +115,7 @@ bool ReportFile::open(const std::string& target, std::string& error) {
   // A file without a name while it is written: a report of the folder it
   // goes to does not list its own unfinished text. File systems without
   // unnamed files get a hidden named one.
-  m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+  if (!testHook("TLR32_TEST_NO_TMPFILE")) m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
   if (m_fd < 0 && !createNamed(error)) return false;
   ::fchmod(m_fd, 0644);
   m_buffer.reserve(kFlushSize + kFlushSize / 4);
@@ -70,7 +131,13 @@ bool ReportFile::createNamed(std::string& error) {
     return false;
   }
   m_temp = tmpl;
+  named();
   return true;
+}
+
+void ReportFile::named() {
+  m_protected = protectName(m_temp);
+  if (testHook("TLR32_TEST_STOP_WHEN_NAMED")) ::raise(SIGSTOP);
 }
 
 // Gives the unnamed file a hidden name beside the target, for the rename.
@@ -86,6 +153,7 @@ bool ReportFile::nameIt() {
     ::unlink(name.c_str());
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       m_temp = name;
+      named();
       return true;
     }
     if (errno != EEXIST) break;
@@ -156,6 +224,8 @@ bool ReportFile::commit(std::string& error) {
     error = std::strerror(m_errno);
     return false;  // the destructor removes the temporary file
   }
+  if (m_protected) unprotectName();  // after the rename: a signal in between finds nothing to remove
+  m_protected = false;
   m_temp.clear();
   return true;
 }

@@ -4,7 +4,8 @@
 // commit() puts it in place of the target in one step. A symbolic link is
 // followed to the file it ends at and stays a link; the replaced file keeps
 // its mode. Until then, and when
-// anything fails, the target stays as it was and the temporary file is gone.
+// anything fails, the target stays as it was and the temporary file is gone,
+// also when the process is ended by SIGHUP, SIGINT or SIGTERM meanwhile.
 // A name that stands for an open descriptor, a device or a pipe is written
 // to directly instead, never replaced (replace_file.h).
 #include <cstddef>
@@ -37,10 +38,12 @@ class ReportFile {
   void flush();
   bool createNamed(std::string& error);
   bool nameIt();
+  void named();  // m_temp is the file's name from now on
   void keepReplacedFilesMode();
 
   std::string m_target, m_folder;
   std::string m_temp;  // the temporary file's name, once it has one
+  bool m_protected = false;  // the ending signals remove m_temp
   int m_fd = -1;
   bool m_attached = false;  // written to directly, nothing replaced
   bool m_ownsFd = false;    // attached, but opened here: closed here

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -49,6 +50,9 @@ struct RunSetup {
   bool stdoutIsTerminal = false;   // standard output on the same one (err then holds both)
   int stdoutFd = -1;               // standard output goes here instead of being read
   bool pipeSignalIgnored = false;  // started by a caller that ignores SIGPIPE
+  int ignoredSignal = 0;           // and one more signal its caller ignores
+  std::vector<std::string> env;    // NAME=VALUE set for the program
+  std::function<void(pid_t)> whenStopped;  // called each time the program stops itself
 };
 
 std::string slurp(int fd) {
@@ -79,6 +83,8 @@ Outcome run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
   if (pid == 0) {
     ::dup2(setup.stdoutIsTerminal ? slave : setup.stdoutFd >= 0 ? setup.stdoutFd : outFd, 1);
     ::signal(SIGPIPE, setup.pipeSignalIgnored ? SIG_IGN : SIG_DFL);
+    if (setup.ignoredSignal) ::signal(setup.ignoredSignal, SIG_IGN);
+    for (const std::string& e : setup.env) ::putenv(const_cast<char*>(e.c_str()));
     ::dup2(slave >= 0 ? slave : errFd, 2);
     const int devNull = ::open("/dev/null", O_RDONLY);
     ::dup2(devNull, 0);
@@ -109,7 +115,7 @@ Outcome run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
     ::close(master);
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  while (::waitpid(pid, &status, setup.whenStopped ? WUNTRACED : 0) == pid && WIFSTOPPED(status)) setup.whenStopped(pid);
   o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   o.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   o.out = slurp(outFd);
@@ -765,4 +771,52 @@ TEST_F(ReportCli, EveryNameOfAFileWithSeveralHasItsDate) {
   auto total = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r.second.at("Type") == "Total"; });
   ASSERT_NE(total, rows.end());
   EXPECT_EQ(number(total->second["File Bytes"]), 3010u);
+}
+
+TEST_F(ReportCli, EndedByASignalItLeavesNoTemporaryFile) {
+  // Ctrl+C, a logout or `kill` while the report's temporary file has a name
+  // beside the target: on a file system without unnamed files, from the
+  // start; on others, for the moment the finished report is named before it
+  // replaces the earlier one. The program stops itself there (a test hook),
+  // gets the signal and goes on. The temporary file goes with the program,
+  // the earlier report stays, and the program ends by the signal as it would
+  // have. A caller that ignores the signal keeps it ignored: the report is
+  // written.
+  const std::string file = t.path("usage.json");
+  struct Case {
+    int signal;
+    bool unnamedFiles;  // the file system has them
+    bool ignored;
+  } cases[] = {
+      {SIGINT, false, false}, {SIGTERM, false, false}, {SIGHUP, false, false},
+      {SIGTERM, true, false}, {SIGINT, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.unnamedFiles ? ", unnamed files" : "") +
+                 (c.ignored ? ", ignored" : ""));
+    { std::ofstream(file) << "the earlier report\n"; }
+    RunSetup setup;
+    setup.env = {"TLR32_TEST_STOP_WHEN_NAMED=1"};
+    if (!c.unnamedFiles) setup.env.push_back("TLR32_TEST_NO_TMPFILE=1");
+    if (c.ignored) setup.ignoredSignal = c.signal;
+    int stops = 0;
+    std::vector<std::string> named;
+    setup.whenStopped = [&](pid_t pid) {
+      ++stops;
+      named = namesStartingWith(t.root(), ".tallorin-report-");
+      ::kill(pid, c.signal);
+      ::kill(pid, SIGCONT);
+    };
+    const Outcome o = run({"-o", file, tree}, setup);
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(named.size(), 1u) << "the temporary file has a name where it stopped";
+    EXPECT_TRUE(namesStartingWith(t.root(), ".tallorin-report").empty()) << "a temporary file was left behind";
+    if (c.ignored) {
+      EXPECT_EQ(o.exitCode, 0) << o.err;
+      EXPECT_EQ(testsupport::readFile(file).rfind("[1,", 0), 0u) << "the report replaced the earlier one";
+    } else {
+      EXPECT_EQ(o.signal, c.signal) << "exit " << o.exitCode << ": " << o.err;
+      EXPECT_EQ(testsupport::readFile(file), "the earlier report\n");
+    }
+  }
 }
