@@ -65,6 +65,7 @@ struct TDiskUsageForm::TFolderSizing {
         // nothing while it sizes (a call would wait for a whole sub-folder).
         mapDrive(form.m_engine.TlrGetOption("MapDrive", 0)),
         deviceKnown(FolderDevice(folder, folderDevice)),
+        batch(form.m_engine),
         pipe([this, &form](const Item& item) { return size(form, item); },
              [](const Item& item) { return item.entry->IsDirectory(); },
              [](const TEntrySizing& s) { return s.outcome == TEntrySizing::Failed; }) {}
@@ -80,6 +81,9 @@ struct TDiskUsageForm::TFolderSizing {
     std::vector<Item> items;
     items.reserve(static_cast<size_t>(std::max(0, count - given)));
     for (; given < count; ++given) items.push_back({given, listing.Items(given)});
+    // Before the thread gets its first entry: a folder computed as a whole
+    // first is not part of the batch.
+    if (!items.empty()) batch.begin();
     pipe.add(std::move(items));
   }
 
@@ -103,6 +107,9 @@ struct TDiskUsageForm::TFolderSizing {
   const bool deviceKnown;
   std::optional<TVolumeFigures> volume;  // the thread's until it has been waited for
   int given = 0;                         // entries handed over
+  // The entries count a file with several names once among them, as
+  // `du -s a b` does; ends after the thread (declared before the pipe).
+  TUsageEngine::Batch batch;
   TWorkPipe<Item, TEntrySizing> pipe;    // last: its thread uses the rest
 };
 
@@ -291,6 +298,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
     batch.clear();
   }
   sizing.pipe.finish();  // the engine is this thread's again
+  sizing.batch.end();
   std::optional<TVolumeFigures>& volume = sizing.volume;
   UsageModel->appendRows(arrived);  // the event loop paints the rest
   ShowTotals(totals);

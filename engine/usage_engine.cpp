@@ -39,6 +39,8 @@ bool TUsageEngine::resolveAll() {
   all &= lookUp(m_library, "TlrDlgFileSpec", TlrDlgFileSpec);
   all &= lookUp(m_library, "TlrDlgReportUsage", TlrDlgReportUsage);
   lookUp(m_library, "TlrCalcUsageIn", TlrCalcUsageIn);
+  lookUp(m_library, "TlrBeginBatch", TlrBeginBatch);
+  lookUp(m_library, "TlrEndBatch", TlrEndBatch);
   return all;
 }
 
@@ -61,6 +63,8 @@ void TUsageEngine::clearEntryPoints() {
   TlrDlgFileSpec = nullptr;
   TlrDlgReportUsage = nullptr;
   TlrCalcUsageIn = nullptr;
+  TlrBeginBatch = nullptr;
+  TlrEndBatch = nullptr;
 }
 
 bool TUsageEngine::load(QWidget* owner, const std::string& helpFile, std::vector<std::string> candidates) {

@@ -50,12 +50,39 @@ class TUsageEngine {
   TlrDlgDriveFn TlrDlgReportUsage = nullptr;
   // Optional: null for an engine without it (TlrCalcUsage does the same).
   TlrCalcUsageInFn TlrCalcUsageIn = nullptr;
+  // Optional: null for an engine without them, which counts a file with
+  // several names once per computation instead of once per batch.
+  TlrQueryFn TlrBeginBatch = nullptr;
+  TlrQueryFn TlrEndBatch = nullptr;
 
   // The entry at path, directly inside the folder open as folderFd (-1: not
   // open), sized as TlrCalcUsage(path, nullptr) would.
   int32_t CalcEntryUsage(int folderFd, const char* path) const {
     return folderFd >= 0 && TlrCalcUsageIn ? TlrCalcUsageIn(folderFd, path) : TlrCalcUsage(path, nullptr);
   }
+
+  // The computations of one refresh, between begin() and end() (or the
+  // batch's end of life), count a file with several names once among them,
+  // at the first name computed; nothing where the engine cannot. Both are
+  // engine calls: never while another thread computes.
+  class Batch {
+   public:
+    explicit Batch(const TUsageEngine& engine) : m_engine(engine) {}
+    ~Batch() { end(); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+    void begin() {
+      if (!m_open && m_engine.TlrBeginBatch && m_engine.TlrEndBatch) m_open = truth(m_engine.TlrBeginBatch());
+    }
+    void end() {
+      if (m_open) m_engine.TlrEndBatch();
+      m_open = false;
+    }
+
+   private:
+    const TUsageEngine& m_engine;
+    bool m_open = false;
+  };
 
  private:
   bool resolveAll();

@@ -104,6 +104,16 @@ int32_t Engine::calcUsageToFd(const char* folder, int fd, const char* formatName
   return compute(folder, report);
 }
 
+bool Engine::beginBatch() {
+  m_batch = std::make_unique<SeenFiles>();
+  return true;
+}
+
+bool Engine::endBatch() {
+  m_batch.reset();
+  return true;
+}
+
 int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folderFd) {
   m_lastError.clear();
   progress().reset();
@@ -209,8 +219,12 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
     return 0;
   }
 
+  settings.seenFiles = m_batch.get();
   if (!isDir) {
-    if (!settings.fileSpec || settings.fileSpec->matches(path.c_str() + (path.rfind('/') + 1)))
+    if (settings.fileSpec && !settings.fileSpec->matches(path.c_str() + (path.rfind('/') + 1))) return 0;
+    if (m_batch && S_ISREG(st.st_mode) && st.st_nlink > 1 && !m_batch->firstName(st.st_dev, st.st_ino))
+      WorkerPool::countOtherName(st, m_figures);
+    else
       WorkerPool::countFile(st, settings, m_figures);
     return 0;
   }

@@ -29,6 +29,10 @@ class Engine {
   int32_t calcUsageIn(int folderFd, const char* path);
   // A report to an open descriptor in a format named "csv", "json", "html" or "text".
   int32_t calcUsageToFd(const char* folder, int fd, const char* format);
+  // The figure computations until endBatch() count a file with several
+  // names once among them all (tlr32.h); reports walk on their own.
+  bool beginBatch();
+  bool endBatch();
   // Why the most recent computation failed, naming the path; empty after a success.
   const char* lastError() const { return m_lastError.c_str(); }
   int32_t statVal(const char* key);
@@ -62,6 +66,7 @@ class Engine {
   FileSpec m_fileSpec;
   std::string m_helpFile;
   std::unique_ptr<WorkerPool> m_pool;  // created at the first folder walk
+  std::unique_ptr<SeenFiles> m_batch;  // while a batch is open
 
   std::string m_reportFileName;  // chosen in the report dialog
   int m_reportError = 0;  // errno of the report file the last call failed to write ("ReportError")

@@ -153,6 +153,14 @@ int32_t TlrCalcUsageIn(int32_t folderFd, const char* path) {
   return withEngine([&](tlr::Engine& e) { return e.calcUsageIn(folderFd, path); }, TLR_ERR_NO_PATH);
 }
 
+int32_t TlrBeginBatch(void) {
+  return withEngine([](tlr::Engine& e) { return e.beginBatch() ? 1 : 0; }, 0);
+}
+
+int32_t TlrEndBatch(void) {
+  return withEngine([](tlr::Engine& e) { return e.endBatch() ? 1 : 0; }, 0);
+}
+
 int32_t TlrCalcUsageToFd(const char* folder, int32_t fd, const char* format) {
   return withEngine([&](tlr::Engine& e) { return e.calcUsageToFd(folder, fd, format); }, TLR_ERR_NO_PATH);
 }

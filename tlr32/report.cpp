@@ -36,17 +36,22 @@ std::string lowerExtension(const std::string& name) {
 // One entry's object: prefix, then name, asize, dsize, ino, mtime, dev when it
 // differs from the parent's, the link and type marks, then tail (which may
 // close it or add keys).
+// sized false: an entry the file specification leaves out, written without
+// sizes or link marks, as the format's own exports write an excluded entry,
+// so that a reader's totals are the report's.
 void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view name, const struct stat& st,
-                     dev_t parentDev, bool folder, std::string_view tail) {
+                     dev_t parentDev, bool folder, std::string_view tail, bool sized = true) {
   // The keys and marks below take 85 bytes, the six numbers at most 120.
   char* p = j.room(prefix.size() + jsonStringRoom(name.size()) + 85 + 6 * kNumberRoom + tail.size());
   p = putText(p, prefix);
   p = putText(p, "{\"name\":");
   p = putJsonString(p, name);
-  p = putText(p, ",\"asize\":");
-  p = putNumber(p, static_cast<uint64_t>(st.st_size));
-  p = putText(p, ",\"dsize\":");
-  p = putNumber(p, static_cast<uint64_t>(st.st_blocks) * 512);
+  if (sized) {
+    p = putText(p, ",\"asize\":");
+    p = putNumber(p, static_cast<uint64_t>(st.st_size));
+    p = putText(p, ",\"dsize\":");
+    p = putNumber(p, static_cast<uint64_t>(st.st_blocks) * 512);
+  }
   p = putText(p, ",\"ino\":");
   p = putNumber(p, static_cast<uint64_t>(st.st_ino));
   // The format's readers take mtime as unsigned: one below zero (a file
@@ -60,7 +65,7 @@ void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view na
     p = putNumber(p, static_cast<uint64_t>(st.st_dev));
   }
   if (!folder && !S_ISREG(st.st_mode)) p = putText(p, ",\"notreg\":true");
-  if (!folder && S_ISREG(st.st_mode) && st.st_nlink > 1) {
+  if (sized && !folder && S_ISREG(st.st_mode) && st.st_nlink > 1) {
     p = putText(p, ",\"hlnkc\":true,\"nlink\":");
     p = putNumber(p, static_cast<uint64_t>(st.st_nlink));
   }
@@ -178,7 +183,7 @@ class ReportTree final : public WalkObserver {
   void entry(void* runHandle, const char* name, const struct stat& st, bool counted) override {
     Run& run = *static_cast<Run*>(runHandle);
     if (m_json) {
-      appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}");
+      appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}", counted);
       return;
     }
     if (!counted) return;
@@ -251,9 +256,13 @@ class ReportTree final : public WalkObserver {
     for (size_t i = 0; i < keyed.size(); ++i) {
       const LinkSeen& l = *keyed[i].second;
       if (i > 0 && keyed[i - 1].second->dev == l.dev && keyed[i - 1].second->ino == l.ino) {
-        // Another name of bytes counted already: its row shows no bytes,
-        // but the file's date all the same.
-        if (l.fileRow != SIZE_MAX) l.node->files[l.fileRow].f.seeTime(l.f.newest);
+        // Another name of bytes counted already: a file all the same, with
+        // its date, but no bytes.
+        Figures other;
+        other.files = 1;
+        other.seeTime(l.f.newest);
+        l.node->own.add(other);
+        if (l.fileRow != SIZE_MAX) l.node->files[l.fileRow].f = other;
         continue;
       }
       l.node->own.add(l.f);

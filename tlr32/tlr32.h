@@ -49,6 +49,15 @@ TLR_API int32_t TlrDlgReportUsage(uintptr_t owner, int32_t reserved);
  * TlrCalcUsage where an engine lacks it. */
 TLR_API int32_t TlrCalcUsageIn(int32_t folderFd, const char* path);
 
+/* One refresh of a host: the computations from TlrBeginBatch to TlrEndBatch
+ * count a file with several names (hard links) once among them all, at the
+ * first name computed, as `du -s a b` does: a later name counts as a file
+ * without bytes. Outside a batch each computation counts on its own. A host
+ * looks them up where it can and does without them; a batch begun while
+ * another is open begins anew. Truth values: done. */
+TLR_API int32_t TlrBeginBatch(void);
+TLR_API int32_t TlrEndBatch(void);
+
 /* For hosts without a window (the command-line report). None of these is
  * looked up by the window, which works without them. */
 

@@ -24,18 +24,6 @@ Progress& progress() {
 
 namespace {
 
-struct LinkKey {
-  dev_t dev;
-  ino_t ino;
-  bool operator==(const LinkKey&) const = default;
-};
-struct LinkKeyHash {
-  size_t operator()(const LinkKey& k) const noexcept {
-    return std::hash<uint64_t>()(static_cast<uint64_t>(k.ino) * 0x9E3779B97F4A7C15ULL ^
-                                 static_cast<uint64_t>(k.dev));
-  }
-};
-
 inline uint64_t roundUp(uint64_t size, uint64_t unit) {
   if (unit == 0) return size;
   return (size + unit - 1) / unit * unit;
@@ -89,6 +77,15 @@ bool slowReadWaitedOnDevice(long& lastInvoluntary, long& lastBlockReads) {
 constexpr int64_t kWideHoldNs = 20'000'000;
 
 }  // namespace
+
+size_t SeenFiles::KeyHash::operator()(const Key& k) const noexcept {
+  return std::hash<uint64_t>()(static_cast<uint64_t>(k.ino) * 0x9E3779B97F4A7C15ULL ^ static_cast<uint64_t>(k.dev));
+}
+
+bool SeenFiles::firstName(dev_t dev, ino_t ino) {
+  std::lock_guard lock(m_mutex);
+  return m_seen.insert(Key{dev, ino}).second;
+}
 
 void Figures::add(const Figures& o) {
   dirs += o.dirs;
@@ -156,8 +153,8 @@ struct WorkerPool::Job {
   const WalkSettings& settings;
   Figures& figures;  // merged under m_mutex
   WalkObserver* observer;
-  std::mutex linkMutex;
-  std::unordered_set<LinkKey, LinkKeyHash> links;
+  SeenFiles ownSeen;  // when the settings name none
+  SeenFiles& seen() { return settings.seenFiles ? *settings.seenFiles : ownSeen; }
 };
 
 WorkerPool::WorkerPool(unsigned cpuWalkers, unsigned ioWalkers)
@@ -499,11 +496,6 @@ void WorkerPool::addSubfolder(Dir* dir, const char* name, uint32_t position, std
   children.push_back(Task{dir, name, {}, observer ? observer->subfolder(dir->node, name, position) : nullptr, {}});
 }
 
-bool WorkerPool::firstLink(dev_t dev, ino_t ino) {
-  std::lock_guard lock(m_job->linkMutex);
-  return m_job->links.insert(LinkKey{dev, ino}).second;
-}
-
 void WorkerPool::countFile(const struct stat& st, const WalkSettings& s, Figures& f) {
   ++f.files;
   f.seeTime(st.st_mtim);
@@ -543,8 +535,10 @@ void WorkerPool::sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, F
   } else if (!typeKnown && filter && !filter->matches(name)) {
     return;
   }
-  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !firstLink(st.st_dev, st.st_ino)) return;
-  countFile(st, s, f);
+  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !m_job->seen().firstName(st.st_dev, st.st_ino))
+    countOtherName(st, f);
+  else
+    countFile(st, s, f);
 }
 
 void WorkerPool::sizeBatch(Task& task, Figures& f) {
@@ -681,7 +675,7 @@ void WorkerPool::readDir(Dir* dir, int fd, Figures& f, Walker& walker, int64_t o
 
 void WorkerPool::walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures,
                       WalkObserver* observer, void* rootNode) {
-  Job job{settings, figures, observer, {}, {}};
+  Job job{settings, figures, observer, {}};
   m_descriptors.startWalk();
   std::unique_lock lock(m_mutex);
   m_job = &job;

@@ -18,8 +18,10 @@
 // - Disk bytes: regular files' sizes rounded up to the cluster size (0: no
 //   rounding); or, with the allocated-blocks option, st_blocks x 512 of every
 //   entry, folders and the root included, as du counts.
-// - A file with several hard links counts once, at the first name the walk
-//   meets: the bytes exist once on disk, whichever folder they are reached from.
+// - A file with several hard links: every name is a file, and the bytes
+//   count once, at the first name met (by the walk, or by an earlier
+//   computation of the same batch; see SeenFiles): they exist once on disk,
+//   whichever folder they are reached from, as du counts them.
 // - Pseudo file systems (proc, sysfs, ...) store nothing on a disk and may
 //   report absurd sizes (/proc/kcore): a folder on one counts, its contents are
 //   not walked.
@@ -59,10 +61,32 @@ struct Figures {
   }
 };
 
+// Files with several names met so far, by device and inode. A walk's
+// walkers share one; so do the computations of one batch (a refresh of the
+// window), as `du -s a b` counts a file reached from both once, at a.
+class SeenFiles {
+ public:
+  // True the first time the file is met.
+  bool firstName(dev_t dev, ino_t ino);
+
+ private:
+  struct Key {
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const noexcept;
+  };
+  std::mutex m_mutex;
+  std::unordered_set<Key, KeyHash> m_seen;
+};
+
 struct WalkSettings {
   uint64_t clusterSize = 0;       // 0: disk bytes are file bytes
   bool allocatedBlocks = false;   // disk bytes from st_blocks, as du
   const FileSpec* fileSpec = nullptr;  // nullptr: every file counts
+  SeenFiles* seenFiles = nullptr;  // nullptr: those of this walk only
 };
 
 bool isPseudoFileSystem(int fd);
@@ -119,6 +143,11 @@ class WorkerPool {
 
   // Counts one non-folder entry already stat'ed.
   static void countFile(const struct stat& st, const WalkSettings& settings, Figures& f);
+  // Counts another name of a file whose bytes are counted already.
+  static void countOtherName(const struct stat& st, Figures& f) {
+    ++f.files;
+    f.seeTime(st.st_mtim);
+  }
 
   // A read that takes longer than this waited on the device (and not on the
   // cache), unless the scheduler took the thread off its CPU meanwhile.
@@ -167,7 +196,6 @@ class WorkerPool {
   void sizeBatch(Task& task, Figures& f);
   void publish(std::vector<Task>& tasks);
   void release(Dir* dir);
-  bool firstLink(dev_t dev, ino_t ino);
   // The walk is waiting on the device: let up to m_ioWalkers walk for a while.
   void deviceWaited();
   void startThreads(unsigned total);

@@ -355,13 +355,22 @@ TEST_F(FormTest, TheWindowAsksTheEngineNothingWhileTheEntriesAreSized) {
   for (int i = 0; i < entries; ++i) t.file("many/f" + std::to_string(i), 1);
   TDiskUsageForm& f = open({t.path("many")}, {kFakeEngine});
   auto overlapping = fakeSymbol<int32_t (*)()>("FakeOverlappingCalls");
+  auto batchCalcs = fakeSymbol<int32_t (*)()>("FakeBatchCalcs");
+  auto batchOpen = fakeSymbol<int32_t (*)()>("FakeBatchOpen");
   ASSERT_NE(overlapping, nullptr);
+  ASSERT_NE(batchCalcs, nullptr);
+  ASSERT_NE(batchOpen, nullptr);
   setenv("FAKE_CALC_MS", "1", 1);
   setenv("FAKE_MAP_DRIVE", "4", 1);
   for (int round = 0; round < 2; ++round) {
-    const int before = overlapping();
+    const int before = overlapping(), inBatch = batchCalcs();
     f.RefreshCmd->trigger();
     EXPECT_EQ(overlapping() - before, 0) << "round " << round;
+    // The batch that makes a file with several names count once is begun
+    // before the thread's first entry and ended after its last: every entry
+    // is computed in it, and it is over with the refresh.
+    EXPECT_EQ(batchCalcs() - inBatch, entries) << "round " << round;
+    EXPECT_EQ(batchOpen(), 0) << "round " << round;
     EXPECT_EQ(f.UsageModel->rowCount(), entries);
     EXPECT_EQ(f.MapDriveValLabel->text(), "D:");
   }

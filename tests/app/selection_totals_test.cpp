@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QTest>
+#include <sstream>
 
 #include "form_fixture.h"
 #include "model/tstring.h"
@@ -385,4 +386,59 @@ TEST(StatusBar, TheFreeSpaceBarAndTheCustomClusterPanel) {
   bar.setPanelText(1, "");
   img = bar.grab().toImage();
   EXPECT_NE(img.pixelColor(r1.right(), y), kSkyBlue);
+}
+
+TEST_F(FormTest, AFileWithSeveralNamesCountsOnceInTheTotalsAsInDuAndTheReport) {
+  // Two names of one file side by side, names of one file in several
+  // entries, and snapshots sharing their files: the totals, and the sums of
+  // every row selected, are du's for the entries together (file bytes in
+  // both disk modes, disk bytes in allocated blocks), and the report's of
+  // the same folder. The entries are sized in the listing's order: the row
+  // that reaches a file after another shows what it adds, its files without
+  // their bytes.
+  const std::vector<std::string> folders = testsupport::buildHardLinkFolders(t, "links");
+  TDiskUsageForm& f = open({t.path(folders[0])});
+  for (const std::string& rel : folders) {
+    const std::string folder = t.path(rel);
+    for (bool allocated : {false, true}) {
+      SCOPED_TRACE(rel + (allocated ? ", allocated" : ", clusters"));
+      ASSERT_TRUE(TUsageEngine::truth(f.engine().TlrSetOption("AllocatedBlocks", allocated ? "1" : "0")));
+      f.OpenFolder(folder);
+      f.RefreshCmdClick();  // the same folder again, in the other mode
+      ASSERT_EQ(f.currentFolderPath(), folder + "/");
+      const Totals shown = totals(f);
+      EXPECT_EQ(shown.bytes, FormatFigureForTest(testsupport::duOfEntries(folder, true)));
+      if (allocated) {
+        EXPECT_EQ(shown.disk, FormatFigureForTest(testsupport::duOfEntries(folder, false)));
+      }
+      f.SelectAllCmd->trigger();
+      const Totals selected = totals(f);
+      EXPECT_EQ(selected.bytes, shown.bytes);
+      EXPECT_EQ(selected.disk, shown.disk);
+      EXPECT_EQ(selected.files, shown.files);
+      int later = 0;
+      for (int i = 0; i < f.UsageModel->rowCount(); ++i)
+        if (f.UsageModel->row(i).figures[1] == 0 && f.UsageModel->row(i).figures[3] >= 1) ++later;
+      EXPECT_GE(later, 1) << "a row reaches only files counted before it";
+      if (allocated) continue;  // the report counts the folder's own blocks as well
+      const std::string csv = folder + ".csv";
+      ASSERT_EQ(f.engine().TlrCalcUsage(folder.c_str(), csv.c_str()), 0);
+      // "FOLDER,Total,disk bytes,file bytes,folders,files,date"; the report
+      // counts the entries that are folders among its folders, the window
+      // the folders inside them.
+      const std::string text = testsupport::readFile(csv);
+      const size_t at = text.find(",Total,");
+      ASSERT_NE(at, std::string::npos) << text;
+      std::istringstream fields(text.substr(at + 7));
+      std::string disk, bytes, dirs, files;
+      std::getline(fields, disk, ',');
+      std::getline(fields, bytes, ',');
+      std::getline(fields, dirs, ',');
+      std::getline(fields, files, ',');
+      EXPECT_EQ(shown.disk, FormatFigureForTest(std::stod(disk)));
+      EXPECT_EQ(shown.bytes, FormatFigureForTest(std::stod(bytes)));
+      EXPECT_EQ(shown.files, FormatFigureForTest(std::stod(files)));
+      ::unlink(csv.c_str());
+    }
+  }
 }

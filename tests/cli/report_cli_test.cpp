@@ -760,17 +760,31 @@ TEST_F(ReportCli, EveryNameOfAFileWithSeveralHasItsDate) {
   t.file("links/a", 3000, 1500000000);  // 2017-07-14T02:40:00Z
   t.hardlink("links/a", "links/b");
   t.file("links/c", 10, 1600000000);
-  const Outcome o = run({"--format", "csv", t.path("links")});
+  t.dir("links/sub");
+  t.hardlink("links/a", "links/sub/a_link");
+  t.file("links/sub/own", 5);
+  const Outcome o = run({"--format", "csv", "--depth", "all", t.path("links")});
   ASSERT_EQ(o.exitCode, 0) << o.err;
   auto rows = csvRows(o.out);
-  ASSERT_TRUE(rows.count("a") && rows.count("b")) << o.out;
+  ASSERT_TRUE(rows.count("a") && rows.count("b") && rows.count("sub/a_link")) << o.out;
   EXPECT_EQ(rows["a"]["Date"].rfind("2017-07-14", 0), 0u) << o.out;
   EXPECT_EQ(rows["b"]["Date"], rows["a"]["Date"]) << o.out;
-  // Its bytes once: at the first name.
+  // Its bytes once: at the first name. Every name is a file.
   EXPECT_EQ(number(rows["a"]["File Bytes"]) + number(rows["b"]["File Bytes"]), 3000u);
+  EXPECT_EQ(number(rows["sub/a_link"]["File Bytes"]), 0u);
+  for (const char* name : {"a", "b", "sub/a_link"}) EXPECT_EQ(number(rows[name]["Files"]), 1u) << name;
+  EXPECT_EQ(number(rows["sub"]["Files"]), 2u) << "a_link and own";
   auto total = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r.second.at("Type") == "Total"; });
   ASSERT_NE(total, rows.end());
-  EXPECT_EQ(number(total->second["File Bytes"]), 3010u);
+  EXPECT_EQ(number(total->second["File Bytes"]), 3015u);
+  EXPECT_EQ(number(total->second["Files"]), 5u);
+  // In allocated blocks, the total is du's.
+  const Outcome allocated = run({"--format", "csv", "--allocated", t.path("links")});
+  rows = csvRows(allocated.out);
+  total = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r.second.at("Type") == "Total"; });
+  ASSERT_NE(total, rows.end()) << allocated.out;
+  EXPECT_EQ(std::to_string(number(total->second["Disk Bytes"])) + "\n",
+            commandOutput("du -s -B1 '" + t.path("links") + "' | cut -f1"));
 }
 
 TEST_F(ReportCli, EndedByASignalItLeavesNoTemporaryFile) {

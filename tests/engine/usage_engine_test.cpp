@@ -75,6 +75,11 @@ TEST_F(LoaderTest, EachFailureShowsItsMessageAndLeavesNothingLoaded) {
     } else {
       EXPECT_TRUE(shown.empty());
       EXPECT_STREQ(engine.TlrGetFileSysName(), "fakefs");
+      // An engine without batches loads all the same; a batch there asks nothing.
+      EXPECT_EQ(engine.TlrBeginBatch, nullptr);
+      TUsageEngine::Batch batch(engine);
+      batch.begin();
+      batch.end();
     }
   }
 }
@@ -87,6 +92,8 @@ TEST_F(LoaderTest, TheRealEngineLoadsAndReleasesRepeatedly) {
   for (int round = 0; round < 10; ++round) {
     TUsageEngine engine;
     ASSERT_TRUE(engine.load(nullptr, "", {REAL_ENGINE}));
+    EXPECT_NE(engine.TlrBeginBatch, nullptr);
+    EXPECT_NE(engine.TlrEndBatch, nullptr);
     ASSERT_EQ(engine.TlrCalcUsage(t.root().c_str(), nullptr), 0);
     EXPECT_EQ(engine.TlrGetStatVal("Files"), 50);
     EXPECT_EQ(engine.TlrGetStatVal("Directories"), 1);

@@ -27,6 +27,8 @@
 // FakeSetCalcHook(f) has f called with the path at the start of every
 // computation (tests look at the window in the middle of a refresh).
 // FakeOverlappingCalls() counts calls made while another thread computed.
+// FakeBatchCalcs() counts the computations made inside a batch
+// (TlrBeginBatch to TlrEndBatch), FakeBatchOpen() tells whether one is open.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -57,6 +59,8 @@ int envInt(const char* name, int fallback) {
 // until the computation ends.
 std::atomic<std::thread::id> g_computing{};
 std::atomic<int> g_overlapping{0};
+std::atomic<bool> g_batchOpen{false};
+std::atomic<int> g_batchCalcs{0};
 void noteCall() {
   const std::thread::id computing = g_computing.load();
   if (computing != std::thread::id() && computing != std::this_thread::get_id()) ++g_overlapping;
@@ -78,11 +82,24 @@ TLR_API int32_t FakeReportCount(void) { return g_reports; }
 TLR_API int32_t FakeLastDriveIndex(void) { return g_driveIndex; }
 TLR_API void FakeSetCalcHook(void (*hook)(const char*)) { g_hook = hook; }
 TLR_API int32_t FakeOverlappingCalls(void) { return g_overlapping; }
+TLR_API int32_t FakeBatchCalcs(void) { return g_batchCalcs; }
+TLR_API int32_t FakeBatchOpen(void) { return g_batchOpen ? 1 : 0; }
+int32_t TlrBeginBatch(void) {
+  noteCall();
+  g_batchOpen = true;
+  return 1;
+}
+int32_t TlrEndBatch(void) {
+  noteCall();
+  g_batchOpen = false;
+  return 1;
+}
 int32_t TlrExtInit(const char*) { return 1; }
 int32_t TlrCalcUsage(const char* path, const char* report) {
   noteCall();
   const Computing computing;
   ++g_calls;
+  if (g_batchOpen) ++g_batchCalcs;
   g_last = path;
   if (g_hook) g_hook(path);
   if (const int ms = envInt("FAKE_CALC_MS", 0); ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -1,5 +1,7 @@
 #include "temp_tree.h"
 
+#include <cstdio>
+
 #include <fstream>
 #include <sstream>
 
@@ -176,6 +178,49 @@ std::string readFile(const std::string& path) {
 bool pathExists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+namespace {
+std::string commandFigure(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    ::pclose(p);
+  }
+  return out;
+}
+}  // namespace
+
+double duOfEntries(const std::string& folder, bool apparent) {
+  const double du = std::stod("0" + commandFigure("find '" + folder +
+                                                  "' -mindepth 1 -maxdepth 1 -print0 | xargs -0 du -c -s -B1 " +
+                                                  (apparent ? "--apparent-size " : "") + "-- | tail -1 | cut -f1"));
+  if (!apparent) return du;
+  return du - std::stod("0" + commandFigure("find '" + folder +
+                                            "' -mindepth 1 -type d -printf '%s\\n' | awk '{s += $1} END {print s + 0}'"));
+}
+
+std::vector<std::string> buildHardLinkFolders(TempTree& t, const std::string& rel) {
+  const std::string side = rel + "/side", across = rel + "/across", snapshots = rel + "/snapshots";
+  for (const std::string& d : {rel, side, across, across + "/a", across + "/b", across + "/b/deeper", snapshots})
+    t.dir(d);
+  t.file(side + "/hl1", 11);
+  t.hardlink(side + "/hl1", side + "/hl2");
+  t.file(side + "/other", 5000);
+  t.file(across + "/a/x", 70000);
+  t.hardlink(across + "/a/x", across + "/b/deeper/y");
+  t.hardlink(across + "/a/x", across + "/z");
+  t.file(across + "/b/own", 9000);
+  for (const char* s : {"/s1", "/s2", "/s3"}) t.dir(snapshots + s);
+  for (int i = 0; i < 5; ++i) {
+    const std::string n = "/file" + std::to_string(i);
+    t.file(snapshots + "/s1" + n, 3000u * (i + 1));
+    t.hardlink(snapshots + "/s1" + n, snapshots + "/s2" + n);
+    t.hardlink(snapshots + "/s1" + n, snapshots + "/s3" + n);
+  }
+  t.file(snapshots + "/s3/new", 123456);
+  return {side, across, snapshots};
 }
 
 }  // namespace testsupport

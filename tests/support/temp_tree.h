@@ -48,4 +48,17 @@ std::string readFile(const std::string& path);
 // Whether anything, a link included, is at path.
 bool pathExists(const std::string& path);
 
+// du's figure in bytes for a folder's entries together (du -c -s -B1 of
+// each: a file reached from two of them counts once, at the first by name),
+// without the folder itself. With apparent, --apparent-size less the
+// folders' own sizes, which are no file bytes: the engine's file bytes.
+double duOfEntries(const std::string& folder, bool apparent);
+
+// Folders below rel whose files have several names (hard links): "side",
+// two names side by side (hl1, hl2) and a plain file; "across", names in
+// several entries and an entry that is one (a/x, b/deeper/y, z; b/own);
+// "snapshots", s2 and s3 sharing the files of s1, s3 with one of its own.
+// Returns their paths relative to the root.
+std::vector<std::string> buildHardLinkFolders(TempTree& t, const std::string& rel);
+
 }  // namespace testsupport

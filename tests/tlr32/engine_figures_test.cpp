@@ -1,6 +1,9 @@
 // The engine's figures through its C interface, compared with an independent
 // walk, with du, and with hand-counted answers for the boundary cases.
+#include <algorithm>
 #include <array>
+#include <map>
+#include <vector>
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
@@ -99,15 +102,20 @@ struct Got {
   double fileBytes, diskBytes;
 };
 
-Got calc(const std::string& path) {
+Got figures(int32_t rc) {
   Got g{};
-  g.rc = TlrCalcUsage(path.c_str(), nullptr);
+  g.rc = rc;
   g.dirs = TlrGetStatVal("Directories");
   g.files = TlrGetStatVal("Files");
   g.fileBytes = TlrGetStatValF("FileBytes");
   g.diskBytes = TlrGetStatValF("DiskBytes");
   return g;
 }
+
+// An entry looked up in its folder, open as fd.
+Got calcIn(int fd, const std::string& path) { return figures(TlrCalcUsageIn(fd, path.c_str())); }
+
+Got calc(const std::string& path) { return figures(TlrCalcUsage(path.c_str(), nullptr)); }
 
 }  // namespace
 
@@ -154,12 +162,7 @@ TEST_F(AwkwardTree, AnEntrySizedInItsOpenFolderGivesWhatItsFullPathGives) {
         TlrGetFileTime(&wholeTime);
         const int fd = ::open(t->path(e.folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ASSERT_GE(fd, 0);
-        Got in{};
-        in.rc = TlrCalcUsageIn(fd, path.c_str());
-        in.dirs = TlrGetStatVal("Directories");
-        in.files = TlrGetStatVal("Files");
-        in.fileBytes = TlrGetStatValF("FileBytes");
-        in.diskBytes = TlrGetStatValF("DiskBytes");
+        const Got in = calcIn(fd, path);
         uint64_t inTime = 0;
         TlrGetFileTime(&inTime);
         const int32_t unreadable = TlrGetStatVal("UnreadableDirectories");
@@ -235,8 +238,8 @@ TEST_F(AwkwardTree, AFolderPastPathMaxIsSizedByItsFullPath) {
   ASSERT_GT(leaf.size(), static_cast<size_t>(PATH_MAX));
   Got g = calc(leaf);
   ASSERT_EQ(g.rc, 0);
-  EXPECT_EQ(g.files, 2);  // far.bin and the pair, counted once
-  EXPECT_EQ(g.fileBytes, 12345 + 777);
+  EXPECT_EQ(g.files, 3);  // far.bin and both names of the pair
+  EXPECT_EQ(g.fileBytes, 12345 + 777);  // the pair's bytes once
   Got f = calc(leaf + "/far.bin");
   ASSERT_EQ(f.rc, 0);
   EXPECT_EQ(f.files, 1);
@@ -366,4 +369,86 @@ TEST(EngineLargeFolder, AFolderOfManyFilesIsSizedExactlyWhileItsFilesAreShared) 
     EXPECT_EQ(got.fileBytes, static_cast<double>(want.fileBytes));
     EXPECT_EQ(got.diskBytes, static_cast<double>(want.diskBytes));
   }
+}
+
+namespace {
+
+struct EntrySums {
+  double diskBytes = 0, fileBytes = 0;
+  int32_t files = 0;
+  std::vector<std::pair<std::string, Got>> rows;
+};
+
+// Every entry of the folder sized as a refresh sizes them, in the order du
+// was given them (by name), inside a batch or not.
+EntrySums sizeEntries(const std::string& folder, bool batch) {
+  EntrySums sums;
+  const std::string names = shell("find '" + folder + "' -mindepth 1 -maxdepth 1 -printf '%f\\n' | sort");
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  EXPECT_GE(fd, 0);
+  if (batch) EXPECT_TRUE(TlrBeginBatch() & 0xFF);
+  size_t from = 0;
+  while (from < names.size()) {
+    const size_t to = std::min(names.find('\n', from), names.size());
+    const std::string name = names.substr(from, to - from);
+    from = to + 1;
+    const std::string path = folder + "/" + name;
+    const Got g = calcIn(fd, path);
+    EXPECT_EQ(g.rc, 0) << path;
+    sums.diskBytes += g.diskBytes;
+    sums.fileBytes += g.fileBytes;
+    sums.files += g.files;
+    sums.rows.emplace_back(name, g);
+  }
+  if (batch) EXPECT_TRUE(TlrEndBatch() & 0xFF);
+  ::close(fd);
+  return sums;
+}
+
+}  // namespace
+
+TEST(HardLinks, ARefreshBatchCountsAFileOnceAmongItsEntriesAsDuDoes) {
+  // A file with several names (hard links) within one entry, across entries,
+  // and as an entry itself; and a folder of snapshots whose later ones share
+  // their files with the first (rsync --link-dest). Sized entry by entry in
+  // one batch, as the window's refresh sizes them, the sums are du's figures
+  // for the entries together, in both disk modes; each computation on its
+  // own counts a shared file in every entry that reaches it.
+  resetOptions();
+  TempTree t;
+  const std::vector<std::string> folders = testsupport::buildHardLinkFolders(t, "f");
+  // Files expected of entries: every name is a file.
+  const std::map<std::string, int32_t> entryFiles = {{"hl1", 1}, {"hl2", 1}, {"other", 1}, {"a", 1}, {"b", 2},
+                                                     {"z", 1},   {"s1", 5},  {"s2", 5},    {"s3", 6}};
+  for (const std::string& rel : folders) {
+    const std::string folder = t.path(rel);
+    for (bool allocated : {false, true}) {
+      SCOPED_TRACE(rel + (allocated ? ", allocated blocks" : ", clusters"));
+      ASSERT_TRUE(TlrSetOption("AllocatedBlocks", allocated ? "1" : "0") & 0xFF);
+      const EntrySums batch = sizeEntries(folder, true);
+      if (allocated) {
+        EXPECT_EQ(batch.diskBytes, testsupport::duOfEntries(folder, false));
+      }
+      EXPECT_EQ(batch.fileBytes, testsupport::duOfEntries(folder, true));
+      // The folder computed as a whole counts the same.
+      const Got whole = calc(folder);
+      EXPECT_EQ(batch.fileBytes, whole.fileBytes);
+      if (!allocated) {
+        EXPECT_EQ(batch.diskBytes, whole.diskBytes);
+      }
+      EXPECT_EQ(batch.files, whole.files);
+      for (const auto& [name, got] : batch.rows) EXPECT_EQ(got.files, entryFiles.at(name)) << name;
+      // Each computation on its own: shared files counted in every entry.
+      const EntrySums apart = sizeEntries(folder, false);
+      EXPECT_GT(apart.fileBytes, batch.fileBytes);
+      EXPECT_EQ(apart.files, batch.files);
+    }
+  }
+  // A batch ended is over: the next computation counts on its own again.
+  ASSERT_TRUE(TlrBeginBatch() & 0xFF);
+  EXPECT_EQ(calc(t.path("f/side/hl1")).fileBytes, 11);
+  EXPECT_EQ(calc(t.path("f/side/hl2")).fileBytes, 0);
+  EXPECT_EQ(calc(t.path("f/side/hl2")).files, 1);
+  ASSERT_TRUE(TlrEndBatch() & 0xFF);
+  EXPECT_EQ(calc(t.path("f/side/hl2")).fileBytes, 11);
 }

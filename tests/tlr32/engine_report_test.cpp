@@ -182,6 +182,7 @@ TEST_F(EngineReport, CsvHasTheTotalsFirstThenTheEntriesLargestFirst) {
   EXPECT_EQ(deeper[header + 3][0], "sub/deeper.bin");
   EXPECT_EQ(deeper[header + 4][0], "sub/link-to-plain");
   EXPECT_EQ(deeper[header + 4][2], "0");
+  EXPECT_EQ(deeper[header + 4][5], "1") << "a file all the same";
   EXPECT_EQ(deeper[header + 5][0], "plain.txt");
 }
 
@@ -206,8 +207,8 @@ TEST_F(EngineReport, JsonIsTheImportFormatOfTheTreeWithEveryFile) {
   EXPECT_EQ(top[2].toObject()["progname"].toString(), "tallorin");
   const QJsonArray root = top[3].toArray();
   EXPECT_EQ(root[0].toObject()["name"].toString().toStdString(), t.path("tree"));
-  // Every file of the tree, counted as its reader would: each regular file
-  // once (links by inode), its apparent size.
+  // Every file of the tree, counted as its reader would: every name a file,
+  // the apparent size of a file with several names once (by inode).
   int64_t asize = 0, count = 0, folders = 0;
   std::set<int64_t> inodes;
   std::function<void(const QJsonArray&)> walk = [&](const QJsonArray& dir) {
@@ -218,12 +219,12 @@ TEST_F(EngineReport, JsonIsTheImportFormatOfTheTreeWithEveryFile) {
         continue;
       }
       const QJsonObject f = dir[i].toObject();
-      if (f["hlnkc"].toBool() && !inodes.insert(f["ino"].toInteger()).second) continue;
       ++count;
-      asize += f["asize"].toInteger();
       if (f["name"].toString() == "link-to-plain") {
         EXPECT_EQ(f["nlink"].toInt(), 2);
       }
+      if (f["hlnkc"].toBool() && !inodes.insert(f["ino"].toInteger()).second) continue;
+      asize += f["asize"].toInteger();
     }
   };
   walk(root);
@@ -463,4 +464,72 @@ TEST_F(EngineReport, ANameForADescriptorOrAPipeIsWrittenToNotReplaced) {
   struct stat st {};
   ASSERT_EQ(::lstat(t.path("pipe").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced by a file";
+}
+
+TEST(EngineReportJson, AnEntryLeftOutByTheFileSpecificationCarriesNoSizes) {
+  // With the file specification "*.txt", drop.bin is in the export, marked
+  // excluded, without sizes: the programs that read the format add up only
+  // what the report counts (the format's own exports write excluded entries
+  // so). Allocated blocks, whose figure counts the folders as the readers do.
+  resetOptions();
+  TempTree t;
+  t.dir("tree");
+  t.file("tree/keep.txt", 3000);
+  t.file("tree/drop.bin", 60000);
+  t.dir("tree/sub");
+  t.file("tree/sub/also.txt", 5000);
+  t.hardlink("tree/sub/also.txt", "tree/twin.txt");
+  t.hardlink("tree/drop.bin", "tree/sub/drop-too.bin");
+  ASSERT_TRUE(TlrSetOption("FileSpec", "*.txt") & 0xFF);
+  ASSERT_TRUE(TlrSetOption("FileSpecOn", "1") & 0xFF);
+  ASSERT_TRUE(TlrSetOption("AllocatedBlocks", "1") & 0xFF);
+  const std::string report = t.path("report.json");
+  ASSERT_EQ(TlrCalcUsage(t.path("tree").c_str(), report.c_str()), 0);
+  const double diskBytes = TlrGetStatValF("DiskBytes");
+  const int32_t files = TlrGetStatVal("Files");
+  resetOptions();
+  EXPECT_EQ(files, 3);  // keep.txt, also.txt and its second name
+
+  // What a reader adds up: every entry's dsize, a file with several names
+  // once (by inode).
+  auto readerTotal = [](const QByteArray& json, int* excluded) {
+    const QJsonDocument doc = QJsonDocument::fromJson(json);
+    double total = 0;
+    std::set<int64_t> inodes;
+    std::function<void(const QJsonArray&)> walk = [&](const QJsonArray& dir) {
+      for (int i = 0; i < dir.size(); ++i) {
+        if (dir[i].isArray()) {
+          walk(dir[i].toArray());
+          continue;
+        }
+        const QJsonObject e = dir[i].toObject();
+        if (e.contains("excluded")) {
+          ++*excluded;
+          EXPECT_FALSE(e.contains("asize") || e.contains("dsize")) << e["name"].toString().toStdString();
+        }
+        if (e["hlnkc"].toBool() && !inodes.insert(e["ino"].toInteger()).second) continue;
+        total += e["dsize"].toDouble();
+      }
+    };
+    walk(doc.array()[3].toArray());
+    return total;
+  };
+  int excluded = 0;
+  EXPECT_EQ(readerTotal(QByteArray::fromStdString(testsupport::readFile(report)), &excluded), diskBytes);
+  EXPECT_EQ(excluded, 2);
+  if (std::system("command -v ncdu >/dev/null 2>&1") != 0) {
+    std::printf("ncdu is not installed: its reading of the report is not checked\n");
+    return;
+  }
+  // ncdu reads it and writes it out again with the same sizes.
+  FILE* p = ::popen(("ncdu -f '" + report + "' -o - 2>/dev/null").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  QByteArray again;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) again.append(buf, static_cast<qsizetype>(n));
+  EXPECT_EQ(::pclose(p), 0);
+  excluded = 0;
+  EXPECT_EQ(readerTotal(again, &excluded), diskBytes) << again.toStdString();
+  EXPECT_EQ(excluded, 2);
 }

@@ -23,10 +23,12 @@ struct Walk {
     }
   }
 
+  // Every name is a file; the bytes of a file with several names count at
+  // the first name only.
   void nonFolder(const struct stat& st) {
-    if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !seen.insert({st.st_dev, st.st_ino}).second) return;
     f.files++;
     time(st);
+    if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !seen.insert({st.st_dev, st.st_ino}).second) return;
     if (S_ISREG(st.st_mode)) f.fileBytes += st.st_size;
     if (allocated)
       f.diskBytes += st.st_blocks * 512ULL;
