@@ -15,6 +15,7 @@ QString shownCaption(const TDiskUsageForm& f) { return f.windowHandle()->title()
 }  // namespace
 
 TEST_F(FormTest, RelativeStartPathsOpenTheFolderTheyName) {
+  t.dir("--help");
   struct Case {
     std::string cwd;
     std::string arg;
@@ -26,6 +27,9 @@ TEST_F(FormTest, RelativeStartPathsOpenTheFolderTheyName) {
       {t.path("Alpha/y"), "../../Alpha/./y/", t.path("Alpha/y")},
       {"/", t.root().substr(1), t.root()},  // "cd /; tallorin tmp" gave "//tmp"
       {t.root(), "Alpha//y", t.path("Alpha/y")},
+      // Named like an option: "./--help", or "--help" as the window gets it after "--".
+      {t.root(), "./--help", t.path("--help")},
+      {t.root(), "--help", t.path("--help")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arg + " in " + c.cwd);
