@@ -1,5 +1,6 @@
 #include "support/about_box.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
@@ -89,15 +90,53 @@ void TAboutBox::showEvent(QShowEvent* event) {
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonDblClick && watched == ProgramIcon) {
+    m_pressed = false;
     ShowCredits();
     return true;
   }
-  if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    // The window system's own move, as a title bar would start it.
-    if (QWindow* w = windowHandle()) w->startSystemMove();
-    return true;
-  }
+  if (DragEvent(event)) return true;
   return QDialog::eventFilter(watched, event);
+}
+
+// A window manager's move takes the pointer from the moment it starts: begun
+// at the press, it swallows the second click of a double-click on the icon.
+// So the move starts only once the pointer has gone as far as a drag must.
+bool TAboutBox::DragEvent(QEvent* event) {
+  const auto type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) return false;
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  const QPoint at = mouse->globalPosition().toPoint();
+  switch (type) {
+    case QEvent::MouseButtonPress:
+      if (mouse->button() != Qt::LeftButton) return false;
+      m_pressed = true;
+      m_followingPointer = false;
+      m_pressAt = at;
+      m_windowAt = pos();
+      return true;
+    case QEvent::MouseMove:
+      if (!m_pressed || !(mouse->buttons() & Qt::LeftButton)) return false;
+      if (!m_followingPointer) {
+        if ((at - m_pressAt).manhattanLength() < QApplication::startDragDistance()) return true;
+        if (StartSystemMove()) {
+          m_pressed = false;  // the window system has the pointer until the button goes up
+          return true;
+        }
+        m_followingPointer = true;
+      }
+      move(m_windowAt + (at - m_pressAt));
+      return true;
+    default:
+      if (mouse->button() != Qt::LeftButton || !m_pressed) return false;
+      m_pressed = false;
+      m_followingPointer = false;
+      return true;
+  }
+}
+
+bool TAboutBox::StartSystemMove() {
+  QWindow* w = windowHandle();
+  return w && w->startSystemMove();
 }
 
 void TAboutBox::ShowCredits() {

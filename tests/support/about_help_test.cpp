@@ -188,3 +188,84 @@ TEST(AboutBox, ShowsTheFilesTextsAtTheirPlaces) {
   EXPECT_EQ(blank.windowTitle(), "About  ");
   EXPECT_EQ(blank.VersionLabel->text(), "Version  ");
 }
+
+namespace {
+
+// An about window whose window system may or may not move windows itself;
+// it counts the moves handed to it.
+class MoveCountingAboutBox : public TAboutBox {
+ public:
+  MoveCountingAboutBox(const TAppInformation* info, bool systemMoves) : TAboutBox(nullptr, info), m_systemMoves(systemMoves) {}
+  int systemMoves = 0;
+
+ protected:
+  bool StartSystemMove() override {
+    ++systemMoves;
+    return m_systemMoves;
+  }
+
+ private:
+  bool m_systemMoves;
+};
+
+}  // namespace
+
+// Under a window manager the move takes the pointer as soon as it starts; a
+// move begun at the press would swallow the second click on the icon.
+TEST(AboutBox, TheMoveStartsPastTheDragDistanceSoADoubleClickReachesTheIcon) {
+  TempTree t;
+  const TAppInformation info(withBlock(t, "app", "1.0.0.0"));
+  const int d = QApplication::startDragDistance();
+  ASSERT_GT(d, 1);
+  for (bool systemMoves : {true, false}) {
+    SCOPED_TRACE(systemMoves ? "the window system moves the window" : "the window follows the pointer itself");
+    MoveCountingAboutBox box(&info, systemMoves);
+    box.move(100, 100);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    const QPoint start = box.pos();
+
+    // A double-click on the icon: no move, the credits.
+    bool creditsSeen = false;
+    QTimer::singleShot(0, [&] {
+      if (QDialog* c = box.credits()) {
+        creditsSeen = true;
+        c->findChild<QPushButton*>()->click();
+      }
+    });
+    const QPoint on(20, 20);
+    QTest::mousePress(box.ProgramIcon, Qt::LeftButton, {}, on);
+    QTest::mouseRelease(box.ProgramIcon, Qt::LeftButton, {}, on);
+    QTest::mouseDClick(box.ProgramIcon, Qt::LeftButton, {}, on);
+    QTest::mouseRelease(box.ProgramIcon, Qt::LeftButton, {}, on);
+    EXPECT_TRUE(creditsSeen);
+    EXPECT_EQ(box.systemMoves, 0);
+    EXPECT_EQ(box.pos(), start);
+
+    // A press that wanders less than the drag distance moves nothing.
+    QTest::mousePress(box.ProgramIcon, Qt::LeftButton, {}, on);
+    QTest::mouseMove(box.ProgramIcon, on + QPoint(d - 1, 0));
+    QTest::mouseMove(box.ProgramIcon, on + QPoint(0, d - 1));
+    EXPECT_EQ(box.systemMoves, 0);
+    EXPECT_EQ(box.pos(), start);
+    // Past it, the move starts, once.
+    QTest::mouseMove(box.ProgramIcon, on + QPoint(d + 5, 2));
+    EXPECT_EQ(box.systemMoves, 1);
+    EXPECT_EQ(box.pos(), systemMoves ? start : start + QPoint(d + 5, 2));
+    QTest::mouseRelease(box.ProgramIcon, Qt::LeftButton, {}, on);
+    const QPoint after = box.pos();
+
+    // Dragged by the legal notice too; with the right button, nothing moves.
+    QTest::mousePress(box.CopyrightLabel, Qt::LeftButton, {}, on);
+    QTest::mouseMove(box.CopyrightLabel, on + QPoint(0, d));
+    EXPECT_EQ(box.systemMoves, 2);
+    QTest::mouseRelease(box.CopyrightLabel, Qt::LeftButton, {}, on);
+    const QPoint afterNotice = box.pos();
+    EXPECT_EQ(afterNotice, systemMoves ? after : after + QPoint(0, d));
+    QTest::mousePress(box.ProgramNameImage, Qt::RightButton, {}, on);
+    QTest::mouseMove(box.ProgramNameImage, on + QPoint(3 * d, 3 * d));
+    QTest::mouseRelease(box.ProgramNameImage, Qt::RightButton, {}, on);
+    EXPECT_EQ(box.systemMoves, 2);
+    EXPECT_EQ(box.pos(), afterNotice);
+  }
+}
