@@ -6,9 +6,10 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev
           adwaita-icon-theme hicolor-icon-theme)
 # The tests also need GoogleTest, find and setpriv, Xvfb and xdotool (input on
-# a real X server), and ncdu, which reads the
-# command-line report's JSON back.
-[ "${1:-}" = "--run" ] || packages+=(libgtest-dev findutils util-linux ncdu xvfb xdotool)
+# a real X server), ncdu, which reads the command-line report's JSON back,
+# lintian, which checks the Debian package, and git, which copies the sources
+# for a build of the run command's own.
+[ "${1:-}" = "--run" ] || packages+=(libgtest-dev findutils util-linux ncdu xvfb xdotool git lintian)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

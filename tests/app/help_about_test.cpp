@@ -59,5 +59,11 @@ TEST(VersionBlock, TheBuiltProgramCarriesTheProjectsVersion) {
   EXPECT_EQ(info.GetVersionValue("FileVersion").toStdString(), std::string(TALLORIN_VERSION) + ".0");
   EXPECT_EQ(info.GetShortVersion().toStdString(), TALLORIN_VERSION);
   EXPECT_EQ(info.GetProductName(), "Tallorin");
-  EXPECT_TRUE(info.GetLegalNotice().startsWith("Copyright (C) 2026 Quorlan."));
+  EXPECT_EQ(info.GetLegalNotice(), "Copyright (C) 2026 Quorlan. Free software under the MIT License, without warranty.");
+  // Whole in the about window's notice, which does not grow.
+  TAboutBox box(nullptr, &info);
+  box.show();
+  EXPECT_EQ(box.CopyrightLabel->text(), info.GetLegalNotice());
+  EXPECT_LE(box.CopyrightLabel->heightForWidth(box.CopyrightLabel->width()), box.CopyrightLabel->height())
+      << "the notice needs more lines than its " << box.CopyrightLabel->height() << " pixels hold";
 }
