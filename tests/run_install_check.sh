@@ -13,8 +13,11 @@ fail() { echo "$*"; exit 1; }
 # The sources as a checkout has them: tracked files and new ones, no build
 # folder, nothing ignored.
 mkdir "$work/src"
-(cd "$source" && git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf -) |
-  tar -C "$work/src" -xf - || fail "cannot copy the sources"
+if git -C "$source" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  (cd "$source" && git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf -)
+else
+  tar -C "$source" --exclude='./build*' -cf - .
+fi | tar -C "$work/src" -xf - || fail "cannot copy the sources"
 [ -d "$work/src/build" ] && fail "the copy has a build folder"
 
 noDisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
