@@ -29,6 +29,7 @@
 #include "chart/bar_chart.h"
 #include "engine/usage_engine.h"
 #include "model/volume_figures.h"
+#include "platform/message_box.h"
 
 class QAction;
 class QActionGroup;
@@ -40,6 +41,7 @@ class QWheelEvent;
 class QResizeEvent;
 class QCloseEvent;
 class QScrollBar;
+class TAppRegistry;
 class QSplitter;
 class QToolBar;
 class QToolButton;
@@ -157,6 +159,8 @@ class TDiskUsageForm : public QMainWindow {
 
   // --- settings (form_settings.cpp) ---
   void LoadRegistrySettings();
+  void NoteUnusableSettingsFile(const TAppRegistry& reg);
+  void ShowSettingsNotice();
   void SaveRegistrySettings();
   void SaveWindowPlacement();
   void SaveSettingsNowCmdClick();
@@ -429,6 +433,10 @@ class TDiskUsageForm : public QMainWindow {
   std::optional<QPoint> m_normalPos;
   bool m_placed = false;  // the window has its place: from the settings, or centred once it had its frame
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
+  // The settings file could not be read (or understood and not set aside):
+  // the settings in force are defaults, and nothing is saved over the file.
+  bool m_settingsFileKept = false;
+  std::optional<platform::BoxText> m_settingsNotice;  // said once the window is up
   static constexpr int kTreeViewWidth = 250;  // the tree's width at the first start
   int m_treeWidth = kTreeViewWidth;     // the tree's width when it was last shown (or as stored)
   // The totals as RepaintTotals last painted them.

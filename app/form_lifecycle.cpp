@@ -214,6 +214,8 @@ void TDiskUsageForm::WMAfterShow() {
   m_placed = true;
   if (!m_normalPos && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
     m_normalPos = pos();
+  // Before the first folder is computed, so that nothing waits behind the box.
+  ShowSettingsNotice();
   OpenStartFolder();
 }
 

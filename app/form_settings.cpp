@@ -4,6 +4,7 @@
 // helpers, Exit and the window's close.
 #include <QAction>
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
@@ -103,6 +104,7 @@ void TDiskUsageForm::LoadRegistrySettings() {
     if (SortColumn < 0 || SortColumn > 5) SortColumn = 1;
   }
   reg.CloseKey();
+  NoteUnusableSettingsFile(reg);
 
   if (placementRead) {
     // The file may hold any number: a size is limited to the screen's
@@ -158,7 +160,55 @@ void TDiskUsageForm::LoadRegistrySettings() {
   m_settingsLoaded = true;
 }
 
+// A settings file that exists but cannot be read or understood reads as no
+// settings, and no save writes over it (the store refuses). One that cannot be
+// read (permissions, I/O) may read again at the next start: this run keeps to
+// the defaults and saves nothing. One that cannot be understood will not mend
+// by itself: it is set aside under a name the user is given, and the settings
+// are saved afresh. Either is said once, in a box when the window is up
+// (ShowSettingsNotice), not by the resizes that save the placement.
+void TDiskUsageForm::NoteUnusableSettingsFile(const TAppRegistry& reg) {
+  using State = TAppRegistry::FileState;
+  if (reg.StoreState() == State::Sound) return;
+  const QString file = QFile::decodeName(QByteArray::fromStdString(reg.StoreFile()));
+  const QString problem = QString::fromStdString(reg.StoreProblem());
+  const QString defaults = QStringLiteral("Tallorin starts with its default settings");
+  if (reg.StoreState() == State::Foreign) {
+    std::string failure;
+    if (const auto aside = reg.SetStoreAside(failure)) {
+      m_settingsNotice = platform::BoxText{
+          QStringLiteral("The settings file is not one Tallorin can read: %1. %2; the file is kept as")
+              .arg(problem, defaults),
+          {QFile::decodeName(QByteArray::fromStdString(*aside))},
+          {}};
+      return;
+    }
+    m_settingsNotice = platform::BoxText{
+        QStringLiteral("The settings file is not one Tallorin can read (%1), and it cannot be kept under another "
+                       "name (%2). %3 and saves nothing over it:")
+            .arg(problem, QString::fromStdString(failure), defaults),
+        {file},
+        {}};
+  } else {
+    m_settingsNotice = platform::BoxText{
+        QStringLiteral("The settings file cannot be read (%1). %2 and saves nothing over it in this run:")
+            .arg(problem, defaults),
+        {file},
+        {}};
+  }
+  m_settingsFileKept = true;
+  m_placementWarned = true;  // said in the notice
+}
+
+void TDiskUsageForm::ShowSettingsNotice() {
+  if (!m_settingsNotice) return;
+  const platform::BoxText text = std::move(*m_settingsNotice);
+  m_settingsNotice.reset();
+  platform::showWarning(this, text);
+}
+
 void TDiskUsageForm::SaveWindowPlacement() {
+  if (m_settingsFileKept) return;
   TAppRegistry reg;
   if (!reg.OpenKey(kSettingsKey, true)) return;
   const Qt::WindowStates state = windowState();
@@ -180,6 +230,11 @@ void TDiskUsageForm::SaveWindowPlacement() {
 }
 
 void TDiskUsageForm::SaveRegistrySettings() {
+  if (m_settingsFileKept) {
+    // Asked for by the user: the save they asked for did not happen.
+    platform::showError(this, QStringLiteral("Unable to save view settings."));
+    return;
+  }
   SaveWindowPlacement();
   TAppRegistry reg;
   if (!reg.OpenKey(kSettingsKey, true)) return;

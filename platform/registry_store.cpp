@@ -1,20 +1,17 @@
 #include "platform/registry_store.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <map>
-#include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
-constexpr const char* kHeader = "REGEDIT4";
-constexpr const char* kHive = "HKEY_CURRENT_USER";
+using FileState = RegistryKey::FileState;
 
 std::string foldCase(const std::string& s) {
   std::string out = s;
@@ -23,107 +20,152 @@ std::string foldCase(const std::string& s) {
   return out;
 }
 
-std::string normaliseKey(std::string key) {
-  if (!key.empty() && key.front() != '\\') key.insert(key.begin(), '\\');
-  while (key.size() > 1 && key.back() == '\\') key.pop_back();
-  return key;
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-// Reads a quoted string starting at line[pos] == '"'; pos ends after the
-// closing quote. False when the quote is not closed.
-bool unquote(const std::string& line, size_t& pos, std::string& out) {
-  if (pos >= line.size() || line[pos] != '"') return false;
-  out.clear();
-  for (++pos; pos < line.size(); ++pos) {
-    char c = line[pos];
-    if (c == '"') {
-      ++pos;
-      return true;
-    }
-    if (c == '\\' && pos + 1 < line.size()) {
-      char n = line[++pos];
-      out += n == 'n' ? '\n' : n == 'r' ? '\r' : n;
-    } else {
-      out += c;
-    }
-  }
-  return false;
-}
-
-using Section = std::vector<std::pair<std::string, RegistryKey::Value>>;
-struct Hive {
-  std::vector<std::string> order;         // key paths as written
-  std::map<std::string, Section> keys;    // by folded key path
+struct FileRead {
+  FileState state = FileState::Missing;  // Missing, Sound (read) or Unreadable
+  std::string text;
+  std::string problem;
+  struct stat st {};
 };
 
-Hive readHive(const std::string& filePath) {
-  Hive hive;
-  std::ifstream in(filePath, std::ios::binary);
-  if (!in) return hive;
-  std::string line;
-  if (!std::getline(in, line)) return hive;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line != kHeader) return hive;  // not ours or damaged: nothing trusted
-  Section* current = nullptr;
-  const std::string prefix = std::string("[") + kHive;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      current = nullptr;
-      if (line.back() != ']' || line.compare(0, prefix.size(), prefix) != 0) continue;
-      std::string key = normaliseKey(line.substr(prefix.size(), line.size() - prefix.size() - 1));
-      std::string folded = foldCase(key);
-      if (!hive.keys.count(folded)) hive.order.push_back(key);
-      current = &hive.keys[folded];
-      continue;
+// The whole file. Opened without waiting (a pipe put where the file should
+// be would hang the start) and read only when it is a regular file.
+FileRead readFile(const std::string& path) {
+  FileRead r;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    // ENOTDIR: a file where a folder of the path should be; nothing can be
+    // stored there, but nothing is lost either.
+    if (errno != ENOENT && errno != ENOTDIR) {
+      r.state = FileState::Unreadable;
+      r.problem = std::strerror(errno);
     }
-    if (!current) continue;
-    size_t pos = 0;
-    std::string name;
-    if (!unquote(line, pos, name) || pos >= line.size() || line[pos] != '=') continue;
-    ++pos;
-    RegistryKey::Value value;
-    if (line.compare(pos, 6, "dword:") == 0) {
-      std::string hex = line.substr(pos + 6);
-      if (hex.size() != 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        continue;
-      value = static_cast<int32_t>(static_cast<uint32_t>(std::strtoul(hex.c_str(), nullptr, 16)));
-    } else {
-      std::string text;
-      if (!unquote(line, pos, text) || pos != line.size()) continue;
-      value = text;
-    }
-    std::string folded = foldCase(name);
-    bool replaced = false;
-    for (auto& [n, v] : *current)
-      if (foldCase(n) == folded) {
-        v = value;
-        replaced = true;
-      }
-    if (!replaced) current->emplace_back(name, value);
+    return r;
   }
-  return hive;
+  r.state = FileState::Unreadable;
+  if (::fstat(fd, &r.st) != 0) {
+    r.problem = std::strerror(errno);
+  } else if (!S_ISREG(r.st.st_mode)) {
+    r.problem = S_ISDIR(r.st.st_mode) ? "it is a folder" : "it is not a regular file";
+  } else {
+    r.text.reserve(static_cast<size_t>(r.st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+      const ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n > 0) {
+        r.text.append(buf, static_cast<size_t>(n));
+      } else if (n == 0) {
+        r.state = FileState::Sound;
+        break;
+      } else if (errno != EINTR) {
+        r.problem = std::strerror(errno);
+        r.text.clear();
+        break;
+      }
+    }
+  }
+  ::close(fd);
+  return r;
+}
+
+std::string foreignProblem(const RegistryText& text) {
+  return "it does not begin with the header REGEDIT4 (line " + std::to_string(text.foreignLine()) +
+         " is neither the header, a comment nor blank)";
 }
 
 bool makeParentFolders(const std::string& filePath) {
   for (size_t pos = 1; (pos = filePath.find('/', pos)) != std::string::npos; ++pos) {
-    std::string dir = filePath.substr(0, pos);
+    const std::string dir = filePath.substr(0, pos);
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+// The store's writers (the program, the engine, another instance of either)
+// take turns: each reads the file, applies its writes and replaces the file
+// while it holds the lock on the file's folder. A folder lock, because the
+// file itself is replaced by every save.
+class StoreLock {
+ public:
+  explicit StoreLock(const std::string& folder) : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (m_fd >= 0)
+      while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~StoreLock() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+
+ private:
+  int m_fd;
+};
+
+bool writeAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Replaces the file at path with text atomically: a temporary file beside it,
+// written and synced, renamed over it, and the folder synced. keep: the
+// replaced file's owner and mode, which the new one takes over.
+bool replaceFile(const std::string& path, const std::string& text, const struct stat* keep, std::string& problem) {
+  std::string target = path;
+  struct stat link;
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    // A settings file kept elsewhere through a link (a folder of dotfiles):
+    // the file it leads to is replaced and the link stays.
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+      problem = std::string("it is a symbolic link that leads nowhere (") + std::strerror(errno) + ")";
+      return false;
+    }
+    target = real;
+    std::free(real);
+  }
+  std::string tmp = target + ".XXXXXX";
+  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    problem = std::strerror(errno);
+    return false;
+  }
+  bool ok = true;
+  if (keep) {
+    // The owner first: a change of owner clears the set-id bits of the mode.
+    struct stat now;
+    ok = ::fstat(fd, &now) == 0 &&
+         ((now.st_uid == keep->st_uid && now.st_gid == keep->st_gid) || ::fchown(fd, keep->st_uid, keep->st_gid) == 0) &&
+         ::fchmod(fd, keep->st_mode & 07777) == 0;
+  }
+  ok = ok && writeAll(fd, text) && ::fsync(fd) == 0;
+  if (!ok) problem = std::strerror(errno);
+  if (::close(fd) != 0 && ok) {
+    problem = std::strerror(errno);
+    ok = false;
+  }
+  if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
+    problem = std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  // The rename itself survives a power cut only once the folder is synced.
+  if (const int dir = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
   }
   return true;
 }
@@ -142,21 +184,47 @@ std::string RegistryKey::defaultFilePath() {
 }
 
 RegistryKey::RegistryKey(std::string keyPath, std::string filePath)
-    : m_keyPath(normaliseKey(std::move(keyPath))),
-      m_filePath(filePath.empty() ? defaultFilePath() : std::move(filePath)) {
-  Hive hive = readHive(m_filePath);
-  auto it = hive.keys.find(foldCase(m_keyPath));
-  if (it != hive.keys.end()) {
-    m_exists = true;
-    m_values = std::move(it->second);
+    : m_keyPath(std::move(keyPath)), m_filePath(filePath.empty() ? defaultFilePath() : std::move(filePath)) {}
+
+RegistryKey::~RegistryKey() = default;
+
+void RegistryKey::read() const {
+  if (m_read) return;
+  m_read = true;
+  FileRead r = readFile(m_filePath);
+  m_state = r.state;
+  m_problem = std::move(r.problem);
+  if (r.state != FileState::Sound) return;
+  m_text = std::make_unique<RegistryText>(std::move(r.text));
+  if (m_text->form() == RegistryText::Form::Foreign) {
+    m_state = FileState::Foreign;
+    m_problem = foreignProblem(*m_text);
+    m_text.reset();
   }
 }
 
+RegistryKey::FileState RegistryKey::fileState() const {
+  read();
+  return m_state;
+}
+
+const std::string& RegistryKey::fileProblem() const {
+  read();
+  return m_problem;
+}
+
+bool RegistryKey::exists() const {
+  read();
+  return m_text && m_text->hasKey(m_keyPath);
+}
+
 const RegistryKey::Value* RegistryKey::find(const std::string& name) const {
-  std::string folded = foldCase(name);
-  for (const auto& [n, v] : m_values)
-    if (foldCase(n) == folded) return &v;
-  return nullptr;
+  if (auto it = m_writeOf.find(foldCase(name)); it != m_writeOf.end()) {
+    const auto& written = m_writes[it->second].second;
+    return written ? &*written : nullptr;
+  }
+  read();
+  return m_text ? m_text->find(m_keyPath, name) : nullptr;
 }
 
 std::optional<int32_t> RegistryKey::readInteger(const std::string& name) const {
@@ -172,57 +240,96 @@ std::optional<std::string> RegistryKey::readString(const std::string& name) cons
 }
 
 void RegistryKey::writeInteger(const std::string& name, int32_t value) {
-  remove(name);
-  m_values.emplace_back(name, value);
+  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
+  if (fresh)
+    m_writes.emplace_back(name, value);
+  else
+    m_writes[it->second].second = value;
 }
 
 void RegistryKey::writeString(const std::string& name, const std::string& value) {
-  remove(name);
-  m_values.emplace_back(name, value);
+  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
+  if (fresh)
+    m_writes.emplace_back(name, value);
+  else
+    m_writes[it->second].second = value;
 }
 
 void RegistryKey::remove(const std::string& name) {
-  std::string folded = foldCase(name);
-  std::erase_if(m_values, [&](const auto& p) { return foldCase(p.first) == folded; });
+  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
+  if (fresh)
+    m_writes.emplace_back(name, std::nullopt);
+  else
+    m_writes[it->second].second = std::nullopt;
 }
 
 bool RegistryKey::save() {
-  Hive hive = readHive(m_filePath);
-  std::string folded = foldCase(m_keyPath);
-  if (!hive.keys.count(folded)) hive.order.push_back(m_keyPath);
-  hive.keys[folded] = m_values;
-
-  std::ostringstream out;
-  out << kHeader << "\n";
-  for (const std::string& key : hive.order) {
-    out << "\n[" << kHive << key << "]\n";
-    for (const auto& [name, value] : hive.keys[foldCase(key)]) {
-      out << '"' << escape(name) << "\"=";
-      if (std::holds_alternative<int32_t>(value)) {
-        char hex[9];
-        std::snprintf(hex, sizeof hex, "%08x", static_cast<uint32_t>(std::get<int32_t>(value)));
-        out << "dword:" << hex << "\n";
-      } else {
-        out << '"' << escape(std::get<std::string>(value)) << "\"\n";
-      }
-    }
-  }
-  const std::string text = out.str();
-
-  if (!makeParentFolders(m_filePath)) return false;
-  std::string tmp = m_filePath + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
-  bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-            ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(tmp.c_str(), m_filePath.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tmp.c_str());
+  m_problem.clear();
+  if (!makeParentFolders(m_filePath)) {
+    m_problem = std::strerror(errno);
     return false;
   }
-  m_exists = true;
+  StoreLock lock(folderOf(m_filePath));
+  FileRead now = readFile(m_filePath);
+  if (now.state == FileState::Unreadable) {
+    m_problem = "it cannot be read: " + now.problem;
+    return false;
+  }
+  auto text = std::make_unique<RegistryText>(std::move(now.text));
+  if (text->form() == RegistryText::Form::Foreign) {
+    m_problem = foreignProblem(*text);
+    return false;
+  }
+  text->addKey(m_keyPath);
+  for (const auto& [name, value] : m_writes) {
+    if (value)
+      text->set(m_keyPath, name, *value);
+    else
+      text->remove(m_keyPath, name);
+  }
+  // Nothing to change (every value as it is stored): the file stays untouched.
+  if (text->changed() &&
+      !replaceFile(m_filePath, text->text(), now.state == FileState::Sound ? &now.st : nullptr, m_problem))
+    return false;
+  m_writes.clear();
+  m_writeOf.clear();
+  m_text = std::move(text);
+  m_read = true;
+  m_state = FileState::Sound;
   return true;
+}
+
+std::optional<std::string> setRegistryFileAside(const std::string& filePath, std::string& problem) {
+  problem.clear();
+  StoreLock lock(folderOf(filePath));
+  const FileRead now = readFile(filePath);
+  if (now.state != FileState::Sound || RegistryText(now.text).form() != RegistryText::Form::Foreign) {
+    problem = now.state == FileState::Unreadable ? now.problem : "it has changed meanwhile";
+    return std::nullopt;
+  }
+  for (int n = 1; n <= 1000; ++n) {
+    const std::string aside = filePath + ".damaged" + (n > 1 ? "-" + std::to_string(n) : std::string());
+    // A hard link first, which never replaces a file of that name; then the
+    // old name goes.
+    if (::link(filePath.c_str(), aside.c_str()) == 0) {
+      if (::unlink(filePath.c_str()) == 0) return aside;
+      problem = std::strerror(errno);
+      ::unlink(aside.c_str());
+      return std::nullopt;
+    }
+    if (errno == EEXIST) continue;
+    // File systems without hard links: a rename to a name that is free (the
+    // lock keeps the store's own writers away meanwhile).
+    if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS || errno == EMLINK) {
+      struct stat st;
+      if (::lstat(aside.c_str(), &st) == 0) continue;
+      if (::rename(filePath.c_str(), aside.c_str()) == 0) return aside;
+    }
+    problem = std::strerror(errno);
+    return std::nullopt;
+  }
+  problem = "every name beside it is taken";
+  return std::nullopt;
 }
 
 }  // namespace platform

@@ -8,11 +8,26 @@ TAppRegistry::~TAppRegistry() = default;
 bool TAppRegistry::OpenKey(const std::string& key, bool canCreate) {
   m_key = std::make_unique<platform::RegistryKey>(key, m_filePath);
   m_dirty = false;
-  if (!m_key->exists() && !canCreate) {
+  m_storeFile = m_key->filePath();
+  if (canCreate) {
+    // Opened to be written: the file is read when the key is stored, not now.
+    m_state = FileState::Sound;
+    m_problem.clear();
+    return true;
+  }
+  using State = platform::RegistryKey::FileState;
+  const State state = m_key->fileState();
+  m_state = state == State::Unreadable ? FileState::Unreadable : state == State::Foreign ? FileState::Foreign : FileState::Sound;
+  m_problem = m_key->fileProblem();
+  if (!m_key->exists()) {
     m_key.reset();
     return false;
   }
   return true;
+}
+
+std::optional<std::string> TAppRegistry::SetStoreAside(std::string& problem) const {
+  return platform::setRegistryFileAside(m_storeFile, problem);
 }
 
 std::optional<int32_t> TAppRegistry::ReadInteger(const std::string& name) const {

@@ -32,8 +32,20 @@ class TAppRegistry {
   // not be written; nothing is then changed on disk.
   bool CloseKey();
 
+  // What the last OpenKey found the store's file to be. A file that cannot
+  // be read or understood reads as no key, and no save writes over it.
+  enum class FileState { Sound, Unreadable, Foreign };  // Sound: also missing
+  FileState StoreState() const { return m_state; }
+  const std::string& StoreProblem() const { return m_problem; }  // why, in words
+  const std::string& StoreFile() const { return m_storeFile; }
+  // Moves a file that cannot be understood aside, so that the settings can
+  // be saved afresh: its new name, or nothing (problem says why).
+  std::optional<std::string> SetStoreAside(std::string& problem) const;
+
  private:
   std::string m_filePath;
   std::unique_ptr<platform::RegistryKey> m_key;
   bool m_dirty = false;
+  FileState m_state = FileState::Sound;
+  std::string m_problem, m_storeFile;
 };

@@ -25,11 +25,14 @@ char letterAfter(const std::string& name, const std::string& prefix) {
 
 bool isPowerOfTwo(int64_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
+uint32_t letterBit(char c) { return 1u << (c - 'A'); }
+
 }  // namespace
 
 void EngineOptions::load() {
   platform::RegistryKey key(kEngineKey);
   *this = EngineOptions{};
+  m_storeUnread = key.fileState() == platform::RegistryKey::FileState::Unreadable;
   if (!key.exists()) return;
   for (const char* name : {"MapDrive", "CustomClusters", "FileSpecOn", "AllocatedBlocks", "ReportDepth"})
     if (auto v = key.readInteger(name)) set(name, std::to_string(*v));
@@ -38,9 +41,11 @@ void EngineOptions::load() {
     if (auto v = key.readInteger(std::string("Cluster") + c)) set(std::string("Cluster") + c, std::to_string(*v));
     if (auto v = key.readString(std::string("Drive") + c)) set(std::string("Drive") + c, *v);
   }
+  m_droppedDrives = m_droppedClusters = 0;  // what the store says is not taken away
 }
 
-bool EngineOptions::save() const {
+bool EngineOptions::save() {
+  if (m_storeUnread) return false;
   platform::RegistryKey key(kEngineKey);
   key.writeInteger("MapDrive", mapDrive);
   key.writeInteger("CustomClusters", customClusters);
@@ -49,17 +54,19 @@ bool EngineOptions::save() const {
   key.writeInteger("AllocatedBlocks", allocatedBlocks);
   key.writeInteger("ReportDepth", reportDepth);
   for (char c = 'A'; c <= 'Z'; ++c) {
-    std::string cl = std::string("Cluster") + c, dr = std::string("Drive") + c;
+    const std::string cl = std::string("Cluster") + c, dr = std::string("Drive") + c;
     if (auto it = clusterSizes.find(c); it != clusterSizes.end())
       key.writeInteger(cl, static_cast<int32_t>(it->second));
-    else
-      key.remove(cl);
+    else if (m_droppedClusters & letterBit(c))
+      key.writeInteger(cl, 0);
     if (auto it = drives.find(c); it != drives.end())
       key.writeString(dr, it->second);
-    else
-      key.remove(dr);
+    else if (m_droppedDrives & letterBit(c))
+      key.writeString(dr, "");
   }
-  return key.save();
+  if (!key.save()) return false;
+  m_droppedDrives = m_droppedClusters = 0;
+  return true;
 }
 
 std::optional<int32_t> EngineOptions::get(const std::string& name) const {
@@ -81,12 +88,14 @@ bool EngineOptions::set(const std::string& name, const std::string& value) {
     return true;
   }
   if (char c = letterAfter(name, "Drive")) {
-    if (value.empty())
-      drives.erase(c);
-    else if (value.front() == '/')
+    if (value.empty()) {
+      if (drives.erase(c)) m_droppedDrives |= letterBit(c);
+    } else if (value.front() == '/') {
       drives[c] = value;
-    else
+      m_droppedDrives &= ~letterBit(c);
+    } else {
       return false;
+    }
     return true;
   }
   auto v = parseInt(value);
@@ -105,12 +114,14 @@ bool EngineOptions::set(const std::string& name, const std::string& value) {
     reportDepth = *v;
   } else if (char c = letterAfter(name, "Cluster")) {
     // Allocation units are powers of two; 0 removes the drive's size.
-    if (*v == 0)
-      clusterSizes.erase(c);
-    else if (isPowerOfTwo(*v) && *v >= 512)
+    if (*v == 0) {
+      if (clusterSizes.erase(c)) m_droppedClusters |= letterBit(c);
+    } else if (isPowerOfTwo(*v) && *v >= 512) {
       clusterSizes[c] = static_cast<uint32_t>(*v);
-    else
+      m_droppedClusters &= ~letterBit(c);
+    } else {
       return false;
+    }
   } else {
     return false;
   }

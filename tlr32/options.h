@@ -29,8 +29,15 @@ struct EngineOptions {
   bool allocatedBlocks = false;
   int32_t reportDepth = 0;
 
-  void load();   // from the store; absent or damaged values keep defaults
-  bool save() const;
+  // From the store; absent or damaged values keep defaults.
+  void load();
+  // Writes every option into the store's key, changing only the lines of
+  // values that differ, and a drive or cluster size taken away since the
+  // load as none ("" or 0); letters it never held (another writer's, or
+  // hand-written ones it could not use) stay as they are. False, with
+  // nothing written, when the store could not be read at the load: the
+  // options in force are then the defaults, not what the file holds.
+  bool save();
 
   // By name, as TlrGetOption/TlrSetOption take them. set() is false for an
   // unknown name or a value of the wrong form; nothing changes then.
@@ -44,6 +51,10 @@ struct EngineOptions {
   char driveOf(const std::string& path) const;
   // The custom cluster size in force for a drive, if any.
   std::optional<uint32_t> customClusterFor(char drive) const;
+
+ private:
+  bool m_storeUnread = false;
+  uint32_t m_droppedDrives = 0, m_droppedClusters = 0;  // a bit for each letter, A the lowest
 };
 
 }  // namespace tlr

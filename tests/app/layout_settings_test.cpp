@@ -8,7 +8,9 @@
 #include <QTreeView>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "form_fixture.h"
 #include "platform/registry_store.h"
@@ -36,6 +38,12 @@ class SettingsTest : public FormTest {
     return platform::RegistryKey(TDiskUsageForm::kSettingsKey).readInteger(name);
   }
   void clearStore() { ::unlink(storeFile().c_str()); }
+  // The boxes shown so far, one a line.
+  std::string said() const {
+    std::string out;
+    for (const QString& m : messages) out += m.toStdString() + "\n";
+    return out;
+  }
   QRect screen() const { return QGuiApplication::primaryScreen()->geometry(); }
   // Centred on the primary screen, then kept on it as every layout command does.
   QPoint centred(QSize size) const {
@@ -51,6 +59,36 @@ class SettingsTest : public FormTest {
 };
 
 using Placement = std::vector<std::pair<std::string, platform::RegistryKey::Value>>;
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Whether every line of before stands, byte for byte, in after, in the same order.
+bool keepsEveryLine(const std::string& before, const std::string& after) {
+  size_t at = 0;
+  for (size_t pos = 0; pos < before.size();) {
+    size_t end = before.find('\n', pos);
+    end = end == std::string::npos ? before.size() : end + 1;
+    const std::string line = before.substr(pos, end - pos);
+    while (at < after.size() && after.compare(at, line.size(), line) != 0) {
+      const size_t next = after.find('\n', at);
+      if (next == std::string::npos) return false;
+      at = next + 1;
+    }
+    if (at >= after.size()) return false;
+    at += line.size();
+    pos = end;
+  }
+  return true;
+}
 
 Placement placement(int w, int h, int left, int top, int state, int fullW = 900, int fullH = 600) {
   return {{"Width", w},          {"Height", h},           {"Left", left},          {"Top", top},
@@ -393,9 +431,8 @@ TEST(AppRegistry, ReadsFallBackAndWritesAreTyped) {
 }
 
 TEST_F(SettingsTest, AStoreThatCannotBeWrittenWarnsOnceForThePlacementAndEveryFullSave) {
-  // A folder where the settings file should be: no write can replace it.
-  ::mkdir((configHome.root() + "/tallorin").c_str(), 0700);
-  ::mkdir(storeFile().c_str(), 0700);
+  // A file where the settings' folder should be: no file can be made there.
+  writeText(configHome.root() + "/tallorin", "");
   TDiskUsageForm& f = open({t.root()});
   for (int w : {900, 910, 920}) {
     f.resize(w, 600);
@@ -407,7 +444,7 @@ TEST_F(SettingsTest, AStoreThatCannotBeWrittenWarnsOnceForThePlacementAndEveryFu
   f.SaveSettingsNowCmd->trigger();
   f.SaveSettingsNowCmd->trigger();
   EXPECT_EQ(messages, (std::vector<QString>{"Error: Unable to save view settings.", "Error: Unable to save view settings."}));
-  ::rmdir(storeFile().c_str());
+  ::unlink((configHome.root() + "/tallorin").c_str());
 }
 
 TEST_F(SettingsTest, AStoredNameColumnWidthShowsItsHeaderWholeAndLeavesTheOtherColumnsOnTheScreen) {
@@ -432,5 +469,137 @@ TEST_F(SettingsTest, AStoredNameColumnWidthShowsItsHeaderWholeAndLeavesTheOtherC
     EXPECT_GE(h->sectionSize(0), h->sectionSizeHint(0));
     EXPECT_EQ(h->sectionSize(0), c.expected < 0 ? h->sectionSizeHint(0) : c.expected);
     form.reset();
+  }
+}
+
+// Settings files as a user leaves them after editing them by hand, and as
+// they come out damaged: what the window reads, what it tells, and what a
+// resize (the placement), a full save and the engine's save make of the file.
+TEST_F(SettingsTest, HandEditedAndDamagedSettingsFiles) {
+  const std::string settings =
+      "[HKEY_CURRENT_USER\\SOFTWARE\\Quorlan\\Tallorin\\Settings]\n"
+      "\"ToolBar\" = dword:0\n"
+      "\"Hints\"=dword:00000000\n"
+      "\"Note\"=\"mine\"\n"
+      "\"Blob\"=hex:01,02\n";
+  const std::string engine =
+      "\n; the engine's options\n"
+      "[HKEY_CURRENT_USER\\SOFTWARE\\Quorlan\\Tallorin\\Engine]\n"
+      "\"FileSpecOn\"=dword:00000000\n"
+      "\"FileSpec\"=\"*.txt\"\n"
+      "\"ClusterD\"=dword:00002000\n"
+      "\"DriveD\"=\"/srv\"\n"
+      "\"DriveQ\"=\"not a folder\"\n";
+  enum class After { Kept, SetAside, Untouched };
+  struct Case {
+    const char* what;
+    std::string text;  // "<pipe>": a pipe where the file should be
+    bool read;         // the hand-written values are in force
+    const char* told;  // what the one box says, or nothing
+    After after;
+  } cases[] = {
+      {"mark, comment, version 5 header", "\xEF\xBB\xBF; by hand\nWindows Registry Editor Version 5.00\n\n" + settings + engine,
+       true, nullptr, After::Kept},
+      {"blank lines, REGEDIT4, CRLF",
+       "\r\n\r\nREGEDIT4\r\n" + std::regex_replace(settings + engine, std::regex("\n"), "\r\n"), true, nullptr, After::Kept},
+      {"a broken section line", "REGEDIT4\n\n" + settings + "[oops\n\"Hints\"=dword:00000001\n" + engine, true, nullptr,
+       After::Kept},
+      {"no header", settings + engine, false, "is not one Tallorin can read", After::SetAside},
+      {"UTF-16", std::string("\xFF\xFER\0E\0G\0", 8), false, "is not one Tallorin can read", After::SetAside},
+      {"a pipe", "<pipe>", false, "cannot be read", After::Untouched},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clearStore();
+    ::unlink((storeFile() + ".damaged").c_str());
+    ::mkdir((configHome.root() + "/tallorin").c_str(), 0700);
+    if (c.text == "<pipe>") {
+      ASSERT_EQ(::mkfifo(storeFile().c_str(), 0644), 0);
+    } else {
+      writeText(storeFile(), c.text);
+      ASSERT_EQ(::chmod(storeFile().c_str(), 0644), 0);
+    }
+    messages.clear();
+    TDiskUsageForm& f = open({t.root()});
+    EXPECT_EQ(f.HintsCmd->isChecked(), !c.read);
+    EXPECT_EQ(f.ToolBarCmd->isChecked(), !c.read);
+    if (c.told) {
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_TRUE(messages[0].startsWith("Warning: ")) << said();
+      EXPECT_TRUE(messages[0].contains(c.told)) << said();
+      EXPECT_TRUE(messages[0].contains(QString::fromStdString(c.after == After::SetAside ? storeFile() + ".damaged" : storeFile())))
+          << "the box names the file: " << said();
+    } else {
+      EXPECT_TRUE(messages.empty()) << said();
+    }
+    messages.clear();
+    f.resize(700, 500);
+    QCoreApplication::processEvents();
+    f.HintsCmd->trigger();
+    f.HintsCmd->trigger();  // as it was: the full save writes what is stored
+    f.SaveSettingsNowCmd->trigger();
+    form.reset();
+
+    struct stat st;
+    ASSERT_EQ(::lstat(storeFile().c_str(), &st), 0);
+    const std::string now = S_ISREG(st.st_mode) ? readText(storeFile()) : std::string();
+    switch (c.after) {
+      case After::Kept:
+        EXPECT_TRUE(messages.empty()) << said();
+        EXPECT_TRUE(keepsEveryLine(c.text, now)) << "every hand-written line stays:\n" << now;
+        EXPECT_EQ(st.st_mode & 07777, 0644u) << "the mode stays";
+        EXPECT_EQ(stored("Width"), 700);
+        EXPECT_EQ(platform::RegistryKey("\\SOFTWARE\\Quorlan\\Tallorin\\Engine").readString("FileSpec"), "*.txt");
+        EXPECT_EQ(platform::RegistryKey("\\SOFTWARE\\Quorlan\\Tallorin\\Engine").readString("DriveQ"), "not a folder");
+        break;
+      case After::SetAside:
+        EXPECT_TRUE(messages.empty()) << said();
+        EXPECT_EQ(readText(storeFile() + ".damaged"), c.text) << "the damaged file is kept whole";
+        EXPECT_EQ(stored("Width"), 700) << "and the settings are saved afresh";
+        EXPECT_EQ(stored("Hints"), 1);
+        break;
+      case After::Untouched:
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "nothing was saved over it";
+        EXPECT_EQ(messages, std::vector<QString>{"Error: Unable to save view settings."})
+            << "the save the user asked for fails; the resizes say nothing more";
+        break;
+    }
+  }
+  ::unlink(storeFile().c_str());
+}
+
+TEST_F(SettingsTest, ExtremeStoredNumbersOpenASaneWindow) {
+  const char* names[] = {"Width",     "Height",    "Left",      "Top",        "FullWidth",    "FullHeight", "WindowState",
+                         "TreeViewWidth", "LVNameWidth", "ToolBar", "StatusBar", "TreeView", "Hints", "StayOnTop",
+                         "SaveOnExit", "ChartVisible", "View", "SortOrder", "SortColumn"};
+  const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, -65536, -1, 0, 1, 2, 3, 255, 258, 32767, 65536,
+                              INT32_MAX - 1, INT32_MAX};
+  std::mt19937 random(27);
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  for (int round = 0; round < 24; ++round) {
+    Placement values;
+    for (const char* name : names) {
+      // The first rounds put one number everywhere, the others mix them.
+      const size_t pick = round < 14 ? round : random() % (std::size(extremes) + 1);
+      values.emplace_back(name, pick < std::size(extremes) ? extremes[pick] : static_cast<int32_t>(random()));
+    }
+    SCOPED_TRACE(round);
+    clearStore();
+    store(values);
+    // Opened on them, and again on what the window stores of them.
+    for (int start = 0; start < 2; ++start) {
+      TDiskUsageForm& f = open({t.root()});
+      EXPECT_GE(f.SortColumn, 0);
+      EXPECT_LE(f.SortColumn, 5);
+      EXPECT_LE(f.WindowSize().width(), area.width());
+      EXPECT_LE(f.WindowSize().height(), area.height());
+      if (!(f.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
+        EXPECT_TRUE(area.contains(f.frameGeometry())) << f.frameGeometry().x() << "," << f.frameGeometry().y() << " "
+                                                      << f.frameGeometry().width() << "x" << f.frameGeometry().height();
+      EXPECT_LE(f.TreeView->width(), f.width());
+      EXPECT_LE(f.UsageList->header()->sectionSize(0), area.width());
+      f.SaveSettingsNowCmd->trigger();
+      form.reset();
+    }
   }
 }

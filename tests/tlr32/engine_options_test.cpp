@@ -3,6 +3,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include "platform/registry_store.h"
@@ -164,17 +165,129 @@ TEST_F(EngineOptions, SavedOptionsComeBackAtTheNextInitialisation) {
   ASSERT_TRUE(reset.save());
 }
 
-TEST_F(EngineOptions, DamagedStoredValuesFallBackToDefaults) {
-  platform::RegistryKey key("\\SOFTWARE\\Quorlan\\Tallorin\\Engine");
-  key.writeString("MapDrive", "4");      // a string never passes for a number
-  key.writeInteger("ClusterC", 3000);    // not a power of two
-  key.writeInteger("FileSpecOn", 7);     // any non-zero is true
-  ASSERT_TRUE(key.save());
+TEST_F(EngineOptions, StoredNumbersOutsideTheirRangeFallBackToDefaults) {
+  struct Case {
+    const char* name;
+    platform::RegistryKey::Value stored;
+    int32_t read;  // what TlrGetOption gives after the next initialisation
+  } cases[] = {
+      {"MapDrive", std::string("4"), 0},  // a string never passes for a number
+      {"MapDrive", INT32_MAX, 0},         {"MapDrive", INT32_MIN, 0},     {"MapDrive", -1, 0},
+      {"MapDrive", 27, 0},                {"MapDrive", 26, 26},
+      {"ClusterC", 3000, 0},              {"ClusterC", 256, 0},           {"ClusterC", -512, 0},
+      {"ClusterC", INT32_MIN, 0},         {"ClusterC", INT32_MAX, 0},     {"ClusterC", 1 << 30, 1 << 30},
+      {"FileSpecOn", 7, 1},               {"FileSpecOn", INT32_MIN, 1},   // any non-zero is true
+      {"ReportDepth", -2, 0},             {"ReportDepth", INT32_MIN, 0},  {"ReportDepth", -1, -1},
+      {"ReportDepth", INT32_MAX, INT32_MAX},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::RegistryKey key("\\SOFTWARE\\Quorlan\\Tallorin\\Engine");
+    if (std::holds_alternative<int32_t>(c.stored))
+      key.writeInteger(c.name, std::get<int32_t>(c.stored));
+    else
+      key.writeString(c.name, std::get<std::string>(c.stored));
+    ASSERT_TRUE(key.save());
+    ASSERT_TRUE(truth(TlrExtInit("")));
+    EXPECT_EQ(TlrGetOption(c.name, 0), c.read);
+    key.remove(c.name);
+    ASSERT_TRUE(key.save());
+  }
+  TlrExtInit("");
+}
+
+namespace {
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The store's file, its folder made when missing.
+std::string storeFile() {
+  const std::string file = platform::RegistryKey::defaultFilePath();
+  ::mkdir(file.substr(0, file.rfind('/')).c_str(), 0700);
+  return file;
+}
+
+}  // namespace
+
+TEST_F(EngineOptions, ASaveChangesOnlyTheOptionsThatChanged) {
+  // The window's key, comments, and engine values the engine cannot use or
+  // does not know: all of them stay as written.
+  const std::string file = storeFile();
+  const std::string before =
+      "\xEF\xBB\xBF; by hand\n"
+      "REGEDIT4\n"
+      "\n"
+      "[HKEY_CURRENT_USER\\SOFTWARE\\Quorlan\\Tallorin\\Settings]\n"
+      "\"ToolBar\"=dword:0\n"
+      "[oops\n"
+      "\"Hints\"=dword:00000000\n"
+      "\n"
+      "[HKEY_CURRENT_USER\\SOFTWARE\\Quorlan\\Tallorin\\Engine]\n"
+      "\"MapDrive\" = dword:0\n"
+      "\"CustomClusters\"=dword:00000000\n"
+      "\"FileSpecOn\"=dword:00000000\n"
+      "\"FileSpec\"=\"*.*\"\n"
+      "\"AllocatedBlocks\"=dword:00000000\n"
+      "\"ReportDepth\"=dword:00000000\n"
+      "\"DriveC\"=\"/\"\n"
+      "\"DriveD\"=\"/srv\"\n"
+      "\"DriveQ\"=\"not a folder\"\n"
+      "\"ClusterQ\"=dword:00000003\n"
+      "\"Future\"=hex:01,02\n"
+      "; end\n";
+  writeText(file, before);
   ASSERT_TRUE(truth(TlrExtInit("")));
-  EXPECT_EQ(TlrGetOption("MapDrive", 0), 0);
-  EXPECT_EQ(TlrGetOption("ClusterC", 0), 0);
-  EXPECT_TRUE(truth(TlrFileSpecOn()));
-  for (const char* name : {"MapDrive", "ClusterC", "FileSpecOn"}) key.remove(name);
-  ASSERT_TRUE(key.save());
+  ASSERT_TRUE(truth(TlrSaveSettings()));
+  EXPECT_EQ(readText(file), before) << "nothing changed, nothing written";
+
+  ASSERT_TRUE(truth(TlrSetOption("FileSpec", "*.txt")));
+  ASSERT_TRUE(truth(TlrSetOption("DriveD", "")));  // taken away: stored as none
+  ASSERT_TRUE(truth(TlrSetOption("ClusterE", "4096")));
+  ASSERT_TRUE(truth(TlrSaveSettings()));
+  std::string after = before;
+  after.replace(after.find("\"FileSpec\"=\"*.*\""), 16, "\"FileSpec\"=\"*.txt\"");
+  after.replace(after.find("\"DriveD\"=\"/srv\""), 15, "\"DriveD\"=\"\"");
+  after.insert(after.find("; end"), "\"ClusterE\"=dword:00001000\n");
+  EXPECT_EQ(readText(file), after);
+  ASSERT_TRUE(truth(TlrExtInit("")));
+  EXPECT_EQ(TlrGetOption("ClusterE", 0), 4096);
+  std::string driveD = "?";
+  if (auto text = platform::RegistryKey("\\SOFTWARE\\Quorlan\\Tallorin\\Engine").readString("DriveD")) driveD = *text;
+  EXPECT_EQ(driveD, "");
+  ::unlink(file.c_str());
+  TlrExtInit("");
+}
+
+TEST_F(EngineOptions, AStoreThatCannotBeReadOrUnderstoodIsNotSavedOver) {
+  const std::string file = storeFile();
+  for (const char* what : {"pipe", "no header"}) {
+    SCOPED_TRACE(what);
+    ::unlink(file.c_str());
+    const std::string text = "[HKEY_CURRENT_USER\\SOFTWARE\\Quorlan\\Tallorin\\Engine]\n\"MapDrive\"=dword:00000003\n";
+    if (std::string(what) == "pipe")
+      ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    else
+      writeText(file, text);
+    ASSERT_TRUE(truth(TlrExtInit("")));
+    EXPECT_EQ(TlrGetOption("MapDrive", 0), 0) << "the defaults";
+    ASSERT_TRUE(truth(TlrSetOption("MapDrive", "4")));
+    EXPECT_FALSE(truth(TlrSaveSettings()));
+    struct stat st;
+    ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+    if (std::string(what) == "pipe")
+      EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    else
+      EXPECT_EQ(readText(file), text);
+  }
+  ::unlink(file.c_str());
   TlrExtInit("");
 }
