@@ -433,6 +433,7 @@ class TDiskUsageForm : public QMainWindow {
   std::optional<QPoint> m_normalPos;
   bool m_placed = false;  // the window has its place: from the settings, or centred once it had its frame
   bool m_placementWarned = false;       // the placement save's failure is shown once a run
+  std::vector<std::pair<const char*, int32_t>> m_storedPlacement;  // as the last placement save stored it
   // The settings file could not be read (or understood and not set aside):
   // the settings in force are defaults, and nothing is saved over the file.
   bool m_settingsFileKept = false;

@@ -209,20 +209,22 @@ void TDiskUsageForm::ShowSettingsNotice() {
 
 void TDiskUsageForm::SaveWindowPlacement() {
   if (m_settingsFileKept) return;
+  std::vector<std::pair<const char*, int32_t>> placement;
+  const Qt::WindowStates state = windowState();
+  if (!(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+    placement = {{"Width", SizeToStore().width()}, {"Height", SizeToStore().height()}, {"Left", pos().x()},
+                 {"Top", pos().y()},           {"FullWidth", FullWidth},              {"FullHeight", FullHeight}};
+  const bool maximised = (state & Qt::WindowMaximized) || (TotalsOnly() && m_maximiseInFullView);
+  placement.emplace_back("WindowState", (state & Qt::WindowMinimized) ? 1 : maximised ? 2 : 0);
+  // A start resizes the window several times, mostly to where it is
+  // already stored, and each save reads and parses the whole file.
+  if (placement == m_storedPlacement) return;
   TAppRegistry reg;
   if (!reg.OpenKey(kSettingsKey, true)) return;
-  const Qt::WindowStates state = windowState();
-  if (!(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
-    reg.WriteInteger("Width", SizeToStore().width());
-    reg.WriteInteger("Height", SizeToStore().height());
-    reg.WriteInteger("Left", pos().x());
-    reg.WriteInteger("Top", pos().y());
-    reg.WriteInteger("FullWidth", FullWidth);
-    reg.WriteInteger("FullHeight", FullHeight);
-  }
-  const bool maximised = (state & Qt::WindowMaximized) || (TotalsOnly() && m_maximiseInFullView);
-  reg.WriteInteger("WindowState", (state & Qt::WindowMinimized) ? 1 : maximised ? 2 : 0);
-  if (!reg.CloseKey() && !m_placementWarned) {
+  for (const auto& [name, value] : placement) reg.WriteInteger(name, value);
+  if (reg.CloseKey()) {
+    m_storedPlacement = std::move(placement);
+  } else if (!m_placementWarned) {
     // Every step of a drag resizes the window: one box a run, not one a step.
     m_placementWarned = true;
     platform::showWarning(this, QStringLiteral("Unable to save view settings."));
@@ -235,6 +237,7 @@ void TDiskUsageForm::SaveRegistrySettings() {
     platform::showError(this, QStringLiteral("Unable to save view settings."));
     return;
   }
+  m_storedPlacement.clear();  // stored again: the file may have lost it since
   SaveWindowPlacement();
   TAppRegistry reg;
   if (!reg.OpenKey(kSettingsKey, true)) return;

@@ -1,5 +1,6 @@
 #include "platform/registry_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -71,6 +72,16 @@ bool unquote(std::string_view s, size_t& pos, std::string& out) {
 
 // "dword:" and one to eight hex digits: a hand-written "dword:0" reads as
 // 0, as the registry's own editor takes it; nine digits would not fit.
+// The length of the quoted string at the start of s, closing quote included;
+// npos when it is not closed.
+size_t quotedLength(std::string_view s) {
+  for (size_t pos = 1; pos < s.size(); ++pos) {
+    if (s[pos] == '"') return pos + 1;
+    if (s[pos] == '\\') ++pos;
+  }
+  return std::string_view::npos;
+}
+
 std::optional<int32_t> parseDword(std::string_view v) {
   if (!startsWithFolded(v, "dword:")) return std::nullopt;
   size_t pos = 6;
@@ -109,6 +120,7 @@ RegistryText::RegistryText(std::string text) : m_text(std::move(text)) { parse()
 void RegistryText::parse() {
   const std::string_view all(m_text);
   const bool bom = all.substr(0, kBom.size()) == kBom;
+  m_lines.reserve(static_cast<size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
   bool header = false;
   int32_t current = -1;  // the key of the section the lines are in; -1 none of ours
   size_t number = 0;
@@ -177,10 +189,10 @@ void RegistryText::parse() {
           line.valueAt = static_cast<size_t>(content.data() - all.data()) + at;
           if (auto n = parseDword(v)) {
             line.value = *n;
-          } else if (!v.empty() && v[0] == '"') {
-            size_t q = 0;
-            std::string text;
-            if (unquote(v, q, text) && q == v.size()) line.value = std::move(text);
+            line.readable = true;
+          } else if (!v.empty() && v[0] == '"' && v.size() <= UINT32_MAX && quotedLength(v) == v.size()) {
+            line.readable = true;
+            line.stringLength = static_cast<uint32_t>(v.size());
           } else if (startsWithFolded(v, "hex") && !v.empty() && v.back() == '\\') {
             // Binary values run on over lines that end with a backslash: the
             // value is all of them, so an edit replaces or removes them whole.
@@ -232,7 +244,15 @@ const RegistryValue* RegistryText::find(const std::string& keyPath, const std::s
   if (it == m_keys[k].lastOfName.end()) return nullptr;
   // A later line of the name that cannot be read does not hide an earlier one.
   for (int32_t i = it->second; i >= 0; i = m_lines[i].earlier)
-    if (!m_lines[i].removed && m_lines[i].value) return &*m_lines[i].value;
+    if (const Line& line = m_lines[i]; !line.removed && line.readable) {
+      if (!line.value) {
+        size_t at = 0;
+        std::string text;
+        unquote(std::string_view(m_text).substr(line.valueAt, line.stringLength), at, text);
+        line.value = std::move(text);
+      }
+      return &*line.value;
+    }
   return nullptr;
 }
 
@@ -294,6 +314,7 @@ bool RegistryText::set(const std::string& keyPath, const std::string& name, cons
     line.own = prefix + format(value) + lineEnd(line);
     if (!line.added) line.rewritten = true;
     line.value = value;
+    line.readable = true;
     m_changed = true;
     return true;
   }
@@ -304,6 +325,7 @@ bool RegistryText::set(const std::string& keyPath, const std::string& name, cons
   line.valueAt = line.own.size();
   line.own += format(value) + m_eol;
   line.value = value;
+  line.readable = true;
   key.lastOfName.emplace(folded, addLine(std::move(line), key.insertAfter));
   m_changed = true;
   return true;

@@ -65,7 +65,11 @@ class RegistryText {
     int32_t earlier = -1;         // Value: the key's previous line of the same name
     Kind kind = Kind::Kept;
     bool added = false, removed = false, rewritten = false;
-    std::optional<RegistryValue> value;  // Value: nothing when not readable
+    bool readable = false;        // Value: a dword or a closed string
+    uint32_t stringLength = 0;    // a string read from the text: its quoted length
+    // A string of the text is unquoted when first asked for: most values of
+    // a large file belong to keys nobody reads.
+    mutable std::optional<RegistryValue> value;
     std::string own;              // added or rewritten: the text written
     std::vector<int32_t> after;   // lines added after this one, in order
   };
