@@ -310,8 +310,8 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
 
   // Nothing to count, because nothing could be looked at: said so, rather
   // than "0 items" as for an empty folder.
-  const bool unread = UsageModel->rowCount() == 0 && (outOfReach > 0 || !FolderCanBeRead(m_currentFolderPath));
-  StatusBar->setPanelText(0, unread ? FolderUnreadText() : ItemCountText(UsageModel->rowCount()));
+  m_folderUnread = UsageModel->rowCount() == 0 && (outOfReach > 0 || !FolderCanBeRead(m_currentFolderPath));
+  StatusBar->setPanelText(0, m_folderUnread ? FolderUnreadText() : ItemCountText(UsageModel->rowCount()));
   // Every entry was another volume (a folder of mount points only): the
   // folder itself, once more, for its own figures.
   if (!volume && m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr) >= 0) volume = ReadVolumeFigures();
