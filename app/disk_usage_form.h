@@ -402,6 +402,10 @@ class TDiskUsageForm : public QMainWindow {
   bool m_shownOnce = false;
   bool m_treeChangeAttached = false;
   std::string m_currentFolderPath;
+  // The last refresh found nothing it could read in the folder: with no rows,
+  // the item panel says so rather than "0 items", whatever sums it since.
+  // Cleared with the rows.
+  bool m_folderUnread = false;
   int m_wheelRemainder = 0;  // wheel turns below one notch, kept for the next event
   std::unique_ptr<TFSChangeNotifier> m_notifier;  // at most one: the folder last listed
   int m_notifiedRefreshes = 0;

@@ -115,6 +115,7 @@ void TDiskUsageForm::BuildUsageChart() {
   UsageChart->setValues(DiskBytesSeries, std::move(diskBytes));
   UsageChart->setValues(FileBytesSeries, std::move(fileBytes));
   UsageChart->setLabelSource([names](int index) { return names->label(static_cast<size_t>(index)); });
+  UsageChart->setLabelMarkSource([names](int index) { return names->labelMarks(static_cast<size_t>(index)); });
   // The top page, with the scroll bar at the top.
   {
     const QSignalBlocker block(ChartScroll);
@@ -218,7 +219,8 @@ bool TDiskUsageForm::RowIsFolder(int row) const {
 void TDiskUsageForm::UsageChartMouseMove(const QPoint& pos) {
   const int k = ChartRowAt(pos.x(), pos.y());
   if (k >= 0) {
-    UsageChart->setHintText(UsageModel->row(k).text(0));  // the whole name, never cut
+    const TDisplayName name = UsageModel->row(k).displayName();  // the whole name, never cut
+    UsageChart->setHintText(name.text, name.escapes);
     UsageChart->setHintsEnabled(true);
   } else {
     UsageChart->setHintText(QString());

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/disk_usage_form.h"
+#include "model/display_name.h"
 #include "platform/message_box.h"
 #include "platform/trash.h"
 #include "support/fs_change_notifier.h"
@@ -45,7 +46,7 @@ void TDiskUsageForm::DeleteCmdClick() {
   RemoveItems(paths, [this](const std::vector<std::string>& names) {
     platform::BoxText question{QStringLiteral("These items cannot be moved to the trash:"), {},
                                QStringLiteral("\n\nDelete them for good? They cannot be restored.")};
-    for (const std::string& n : names) question.names.push_back(QString::fromUtf8(n));
+    for (const std::string& n : names) question.names.push_back(DisplayName(n));
     return platform::askConfirm(this, question);
   });
 }
@@ -147,7 +148,7 @@ void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
                                sizeText(report.leftForGood) + QStringLiteral(", in:"),
                            {}, {}};
     for (const std::string& p : report.notDeleted)
-      text.names.push_back(QLatin1Char('\'') + QString::fromUtf8(p.substr(p.rfind('/') + 1)) + QLatin1Char('\''));
+      text.names.push_back(QLatin1Char('\'') + DisplayName(std::string_view(p).substr(p.rfind('/') + 1)) + QLatin1Char('\''));
     platform::showWarning(this, text);
   }
   if (!report.otherVolumes.empty()) {
@@ -169,7 +170,8 @@ void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
   }
   if (!report.failures.empty()) {
     platform::BoxText text{QStringLiteral("Some items could not be removed:"), {}, {}};
-    for (const std::string& f : report.failures) text.names.push_back(QString::fromUtf8(f));
+    // "name: reason": the reason is plain prose, shown as it is by the same rule.
+    for (const std::string& f : report.failures) text.names.push_back(DisplayName(f));
     platform::showError(this, text);
   }
 }

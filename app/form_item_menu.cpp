@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "app/disk_usage_form.h"
+#include "model/display_name.h"
 #include "platform/desktop_open.h"
 #include "platform/fs.h"
 #include "platform/item_actions.h"
@@ -85,7 +86,8 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
   TItemMenu menu(appNames, !target.empty(), this);
   QAction* chosen = ItemMenuChooser ? ItemMenuChooser(menu) : menu.exec(globalPos);
   if (!chosen) return;  // dismissed
-  const QString name = QString::fromUtf8(path.substr(path.rfind('/') + 1));
+  const std::string_view rawName = std::string_view(path).substr(path.rfind('/') + 1);
+  const QString name = DisplayName(rawName);  // as the boxes show it
   if (chosen == menu.OpenAct) {
     if (!platform::openWithDefaultApplication(path))
       platform::showError(this, QStringLiteral("Cannot open '") + name +
@@ -102,8 +104,10 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
   } else if (chosen == menu.CopyPathAct) {
     QApplication::clipboard()->setText(QString::fromStdString(platform::pathText(path)));
   } else if (chosen == menu.RenameAct) {
-    const std::optional<QString> newName = platform::askText(this, QStringLiteral("Rename"), QStringLiteral("New name:"), name);
-    if (newName && *newName != name) {
+    // The box starts from the name itself, to be edited, not from how it shows.
+    const QString realName = QString::fromUtf8(rawName.data(), static_cast<qsizetype>(rawName.size()));
+    const std::optional<QString> newName = platform::askText(this, QStringLiteral("Rename"), QStringLiteral("New name:"), realName);
+    if (newName && *newName != realName) {
       const std::string error = platform::renameItem(path, newName->toStdString());
       if (!error.empty())
         platform::showError(this, QStringLiteral("Cannot rename '") + name + QStringLiteral("': ") +
@@ -111,7 +115,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
     }
   } else if (chosen == menu.TrashAct) {
     RemoveItems({path}, [this](const std::vector<std::string>& names) {
-      return platform::askConfirm(this, QStringLiteral("'") + QString::fromUtf8(names.front()) +
+      return platform::askConfirm(this, QStringLiteral("'") + DisplayName(names.front()) +
                                             QStringLiteral("' cannot be moved to the trash.\n\nDelete it for good? It "
                                                            "cannot be restored."));
     });
@@ -122,7 +126,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
 
 void TDiskUsageForm::ShowItemProperties(const std::string& path) {
   platform::ItemFacts f;
-  const QString name = QString::fromUtf8(path.substr(path.rfind('/') + 1));
+  const QString name = DisplayName(std::string_view(path).substr(path.rfind('/') + 1));
   if (!platform::itemFacts(path, f)) {
     platform::showError(this, QStringLiteral("Cannot read the properties of '") + name + QStringLiteral("'."));
     return;
@@ -136,8 +140,8 @@ void TDiskUsageForm::ShowItemProperties(const std::string& path) {
     }
   }
   std::vector<std::pair<QString, QString>> rows = {
-      {QStringLiteral("Type"), QString::fromStdString(f.type)},
-      {QStringLiteral("Location"), QString::fromUtf8(f.location)},
+      {QStringLiteral("Type"), DisplayName(f.type)},  // "Link to " and the link's target
+      {QStringLiteral("Location"), DisplayName(f.location)},
       {QStringLiteral("Size"), sizeText(f.bytes)},
       {QStringLiteral("Size on disk"), sizeText(f.diskBytes)},
       {QStringLiteral("Owner"), QString::fromStdString(f.owner + " (group " + f.group + ")")},

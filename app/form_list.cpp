@@ -47,7 +47,10 @@ void TDiskUsageForm::SyncSortMenu() {
   (SortAscending ? AscendingCmd : DescendingCmd)->setChecked(true);
 }
 
-void TDiskUsageForm::ClearUsageRows() { UsageModel->clearRows(); }
+void TDiskUsageForm::ClearUsageRows() {
+  UsageModel->clearRows();
+  m_folderUnread = false;
+}
 
 void TDiskUsageForm::UsageListColumnClick(int column) {
   if (column == SortColumn) SortAscending = !SortAscending;

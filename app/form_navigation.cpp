@@ -11,6 +11,7 @@
 
 #include "app/disk_usage_form.h"
 #include "model/directory_list.h"
+#include "model/display_name.h"
 #include "platform/desktop_open.h"
 #include "platform/fs.h"
 #include "platform/path.h"
@@ -19,6 +20,7 @@
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 #include "views/folder_tree_model.h"
+#include "views/name_delegate.h"
 
 namespace {
 
@@ -39,6 +41,7 @@ void TDiskUsageForm::buildFolderTree() {
   TreeView = new QTreeView(DetailsPanel);
   TreeView->setObjectName(QStringLiteral("TreeView"));
   TreeView->setModel(TreeModel);
+  TreeView->setItemDelegate(new TNameDelegate(TreeView));  // escapes in a name stand apart
   TreeView->setHeaderHidden(true);
   TreeView->setFrameShape(QFrame::NoFrame);
   TreeView->setIndentation(23);
@@ -59,7 +62,7 @@ void TDiskUsageForm::buildFolderTree() {
   CurrentDirBox->addItem(TreeModel->topIndex().data(Qt::DecorationRole).value<QIcon>(), QStringLiteral("Computer"),
                          QByteArray(TFolderTreeModel::kVirtualTopPath));
   for (const auto& [caption, path] : TreeModel->places())
-    CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), QString::fromUtf8(path), QByteArray::fromStdString(path));
+    CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), DisplayName(path), QByteArray::fromStdString(path));
   CurrentDirBox->setCurrentIndex(-1);
   connect(CurrentDirBox, &QComboBox::activated, this, &TDiskUsageForm::onCurrentDirBoxActivated);
 }
@@ -88,7 +91,7 @@ void TDiskUsageForm::setCurrentDirBoxPath(const std::string& path) {
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     const QByteArray bytes = QByteArray::fromStdString(*it);
     if (CurrentDirBox->findData(bytes, kComboPathRole, Qt::MatchExactly) < 0)
-      CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), QString::fromUtf8(bytes), bytes);
+      CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), DisplayName(*it), bytes);
   }
   const int at = CurrentDirBox->findData(QByteArray::fromStdString(path), kComboPathRole, Qt::MatchExactly);
   const QSignalBlocker block(CurrentDirBox);

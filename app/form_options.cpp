@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/disk_usage_form.h"
+#include "model/display_name.h"
 #include "platform/message_box.h"
 #include "tlr32/tlr32.h"
 #include "support/artwork.h"
@@ -42,7 +43,7 @@ void TDiskUsageForm::ReportCmdClick() {
   // with the reason; a failure of the folder keeps the folder's message.
   const int32_t fileError = rc == TLR_ERR_REPORT ? m_engine.TlrGetOption("ReportError", 0) : 0;
   if (fileError > 0)
-    platform::showError(this, QStringLiteral("Cannot write the report file '") + QString::fromUtf8(file) +
+    platform::showError(this, QStringLiteral("Cannot write the report file '") + DisplayName(file) +
                                   QStringLiteral("': ") + QString::fromLocal8Bit(std::strerror(fileError)) +
                                   QLatin1Char('.'));
   else if (rc < 0)

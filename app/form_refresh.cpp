@@ -12,6 +12,7 @@
 
 #include "app/disk_usage_form.h"
 #include "model/directory_list.h"
+#include "model/display_name.h"
 #include "model/folder_path.h"
 #include "model/repaint_pace.h"
 #include "model/usage_totals.h"
@@ -176,7 +177,7 @@ void TDiskUsageForm::FollowFolderInTree(const std::string& path, const TDirector
 void TDiskUsageForm::ShowFolderCaption(const std::string& path) {
   // Qt reads "[*]" in a caption as the place of its modified mark and drops
   // it; doubled, it stands for itself. A folder's name is data.
-  QString caption = QCoreApplication::applicationName() + QStringLiteral(" - ") + QString::fromUtf8(path);
+  QString caption = QCoreApplication::applicationName() + QStringLiteral(" - ") + DisplayName(path);
   caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
   setWindowTitle(caption);
 }
@@ -309,8 +310,8 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
 
   // Nothing to count, because nothing could be looked at: said so, rather
   // than "0 items" as for an empty folder.
-  const bool unread = UsageModel->rowCount() == 0 && (outOfReach > 0 || !FolderCanBeRead(m_currentFolderPath));
-  StatusBar->setPanelText(0, unread ? FolderUnreadText() : ItemCountText(UsageModel->rowCount()));
+  m_folderUnread = UsageModel->rowCount() == 0 && (outOfReach > 0 || !FolderCanBeRead(m_currentFolderPath));
+  StatusBar->setPanelText(0, m_folderUnread ? FolderUnreadText() : ItemCountText(UsageModel->rowCount()));
   // Every entry was another volume (a folder of mount points only): the
   // folder itself, once more, for its own figures.
   if (!volume && m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr) >= 0) volume = ReadVolumeFigures();
@@ -353,7 +354,7 @@ void TDiskUsageForm::ShowCalcFailure(const std::string& path, int32_t code) {
   if (code == -2 && target > 0)
     text = QStringLiteral("Cannot access target ") + QChar(64 + target) + QStringLiteral(":\\");
   else
-    text = QStringLiteral("Cannot access ") + QString::fromUtf8(path) + QStringLiteral(" (code ") +
+    text = QStringLiteral("Cannot access ") + DisplayName(path) + QStringLiteral(" (code ") +
            QString::number(code) + QStringLiteral(").");
   if (m_automaticRefresh)
     ShowAutomaticFailure(text);  // nobody asked: no box

@@ -8,6 +8,7 @@
 #include "app/disk_usage_form.h"
 #include "model/usage_totals.h"
 #include "platform/path.h"
+#include "views/figure_format.h"
 #include "views/status_bar.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
@@ -49,9 +50,14 @@ void TDiskUsageForm::ShowSelectionTotals() {
     totals.add(static_cast<int32_t>(r.figures[3]), static_cast<int32_t>(r.figures[2]), r.figures[1], r.figures[0]);
   }
   ShowTotals(totals);
-  StatusBar->setPanelText(0, QString::number(totals.rows) +
-                                 (anySelected ? QStringLiteral(" selection") : QStringLiteral(" item")) +
-                                 (totals.rows == 1 ? QString() : QStringLiteral("s")));
+  // A folder that could not be read has no rows to sum: its panel keeps
+  // saying so after F5 or a change on the disk, not "0 items" as if empty.
+  if (m_folderUnread && UsageModel->rowCount() == 0)
+    StatusBar->setPanelText(0, FolderUnreadText());
+  else
+    StatusBar->setPanelText(0, QString::number(totals.rows) +
+                                   (anySelected ? QStringLiteral(" selection") : QStringLiteral(" item")) +
+                                   (totals.rows == 1 ? QString() : QStringLiteral("s")));
   if (!MapDriveValLabel->text().isEmpty()) ShowTargetFit(TargetFitOfSelection(totals.diskBytes, TargetCapacity()));
 }
 

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart/marked_text.h"
+
 namespace {
 
 const QColor kSilver(192, 192, 192);
@@ -78,12 +80,15 @@ void TBarChart::setValues(int series, std::vector<double> values) {
 
 void TBarChart::setLabelSource(LabelSource source) { m_labelSource = std::move(source); }
 
+void TBarChart::setLabelMarkSource(LabelMarkSource source) { m_labelMarkSource = std::move(source); }
+
 void TBarChart::clearPoints() {
   for (Series& s : m_series) {
     std::vector<double>().swap(s.values);
     std::vector<QString>().swap(s.labels);
   }
   m_labelSource = nullptr;
+  m_labelMarkSource = nullptr;
   m_valueMax = 0;
   update();
 }
@@ -104,6 +109,8 @@ bool TBarChart::hasLabel(int i) const {
 }
 
 QString TBarChart::label(int i) const { return m_labelSource ? m_labelSource(i) : m_series[0].labels[i]; }
+
+QList<int> TBarChart::labelMarks(int i) const { return m_labelMarkSource ? m_labelMarkSource(i) : QList<int>(); }
 
 void TBarChart::setCategoryRange(double min, double max) {
   m_min = min;
@@ -138,7 +145,10 @@ void TBarChart::setPointerShape(Qt::CursorShape shape) {
   setCursor(shape);
 }
 
-void TBarChart::setHintText(const QString& text) { m_hint = text; }
+void TBarChart::setHintText(const QString& text, const QList<int>& marks) {
+  m_hint = text;
+  m_hintMarks = marks;
+}
 
 void TBarChart::setHintsEnabled(bool on) {
   m_hintsOn = on;
@@ -176,7 +186,7 @@ TBarChart::Layout TBarChart::layout() const {
   // Category labels: as wide as the widest label on the page.
   int labelWidth = 0;
   for (int i = firstIndex(); i <= lastIndex(); ++i)
-    if (hasLabel(i)) labelWidth = std::max(labelWidth, fm.horizontalAdvance(label(i)));
+    if (hasLabel(i)) labelWidth = std::max(labelWidth, MarkedTextWidth(fm, label(i), labelMarks(i)));
   l.axis.labelsRight = l.frame.left() + labelWidth;
   const int plotLeft = l.axis.labelsRight + kLabelGap;
 
@@ -258,9 +268,11 @@ void TBarChart::paintEvent(QPaintEvent*) {
     }
     if (hasLabel(i)) {
       const QString text = label(i);
+      const QList<int> marks = labelMarks(i);
       p.setPen(Qt::black);
-      const int textWidth = fm.horizontalAdvance(text);
-      p.drawText(QPointF(l.axis.labelsRight - textWidth, y + (fm.ascent() - fm.descent()) / 2.0), text);
+      const int textWidth = MarkedTextWidth(fm, text, marks);
+      DrawMarkedText(p, QPointF(l.axis.labelsRight - textWidth, y + (fm.ascent() - fm.descent()) / 2.0), text, marks,
+                     MarkLook());
     }
   }
 
@@ -325,7 +337,7 @@ bool TBarChart::event(QEvent* event) {
       // The hint is plain text (a name); a tool tip would read "<s>x" as markup.
       // Escaped in a paragraph that keeps its spaces.
       QToolTip::showText(help->globalPos(),
-                         QStringLiteral("<p style='white-space:pre-wrap'>") + m_hint.toHtmlEscaped() +
+                         QStringLiteral("<p style='white-space:pre-wrap'>") + MarkedTextHtml(m_hint, m_hintMarks) +
                              QStringLiteral("</p>"),
                          this);
     else

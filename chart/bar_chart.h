@@ -12,6 +12,7 @@
 // from the category axis geometry.
 #include <QColor>
 #include <QFont>
+#include <QList>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -48,7 +49,11 @@ class TBarChart : public QWidget {
   // rebuild. Stands for every series' labels until clearPoints.
   using LabelSource = std::function<QString(int index)>;
   void setLabelSource(LabelSource source);
-  void clearPoints();  // every point of every series, and the label source
+  // Runs of a label drawn apart from the rest (see marked_text.h): (start,
+  // length) pairs of the label source's text for the same index.
+  using LabelMarkSource = std::function<QList<int>(int index)>;
+  void setLabelMarkSource(LabelMarkSource source);
+  void clearPoints();  // every point of every series, and the label sources
   int pointCount(int series) const { return static_cast<int>(m_series.at(series).values.size()); }
   double pointValue(int series, int index) const { return m_series.at(series).values.at(index); }
   QString pointLabel(int series, int index) const;
@@ -80,7 +85,8 @@ class TBarChart : public QWidget {
   // --- interaction ---
   void setPointerShape(Qt::CursorShape shape);
   Qt::CursorShape pointerShape() const { return m_pointer; }
-  void setHintText(const QString& text);
+  // The tool tip, plain text; marks as a label's (setLabelMarkSource).
+  void setHintText(const QString& text, const QList<int>& marks = {});
   QString hintText() const { return m_hint; }
   void setHintsEnabled(bool on);
   bool hintsEnabled() const { return m_hintsOn; }
@@ -120,12 +126,14 @@ class TBarChart : public QWidget {
   // The label of category i (of the first series), or none beyond its points.
   bool hasLabel(int i) const;
   QString label(int i) const;
+  QList<int> labelMarks(int i) const;
   QString valueText(double value) const;
   int firstIndex() const;
   int lastIndex() const;
 
   std::vector<Series> m_series;
   LabelSource m_labelSource;
+  LabelMarkSource m_labelMarkSource;
   double m_min = 0, m_max = 6;
   int m_pointsPerPage = 8;
   double m_valueMax = 0;
@@ -133,6 +141,7 @@ class TBarChart : public QWidget {
   int m_margins[4] = {3, 3, 8, 3};  // left, top, right, bottom
   Qt::CursorShape m_pointer = Qt::ArrowCursor;
   QString m_hint;
+  QList<int> m_hintMarks;
   bool m_hintsOn = false;
   bool m_pressed = false;
 };

@@ -16,6 +16,7 @@
 
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
+#include "platform/name_text.h"
 #include "tlr32/replace_file.h"
 #include "tlr32/tlr32.h"
 
@@ -23,7 +24,11 @@ namespace {
 
 constexpr const char* kProgram = "tallorin-report";
 
-void say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
+// One line whatever the paths in it hold: a name with a newline or a
+// terminal's control sequence is shown escaped, as the reports show it.
+void say(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, platform::visibleName(text).c_str());
+}
 
 // The folder as the report names it: absolute, links resolved as a shell user
 // expects of a folder typed on the command line. One that cannot be resolved

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <cmath>
 
+#include "platform/name_text.h"
+
 int ChartRowsPerPage(int chartHeight) {
   const int r = (chartHeight - 35) / 40;  // C++ division truncates toward zero
   return r < 1 ? 1 : r;
@@ -24,13 +26,14 @@ QString ChartLabel(const QString& name) {
   return label;
 }
 
-QString ChartLabelOfName(std::string_view utf8Name) {
-  // A UTF-8 byte never becomes more than one UTF-16 unit, an invalid one
-  // included; room for "..." and the spaces besides.
-  QString label(static_cast<qsizetype>(utf8Name.size()) + 11, Qt::Uninitialized);
+QString ChartLabelOfName(std::string_view rawName) {
+  if (!platform::isShownAsItIs(rawName)) return ChartLabelMarked(rawName).text;
+  // Valid UTF-8 here, and a UTF-8 byte never becomes more than one UTF-16
+  // unit; room for "..." and the spaces besides.
+  QString label(static_cast<qsizetype>(rawName.size()) + 11, Qt::Uninitialized);
   QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QChar* const begin = label.data();
-  QChar* end = decoder.appendToBuffer(begin, QByteArrayView(utf8Name.data(), static_cast<qsizetype>(utf8Name.size())));
+  QChar* end = decoder.appendToBuffer(begin, QByteArrayView(rawName.data(), static_cast<qsizetype>(rawName.size())));
   if (end - begin > 30) {
     end = begin + 27;
     if (end[-1].isHighSurrogate()) --end;
@@ -38,6 +41,26 @@ QString ChartLabelOfName(std::string_view utf8Name) {
   }
   for (int i = 0; i < 8; ++i) *end++ = QLatin1Char(' ');
   label.truncate(end - begin);
+  return label;
+}
+
+TDisplayName ChartLabelMarked(std::string_view rawName) {
+  TDisplayName shown = DisplayNameMarked(rawName);
+  qsizetype keep = shown.text.size();
+  const bool cut = keep > 30;
+  if (cut) {
+    keep = 27;
+    for (qsizetype i = 0; i + 1 < shown.escapes.size(); i += 2)
+      if (shown.escapes[i] < keep && shown.escapes[i] + shown.escapes[i + 1] > keep) keep = shown.escapes[i];
+    if (keep > 0 && shown.text.at(keep - 1).isHighSurrogate()) --keep;
+    // Every escape now lies wholly before the cut or after it.
+    qsizetype marks = 0;
+    while (marks + 1 < shown.escapes.size() && shown.escapes[marks] < keep) marks += 2;
+    shown.escapes.resize(marks);
+  }
+  TDisplayName label{shown.text.left(keep), shown.escapes};
+  if (cut) label.text += QLatin1String("...");
+  label.text += QLatin1String("        ");
   return label;
 }
 
@@ -49,6 +72,11 @@ void TChartNames::reserve(size_t names, size_t bytes) {
 void TChartNames::add(std::string_view name) {
   m_bytes.append(name);
   m_ends.push_back(m_bytes.size());
+}
+
+QList<int> TChartNames::labelMarks(size_t index) const {
+  const std::string_view name = at(index);
+  return platform::isShownAsItIs(name) ? QList<int>() : ChartLabelMarked(name).escapes;
 }
 
 std::string_view TChartNames::at(size_t index) const {

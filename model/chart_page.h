@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/display_name.h"
+
 // The chart's category axis as the hit test and the icons need it.
 struct TChartAxis {
   double min = 0, max = 0;  // the page: index min at the top
@@ -23,10 +25,13 @@ int ChartRowsPerPage(int chartHeight);
 // then 8 spaces make room for the icon. A character here is a UTF-16 unit,
 // but a cut never splits a surrogate pair.
 QString ChartLabel(const QString& name);
-// The same label straight from a name's bytes (UTF-8, invalid bytes shown as
-// U+FFFD as QString::fromUtf8 shows them), in one allocation: a rebuild of
+// The same label straight from a name's bytes, as the name shows
+// (DisplayName); one that shows as it is, in one allocation: a rebuild of
 // 100,000 rows spent half its time making each label twice.
-QString ChartLabelOfName(std::string_view utf8Name);
+QString ChartLabelOfName(std::string_view rawName);
+// ...with where the escapes stand in it (TDisplayName); a cut never splits
+// an escape: it comes before one that would not fit whole.
+TDisplayName ChartLabelMarked(std::string_view rawName);
 
 // The chart's own copy of the rows' names, in point order, as raw bytes one
 // after another: a copy of 100,000 names is one buffer and an index, and a
@@ -38,6 +43,7 @@ class TChartNames {
   size_t size() const { return m_ends.size(); }
   std::string_view at(size_t index) const;  // throws std::out_of_range
   QString label(size_t index) const { return ChartLabelOfName(at(index)); }
+  QList<int> labelMarks(size_t index) const;  // of label(index)
 
  private:
   std::string m_bytes;

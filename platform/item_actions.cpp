@@ -1,5 +1,7 @@
 #include "platform/item_actions.h"
 
+#include "platform/name_text.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QMimeData>
@@ -24,6 +26,7 @@
 #include <unistd.h>
 
 #include "platform/fs.h"
+#include "platform/name_text.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -112,19 +115,14 @@ std::map<std::string, std::string> desktopFiles() {
   return files;
 }
 
-bool isUtf8(const std::string& s) {
-  const QByteArray bytes = QByteArray::fromStdString(s);
-  return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
-
-// The length of the well-formed UTF-8 character at s[i], 0 if there is none.
-size_t utf8Length(const std::string& s, size_t i) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  const size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 && c <= 0xF4 ? 4 : 0;
-  if (n == 0 || i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k)
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-  return isUtf8(s.substr(i, n)) ? n : 0;
+// Where the character at path[i] cannot stand in a shell word as it is (a
+// byte of no valid UTF-8 character, a control character a terminal would act
+// on, a mark that turns the line around it): its length, else 0.
+size_t bytesToQuote(const std::string& path, size_t i) {
+  char32_t cp;
+  const size_t n = utf8CharAt(path, i, cp);
+  if (n == 0) return 1;
+  return isEscapedCharacter(cp) ? n : 0;
 }
 
 std::string timeText(const timespec& t) {
@@ -320,26 +318,36 @@ std::string fileUrl(const std::string& path) {
 }
 
 std::string pathText(const std::string& path) {
-  if (isUtf8(path)) return path;
-  // Quoted runs of characters, and $'\xNN' for every byte that is not part
-  // of one (and for control characters, which a terminal would act on).
+  bool asItIs = true;
+  for (size_t i = 0; i < path.size() && asItIs;) {
+    char32_t cp;
+    const size_t n = utf8CharAt(path, i, cp);
+    asItIs = n > 0 && !isEscapedCharacter(cp);
+    i += n;
+  }
+  if (asItIs) return path;
+  // Quoted runs of characters, and $'\xNN' for every byte that cannot stand
+  // in them.
   static const char* hex = "0123456789ABCDEF";
   std::string out;
   bool open = false;
   for (size_t i = 0; i < path.size();) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    const size_t n = c < 0x20 || c == 0x7F ? 0 : utf8Length(path, i);
-    if (n == 0) {
+    if (const size_t raw = bytesToQuote(path, i); raw > 0) {
       if (open) out.push_back('\'');
       open = false;
-      out += "$'\\x";
-      out.push_back(hex[c >> 4]);
-      out.push_back(hex[c & 15]);
+      out += "$'";
+      for (size_t k = 0; k < raw; ++k, ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        out += "\\x";
+        out.push_back(hex[c >> 4]);
+        out.push_back(hex[c & 15]);
+      }
       out.push_back('\'');
-      ++i;
       continue;
     }
-    if (c == '\'') {
+    char32_t cp;
+    const size_t n = utf8CharAt(path, i, cp);
+    if (cp == '\'') {
       out += open ? "'\\''" : "\\'";
       i += n;
       continue;

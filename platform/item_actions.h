@@ -52,11 +52,13 @@ std::string startDetached(const std::vector<std::string>& argv);
 // %FF and a file manager's paste finds the item.
 std::string fileUrl(const std::string& path);
 
-// A path as text that names the item. A UTF-8 path is itself. A path that
-// is not UTF-8 has no faithful Unicode text (decoding puts U+FFFD in place
-// of its bytes, and that names nothing), so it is given quoted as a shell
-// word, as ls shows such names: '/tmp/raw'$'\xFF''.txt'; pasted into a
-// terminal it names exactly those bytes.
+// A path as text that names the item. A path that shows as it is is itself.
+// One with bytes that are not UTF-8 (no faithful Unicode text: decoding puts
+// U+FFFD in their place, and that names nothing), control characters (a
+// newline would end the line a terminal runs) or the marks that turn text
+// around (platform::isEscapedCharacter) is given quoted as a shell word, as
+// ls shows such names: '/tmp/raw'$'\xFF''.txt', 'new'$'\x0A''line'; pasted
+// into a terminal it names exactly those bytes.
 std::string pathText(const std::string& path);
 
 // The clipboard contents a file manager puts there: the file URLs

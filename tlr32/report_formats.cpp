@@ -6,47 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/name_text.h"
 #include "tlr32/report_file.h"
 #include "tlr32/report_text.h"
 
 namespace tlr {
 namespace {
-
-// The length of the valid UTF-8 sequence at s[i] and its code point; 0 when
-// the byte there starts none (overlong forms and surrogates are not valid).
-size_t utf8At(std::string_view s, size_t i, char32_t& cp) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = byte(i);
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  }
-  size_t n;
-  char32_t least;
-  if ((c & 0xE0) == 0xC0) {
-    n = 2, cp = c & 0x1F, least = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    n = 3, cp = c & 0x0F, least = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    n = 4, cp = c & 0x07, least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
-}
-
-// Characters that break a line or a terminal, or turn the text around it
-// (the direction overrides let a name show as another): never shown as they are.
-bool shownEscaped(char32_t cp) {
-  return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 ||
-         (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
-}
 
 std::string percentText(uint64_t part, uint64_t whole, bool decimal) {
   if (whole == 0) return decimal ? "0.0%" : "100%";
@@ -71,7 +36,7 @@ std::string countingText(const ReportHeader& h) {
   return h.allocatedBlocks ? "as the file system allocates them" : "file sizes rounded up to the cluster size";
 }
 
-std::string rowName(const ReportRow& r) { return visibleName(r.path) + (r.folder ? "/" : ""); }
+std::string rowName(const ReportRow& r) { return platform::visibleName(r.path) + (r.folder ? "/" : ""); }
 
 // Columns are measured in characters, not bytes: the date and the figures
 // are ASCII, so only the header needs this.
@@ -184,65 +149,11 @@ std::string localTime(const struct timespec& t) {
   return std::string(buf, p);
 }
 
-std::string visibleName(std::string_view raw) {
-  // Most names are printable ASCII without a backslash: as they are.
-  if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= 0x20 && c < 0x7f && c != '\\'; }))
-    return std::string(raw);
-  std::string out;
-  out.reserve(raw.size());
-  char buf[16];
-  for (size_t i = 0; i < raw.size();) {
-    char32_t cp = 0;
-    const size_t n = utf8At(raw, i, cp);
-    if (n == 0) {
-      std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(raw[i]));
-      out += buf;
-      ++i;
-      continue;
-    }
-    if (cp == '\\') {
-      out += "\\\\";
-    } else if (cp == '\n') {
-      out += "\\n";
-    } else if (cp == '\r') {
-      out += "\\r";
-    } else if (cp == '\t') {
-      out += "\\t";
-    } else if (shownEscaped(cp)) {
-      std::snprintf(buf, sizeof buf, cp < 0x80 ? "\\x%02X" : "\\u%04X", static_cast<unsigned>(cp));
-      out += buf;
-    } else {
-      out.append(raw.substr(i, n));
-    }
-    i += n;
-  }
-  return out;
-}
-
-std::string validUtf8(std::string_view raw) {
-  if (std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return std::string(raw);
-  std::string out;
-  out.reserve(raw.size());
-  for (size_t i = 0; i < raw.size();) {
-    char32_t cp = 0;
-    const size_t n = utf8At(raw, i, cp);
-    if (n == 0) {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    } else {
-      out.append(raw.substr(i, n));
-      i += n;
-    }
-  }
-  return out;
-}
-
 std::string csvCell(std::string_view raw) {
-  std::string s = validUtf8(raw);
+  std::string s = platform::visibleName(raw);
   // A spreadsheet runs a cell that starts with one of these as a formula.
-  if (!s.empty() && std::strchr("=+-@\t\r", s[0])) s.insert(s.begin(), '\'');
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  if (!s.empty() && std::strchr("=+-@", s[0])) s.insert(s.begin(), '\'');
+  if (s.find_first_of(",\"") == std::string::npos) return s;
   std::string q = "\"";
   for (char c : s) {
     if (c == '"') q.push_back('"');
@@ -266,6 +177,27 @@ std::string htmlText(std::string_view text) {
     }
   }
   return out;
+}
+
+// A name as the page shows it: its own characters as they are, a backslash
+// once, and what cannot be shown (see platform::shownName) as escapes in a
+// style of their own, so that the escape \xFF never reads as the four
+// characters of a name that holds them. An attribute, which holds no markup,
+// takes platform::visibleName instead.
+std::string htmlName(std::string_view raw) {
+  const platform::ShownName shown = platform::shownName(raw, platform::Backslashes::AsTheyAre);
+  if (shown.escapes.empty()) return htmlText(shown.text);
+  const std::string_view text = shown.text;
+  std::string out;
+  size_t at = 0;
+  for (const auto& [start, length] : shown.escapes) {
+    out += htmlText(text.substr(at, start - at));
+    out += "<span class=\"esc\">";
+    out += text.substr(start, length);  // ASCII: a backslash, a letter, hex digits
+    out += "</span>";
+    at = start + length;
+  }
+  return out + htmlText(text.substr(at));
 }
 
 void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
@@ -297,11 +229,11 @@ void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRo
 void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
   std::string head = "Disk usage report\n";
   auto field = [&](const char* label, const std::string& value) { head += padRight(label, 20) + value + "\n"; };
-  field("Folder:", visibleName(h.folder));
+  field("Folder:", platform::visibleName(h.folder));
   field("Written:", localTime(h.written) + " (" + isoTime(h.written) + ")");
-  field("Target drive:", h.targetDrive);
+  field("Target drive:", platform::visibleName(h.targetDrive));
   field("Cluster size:", clusterText(h, true));
-  field("File specification:", h.fileSpec);
+  field("File specification:", platform::visibleName(h.fileSpec));
   field("Report depth:", depthText(h.depth));
   field("Disk space:", countingText(h));
   head += "\n";
@@ -420,6 +352,7 @@ td.folder { font-weight: 600; }
 td.bar { width: 8em; min-width: 8em; }
 div.bar { background: #4e7c9e; height: 0.8em; min-width: 1px; }
 td.date { color: #56606b; }
+span.esc { color: #a3195b; background: #f8e6ee; font-style: italic; border-radius: 2px; }
 )";
 
 std::string timeElement(const struct timespec& t) {
@@ -431,10 +364,11 @@ std::string timeElement(const struct timespec& t) {
 }  // namespace
 
 void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
-  const std::string folder = htmlText(visibleName(h.folder));
+  const std::string folder = htmlName(h.folder);
   std::string head =
       "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
-      "<title>Disk usage of " + folder + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n"
+      "<title>Disk usage of " + htmlText(platform::visibleName(h.folder)) + "</title>\n<style>" + kStyle +
+      "</style>\n</head>\n<body>\n"
       "<h1>Disk usage of " + folder + "</h1>\n<table class=\"summary\">\n";
   auto field = [&](const char* label, const std::string& html) {
     head += std::string("<tr><th>") + label + "</th><td>" + html + "</td></tr>\n";
@@ -447,8 +381,8 @@ void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
   field("Efficiency", percentText(total.fileBytes, total.diskBytes, false));
   if (total.unreadableDirs) field("Unreadable folders", groupDigits(total.unreadableDirs));
   field("Written", timeElement(h.written));
-  field("Options", "target drive " + htmlText(h.targetDrive) + "; cluster size " + clusterText(h, true) +
-                       "; file specification " + htmlText(h.fileSpec) + "; disk space counted as " + countingText(h) +
+  field("Options", "target drive " + htmlName(h.targetDrive) + "; cluster size " + clusterText(h, true) +
+                       "; file specification " + htmlName(h.fileSpec) + "; disk space counted as " + countingText(h) +
                        "; rows: " + htmlText(depthText(h.depth)));
   head +=
       "</table>\n<table id=\"usage\" class=\"usage\">\n<thead><tr><th class=\"name\" data-k=\"n\">Name</th>"
@@ -493,11 +427,11 @@ void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
       line += " style=\"padding-left: ";
       number(static_cast<int64_t>(8 + 16 * static_cast<int64_t>(r.depth)));
       line += "px\" title=\"";
-      line += htmlText(visibleName(r.path));
+      line += htmlText(platform::visibleName(r.path));
       line += '"';
     }
     line += '>';
-    line += htmlText(visibleName(std::string_view(r.path).substr(r.nameAt)));
+    line += htmlName(std::string_view(r.path).substr(r.nameAt));
     if (r.folder) line += '/';
     line += "</td><td class=\"bar\"><div class=\"bar\" style=\"width: ";
     line += share;

@@ -38,16 +38,13 @@ std::string groupDigits(uint64_t v);             // 1234567 -> "1,234,567"
 std::string humanSize(uint64_t bytes);           // "512 B", "1.5 KiB", "12.0 MiB", "3.4 GiB"
 std::string isoTime(const struct timespec& t);   // UTC, "2026-12-07T13:25:38Z"; "" for kNoTime
 std::string localTime(const struct timespec& t); // "7 Dec 2026 14:25", local time; "" for kNoTime
-// A name as one line of readable text: backslash, control characters (C0,
-// DEL, C1), line and paragraph separators and direction overrides as
-// escapes (\n, \t, \x1B, \u2028), bytes that are not UTF-8 as \xFF.
-std::string visibleName(std::string_view raw);
-// Valid UTF-8 as it is; each byte that starts no valid sequence as U+FFFD.
-std::string validUtf8(std::string_view raw);
-// RFC 4180 cell of valid UTF-8; a cell a spreadsheet would take for a formula
-// gets a leading apostrophe.
+// RFC 4180 cell of a name or text as platform::visibleName shows it; a cell
+// a spreadsheet would take for a formula gets a leading apostrophe.
 std::string csvCell(std::string_view raw);
 std::string htmlText(std::string_view utf8);  // & < > " ' as references
+// A name as page text: escapes (platform::shownName) in <span class="esc">,
+// a backslash of the name once.
+std::string htmlName(std::string_view raw);
 
 void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total);
 void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total);

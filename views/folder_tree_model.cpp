@@ -53,13 +53,15 @@ TFolderTreeModel::TFolderTreeModel(QObject* parent) : QStandardItemModel(parent)
   for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
     const std::string root = QFile::encodeName(v.rootPath()).toStdString();
     if (root == "/" || root == home || !v.isValid() || !v.device().startsWith("/dev/")) continue;
-    m_places.emplace_back(v.rootPath(), root);
+    m_places.emplace_back(DisplayName(root), root);
   }
-  for (const auto& [caption, path] : m_places) top->appendRow(makeFolderItem(caption, path));
+  for (const auto& [caption, path] : m_places)
+    top->appendRow(makeFolderItem(path == home || path == "/" ? TDisplayName{caption, {}} : DisplayNameMarked(path), path));
 }
 
-QStandardItem* TFolderTreeModel::makeFolderItem(const QString& caption, const std::string& path) {
-  auto* item = new QStandardItem(folderIcon(), caption);
+QStandardItem* TFolderTreeModel::makeFolderItem(const TDisplayName& caption, const std::string& path) {
+  auto* item = new QStandardItem(folderIcon(), caption.text);
+  if (!caption.escapes.isEmpty()) item->setData(QVariant::fromValue(caption.escapes), kNameEscapesRole);
   item->setData(QByteArray::fromStdString(path), PathRole);
   item->setData(false, LoadedRole);
   item->setEditable(false);  // folder names are never edited in the tree
@@ -102,7 +104,7 @@ void TFolderTreeModel::loadChildren(QStandardItem* item) {
     if (m_filter ? m_filter(prefix + name) : isRealFolder(prefix + name)) names.push_back(std::move(name));
   std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return CompareFoldAZ(a, b) < 0; });
   QList<QStandardItem*> children;
-  for (const std::string& name : names) children.append(makeFolderItem(QString::fromUtf8(name), prefix + name));
+  for (const std::string& name : names) children.append(makeFolderItem(DisplayNameMarked(name), prefix + name));
   if (!children.isEmpty()) item->appendRows(children);
 }
 
@@ -135,7 +137,7 @@ QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
       if (node->child(i)->data(PathRole).toByteArray().toStdString() == path.substr(0, end)) next = node->child(i);
     if (!next) {
       // Not listed (made since, or not readable): the path still leads here.
-      next = makeFolderItem(QString::fromUtf8(name), path.substr(0, end));
+      next = makeFolderItem(DisplayNameMarked(name), path.substr(0, end));
       node->appendRow(next);
     }
     node = next;
@@ -205,7 +207,7 @@ void TFolderTreeModel::followFolder(const std::string& path, const std::vector<s
         if (CompareFoldAZ(std::string_view(child).substr(std::min(prefix.size(), child.size())), name) > 0) break;
         ++row;
       }
-      node->insertRow(row, makeFolderItem(QString::fromUtf8(name), prefix + name));
+      node->insertRow(row, makeFolderItem(DisplayNameMarked(name), prefix + name));
     }
   }
 }

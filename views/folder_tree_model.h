@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "model/display_name.h"
+
 class TFolderTreeModel : public QStandardItemModel {
   Q_OBJECT
  public:
@@ -47,7 +49,7 @@ class TFolderTreeModel : public QStandardItemModel {
   const std::vector<std::pair<QString, std::string>>& places() const { return m_places; }
 
  private:
-  QStandardItem* makeFolderItem(const QString& caption, const std::string& path);
+  QStandardItem* makeFolderItem(const TDisplayName& caption, const std::string& path);
   void loadChildren(QStandardItem* item);
   std::vector<QStandardItem*> nodesOf(const std::string& path) const;  // the nodes read so far
 

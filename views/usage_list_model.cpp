@@ -8,6 +8,7 @@
 #include <deque>
 #include <numeric>
 
+#include "chart/marked_text.h"
 #include "views/figure_format.h"
 
 namespace {
@@ -17,6 +18,11 @@ const char* const kCaptions[kUsageColumns] = {"Name", "Disk Bytes", "File Bytes"
 bool isFolderRow(const TUsageRow& r) { return r.entry && r.entry->IsDirectory(); }
 
 int sign(double a, double b) { return a < b ? -1 : (b < a ? 1 : 0); }
+
+QString pathHtml(std::string_view path) {
+  const TDisplayName shown = DisplayNameMarked(path);
+  return MarkedTextHtml(shown.text, shown.escapes);
+}
 
 int compareNames(const TUsageRow& a, const TUsageRow& b) {
   const bool d1 = isFolderRow(a), d2 = isFolderRow(b);
@@ -28,11 +34,16 @@ int compareNames(const TUsageRow& a, const TUsageRow& b) {
 }  // namespace
 
 QString TUsageRow::text(int column, const QLocale& locale) const {
-  if (column == 0) return entry ? QString::fromUtf8(entry->Name()) : caption;
+  if (column == 0) return entry ? DisplayName(entry->Name()) : caption;
   if (!entry) return {};
   if (column >= 1 && column <= 4) return FormatFigure(figures[column - 1], locale);
   if (column == 5) return DateText(fileTime, locale);
   return {};
+}
+
+TDisplayName TUsageRow::displayName() const {
+  if (!entry) return {caption, {}};
+  return DisplayNameMarked(entry->Name());
 }
 
 int UsageListCompare(const TUsageRow& a, const TUsageRow& b, int column, bool ascending) {
@@ -86,6 +97,9 @@ QVariant TUsageListModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       return r.text(col);
+    case kNameEscapesRole:
+      if (col != 0 || !r.entry) return {};
+      return QVariant::fromValue(r.displayName().escapes);
     case Qt::TextAlignmentRole:
       return int((col >= 1 && col <= 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     case Qt::ForegroundRole:
@@ -98,10 +112,9 @@ QVariant TUsageListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
       // A tool tip that looks like markup is shown as markup: the path goes
       // as an escaped paragraph that keeps its spaces, so "<s>struck.txt"
-      // reads as it is called.
+      // reads as it is called, and its escapes stand apart as in the list.
       if (col != 0 || !r.entry) return {};
-      return QStringLiteral("<p style='white-space:pre-wrap'>") +
-             QString::fromUtf8(r.entry->FullPath).toHtmlEscaped() +
+      return QStringLiteral("<p style='white-space:pre-wrap'>") + pathHtml(r.entry->FullPath) +
              (r.unreadableItself ? QStringLiteral("<br>This folder could not be read: it counts as one folder, its contents unknown.")
               : r.unreadable       ? QStringLiteral("<br>Some of this folder could not be read: its figures count only what could.")
                                    : QString()) +

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/directory_list.h"
+#include "model/display_name.h"
 #include "model/name_compare.h"
 
 inline constexpr int kUsageColumns = 6;
@@ -36,8 +37,11 @@ struct TUsageRow {
   bool isPlaceholder() const { return !entry; }
   std::string_view nameView() const { return entry ? entry->Name() : std::string_view(); }
   std::string name() const { return entry ? entry->GetName() : caption.toStdString(); }
-  // The text of column 0..5 as the list shows it.
+  // The text of column 0..5 as the list shows it: the name as DisplayName
+  // shows it (the bytes are nameView's).
   QString text(int column, const QLocale& locale = QLocale()) const;
+  // Column 0's text with where its escapes stand.
+  TDisplayName displayName() const;
 };
 
 // The sort order of the list. NAME: folders first, then names folded a-z.

@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QStyleOptionHeader>
 
+#include "views/name_delegate.h"
+
 namespace {
 
 // Qt's header hands the style "SortDown" for ascending order, a meaning some
@@ -53,6 +55,7 @@ TUsageListView::TUsageListView(QWidget* parent) : QTableView(parent) {
   header()->setStretchLastSection(false);
   header()->setSectionsMovable(false);
   header()->setHighlightSections(false);
+  setItemDelegateForColumn(0, new TNameDelegate(this));  // escapes in a name stand apart
   QFont f = font();
   f.setPointSizeF(9.75);  // 13 pixels at 96 dpi, more on a finer screen
   setFont(f);

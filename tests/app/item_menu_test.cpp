@@ -206,13 +206,17 @@ std::string bytesOfShellWord(const QString& text) {
 
 TEST_F(ItemMenuTest, TheClipboardNamesAnItemByItsOwnBytes) {
   const std::string raw = "raw\xFF name's.txt";  // not UTF-8
-  t.file(raw, 3);
+  // A terminal would run the line after the newline, act on the escape
+  // sequence and show the rest of the line turned around.
+  const std::string newline = "new\nline", escape = "esc\x1B[31mred", override = "evil\xE2\x80\xAEtxt.exe";
+  for (const std::string& n : {raw, newline, escape, override}) t.file(n, 3);
   TDiskUsageForm& f = open({t.root()});
   f.NumbersCmd->trigger();
   struct Case {
     std::string name;
     QString plainText;  // what Copy Path gives; empty: checked through a shell
-  } cases[] = {{"a.txt", QString::fromStdString(t.path("a.txt"))}, {raw, QString()}};
+  } cases[] = {{"a.txt", QString::fromStdString(t.path("a.txt"))}, {raw, QString()}, {newline, QString()},
+               {escape, QString()}, {override, QString()}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     for (bool cut : {false, true}) {
@@ -235,6 +239,9 @@ TEST_F(ItemMenuTest, TheClipboardNamesAnItemByItsOwnBytes) {
       EXPECT_EQ(text, c.plainText) << "a UTF-8 path is given as it is";
     }
     EXPECT_FALSE(text.contains(QChar::ReplacementCharacter)) << text.toStdString();
+    for (const QChar ch : text)
+      EXPECT_FALSE(ch.category() == QChar::Other_Control || ch.category() == QChar::Other_Format)
+          << "a character a terminal acts on: " << int(ch.unicode());
     EXPECT_EQ(bytesOfShellWord(text), t.path(c.name)) << text.toStdString();
   }
 }

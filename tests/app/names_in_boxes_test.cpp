@@ -1,10 +1,13 @@
 // Names in the window's boxes, tool tips and labels: shown as they are called
 // (never read as markup), within the screen however long or many, and the
 // Delete command acting on exactly the rows shown selected.
+#include <QComboBox>
 #include <QLabel>
 #include <QTextDocument>
 #include <QTimer>
+#include <set>
 
+#include "awkward_names.h"
 #include "box_look.h"
 #include "form_fixture.h"
 #include "views/item_properties.h"
@@ -137,4 +140,48 @@ TEST_F(NamesInBoxesTest, DeleteRemovesExactlyTheRowsShownSelected) {
   EXPECT_TRUE(exists(t.path("ax")));
   EXPECT_TRUE(exists(t.path("AX")));
   EXPECT_TRUE(exists(configHome.path("data/Trash/files/Ax")));
+}
+
+// Names that look alike where their bytes are shown as they are read apart
+// in the delete question, one line each, and the caption names its folder
+// on one line.
+TEST_F(NamesInBoxesTest, NoTwoNamesReadAlikeInTheDeleteQuestionOrTheCaption) {
+  const std::vector<std::string> names = testsupport::awkwardNames();
+  t.dir("awk");
+  for (const std::string& n : names) t.file("awk/" + n, 1);
+  TDiskUsageForm& f = open({t.path("awk")});
+  f.NumbersCmd->trigger();
+  ASSERT_EQ(f.UsageModel->rowCount(), static_cast<int>(names.size()));
+  std::set<QString> questions;
+  for (const std::string& n : names) {
+    select(f, {n});
+    messages.clear();
+    f.DeleteCmd->trigger();
+    ASSERT_EQ(messages.size(), 1u);
+    const QString& q = messages.front();
+    EXPECT_TRUE(q.startsWith("Confirm: Are you sure you want to remove '")) << q.toStdString();
+    EXPECT_FALSE(q.contains(QLatin1Char('\n')) || q.contains(QLatin1Char('\r'))) << q.toStdString();
+    EXPECT_TRUE(questions.insert(q).second) << "asked alike for another name: " << q.toStdString();
+  }
+  // All of them: one line a name in the box's details, none alike.
+  f.SelectAllCmd->trigger();
+  const SeenBox seen = askDelete(f);
+  ASSERT_TRUE(seen.appeared);
+  const QStringList lines = seen.details.split(QLatin1Char('\n'));
+  EXPECT_EQ(lines.size(), static_cast<qsizetype>(names.size())) << seen.details.toStdString();
+  EXPECT_EQ(std::set<QString>(lines.begin(), lines.end()).size(), names.size());
+  for (const std::string& n : names) EXPECT_TRUE(exists(t.path("awk/" + n))) << "No deletes nothing";
+
+  std::set<QString> captions;
+  for (const char* folder : {"new\nline", "new\\nline", "bad\xFE", "bad\xFF", "evil\xE2\x80\xAEtxt"}) {
+    SCOPED_TRACE(folder);
+    t.dir(folder);
+    f.SelectFolderPath(t.path(folder));
+    const QString caption = f.windowTitle();
+    EXPECT_FALSE(caption.contains(QLatin1Char('\n')) || caption.contains(QChar(0x202E)) ||
+                 caption.contains(QChar::ReplacementCharacter))
+        << caption.toStdString();
+    EXPECT_TRUE(captions.insert(caption).second) << caption.toStdString();
+    EXPECT_EQ(f.CurrentDirBox->currentText(), caption.mid(caption.indexOf(" - ") + 3)) << "the folder box names it alike";
+  }
 }

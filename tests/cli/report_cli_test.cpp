@@ -260,7 +260,7 @@ TEST_F(ReportCli, CsvFileReadsBackWithTheFigures) {
   EXPECT_EQ(number(rows["sub"]["File Bytes"]), 5000u);
   EXPECT_EQ(number(rows["sub"]["Files"]), 1u);
   EXPECT_EQ(number(rows["with,comma \"quoted\""]["File Bytes"]), 10u);
-  EXPECT_EQ(number(rows["new\nline"]["File Bytes"]), 20u);
+  EXPECT_EQ(number(rows["new\\nline"]["File Bytes"]), 20u) << "one line, the newline an escape";
   EXPECT_TRUE(rows.count("'=SUM(A1)")) << "never a formula";
   // The totals are the row of the folder itself, marked as such.
   auto total = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r.second.at("Type") == "Total"; });
@@ -459,6 +459,9 @@ TEST_F(ReportCli, FailuresEndWithOneNamingThePathAndTheReason) {
        "cannot write " + t.path("tree/sub/deeper.bin/r.csv") + ": Not a directory"},
       {{t.path("locked")}, true, "cannot read " + t.path("locked") + ": Permission denied"},
       {{"-o", t.path("shut/r.json"), tree}, true, "cannot write " + t.path("shut/r.json") + ": Permission denied"},
+      // One line whatever the path holds; a terminal's escape sequence is shown, not run.
+      {{t.path("gone\nfake: line\x1B[2J")}, false,
+       "cannot read " + t.path("gone\\nfake: line\\x1B[2J") + ": No such file or directory"},
   };
   for (const Case& c : cases) {
     RunSetup setup;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "model/chart_page.h"
+#include "model/display_name.h"
+#include "platform/name_text.h"
 
 TEST(ChartPage, RowsPerPageFromTheChartHeight) {
   struct Case {
@@ -45,7 +47,58 @@ TEST(ChartPage, ALabelFromTheNamesBytesIsTheLabelOfItsText) {
   };
   for (const std::string& n : names) {
     SCOPED_TRACE(n);
-    EXPECT_EQ(ChartLabelOfName(n), ChartLabel(QString::fromUtf8(n.data(), static_cast<qsizetype>(n.size()))));
+    EXPECT_EQ(ChartLabelOfName(n), ChartLabelMarked(n).text);
+    if (platform::isShownAsItIs(n)) {
+      EXPECT_EQ(ChartLabelOfName(n), ChartLabel(QString::fromUtf8(n.data(), static_cast<qsizetype>(n.size()))));
+    } else {
+      EXPECT_TRUE(ChartLabelOfName(n).startsWith(ChartLabel(DisplayName(n)).left(20))) << "as the name shows, escapes and all";
+    }
+  }
+}
+
+TEST(ChartPage, ALabelIsCutBeforeAnEscapeThatWouldNotFitWhole) {
+  const QString spaces(8, QLatin1Char(' '));
+  struct Case {
+    std::string name;
+    QString label;
+    QList<int> marks;
+  } cases[] = {
+      {"new\nline", "new\\nline" + spaces, {3, 2}},
+      {std::string(23, 'a') + "\xFF" + "tail", QString(23, 'a') + "\\xFF..." + spaces, {23, 4}},
+      {std::string(25, 'a') + "\xFF" + "tail", QString(25, 'a') + "..." + spaces, {}},
+      {std::string(26, 'a') + "\xE2\x80\xAE" + "tail", QString(26, 'a') + "..." + spaces, {}},
+      {"\xE2\x80\xAE" + std::string(40, 'z'), "\\u202E" + QString(21, 'z') + "..." + spaces, {0, 6}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label.toStdString());
+    const TDisplayName label = ChartLabelMarked(c.name);
+    EXPECT_EQ(label.text, c.label);
+    EXPECT_EQ(label.escapes, c.marks);
+    TChartNames kept;
+    kept.add(c.name);
+    EXPECT_EQ(kept.label(0), c.label);
+    EXPECT_EQ(kept.labelMarks(0), c.marks);
+  }
+}
+
+TEST(DisplayName, TheEscapesStandWhereTheTextHasThem) {
+  struct Case {
+    std::string raw;
+    QString text;
+    QList<int> escapes;  // in UTF-16 units
+  } cases[] = {
+      {"plain", "plain", {}},
+      {"\xF0\x9F\x98\x80\n", QString::fromUcs4(U"\U0001F600") + "\\n", {2, 2}},
+      {"\xC3\xA9\xFF\xC3\xA9", QString::fromUtf8("\xC3\xA9") + "\\xFF" + QString::fromUtf8("\xC3\xA9"), {1, 4}},
+      {"a\\nb\t", "a\\\\nb\\t", {1, 2, 5, 2}},
+      {"back\\slash", "back\\slash", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    const TDisplayName shown = DisplayNameMarked(c.raw);
+    EXPECT_EQ(shown.text, c.text);
+    EXPECT_EQ(shown.escapes, c.escapes);
+    EXPECT_EQ(DisplayName(c.raw), c.text);
   }
 }
 

@@ -19,6 +19,7 @@
 #include <map>
 #include <set>
 
+#include "awkward_names.h"
 #include "temp_tree.h"
 #include "tlr32/tlr32.h"
 
@@ -69,7 +70,7 @@ constexpr uint64_t kUnit = 65536;
 
 struct Entry {
   const char* name;  // raw bytes
-  const char* shown;  // as the text and HTML reports show it
+  const char* shown;  // as the reports show it (a folder with a "/" in the text and HTML)
   uint64_t units;
 };
 
@@ -83,7 +84,7 @@ const Entry kEntries[] = {
     {"<b>bold &amp; co", "<b>bold &amp; co", 3},
     {"=SUM(A1)", "=SUM(A1)", 2},
     {"bad\xff\xfe", "bad\\xFF\\xFE", 1},
-    {"back\\slash", "back\\\\slash", 0},
+    {"back\\slash", "back\\slash", 0},  // a backslash is itself where no escape reads from it
     {"tie-a", "tie-a", 0},
     {"tie-b", "tie-b", 0},
 };
@@ -140,7 +141,7 @@ uint64_t digits(const std::string& grouped) {
 
 TEST_F(EngineReport, CsvHasTheTotalsFirstThenTheEntriesLargestFirst) {
   const std::string text = write("report.CSV");  // the extension in any case
-  EXPECT_TRUE(isValidUtf8(text)) << "the one name that is not UTF-8 is mended in the CSV";
+  EXPECT_TRUE(isValidUtf8(text)) << "the one name that is not UTF-8 is shown with escapes in the CSV";
   const auto records = parseCsv(text);
   ASSERT_GE(records.size(), 9u);
   EXPECT_EQ(records[0], (std::vector<std::string>{"Folder", t.path("tree")}));
@@ -161,12 +162,11 @@ TEST_F(EngineReport, CsvHasTheTotalsFirstThenTheEntriesLargestFirst) {
   EXPECT_EQ(std::stoi(total[4]), dirs);
   EXPECT_EQ(std::stoi(total[5]), files);
   EXPECT_EQ(total[6].size(), 20u) << "ISO 8601: " << total[6];
-  const std::map<std::string, std::string> asCells{
-      {"=SUM(A1)", "'=SUM(A1)"}, {"bad\xff\xfe", "bad\xef\xbf\xbd\xef\xbf\xbd"}};
+  const std::map<std::string, std::string> asCells{{"=SUM(A1)", "'=SUM(A1)"}, {"sub", "sub"}};
   for (size_t i = 0; i < kEntryCount; ++i) {
     const auto& row = records[header + 2 + i];
     const Entry& e = kEntries[i];
-    const std::string cell = asCells.count(e.name) ? asCells.at(e.name) : e.name;
+    const std::string cell = asCells.count(e.name) ? asCells.at(e.name) : e.shown;
     ASSERT_EQ(row.size(), 7u) << i;
     EXPECT_EQ(row[0], cell) << i;
     EXPECT_EQ(row[1], i == 0 ? "Folder" : "File");
@@ -340,6 +340,108 @@ TEST_F(EngineReport, TextHasTheTotalsFirstThenOneAlignedLineAnEntry) {
     cells >> number >> unit >> disk;
     EXPECT_EQ(digits(disk), kEntries[i].units * kUnit) << line;
   }
+}
+
+namespace {
+
+// The names of a JSON export, their escapes undone to the bytes.
+std::vector<std::string> jsonNames(const std::string& text) {
+  std::vector<std::string> names;
+  for (size_t at = text.find("\"name\":\""); at != std::string::npos; at = text.find("\"name\":\"", at)) {
+    std::string name;
+    size_t i = at + 8;
+    for (; i < text.size() && text[i] != '"'; ++i) {
+      if (text[i] != '\\') {
+        name += text[i];
+      } else if (text[i + 1] == 'u') {
+        name += static_cast<char>(std::stoi(text.substr(i + 2, 4), nullptr, 16));
+        i += 5;
+      } else {
+        name += text[++i];
+      }
+    }
+    names.push_back(name);
+    at = i;
+  }
+  return names;
+}
+
+}  // namespace
+
+TEST_F(EngineReport, NoTwoNamesReadAlikeInAnyFormatAndTheExportKeepsTheirBytes) {
+  const std::vector<std::string> names = testsupport::awkwardNames();
+  t.dir("awk");
+  for (const std::string& n : names) t.file("awk/" + n, 1);
+  struct Format {
+    const char* file;
+    std::function<std::vector<std::string>(const std::string&)> names;  // as a reader sees them
+  };
+  const Format formats[] = {
+      {"awk.csv",
+       [](const std::string& text) {
+         std::vector<std::string> out;
+         const auto records = parseCsv(text);
+         size_t row = 0;
+         while (row < records.size() && records[row][0] != "Path") ++row;
+         for (row += 2; row < records.size(); ++row) out.push_back(records[row][0]);
+         return out;
+       }},
+      {"awk.txt",
+       [](const std::string& text) {
+         std::vector<std::string> out;
+         const auto lines = splitLines(text);
+         size_t title = 0;
+         while (title < lines.size() && !(lines[title].size() > 4 && lines[title].ends_with("Name"))) ++title;
+         const size_t column = lines.at(title).size() - 4;
+         for (size_t i = title + 1; i < lines.size(); ++i) out.push_back(lines[i].substr(column));
+         return out;
+       }},
+      // The page's markup of each name, escapes and their style included.
+      {"awk.html",
+       [](const std::string& text) {
+         std::vector<std::string> out;
+         const std::string open = "<td class=\"name\">";
+         for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at)) {
+           at += open.size();
+           out.push_back(text.substr(at, text.find("</td>", at) - at));
+         }
+         return out;
+       }},
+      {"awk.json", [](const std::string& text) {
+         std::vector<std::string> out = jsonNames(text);
+         out.erase(out.begin());  // the folder's own
+         return out;
+       }}};
+  for (const Format& f : formats) {
+    SCOPED_TRACE(f.file);
+    const std::string report = t.path(f.file);
+    ASSERT_EQ(TlrCalcUsage(t.path("awk").c_str(), report.c_str()), 0);
+    const std::string text = testsupport::readFile(report);
+    const std::vector<std::string> shown = f.names(text);
+    ASSERT_EQ(shown.size(), names.size()) << "one row a name, one line a row";
+    const std::set<std::string> distinct(shown.begin(), shown.end());
+    EXPECT_EQ(distinct.size(), names.size()) << "no two names read alike";
+    if (std::string(f.file) == "awk.json") {
+      EXPECT_EQ(distinct, std::set<std::string>(names.begin(), names.end())) << "the export keeps the bytes";
+      continue;
+    }
+    EXPECT_TRUE(isValidUtf8(text));
+    for (const std::string& n : shown)
+      for (unsigned char c : n) EXPECT_TRUE(c >= 0x20 && c != 0x7F) << "a control character in " << n;
+    EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos) << "no direction override as it is";
+  }
+  // The page shows a backslash of a name once; the text formats show it
+  // doubled only where an escape could be read from it.
+  const std::string page = testsupport::readFile(t.path("awk.html"));
+  EXPECT_NE(page.find("<td class=\"name\">n\\x</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"name\">n\\\\nx</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"name\">n<span class=\"esc\">\\n</span>x</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"name\">n\\x0Ax</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"name\">n<span class=\"esc\">\\xFE</span>x</td>"), std::string::npos);
+  EXPECT_NE(page.find("span.esc {"), std::string::npos) << "escapes have a style of their own";
+  const std::string text = testsupport::readFile(t.path("awk.txt"));
+  for (const char* line : {"  n\\\\x\n", "  n\\\\\\\\nx\n", "  n\\nx\n", "  n\\\\nx\n", "  n\\xFEx\n", "  n\\\\xFEx\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
 TEST_F(EngineReport, AReportThatCannotBeWrittenLeavesNothingBehind) {

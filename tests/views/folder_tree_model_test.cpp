@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <functional>
+#include <set>
 
+#include "awkward_names.h"
+#include "model/display_name.h"
 #include "platform/path.h"
 #include "qt_print.h"
 #include "temp_tree.h"
@@ -120,4 +123,30 @@ TEST_F(FolderTreeTest, AFolderReadAgainBringsItsNodesUpToDate) {
   t.dir("x/keep/new");
   m.followFolder(t.path("x/keep"), {"new"});
   EXPECT_TRUE(m.canFetchMore(m.indexForPath(t.path("x/keep"))));
+}
+
+TEST_F(FolderTreeTest, NoTwoFoldersShowAlikeAndEachKeepsItsBytes) {
+  const std::vector<std::string> names = testsupport::awkwardNames();
+  t.dir("awk");
+  for (const std::string& n : names) t.dir("awk/" + n);
+  TFolderTreeModel m;
+  const QModelIndex awk = expandFrom(m, m.index(0, 0, m.topIndex()), t.path("awk"));
+  ASSERT_TRUE(awk.isValid());
+  if (m.canFetchMore(awk)) m.fetchMore(awk);
+  ASSERT_EQ(m.rowCount(awk), static_cast<int>(names.size()));
+  std::set<QString> shown;
+  std::set<std::string> paths;
+  for (int i = 0; i < m.rowCount(awk); ++i) {
+    const QModelIndex node = m.index(i, 0, awk);
+    const QString text = node.data().toString();
+    SCOPED_TRACE(text.toStdString());
+    EXPECT_FALSE(text.contains(QLatin1Char('\n')));
+    EXPECT_TRUE(shown.insert(text).second) << "shown alike by another folder";
+    paths.insert(m.pathOf(node));
+    const QList<int> escapes = node.data(kNameEscapesRole).value<QList<int>>();
+    EXPECT_EQ(DisplayNameMarked(m.pathOf(node).substr(t.path("awk/").size())).escapes, escapes);
+  }
+  std::set<std::string> wanted;
+  for (const std::string& n : names) wanted.insert(t.path("awk/" + n));
+  EXPECT_EQ(paths, wanted) << "each node keeps its folder's bytes";
 }

@@ -2,12 +2,17 @@
 #include <QAbstractItemModelTester>
 #include <QDateTime>
 #include <QItemSelectionModel>
+#include <QTest>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "awkward_names.h"
+#include "chart/marked_text.h"
 #include "qt_print.h"
 #include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
 
 namespace {
 
@@ -137,4 +142,71 @@ TEST(UsageListModel, WhatTheListShows) {
   EXPECT_EQ(m.index(1, 1).data().toString(), "");
   m.setGreyText(true);
   EXPECT_EQ(m.index(1, 0).data(Qt::ForegroundRole).value<QColor>(), kGrey);
+}
+
+TEST(UsageListModel, NoTwoNamesShowAlikeAndEachShowsOnOneLine) {
+  TUsageListModel m;
+  QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::Warning);
+  const std::vector<std::string> names = testsupport::awkwardNames();
+  for (const std::string& n : names) m.appendRow(makeRow(n, false));
+  std::set<QString> shown;
+  for (int i = 0; i < m.rowCount(); ++i) {
+    const QString text = m.index(i, 0).data().toString();
+    SCOPED_TRACE(text.toStdString());
+    EXPECT_EQ(m.row(i).name(), names[static_cast<size_t>(i)]) << "the row keeps the bytes";
+    const std::string& raw = names[static_cast<size_t>(i)];
+    const bool ownReplacement = raw == "n\xEF\xBF\xBDx";  // a name that holds U+FFFD itself
+    for (const QChar c : text) {
+      EXPECT_FALSE(c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) << int(c.unicode());
+      if (!ownReplacement) {
+        EXPECT_NE(c, QChar::ReplacementCharacter) << "no byte lost to decoding";
+      }
+    }
+    // Every escape is told to the view, which shows it apart.
+    const QList<int> escapes = m.index(i, 0).data(kNameEscapesRole).value<QList<int>>();
+    const bool plain = raw == "nx" || raw == "n?x" || raw == "n x" || ownReplacement;
+    EXPECT_EQ(escapes.isEmpty(), plain);
+    for (qsizetype k = 0; k + 1 < escapes.size(); k += 2) EXPECT_EQ(text.at(escapes[k]), QLatin1Char('\\'));
+    EXPECT_TRUE(shown.insert(text).second) << "shown alike by another name";
+    // The tool tip, the whole path, names it as the row does.
+    const QString tip = m.index(i, 0).data(Qt::ToolTipRole).toString();
+    QTextDocument doc;
+    doc.setHtml(tip);
+    EXPECT_EQ(doc.toPlainText(), "/x/" + text);
+  }
+}
+
+TEST(NameDelegate, EscapesArePaintedApartFromTheNamesOwnCharacters) {
+  // The same text twice: the escape of a newline, and a backslash and an n
+  // that are the name's own. Only the escape has the mark's colour.
+  TUsageListModel m;
+  m.appendRow(makeRow("a\nb", false));
+  m.appendRow(makeRow("a\\nb", false));
+  ASSERT_EQ(m.index(0, 0).data().toString(), "a\\nb");
+  ASSERT_EQ(m.index(1, 0).data().toString(), "a\\\\nb");
+  TUsageListView view;
+  view.setModel(&m);
+  view.resize(400, 100);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  const QImage shot = view.viewport()->grab().toImage();
+  auto markedPixels = [&](int row) {
+    const QRect r = view.visualRect(m.index(row, 0));
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (shot.pixelColor(x, y) == MarkLook().tint) ++n;
+    return n;
+  };
+  EXPECT_GT(markedPixels(0), 0) << "the escape of the newline";
+  EXPECT_GT(markedPixels(1), 0) << "the doubled backslash";
+  TUsageListModel plainModel;
+  plainModel.appendRow(makeRow("plain\\sname", false));
+  view.setModel(&plainModel);
+  const QImage plain = view.viewport()->grab().toImage();
+  int n = 0;
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x)
+      if (plain.pixelColor(x, y) == MarkLook().tint) ++n;
+  EXPECT_EQ(n, 0) << "a name without escapes is drawn as any other";
 }
