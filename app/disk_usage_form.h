@@ -19,6 +19,7 @@
 //   form_options.cpp      the option commands
 #include <QEvent>
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -38,6 +39,7 @@ class QLabel;
 class QMenu;
 class QPainter;
 class QWheelEvent;
+class QKeyEvent;
 class QResizeEvent;
 class QCloseEvent;
 class QScrollBar;
@@ -53,6 +55,7 @@ class TFolderTreeModel;
 class TGauge;
 class TStatusBar;
 class TChartPanel;
+class TFocusMark;
 class TDropPanel;
 class TFSChangeNotifier;
 struct TChartAxis;
@@ -241,8 +244,28 @@ class TDiskUsageForm : public QMainWindow {
   void SelectFolderPath(const std::string& path);
   void OpenFolder(const std::string& path);
   void UsageListDblClick();
+  // What a double-click does with an item of the folder: a folder, or a link
+  // to one, is entered; anything else goes to the desktop's application.
+  // False when the desktop's opener could not be started.
+  bool OpenItem(const std::string& path);
   std::string ResolveShortcut(const std::string& path);
   void ParentDirBtnClick();
+  void UpOneLevelCmdClick();  // the menu item and its keys: the keyboard stays where it was
+  // Keys of the list, the chart, the tree and the folder box that the window
+  // acts on (Enter, Backspace, Alt+Up, the chart's moves); true when taken.
+  bool FormKeyDown(QObject* watched, QKeyEvent* event);
+  bool UsageListKeyDown(QKeyEvent* event);
+  // The focus given back, when the scope ends, to the control that had it
+  // when the scope began (if it is still shown).
+  class KeyboardStays {
+   public:
+    explicit KeyboardStays(TDiskUsageForm* form);
+    ~KeyboardStays();
+
+   private:
+    TDiskUsageForm* m_form;
+    QPointer<QWidget> m_focus;
+  };
   void CurrentDirBoxClick();
   bool TreeViewAddFolder(const std::string& path) const;
   bool TreeViewEditing() const { return false; }  // tree labels are never edited
@@ -264,6 +287,12 @@ class TDiskUsageForm : public QMainWindow {
   // pointer gets them; true when the chart took the event.
   bool FormMouseWheelDown(const QPoint& globalPos);
   bool FormMouseWheelUp(const QPoint& globalPos);
+  // Up, Down, Page Up, Page Down, Home and End move the chart's current row
+  // and its page; Enter enters a folder row as a click on its name does.
+  bool ChartPanelKeyDown(QKeyEvent* event);
+  int ChartCurrentRow = -1;  // the chart's row the keys act on; -1 for none
+  int ChartRowCount() const;  // the rows the chart shows
+  void DrawChartFocus(QPainter& painter, const TChartAxis& axis);
   void UsageChartMouseMove(const QPoint& pos);
   void UsageChartClick(const QPoint& pos);
   void UsageChartAfterDraw(QPainter& painter, const TBarChart::CategoryAxis& axis);
@@ -308,6 +337,7 @@ class TDiskUsageForm : public QMainWindow {
   TGauge* TargetGuage = nullptr;
   QWidget* StatPanelBevel = nullptr;
   TStatusBar* StatusBar = nullptr;
+  TFocusMark* FocusMark = nullptr;  // over the tree, the list or the chart, whichever has the focus
   QString statusPanelText(int panel) const;
 
   // Menu items.
@@ -318,6 +348,7 @@ class TDiskUsageForm : public QMainWindow {
   QAction* UnselectAllCmd = nullptr;
   QAction* InvertSelectionCmd = nullptr;
   QAction* RefreshCmd = nullptr;
+  QAction* UpOneLevelCmd = nullptr;
   QAction* ToolBarCmd = nullptr;
   QAction* StatusBarCmd = nullptr;
   QAction* TreeViewCmd = nullptr;
@@ -332,6 +363,7 @@ class TDiskUsageForm : public QMainWindow {
   QAction* AboutCmd = nullptr;
   QAction* NumbersCmd = nullptr;
   QAction* ChartCmd = nullptr;
+  QMenu* ViewMenu = nullptr;
   std::array<QAction*, 6> SortColumnCmds{};  // NameSortCmd ... FileDateSortCmd
   QAction* AscendingCmd = nullptr;
   QAction* DescendingCmd = nullptr;
@@ -381,6 +413,8 @@ class TDiskUsageForm : public QMainWindow {
   void ShowCalcFailure(const std::string& path, int32_t code);
   void buildFolderTree();
   void buildChartPanel();
+  // Tab goes tree, folder box, list or chart; the focus shows (form_layout.cpp).
+  void buildFocusChain();
   void buildHelpMenu(QMenu* help);
   void onTreeSelectionChanged();
   void onCurrentDirBoxActivated(int index);

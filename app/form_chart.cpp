@@ -8,10 +8,12 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QKeyEvent>
 #include <QWheelEvent>
 
 #include "app/disk_usage_form.h"
 #include "chart/bar_chart.h"
+#include "model/chart_cursor.h"
 #include "model/chart_page.h"
 #include "views/chart_panel.h"
 #include "views/usage_list_model.h"
@@ -60,6 +62,8 @@ void TDiskUsageForm::buildChartPanel() {
   connect(UsageChart, &TBarChart::clicked, this, &TDiskUsageForm::UsageChartClick);
   connect(UsageChart, &TBarChart::afterDraw, this, &TDiskUsageForm::UsageChartAfterDraw);
   connect(panel, &TChartPanel::chartResized, this, &TDiskUsageForm::ResizeChart);
+  // The chart's keys, and Up one level (FormKeyDown).
+  panel->installEventFilter(this);
   qApp->installEventFilter(new TWheelOffer(this, [this](QWheelEvent* e) { return offerWheel(e); }));
 }
 
@@ -80,6 +84,7 @@ void TDiskUsageForm::ChartCmdClick() {
 }
 
 void TDiskUsageForm::ClearChart() {
+  ChartCurrentRow = -1;
   UsageChart->clearPoints();
   UsageChart->update();
 }
@@ -116,7 +121,8 @@ void TDiskUsageForm::BuildUsageChart() {
   UsageChart->setValues(FileBytesSeries, std::move(fileBytes));
   UsageChart->setLabelSource([names](int index) { return names->label(static_cast<size_t>(index)); });
   UsageChart->setLabelMarkSource([names](int index) { return names->labelMarks(static_cast<size_t>(index)); });
-  // The top page, with the scroll bar at the top.
+  // The top page, with the scroll bar at the top, its first row current.
+  if (ChartRowCount() > 0) ChartCurrentRow = 0;
   {
     const QSignalBlocker block(ChartScroll);
     ChartScroll->setValue(0);
@@ -231,7 +237,66 @@ void TDiskUsageForm::UsageChartMouseMove(const QPoint& pos) {
 
 void TDiskUsageForm::UsageChartClick(const QPoint& pos) {
   const int k = ChartRowAt(pos.x(), pos.y());
+  if (k >= 0 && k < ChartRowCount()) {
+    ChartCurrentRow = k;  // the keys go on from the row clicked
+    UsageChart->update();
+  }
   if (k >= 0 && RowIsFolder(k)) OpenFolder(m_currentFolderPath + UsageModel->row(k).name());
+}
+
+int TDiskUsageForm::ChartRowCount() const {
+  // Rows that have a point: a refresh stopped early leaves the points of
+  // before while the list holds fewer rows; the placeholder has none.
+  return std::min(UsageChart->pointCount(DiskBytesSeries), UsageModel->rowCount());
+}
+
+bool TDiskUsageForm::ChartPanelKeyDown(QKeyEvent* event) {
+  if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  TChartMove move;
+  switch (event->key()) {
+    case Qt::Key_Up: move = TChartMove::Up; break;
+    case Qt::Key_Down: move = TChartMove::Down; break;
+    case Qt::Key_PageUp: move = TChartMove::PageUp; break;
+    case Qt::Key_PageDown: move = TChartMove::PageDown; break;
+    case Qt::Key_Home: move = TChartMove::Home; break;
+    case Qt::Key_End: move = TChartMove::End; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // As a click on the row's name: a folder is entered, a file is not.
+      if (!event->isAutoRepeat() && RowIsFolder(ChartCurrentRow) && ChartCurrentRow < ChartRowCount()) {
+        const KeyboardStays stays(this);
+        OpenFolder(m_currentFolderPath + UsageModel->row(ChartCurrentRow).name());
+      }
+      return true;
+    default: return false;
+  }
+  const TChartCursor to =
+      MoveChartCursor({ChartCurrentRow, ChartScroll->value()}, move, ChartRowCount(), ChartRowsPerPage());
+  ChartCurrentRow = to.row;
+  if (to.top != ChartScroll->value()) {
+    // As the wheel scrolls: the position, then the page.
+    const QSignalBlocker block(ChartScroll);
+    ChartScroll->setValue(to.top);
+    ChartScrollScroll(ChartScroll->value());
+  }
+  UsageChart->update();
+  return true;
+}
+
+void TDiskUsageForm::DrawChartFocus(QPainter& painter, const TChartAxis& axis) {
+  // The current row's band, the width of the chart, while the keyboard is
+  // on the chart: where Enter and the keys act.
+  const int row = ChartCurrentRow;
+  if (!ChartPanel->hasFocus() || row < 0 || row >= ChartRowCount() || row < axis.min - 1e-9 || row > axis.max + 1e-9) return;
+  const double pitch = ChartRowPitch(axis, 0);
+  const double centre = axis.startPos + (row - axis.min) * pitch;
+  const QRect band(1, static_cast<int>(centre - pitch / 2), UsageChart->width() - 2, std::max(4, static_cast<int>(pitch)));
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), 2));
+  painter.drawRect(band.adjusted(1, 1, -1, -1));
+  painter.restore();
 }
 
 void TDiskUsageForm::UsageChartAfterDraw(QPainter& painter, const TBarChart::CategoryAxis& axis) {
@@ -244,6 +309,7 @@ void TDiskUsageForm::UsageChartAfterDraw(QPainter& painter, const TBarChart::Cat
     if (icon.isNull()) continue;
     painter.drawPixmap(axis.labelsRight - kIcon / 2 - 2, ChartIconTop(a, i, first, kIcon), icon.pixmap(kIcon, kIcon));
   }
+  DrawChartFocus(painter, a);
 }
 
 void TDiskUsageForm::SetDeleteEnabled(bool enabled) {

@@ -89,7 +89,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
   const std::string_view rawName = std::string_view(path).substr(path.rfind('/') + 1);
   const QString name = DisplayName(rawName);  // as the boxes show it
   if (chosen == menu.OpenAct) {
-    if (!platform::openWithDefaultApplication(path))
+    if (!OpenItem(path))
       platform::showError(this, QStringLiteral("Cannot open '") + name +
                                     QStringLiteral("': the desktop's program for opening files could not be started."));
   } else if (const qsizetype app = menu.OpenWithActs.indexOf(chosen); app >= 0) {

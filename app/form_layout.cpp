@@ -3,6 +3,7 @@
 // the size limits of each mode; what a resize does.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QMenuBar>
 #include <QResizeEvent>
 #include <QSplitter>
@@ -16,8 +17,11 @@
 
 #include "app/disk_usage_form.h"
 #include "model/window_placement.h"
+#include "views/chart_panel.h"
+#include "views/focus_mark.h"
 #include "views/status_bar.h"
 #include "views/totals_box.h"
+#include "views/usage_list_view.h"
 
 namespace {
 
@@ -39,6 +43,20 @@ class THintFilter : public QObject {
 constexpr int kStatPanelBorder = 0;
 
 }  // namespace
+
+void TDiskUsageForm::buildFocusChain() {
+  // Tab walks the controls a keyboard user works in; the tool bar's commands
+  // each have their menu item and key (its buttons would take ten Tabs, with
+  // a focus frame one can hardly see). The window's other widgets take no
+  // focus; hidden controls are left out of the chain.
+  for (QToolButton* b : ToolBar->findChildren<QToolButton*>()) b->setFocusPolicy(Qt::NoFocus);
+  setTabOrder(TreeView, CurrentDirBox);
+  setTabOrder(CurrentDirBox, UsageList);
+  setTabOrder(UsageList, ChartPanel);
+  FocusMark = new TFocusMark(this);
+  for (QWidget* w : {static_cast<QWidget*>(TreeView), static_cast<QWidget*>(UsageList), static_cast<QWidget*>(ChartPanel)})
+    FocusMark->watch(w);
+}
 
 void TDiskUsageForm::installHintFilter() { qApp->installEventFilter(new THintFilter(this, HintsCmd)); }
 

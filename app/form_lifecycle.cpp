@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QStyle>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -142,6 +143,7 @@ void TDiskUsageForm::FormCreate() {
   setCentralWidget(mainPanel);
   buildStatusBar();
 
+  buildFocusChain();
   EfficiencyGuage->setProgress(0);
   EfficiencyGuage->setBackColor(kSkyBlue);
   installHintFilter();
@@ -274,6 +276,7 @@ bool TDiskUsageForm::eventFilter(QObject* watched, QEvent* event) {
     windowHandle()->removeEventFilter(this);
     QCoreApplication::postEvent(this, new QEvent(WM_AFTERSHOW));  // after this expose has painted
   }
+  if (event->type() == QEvent::KeyPress && FormKeyDown(watched, static_cast<QKeyEvent*>(event))) return true;
   if (event->type() == QEvent::MouseButtonDblClick &&
       (watched == MapDrivePanel || watched->parent() == MapDrivePanel)) {
     ComputeOptionsCmdClick();

@@ -29,6 +29,8 @@ void TDiskUsageForm::buildUsageList() {
           &TDiskUsageForm::UsageListSelectionChange);
   // Double-clicks in the list open the row's item.
   UsageList->viewport()->installEventFilter(this);
+  // Enter opens the row's item, Backspace and Alt+Up go up (FormKeyDown).
+  UsageList->installEventFilter(this);
 }
 
 void TDiskUsageForm::SortByColumn(int column) {

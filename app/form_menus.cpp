@@ -47,6 +47,7 @@ void TDiskUsageForm::buildMenus() {
   connect(InvertSelectionCmd, &QAction::triggered, this, &TDiskUsageForm::InvertselectionsCmdClick);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  ViewMenu = view;
   auto check = [&](const char* caption, bool on) {
     QAction* a = disabled(view->addAction(QString::fromLatin1(caption)));
     a->setCheckable(true);
@@ -114,6 +115,13 @@ void TDiskUsageForm::buildMenus() {
   connect(ListOnlyCmd, &QAction::triggered, this, &TDiskUsageForm::ListOnlyCmdClick);
   connect(TotalsOnlyCmd, &QAction::triggered, this, &TDiskUsageForm::TotalsOnlyCmdClick);
   view->addSeparator();
+  // Its keys are taken where the focus is, as key presses (form_navigation.cpp),
+  // so that those made while a refresh held the window are dropped with the
+  // rest; as a shortcut of the window they would pass. The menu shows them.
+  UpOneLevelCmd = view->addAction(QStringLiteral("&Up One Level"));
+  UpOneLevelCmd->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Up), QKeySequence(Qt::Key_Backspace)});
+  UpOneLevelCmd->setShortcutContext(Qt::WidgetShortcut);
+  connect(UpOneLevelCmd, &QAction::triggered, this, &TDiskUsageForm::UpOneLevelCmdClick);
   RefreshCmd = view->addAction(QStringLiteral("&Refresh"));
   RefreshCmd->setShortcut(QKeySequence(Qt::Key_F5));
   // F5 held down repeats faster than a large folder refreshes: every repeat

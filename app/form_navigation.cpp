@@ -1,8 +1,11 @@
 // Navigation: the folder tree and the folder combo box, linked both ways, and
 // every way into another folder (up one level, a double-click on a row, a link,
 // a drop); opening files with the desktop's application.
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -17,6 +20,7 @@
 #include "platform/path.h"
 #include "platform/shortcut.h"
 #include "support/drop_panel.h"
+#include "views/chart_panel.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 #include "views/folder_tree_model.h"
@@ -34,7 +38,22 @@ bool IsFolderOrUnreadable(const std::string& path, bool followLinks) {
   return S_ISDIR(st.st_mode);
 }
 
+int FirstSelectedRow(const QItemSelectionModel& sel, int rows) {
+  for (int i = 0; i < rows; ++i)
+    if (sel.isRowSelected(i, {})) return i;
+  return -1;
+}
+
 }  // namespace
+
+// A folder entered from the keyboard leaves the keyboard where it was: after
+// a click the tree takes it (OpenFolder), and a keyboard user going down a
+// few levels would Tab back to the rows at each.
+TDiskUsageForm::KeyboardStays::KeyboardStays(TDiskUsageForm* form) : m_form(form), m_focus(QApplication::focusWidget()) {}
+
+TDiskUsageForm::KeyboardStays::~KeyboardStays() {
+  if (m_focus && m_focus->window() == m_form && m_focus->isVisible()) m_focus->setFocus(Qt::OtherFocusReason);
+}
 
 void TDiskUsageForm::buildFolderTree() {
   TreeModel = new TFolderTreeModel(this);
@@ -65,6 +84,9 @@ void TDiskUsageForm::buildFolderTree() {
     CurrentDirBox->addItem(TFolderTreeModel::folderIcon(), DisplayName(path), QByteArray::fromStdString(path));
   CurrentDirBox->setCurrentIndex(-1);
   connect(CurrentDirBox, &QComboBox::activated, this, &TDiskUsageForm::onCurrentDirBoxActivated);
+  // Up one level from the keyboard (FormKeyDown).
+  TreeView->installEventFilter(this);
+  CurrentDirBox->installEventFilter(this);
 }
 
 std::string TDiskUsageForm::treePath() const { return TreeModel->pathOf(TreeView->currentIndex()); }
@@ -142,32 +164,69 @@ void TDiskUsageForm::OpenFolder(const std::string& path) {
 std::string TDiskUsageForm::ResolveShortcut(const std::string& path) { return platform::resolveShortcut(path); }
 
 void TDiskUsageForm::UsageListDblClick() {
-  QItemSelectionModel* sel = UsageList->selectionModel();
-  int first = -1;
-  for (int i = 0; i < UsageModel->rowCount() && first < 0; ++i)
-    if (sel->isRowSelected(i, {})) first = i;
+  const int first = FirstSelectedRow(*UsageList->selectionModel(), UsageModel->rowCount());
   if (first < 0 || !UsageModel->row(first).entry) return;
-  const std::string path = m_currentFolderPath + UsageModel->row(first).name();
+  OpenItem(m_currentFolderPath + UsageModel->row(first).name());  // what the desktop says is not shown
+}
+
+bool TDiskUsageForm::OpenItem(const std::string& path) {
   // A link is no folder itself (its own attributes are read, not its
   // target's); one that cannot be read at all counts as a folder, which
   // OpenFolder then ignores.
   if (IsFolderOrUnreadable(path, false)) {
     OpenFolder(path);
-    return;
+    return true;
   }
   const std::string target = ResolveShortcut(path);
-  if (target.empty())
-    platform::openWithDefaultApplication(path);
-  else if (IsFolderOrUnreadable(target, true))
+  if (target.empty()) return platform::openWithDefaultApplication(path);
+  if (IsFolderOrUnreadable(target, true)) {
     OpenFolder(target);
-  else
-    platform::openWithDefaultApplication(target);
+    return true;
+  }
+  return platform::openWithDefaultApplication(target);
 }
 
 void TDiskUsageForm::ParentDirBtnClick() {
   if (m_currentFolderPath.empty()) return;
   const std::string stripped = platform::withoutTrailingDelim(m_currentFolderPath);
   if (stripped != m_currentFolderPath) OpenFolder(std::string(platform::folderPart(stripped)));
+}
+
+void TDiskUsageForm::UpOneLevelCmdClick() {
+  const KeyboardStays stays(this);
+  ParentDirBtnClick();
+}
+
+bool TDiskUsageForm::FormKeyDown(QObject* watched, QKeyEvent* event) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  const bool up = (event->key() == Qt::Key_Backspace && modifiers == Qt::NoModifier) ||
+                  (event->key() == Qt::Key_Up && modifiers == Qt::AltModifier);
+  if (up && (watched == UsageList || watched == ChartPanel || watched == TreeView || watched == CurrentDirBox)) {
+    // A key held down goes up once: its repeats would each wait for a refresh.
+    if (!event->isAutoRepeat()) UpOneLevelCmdClick();
+    return true;
+  }
+  if (watched == UsageList) return UsageListKeyDown(event);
+  if (watched == ChartPanel) return ChartPanelKeyDown(event);
+  return false;
+}
+
+bool TDiskUsageForm::UsageListKeyDown(QKeyEvent* event) {
+  if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) ||
+      (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+    return false;
+  if (event->isAutoRepeat()) return true;
+  // The row the keyboard is on when it is selected, else the first selected
+  // one, as for a double-click; a row the user sees unselected is not opened.
+  QItemSelectionModel* sel = UsageList->selectionModel();
+  const QModelIndex current = UsageList->currentIndex();
+  const int row = current.isValid() && sel->isRowSelected(current.row(), {})
+                      ? current.row()
+                      : FirstSelectedRow(*sel, UsageModel->rowCount());
+  if (row < 0 || !UsageModel->row(row).entry) return true;
+  const KeyboardStays stays(this);
+  OpenItem(m_currentFolderPath + UsageModel->row(row).name());
+  return true;
 }
 
 bool TDiskUsageForm::TreeViewAddFolder(const std::string& path) const {

@@ -40,3 +40,13 @@ bool TChartPanel::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_chart && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) emit chartResized();
   return QFrame::eventFilter(watched, event);
 }
+
+void TChartPanel::focusInEvent(QFocusEvent* event) {
+  QFrame::focusInEvent(event);
+  m_chart->update();
+}
+
+void TChartPanel::focusOutEvent(QFocusEvent* event) {
+  QFrame::focusOutEvent(event);
+  m_chart->update();
+}

@@ -26,6 +26,10 @@ class TChartPanel : public QFrame {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The chart draws the focus mark of its current row while the panel has
+  // the focus: painted again when the panel gains or loses it.
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   TBarChart* m_chart;

@@ -337,3 +337,111 @@ TEST_F(FormTest, TheScrollThumbIsNotPageSizedAndAClickBesideItMovesAPage) {
   EXPECT_EQ(f.UsageChart->categoryMax(), 23);
   EXPECT_EQ(f.ChartScroll->pageStep(), 0) << "a resize leaves the thumb alone";
 }
+
+namespace {
+
+// The pixels of the chart in the desktop's highlight colour: the focus mark.
+int highlightPixels(TDiskUsageForm& f) {
+  const QImage img = f.UsageChart->grab().toImage();
+  const QColor mark = f.palette().color(QPalette::Active, QPalette::Highlight);
+  int n = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == mark;
+  return n;
+}
+
+std::vector<QObject*> g_chartKeysWhileComputing;
+void postChartKeysOnFirstCalc(const char*) {
+  for (QObject* to : g_chartKeysWhileComputing) {
+    QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+    QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+  }
+  g_chartKeysWhileComputing.clear();
+}
+
+}  // namespace
+
+TEST_F(FormTest, KeysMoveTheChartsCurrentRowAndPageAndEnterEntersAFolder) {
+  TempTree tree;
+  for (int i = 0; i < 20; ++i) {
+    const std::string d = "d" + std::to_string(100 + i);
+    tree.dir(d);
+    tree.file(d + "/inside", 10 * (i + 1));
+  }
+  for (int i = 0; i < 10; ++i) tree.file("f" + std::to_string(100 + i), 1);
+  TDiskUsageForm& f = open({tree.root()}, {kFakeEngine});
+  f.ChartCmd->trigger();
+  setChartHeight(f, 195);
+  ASSERT_EQ(f.ChartRowsPerPage(), 4) << "pages of 5 rows";
+  f.RefreshCmdClick();
+  ASSERT_EQ(f.ChartRowCount(), 30);
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  f.TreeView->setFocus();
+  ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() == f.TreeView; }));
+  EXPECT_EQ(highlightPixels(f), 0) << "no mark while the keyboard is elsewhere";
+  // Tab, Tab: the folder box, then the chart.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), f.ChartPanel);
+  EXPECT_EQ(f.ChartCurrentRow, 0) << "the top row is current";
+  EXPECT_GT(highlightPixels(f), 2 * f.UsageChart->width()) << "its band is marked";
+
+  struct Step {
+    Qt::Key key;
+    int row, top;  // the current row and the page's first row afterwards
+  } steps[] = {
+      {Qt::Key_Down, 1, 0},     {Qt::Key_Down, 2, 0},     {Qt::Key_PageDown, 7, 5}, {Qt::Key_PageDown, 12, 10},
+      {Qt::Key_Up, 11, 10},     {Qt::Key_Up, 10, 10},     {Qt::Key_Up, 9, 9},       {Qt::Key_End, 29, 25},
+      {Qt::Key_Down, 29, 25},   {Qt::Key_PageUp, 24, 20}, {Qt::Key_Home, 0, 0},     {Qt::Key_Up, 0, 0},
+      {Qt::Key_PageUp, 0, 0},   {Qt::Key_Down, 1, 0},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE("key " + std::to_string(s.key) + " to row " + std::to_string(s.row));
+    QTest::keyClick(f.ChartPanel, s.key);
+    EXPECT_EQ(f.ChartCurrentRow, s.row);
+    EXPECT_EQ(f.ChartScroll->value(), s.top);
+    EXPECT_EQ(f.UsageChart->categoryMin(), s.top);
+    EXPECT_EQ(f.UsageChart->categoryMax(), s.top + 4);
+  }
+  // The wheel scrolls the page away; the next key brings it back to the row.
+  const QPoint inside = f.UsageChart->mapToGlobal(f.UsageChart->rect().center());
+  for (int i = 0; i < 8; ++i) wheel(f.UsageChart, inside, -1);
+  ASSERT_EQ(f.UsageChart->categoryMin(), 8);
+  EXPECT_EQ(highlightPixels(f), 0) << "the current row is off the page";
+  QTest::keyClick(f.ChartPanel, Qt::Key_Down);
+  EXPECT_EQ(f.ChartCurrentRow, 2);
+  EXPECT_EQ(f.UsageChart->categoryMin(), 2);
+
+  // Presses made while a refresh held the window are dropped with the rest.
+  auto hook = fakeSymbol<void (*)(void (*)(const char*))>("FakeSetCalcHook");
+  ASSERT_NE(hook, nullptr);
+  g_chartKeysWhileComputing = {f.ChartPanel};
+  hook(&postChartKeysOnFirstCalc);
+  f.RefreshCmd->trigger();
+  hook(nullptr);
+  ASSERT_TRUE(g_chartKeysWhileComputing.empty());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f.currentFolderPath(), tree.root() + "/") << "no folder entered";
+  EXPECT_EQ(f.ChartCurrentRow, 0) << "the rebuilt chart's top row";
+
+  // Enter on a file does nothing; on a folder it enters it, as a click on its
+  // name does, and the keyboard stays on the chart.
+  f.ChartPanel->setFocus();
+  QTest::keyClick(f.ChartPanel, Qt::Key_End);
+  ASSERT_FALSE(f.RowIsFolder(f.ChartCurrentRow));
+  QTest::keyClick(f.ChartPanel, Qt::Key_Return);
+  EXPECT_EQ(f.currentFolderPath(), tree.root() + "/");
+  QTest::keyClick(f.ChartPanel, Qt::Key_Home);
+  QTest::keyClick(f.ChartPanel, Qt::Key_Down);
+  ASSERT_EQ(f.UsageModel->row(f.ChartCurrentRow).name(), "d101");
+  QTest::keyClick(f.ChartPanel, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(f.currentFolderPath(), tree.path("d101") + "/");
+  EXPECT_EQ(rowNames(), (Names{"inside"}));
+  EXPECT_EQ(QApplication::focusWidget(), f.ChartPanel);
+  EXPECT_EQ(f.ChartCurrentRow, 0);
+  // Backspace goes back up.
+  QTest::keyClick(f.ChartPanel, Qt::Key_Backspace);
+  EXPECT_EQ(f.currentFolderPath(), tree.root() + "/");
+  EXPECT_EQ(QApplication::focusWidget(), f.ChartPanel);
+}

@@ -1,10 +1,12 @@
 // How the tool bar's controls look and what the folder box offers.
 #include <QComboBox>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <cmath>
 
 #include "form_fixture.h"
+#include "views/chart_panel.h"
 
 namespace {
 
@@ -68,4 +70,71 @@ TEST_F(FormTest, TheFolderBoxOffersTheParentsOfTheCurrentFolder) {
   EXPECT_GE(f.CurrentDirBox->findData(QByteArray::fromStdString(parents.back())), 0);
   EXPECT_LT(f.CurrentDirBox->findData(QByteArray::fromStdString(t.path("Alpha/y"))), 0)
       << "what lies below the current folder is not offered";
+}
+
+namespace {
+
+// Whether the window shows a ring in the highlight colour along the edges of
+// w: a pixel in the middle of each edge, just inside it.
+bool ringAround(TDiskUsageForm& f, QWidget* w) {
+  const QImage img = f.grab().toImage();
+  const qreal dpr = img.devicePixelRatio();
+  const QRect r(w->mapTo(&f, QPoint(0, 0)), w->size());
+  const QColor mark = f.palette().color(QPalette::Active, QPalette::Highlight);
+  const QPoint edges[] = {{r.center().x(), r.top() + 1}, {r.center().x(), r.bottom() - 1},
+                          {r.left() + 1, r.center().y()}, {r.right() - 1, r.center().y()}};
+  for (const QPoint& p : edges)
+    if (img.pixelColor(QPoint(qRound(p.x() * dpr), qRound(p.y() * dpr))) != mark) return false;
+  return true;
+}
+
+bool focusOn(QWidget* w) {
+  w->setFocus();
+  return waitUntil([&] { return QApplication::focusWidget() == w; });
+}
+
+}  // namespace
+
+TEST_F(FormTest, TabWalksTreeFolderBoxAndRowsAndTheFocusShowsWhereItIs) {
+  TDiskUsageForm& f = open({t.root()});
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  for (QToolButton* b : f.ToolBar->findChildren<QToolButton*>())
+    EXPECT_EQ(b->focusPolicy(), Qt::NoFocus) << "not in the chain: " << b->toolTip().toStdString();
+  for (bool chart : {false, true}) {
+    SCOPED_TRACE(chart ? "chart" : "numbers");
+    (chart ? f.ChartCmd : f.NumbersCmd)->trigger();
+    QWidget* rows = chart ? static_cast<QWidget*>(f.ChartPanel) : f.UsageList;
+    ASSERT_TRUE(focusOn(f.TreeView));
+    std::vector<QWidget*> forward, backward;
+    for (int i = 0; i < 3; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      forward.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(forward, (std::vector<QWidget*>{f.CurrentDirBox, rows, f.TreeView}));
+    for (int i = 0; i < 3; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+      backward.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(backward, (std::vector<QWidget*>{rows, f.CurrentDirBox, f.TreeView}));
+    // The tree, the list and the chart have no frame of their own: the window
+    // draws one around whichever has the focus, and only around that one.
+    for (QWidget* w : {static_cast<QWidget*>(f.TreeView), rows}) {
+      SCOPED_TRACE(w->objectName().toStdString());
+      ASSERT_TRUE(focusOn(w));
+      EXPECT_TRUE(ringAround(f, w));
+      EXPECT_FALSE(ringAround(f, w == rows ? static_cast<QWidget*>(f.TreeView) : rows));
+    }
+    ASSERT_TRUE(focusOn(f.CurrentDirBox));
+    EXPECT_FALSE(ringAround(f, f.TreeView));
+    EXPECT_FALSE(ringAround(f, rows));
+  }
+  // Without the tree: the folder box and the rows.
+  f.TreeViewCmd->trigger();
+  ASSERT_TRUE(focusOn(f.CurrentDirBox));
+  QTest::keyClick(f.CurrentDirBox, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), f.ChartPanel);
+  QTest::keyClick(f.ChartPanel, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), f.CurrentDirBox);
+  f.TreeViewCmd->trigger();
 }

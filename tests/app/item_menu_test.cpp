@@ -141,6 +141,19 @@ TEST_F(ItemMenuTest, TheMenuIsForTheFirstSelectedRowAndItsCommandsAct) {
   EXPECT_FALSE(exists(t.path("link")));
   EXPECT_TRUE(exists(t.path("Alpha/x.bin")));
   EXPECT_TRUE(exists(configHome.path("data/Trash/files/link")));
+
+  // Open on a folder, or on a link to one, enters it as a double-click does.
+  t.symlink(t.path("Alpha/y"), "to-y");
+  for (const char* row : {"Alpha", "to-y"}) {
+    SCOPED_TRACE(row);
+    f.SelectFolderPath(t.root());
+    ASSERT_TRUE(waitUntil([&] { return cell(row, 0) == row; }));
+    select({row});
+    opened.clear();
+    EXPECT_TRUE(rightClick([](TItemMenu& m) { return m.OpenAct; }));
+    EXPECT_EQ(f.currentFolderPath(), std::string(row) == "Alpha" ? t.path("Alpha") + "/" : t.path("Alpha/y") + "/");
+    EXPECT_TRUE(opened.empty()) << "nothing handed to the desktop";
+  }
 }
 
 TEST_F(ItemMenuTest, OpenWithOffersTheApplicationsOfTheTypeAndRunsTheChosenOne) {

@@ -3,11 +3,13 @@
 #include <QComboBox>
 #include <QToolButton>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTreeView>
 #include <fstream>
 
 #include "form_fixture.h"
 #include "platform/desktop_open.h"
+#include "platform/path.h"
 #include "views/folder_tree_model.h"
 
 namespace {
@@ -103,6 +105,77 @@ TEST_F(NavigationTest, DoubleClicksEnterFoldersFollowLinksAndOpenFiles) {
   EXPECT_EQ(f.ResolveShortcut(t.path("a.txt")), "") << "a plain file is no link";
 }
 
+TEST_F(NavigationTest, KeysInTheListEnterAndLeaveFoldersAsDoubleClicksDo) {
+  t.symlink(t.path("Alpha"), "to-alpha");
+  t.symlink("a.txt", "to-file");
+  writeFile("folder.desktop", "[Desktop Entry]\nType=Link\nName=Alpha\nURL=file://" + t.path("Alpha/y") + "\n");
+  TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  // The View menu has the command with its key, for the tool button's picture.
+  QAction* up = f.UpOneLevelCmd;
+  ASSERT_NE(up, nullptr);
+  EXPECT_EQ(up->text(), "&Up One Level");
+  EXPECT_EQ(up->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Up)) << "shown beside the item";
+  EXPECT_TRUE(up->associatedObjects().contains(static_cast<QObject*>(f.ViewMenu)));
+
+  struct Case {
+    const char* row;
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    std::string folderAfter;  // where the window is afterwards
+    std::string openedFile;   // what the desktop was asked to open, if anything
+  } cases[] = {
+      {"Alpha", Qt::Key_Return, {}, t.path("Alpha") + "/", ""},
+      {"Alpha", Qt::Key_Enter, Qt::KeypadModifier, t.path("Alpha") + "/", ""},
+      {"to-alpha", Qt::Key_Return, {}, t.path("Alpha") + "/", ""},
+      {"folder.desktop", Qt::Key_Return, {}, t.path("Alpha/y") + "/", ""},
+      {"to-file", Qt::Key_Return, {}, t.root() + "/", t.path("a.txt")},
+      {"B.txt", Qt::Key_Enter, Qt::KeypadModifier, t.root() + "/", t.path("B.txt")},
+      // Up one level: Backspace and Alt+Up, in the list, the tree and the folder box.
+      {"Alpha", Qt::Key_Backspace, {}, "/", ""},
+      {"Alpha", Qt::Key_Up, Qt::AltModifier, "/", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.row) + " key " + std::to_string(c.key));
+    if (f.currentFolderPath() != t.root() + "/") f.SelectFolderPath(t.root());
+    opened.clear();
+    f.RememberedSelection = {t.path("Ax")};
+    // To the row with the keyboard alone: Down from no row goes to the first.
+    f.UsageList->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() == f.UsageList; }));
+    f.UsageList->selectionModel()->clear();
+    QTest::keyClick(f.UsageList, Qt::Key_Down);
+    for (int i = 0; i < f.UsageModel->rowCount() && f.UsageModel->row(f.UsageList->currentIndex().row()).name() != c.row; ++i)
+      QTest::keyClick(f.UsageList, Qt::Key_Down);
+    ASSERT_EQ(selectedNames(), Names{c.row});
+    QTest::keyClick(f.UsageList, Qt::Key(c.key), c.modifiers);
+    const std::string folder = c.folderAfter == "/" ? std::string(platform::folderPart(t.root())) : c.folderAfter;
+    EXPECT_EQ(f.currentFolderPath(), folder);
+    EXPECT_EQ(opened, c.openedFile.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.openedFile});
+    if (folder != t.root() + "/") {
+      EXPECT_TRUE(f.RememberedSelection.empty());
+      EXPECT_EQ(QApplication::focusWidget(), f.UsageList) << "the keyboard stays in the list";
+    }
+  }
+  // Up one level from wherever the focus is in the window.
+  for (QWidget* w : std::initializer_list<QWidget*>{f.TreeView, f.CurrentDirBox}) {
+    for (auto [key, modifiers] : {std::pair{Qt::Key_Backspace, Qt::NoModifier}, std::pair{Qt::Key_Up, Qt::AltModifier}}) {
+      SCOPED_TRACE(w->objectName().toStdString() + " key " + std::to_string(key));
+      f.SelectFolderPath(t.path("Alpha/y"));
+      w->setFocus();
+      ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() == w; }));
+      QTest::keyClick(w, key, modifiers);
+      EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/");
+      EXPECT_EQ(QApplication::focusWidget(), w);
+    }
+  }
+  // The menu item goes up as the tool button does.
+  up->trigger();
+  EXPECT_EQ(f.currentFolderPath(), t.root() + "/");
+}
+
 TEST_F(NavigationTest, OpenFolderIgnoresWhatIsNoFolderAndEmptiesTheRememberedSelection) {
   TDiskUsageForm& f = open({t.root()});
   for (const std::string& path : {t.path("a.txt"), t.path("missing"), std::string()}) {
@@ -196,7 +269,10 @@ TEST_F(NavigationTest, ClicksAndKeysMadeWhileARefreshHoldsTheWindowReachNoRow) {
                            {viewport, mouse(QEvent::MouseButtonDblClick)},
                            {viewport, mouse(QEvent::MouseButtonRelease)},
                            {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier)},
-                           {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier)}};
+                           {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier)},
+                           {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier)},
+                           {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier)},
+                           {f.UsageList, new QKeyEvent(QEvent::KeyPress, Qt::Key_Up, Qt::AltModifier)}};
   auto hook = fakeSymbol<void (*)(void (*)(const char*))>("FakeSetCalcHook");
   ASSERT_NE(hook, nullptr);
   hook(&postInputOnFirstCalc);
