@@ -4,10 +4,12 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QPointer>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "platform/window_room.h"
 #include "support/artwork.h"
 #include "support/help_hook.h"
 
@@ -20,7 +22,12 @@ THelpWindow::THelpWindow() : QWidget(nullptr, Qt::Window) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Tallorin Help"));
   setWindowIcon(QIcon(ProgramIcon(48)));
-  resize(760, 620);
+  // 760 x 620 where the screen has room, else what it has: at 144 dpi an
+  // 800 x 600 screen has 533 x 400 (the buttons and the page then scroll).
+  platform::fitToScreen(*this, QSize(760, 620), nullptr);
+  // Escape closes the manual, as it closes a dialog.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   // A way back to the contents and to where the reader was, without

@@ -2,7 +2,9 @@
 // The help viewer: a window of our own that shows the help file (one HTML
 // page) at a topic. Topics are the page's anchors: "contents" for the start,
 // "context-N" for help context N. A missing or unreadable file shows nothing.
-// Contents and Back buttons lead to the start and back along the topics seen.
+// Contents and Back buttons lead to the start and back along the topics seen;
+// Escape closes it. It opens as large as its screen has room for, at most
+// 760 x 620.
 #include <QTextBrowser>
 #include <cstdint>
 #include <string>

@@ -17,4 +17,10 @@ class TDeleteProgress : public QProgressDialog {
 
   // The bar's range: a share in thousandths, so counts past 2^31 never overflow it.
   static constexpr int kSteps = 1000;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void KeepOnScreen();  // the whole window on its screen's free area, as it grows
 };

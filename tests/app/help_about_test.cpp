@@ -3,6 +3,8 @@
 // the about window opens over the window.
 #include <QFontDatabase>
 #include <QLabel>
+#include <QMessageBox>
+#include <map>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -13,6 +15,10 @@
 #include "support/app_information.h"
 #include "support/help_hook.h"
 #include "support/help_window.h"
+#include "support/report_wait_form.h"
+#include "views/delete_progress.h"
+#include "box_look.h"
+#include "window_fit.h"
 
 TEST_F(FormTest, F1OpensTheManualAndClosingTheWindowClosesIt) {
   THtmlHelpHook hook(TDiskUsageForm::HelpFilePath());
@@ -76,4 +82,86 @@ TEST(VersionBlock, TheBuiltProgramCarriesTheProjectsVersion) {
         << "in " << family.toStdString() << " the notice needs more lines than its "
         << box.CopyrightLabel->height() << " pixels hold";
   }
+}
+
+namespace {
+
+// Looks at the next modal window the moment it is up, then closes it.
+void lookAtNextModal(const std::function<void(QWidget&)>& look) {
+  auto* poll = new QTimer;
+  poll->setInterval(10);
+  QObject::connect(poll, &QTimer::timeout, [poll, look] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || !w->isVisible()) return;
+    poll->stop();
+    poll->deleteLater();
+    look(*w);
+    w->close();
+  });
+  poll->start();
+}
+
+}  // namespace
+
+TEST_F(FormTest, EveryWindowFitsTheScreenWithItsButtonsAndEscapeClosesTheManual) {
+  // Also run on an 800 x 600 screen at 144 dpi: a free area of 533 x 400.
+  if (!qEnvironmentVariableIsEmpty("TALLORIN_TEST_DPR")) {
+    ASSERT_EQ(qApp->primaryScreen()->devicePixelRatio(), qEnvironmentVariable("TALLORIN_TEST_DPR").toDouble());
+  }
+  THtmlHelpHook hook(TDiskUsageForm::HelpFilePath());
+  // An item with a long name in a folder of a long path.
+  std::string folder = "p";
+  while (t.path(folder).size() < 94) folder += "p";
+  t.dir(folder);
+  const std::string name(200, 'n');
+  t.file(folder + "/" + name, 10);
+  TDiskUsageForm& f = open({t.path(folder)});
+  std::map<std::string, std::vector<std::string>> cut;
+  auto look = [&](QWidget& w) { cut[testsupport::windowName(w)] = testsupport::cutParts(w); };
+
+  f.HelpTopicsCmd->trigger();
+  THelpWindow* help = THelpWindow::instance();
+  ASSERT_NE(help, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+  look(*help);
+  // Escape closes the manual, wherever its keyboard is.
+  help->browser()->setFocus();
+  QTest::keyClick(help->browser(), Qt::Key_Escape);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(THelpWindow::instance(), nullptr) << "Escape closes the manual";
+
+  lookAtNextModal(look);
+  f.AboutCmd->trigger();
+  lookAtNextModal(look);
+  f.ShowItemProperties(t.path(folder + "/" + name));
+  lookAtNextModal(look);
+  platform::setTextObserver(nullptr);
+  platform::askText(&f, "Rename", "New name:", QString::fromStdString(name));
+  {
+    TReportWaitForm wait(&f);
+    wait.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wait));
+    look(wait);
+  }
+  {
+    TDeleteProgress progress(&f);
+    progress.showDeleting(123456789, 99999999999, 987654321, 99999999999);
+    progress.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&progress));
+    look(progress);
+  }
+  // A question naming the long item.
+  platform::setMessageObserver(nullptr);
+  const testsupport::SeenBox box = testsupport::seeAndAnswer(
+      [&] { platform::askConfirm(&f, QString::fromStdString("Delete '" + t.path(folder + "/" + name) + "' for good?")); },
+      QMessageBox::No);
+  EXPECT_TRUE(box.fits()) << "the question " << box.frame.width() << "x" << box.frame.height();
+
+  std::vector<std::string> names;
+  for (const auto& [window, parts] : cut) {
+    names.push_back(window);
+    EXPECT_EQ(parts, std::vector<std::string>{}) << window;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"AboutBox", "DeleteProgress", "HelpWindow", "ItemProperties", "QInputDialog",
+                                             "ReportWaitForm"}));
 }

@@ -11,14 +11,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <vector>
 
+#include "scoped_mount.h"
 #include "temp_tree.h"
+#include "window_fit.h"
 
 #include "tlr32/tlr32.h"
 
@@ -229,5 +233,84 @@ TEST(EngineDialogs, ReplacingAnExistingFileIsAskedFirstAndNoKeepsTheDialogOpen) 
   // A new name asks nothing.
   runSteps({typeAndAccept("new.csv"), cancel()});
   EXPECT_EQ(TlrDlgReportUsage(0, 0) & 0xFF, 1);
+  reset();
+}
+
+TEST(EngineDialogs, EveryDialogFitsTheScreenWithItsButtonsAndTexts) {
+  // Also run on an 800 x 600 screen at 144 dpi, where Qt draws everything
+  // half as large again: a free area of 533 x 400.
+  if (!qEnvironmentVariableIsEmpty("TALLORIN_TEST_DPR")) {
+    ASSERT_EQ(qApp->primaryScreen()->devicePixelRatio(), qEnvironmentVariable("TALLORIN_TEST_DPR").toDouble());
+  }
+  reset();
+  TempHome h;
+  // An answer armed by an earlier test for a box that never came would
+  // answer the first dialog here.
+  QCoreApplication::processEvents();
+  // A volume mounted at a path of 94 characters: the volume box must not
+  // grow to it.
+  testsupport::TempTree mounts;
+  std::string at = mounts.root() + "/";
+  at += std::string(94 - at.size(), 'v');
+  ASSERT_EQ(at.size(), 94u);
+  mounts.dir(at.substr(mounts.root().size() + 1));
+  const testsupport::ScopedMount volume = testsupport::ScopedMount::tmpfs(at, "size=64k");
+  if (!volume.mounted()) std::cerr << "without a long mount point: " << volume.why() << "\n";
+  TlrSetOption("DriveQ", "/a/folder/with/a/rather/long/path/that/goes/on/and/on/for/a/while/and/then/some/more");
+
+  struct Seen {
+    std::string name;
+    std::vector<std::string> cut;
+  };
+  std::vector<Seen> seen;
+  auto look = [&seen](QWidget& w) { seen.push_back({w.objectName().toStdString(), testsupport::cutParts(w)}); };
+  QString tip, added;
+  answerNextDialog([&](QDialog& d) {
+    look(d);
+    auto* volumes = d.findChild<QComboBox*>("Volumes");
+    ASSERT_NE(volumes, nullptr);
+    const int i = volumes->findData(QString::fromStdString(at));
+    if (!volume.mounted()) return;
+    ASSERT_GE(i, 0) << "the long mount point is offered";
+    volumes->setCurrentIndex(i);
+    tip = volumes->toolTip();
+    EXPECT_EQ(volumes->itemData(i, Qt::ToolTipRole).toString().toStdString(), at);
+    for (QPushButton* b : d.findChildren<QPushButton*>())
+      if (b->text().contains("next free letter")) b->click();
+    added = d.findChild<QTableWidget*>("DriveTable")->item(3, 1)->text();  // C: holds "/", so D:
+  }, false);
+  TlrDlgComputeOptions(0, 2);
+  if (volume.mounted()) {
+    EXPECT_EQ(tip.toStdString(), at) << "the whole path in the tool tip";
+    EXPECT_EQ(added.toStdString(), at) << "the whole path goes to the table, never the elided one";
+  }
+  answerNextDialog([&](QDialog& d) {
+    look(d);
+    auto* drive = d.findChild<QComboBox*>("Drive");
+    drive->setCurrentIndex(16);  // Q:, with its long folder
+    EXPECT_TRUE(drive->toolTip().contains("/then/some/more")) << drive->toolTip().toStdString();
+    seen.push_back({"ClusterSizesDialog on Q:", testsupport::cutParts(d)});
+  }, false);
+  TlrDlgClusterSizes(0, 16);
+  answerNextDialog(look, false);
+  TlrDlgFileSpec(0);
+  runSteps({[&](QWidget& w) {
+              look(w);
+              w.findChild<QPushButton*>("ReportBrowse")->click();
+            },
+            [&](QWidget& w) {
+              look(w);
+              qobject_cast<QDialog*>(&w)->reject();
+            },
+            cancel()});
+  TlrDlgReportUsage(0, 0);
+  std::vector<std::string> names;
+  for (const Seen& s : seen) {
+    names.push_back(s.name);
+    EXPECT_EQ(s.cut, std::vector<std::string>{}) << s.name;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"ComputeOptionsDialog", "ClusterSizesDialog", "ClusterSizesDialog on Q:",
+                                             "FileSpecDialog", "ReportDialog", "ReportFileDialog"}));
+  TlrSetOption("DriveQ", "");
   reset();
 }

@@ -22,11 +22,14 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QStylePainter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 #include <string>
 
+#include "platform/window_room.h"
 #include "tlr32/dialogs/dialog_host.h"
 
 namespace {
@@ -107,6 +110,44 @@ bool mayWriteReportTo(QWidget* parent, const QString& path) {
   return box.exec() == QMessageBox::Yes;
 }
 
+// A combo box of paths that does not grow to its longest entry (a volume
+// mounted at a 94-character path made a dialog wider than the screen): the
+// entry shown is elided in the middle, where a path has its least telling
+// part, and the whole of it is the box's tool tip. The list shows each entry
+// whole where the screen has room for it, else elided with its tool tip.
+class TPathCombo : public QComboBox {
+ public:
+  explicit TPathCombo(QWidget* parent) : QComboBox(parent) {
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(16);
+    setSizePolicy(QSizePolicy::Expanding, sizePolicy().verticalPolicy());
+    view()->setTextElideMode(Qt::ElideMiddle);
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { setToolTip(currentText()); });
+  }
+  void addEntry(const QString& text, const QVariant& data) {
+    addItem(text, data);
+    setItemData(count() - 1, text, Qt::ToolTipRole);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    // As QComboBox paints itself, with the text elided to the field.
+    QStylePainter painter(this);
+    painter.setPen(palette().color(QPalette::Text));
+    QStyleOptionComboBox opt;
+    initStyleOption(&opt);
+    painter.drawComplexControl(QStyle::CC_ComboBox, opt);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
+    const int icon = opt.currentIcon.isNull() ? 0 : opt.iconSize.width() + 4;
+    opt.currentText = fontMetrics().elidedText(opt.currentText, Qt::ElideMiddle, std::max(0, field.width() - icon - 2));
+    painter.drawControl(QStyle::CE_ComboBoxLabel, opt);
+  }
+};
+
+// The size a dialog opens at: the one asked for, within the room the
+// owner's screen has for it.
+void fitToScreen(QDialog& d, QSize wanted) { platform::fitToScreen(d, wanted, d.parentWidget()); }
+
 QString sizeName(int bytes) {
   return bytes >= 1048576 ? QStringLiteral("%1 MiB").arg(bytes / 1048576)
          : bytes >= 1024  ? QStringLiteral("%1 KiB").arg(bytes / 1024)
@@ -139,15 +180,15 @@ __attribute__((visibility("default"))) int32_t tlrdlg_compute_options(uintptr_t 
     before[i] = text(host, QStringLiteral("Drive%1").arg(QLatin1Char(kLetters[i])));
     drives->setItem(i, 1, new QTableWidgetItem(before[i]));
   }
-  auto* volumes = new QComboBox(&d);
+  auto* volumes = new TPathCombo(&d);
   volumes->setObjectName(QStringLiteral("Volumes"));
   for (const QStorageInfo& v : QStorageInfo::mountedVolumes())
-    if (v.isValid() && v.isReady()) volumes->addItem(v.rootPath());
+    if (v.isValid() && v.isReady()) volumes->addEntry(v.rootPath(), v.rootPath());
   auto* addVolume = new QPushButton(QStringLiteral("Give it the next free letter"), &d);
   QObject::connect(addVolume, &QPushButton::clicked, &d, [drives, volumes] {
     for (int i = 2; i < 26; ++i)
       if (drives->item(i, 1)->text().isEmpty()) {
-        drives->item(i, 1)->setText(volumes->currentText());
+        drives->item(i, 1)->setText(volumes->currentData().toString());
         return;
       }
   });
@@ -179,7 +220,7 @@ __attribute__((visibility("default"))) int32_t tlrdlg_compute_options(uintptr_t 
   layout->addLayout(volumeRow);
   layout->addWidget(blocks);
   layout->addWidget(okCancel(&d));
-  d.resize(520, 480);
+  fitToScreen(d, QSize(520, 480));
   if (d.exec() != QDialog::Accepted) return 0;
 
   bool changed = false;
@@ -206,7 +247,7 @@ __attribute__((visibility("default"))) int32_t tlrdlg_cluster_sizes(uintptr_t ow
   on->setObjectName(QStringLiteral("CustomClusters"));
   const bool onBefore = host->getOption("CustomClusters") != 0;
   on->setChecked(onBefore);
-  auto* letter = new QComboBox(&d);
+  auto* letter = new TPathCombo(&d);
   letter->setObjectName(QStringLiteral("Drive"));
   auto* size = new QComboBox(&d);
   size->setObjectName(QStringLiteral("ClusterSize"));
@@ -215,7 +256,7 @@ __attribute__((visibility("default"))) int32_t tlrdlg_cluster_sizes(uintptr_t ow
   std::map<int, int> sizes, before;  // by letter index
   for (int i = 0; i < 26; ++i) {
     const QString folder = text(host, QStringLiteral("Drive%1").arg(QLatin1Char(kLetters[i])));
-    letter->addItem(QStringLiteral("%1:%2").arg(QLatin1Char(kLetters[i])).arg(folder.isEmpty() ? QString() : "  " + folder), i);
+    letter->addEntry(QStringLiteral("%1:%2").arg(QLatin1Char(kLetters[i])).arg(folder.isEmpty() ? QString() : "  " + folder), i);
     sizes[i] = before[i] = host->getOption(QStringLiteral("Cluster%1").arg(QLatin1Char(kLetters[i])).toUtf8().constData());
   }
   auto showSize = [&] { size->setCurrentIndex(std::max(0, size->findData(sizes[letter->currentData().toInt()]))); };
@@ -234,6 +275,7 @@ __attribute__((visibility("default"))) int32_t tlrdlg_cluster_sizes(uintptr_t ow
   explain->setWordWrap(true);
   layout->addWidget(explain);
   layout->addWidget(okCancel(&d));
+  fitToScreen(d, d.sizeHint());
   if (d.exec() != QDialog::Accepted) return 0;
   bool changed = false;
   for (int i = 0; i < 26; ++i)
@@ -266,7 +308,7 @@ __attribute__((visibility("default"))) int32_t tlrdlg_file_spec(uintptr_t owner,
   rule->setWordWrap(true);
   layout->addWidget(rule);
   layout->addWidget(okCancel(&d));
-  d.resize(440, 200);
+  fitToScreen(d, QSize(440, 200));
   if (d.exec() != QDialog::Accepted) return 0;
   bool changed = false;
   if (patterns->text() != patternsBefore) changed |= set(host, QStringLiteral("FileSpec"), patterns->text());
@@ -307,11 +349,16 @@ __attribute__((visibility("default"))) int32_t tlrdlg_report(uintptr_t owner, in
   QObject::connect(browse, &QPushButton::clicked, &d, [&d, file] {
     // The question about replacing a file is asked once, on OK, however the
     // name came; so the file dialog does not ask it too.
-    const QString chosen = QFileDialog::getSaveFileName(
-        &d, QStringLiteral("Report File"), file->text().trimmed().isEmpty() ? reportFolder() : reportPath(file->text()),
-        QStringLiteral("Spreadsheet (*.csv);;Web page (*.html *.htm);;ncdu/gdu import (*.json);;Text (*.txt)"), nullptr,
-        QFileDialog::DontConfirmOverwrite);
-    if (!chosen.isEmpty()) file->setText(chosen);
+    QFileDialog chooser(&d, QStringLiteral("Report File"),
+                        file->text().trimmed().isEmpty() ? reportFolder() : reportPath(file->text()),
+                        QStringLiteral("Spreadsheet (*.csv);;Web page (*.html *.htm);;ncdu/gdu import (*.json);;Text (*.txt)"));
+    chooser.setObjectName(QStringLiteral("ReportFileDialog"));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    chooser.setOption(QFileDialog::DontConfirmOverwrite);
+    fitToScreen(chooser, chooser.sizeHint());
+    if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty())
+      file->setText(chooser.selectedFiles().constFirst());
   });
   auto* fileRow = new QHBoxLayout;
   fileRow->addWidget(new QLabel(QStringLiteral("File:")));
@@ -353,7 +400,7 @@ __attribute__((visibility("default"))) int32_t tlrdlg_report(uintptr_t owner, in
   });
   layout->addWidget(buttons);
   showFormat();
-  d.resize(520, 240);
+  fitToScreen(d, QSize(520, 240));
   QString path;
   do {
     if (d.exec() != QDialog::Accepted || file->text().trimmed().isEmpty()) return 0;
