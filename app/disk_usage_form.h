@@ -175,6 +175,7 @@ class TDiskUsageForm : public QMainWindow {
   QSize ScreenLimit() const;  // the largest size the window's screen shows whole, frame included
   static constexpr const char* kSettingsKey = "\\SOFTWARE\\Quorlan\\Tallorin\\Settings";
   static constexpr int kListNameWidth = 280;  // the name column's width at the first start
+  static constexpr int kFirstStartWidth = 1000, kFirstStartHeight = 633;  // the window's, as far as the screen shows it
   // The window's size in the detail modes, kept while it is shrunk to the
   // totals; 0 until known.
   int FullWidth = 0;

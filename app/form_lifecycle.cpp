@@ -66,7 +66,7 @@ int TDiskUsageForm::Run(Options options) {
 void TDiskUsageForm::FormCreate() {
   setWindowTitle(QCoreApplication::applicationName());
   setObjectName(QStringLiteral("DiskUsageForm"));
-  setGeometry(343, 122, 1000, 633);
+  setGeometry(343, 122, kFirstStartWidth, kFirstStartHeight);
   QFont windowFont = font();
   // 11 pixels at 96 dpi, in points so that it follows the screen's
   // resolution (QT_FONT_DPI): the list and tree use 13 pixels, 9.75 points.

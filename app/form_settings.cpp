@@ -117,7 +117,11 @@ void TDiskUsageForm::LoadRegistrySettings() {
     // instead, 541 x 180 became the full size for good.
     const bool fullSize =
         !TotalsOnlyCmd->isChecked() && p.height < MinFormHeight() && p.fullWidth > 0 && p.fullHeight > 0;
-    const int64_t width = fullSize ? p.fullWidth : p.width, height = fullSize ? p.fullHeight : p.height;
+    // A side of 0 or less is none: the first start's, as far as the screen
+    // shows it. Raised to the least size instead, 0 x 0 opened a 541 x 150
+    // window with a 60-pixel detail area, which then became the full size.
+    const int64_t width = fullSize ? p.fullWidth : p.width > 0 ? p.width : kFirstStartWidth;
+    const int64_t height = fullSize ? p.fullHeight : p.height > 0 ? p.height : kFirstStartHeight;
     const QRect area = availableAreaAt(int64_t(p.left) + width / 2, int64_t(p.top) + height / 2);
     // Totals only (the view was read above) is placed at its own height:
     // kept on the screen at the full view's least height, a window at the
