@@ -59,6 +59,7 @@ class TFocusMark;
 class TDropPanel;
 class TFSChangeNotifier;
 struct TChartAxis;
+struct TChartCursor;
 struct TTargetFit;
 struct TUsageTotals;
 struct TEntrySizing;
@@ -293,6 +294,7 @@ class TDiskUsageForm : public QMainWindow {
   bool ChartPanelKeyDown(QKeyEvent* event);
   int ChartCurrentRow = -1;  // the chart's row the keys act on; -1 for none
   int ChartRowCount() const;  // the rows the chart shows
+  void ShowChartCursor(const TChartCursor& cursor);  // the current row and its page
   void DrawChartFocus(QPainter& painter, const TChartAxis& axis);
   void UsageChartMouseMove(const QPoint& pos);
   void UsageChartClick(const QPoint& pos);

@@ -67,19 +67,27 @@ void TDiskUsageForm::buildChartPanel() {
   qApp->installEventFilter(new TWheelOffer(this, [this](QWheelEvent* e) { return offerWheel(e); }));
 }
 
+// The rows keep the keyboard when they change view: a hidden focused control
+// hands the focus on down the chain (to the tree), and the view shown takes
+// it back. The view hides before the other shows: shown first, the other had
+// half the place until the next layout, and its pages were sized from that.
 void TDiskUsageForm::NumbersCmdClick() {
+  const bool rowsHadFocus = ChartPanel->hasFocus();
   NumbersCmd->setChecked(true);
   NumbersBtn->setChecked(true);
-  UsageList->show();
   ChartPanel->hide();
+  UsageList->show();
+  if (rowsHadFocus) UsageList->setFocus();
   SetDeleteEnabled(true);
 }
 
 void TDiskUsageForm::ChartCmdClick() {
+  const bool rowsHadFocus = UsageList->hasFocus();
   ChartCmd->setChecked(true);
   ChartBtn->setChecked(true);
   UsageList->hide();
   ChartPanel->show();
+  if (rowsHadFocus) ChartPanel->setFocus();
   SetDeleteEnabled(false);
 }
 
@@ -270,17 +278,19 @@ bool TDiskUsageForm::ChartPanelKeyDown(QKeyEvent* event) {
       return true;
     default: return false;
   }
-  const TChartCursor to =
-      MoveChartCursor({ChartCurrentRow, ChartScroll->value()}, move, ChartRowCount(), ChartRowsPerPage());
-  ChartCurrentRow = to.row;
-  if (to.top != ChartScroll->value()) {
+  ShowChartCursor(MoveChartCursor({ChartCurrentRow, ChartScroll->value()}, move, ChartRowCount(), ChartRowsPerPage()));
+  return true;
+}
+
+void TDiskUsageForm::ShowChartCursor(const TChartCursor& cursor) {
+  ChartCurrentRow = cursor.row;
+  if (cursor.top != ChartScroll->value()) {
     // As the wheel scrolls: the position, then the page.
     const QSignalBlocker block(ChartScroll);
-    ChartScroll->setValue(to.top);
+    ChartScroll->setValue(cursor.top);
     ChartScrollScroll(ChartScroll->value());
   }
   UsageChart->update();
-  return true;
 }
 
 void TDiskUsageForm::DrawChartFocus(QPainter& painter, const TChartAxis& axis) {

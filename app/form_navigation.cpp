@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 
 #include "app/disk_usage_form.h"
+#include "model/chart_cursor.h"
 #include "model/directory_list.h"
 #include "model/display_name.h"
 #include "platform/desktop_open.h"
@@ -193,8 +195,25 @@ void TDiskUsageForm::ParentDirBtnClick() {
 }
 
 void TDiskUsageForm::UpOneLevelCmdClick() {
-  const KeyboardStays stays(this);
-  ParentDirBtnClick();
+  const std::string before = m_currentFolderPath;
+  {
+    const KeyboardStays stays(this);
+    ParentDirBtnClick();
+  }
+  // The keyboard lands on the folder it came from, as in a file browser: its
+  // row is the current one, and in the list the selected one.
+  if (m_currentFolderPath == before || before.size() <= m_currentFolderPath.size()) return;
+  const std::string left = platform::withoutTrailingDelim(before).substr(m_currentFolderPath.size());
+  for (int i = 0; i < UsageModel->rowCount(); ++i) {
+    if (!UsageModel->row(i).entry || UsageModel->row(i).name() != left) continue;
+    if (UsageList->isVisible()) {
+      UsageList->selectionModel()->setCurrentIndex(UsageModel->index(i, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      UsageList->scrollTo(UsageModel->index(i, 0));
+    }
+    if (i < ChartRowCount()) ShowChartCursor(ShowChartRow({i, ChartScroll->value()}, ChartRowCount(), ChartRowsPerPage()));
+    break;
+  }
 }
 
 bool TDiskUsageForm::FormKeyDown(QObject* watched, QKeyEvent* event) {

@@ -34,9 +34,13 @@ TChartCursor MoveChartCursor(TChartCursor now, TChartMove move, int rows, int ro
       to = {rows - 1, lastTop};
       break;
   }
-  // The row on the page: the page follows it, as little as it must.
-  if (to.row < to.top) to.top = to.row;
-  if (to.row > to.top + r) to.top = to.row - r;
-  to.top = std::clamp(to.top, 0, lastTop);
-  return to;
+  return ShowChartRow(to, rows, r);
+}
+
+TChartCursor ShowChartRow(TChartCursor cursor, int rows, int rowsPerPage) {
+  const int r = std::max(1, rowsPerPage);
+  if (cursor.row < cursor.top) cursor.top = cursor.row;
+  if (cursor.row > cursor.top + r) cursor.top = cursor.row - r;
+  cursor.top = std::clamp(cursor.top, 0, ChartLastTop(rows, r));
+  return cursor;
 }

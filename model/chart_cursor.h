@@ -17,5 +17,8 @@ struct TChartCursor {
 // past the rows, starts on the page's first row: Up and Down put it there.
 TChartCursor MoveChartCursor(TChartCursor now, TChartMove move, int rows, int rowsPerPage);
 
+// The cursor with its page moved, as little as it must, to show its row.
+TChartCursor ShowChartRow(TChartCursor cursor, int rows, int rowsPerPage);
+
 // The last first row a page can have: the scroll bar's maximum.
 int ChartLastTop(int rows, int rowsPerPage);

@@ -440,8 +440,14 @@ TEST_F(FormTest, KeysMoveTheChartsCurrentRowAndPageAndEnterEntersAFolder) {
   EXPECT_EQ(rowNames(), (Names{"inside"}));
   EXPECT_EQ(QApplication::focusWidget(), f.ChartPanel);
   EXPECT_EQ(f.ChartCurrentRow, 0);
-  // Backspace goes back up.
+  // Backspace goes back up, to the folder it came from.
   QTest::keyClick(f.ChartPanel, Qt::Key_Backspace);
   EXPECT_EQ(f.currentFolderPath(), tree.root() + "/");
+  EXPECT_EQ(QApplication::focusWidget(), f.ChartPanel);
+  EXPECT_EQ(f.ChartCurrentRow, 1);
+  // The rows keep the keyboard when the view changes.
+  f.NumbersCmd->trigger();
+  EXPECT_EQ(QApplication::focusWidget(), f.UsageList);
+  f.ChartCmd->trigger();
   EXPECT_EQ(QApplication::focusWidget(), f.ChartPanel);
 }

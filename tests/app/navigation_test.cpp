@@ -155,8 +155,12 @@ TEST_F(NavigationTest, KeysInTheListEnterAndLeaveFoldersAsDoubleClicksDo) {
     EXPECT_EQ(f.currentFolderPath(), folder);
     EXPECT_EQ(opened, c.openedFile.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.openedFile});
     if (folder != t.root() + "/") {
-      EXPECT_TRUE(f.RememberedSelection.empty());
       EXPECT_EQ(QApplication::focusWidget(), f.UsageList) << "the keyboard stays in the list";
+    }
+    if (c.key == Qt::Key_Backspace || c.key == Qt::Key_Up) {
+      EXPECT_EQ(selectedNames(), Names{t.root().substr(folder.size())}) << "the folder it came from";
+    } else if (folder != t.root() + "/") {
+      EXPECT_TRUE(f.RememberedSelection.empty());
     }
   }
   // Up one level from wherever the focus is in the window.
@@ -169,6 +173,7 @@ TEST_F(NavigationTest, KeysInTheListEnterAndLeaveFoldersAsDoubleClicksDo) {
       QTest::keyClick(w, key, modifiers);
       EXPECT_EQ(f.currentFolderPath(), t.path("Alpha") + "/");
       EXPECT_EQ(QApplication::focusWidget(), w);
+      EXPECT_EQ(selectedNames(), Names{"y"}) << "the folder it came from";
     }
   }
   // The menu item goes up as the tool button does.

@@ -3,12 +3,12 @@
 
 #include "model/chart_cursor.h"
 
+static std::ostream& operator<<(std::ostream& os, const TChartCursor& c) {
+  return os << "{row " << c.row << ", top " << c.top << "}";
+}
+
 namespace {
-
 using M = TChartMove;
-
-std::ostream& operator<<(std::ostream& os, const TChartCursor& c) { return os << "{row " << c.row << ", top " << c.top << "}"; }
-
 }  // namespace
 
 TEST(ChartCursor, EachKeyMovesTheRowAndKeepsItOnThePage) {
@@ -58,4 +58,14 @@ TEST(ChartCursor, TheLastPageStartsWhereTheScrollBarEnds) {
   EXPECT_EQ(ChartLastTop(12, 11), 0);
   EXPECT_EQ(ChartLastTop(0, 11), 0);
   EXPECT_EQ(ChartLastTop(30, 4), 25);
+}
+
+TEST(ChartCursor, AFolderLeftIsShownOnThePageAsLittleMovedAsCanBe) {
+  struct Case {
+    TChartCursor now;
+    int rows, r;
+    int top;
+  } cases[] = {{{3, 0}, 30, 4, 0}, {{12, 0}, 30, 4, 8}, {{2, 10}, 30, 4, 2}, {{29, 0}, 30, 4, 25}, {{2, 0}, 3, 4, 0}};
+  for (const Case& c : cases)
+    EXPECT_EQ(ShowChartRow(c.now, c.rows, c.r), (TChartCursor{c.now.row, c.top})) << c.now;
 }

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -278,6 +279,14 @@ TEST(EngineDialogs, EveryDialogFitsTheScreenWithItsButtonsAndTexts) {
     for (QPushButton* b : d.findChildren<QPushButton*>())
       if (b->text().contains("next free letter")) b->click();
     added = d.findChild<QTableWidget*>("DriveTable")->item(3, 1)->text();  // C: holds "/", so D:
+    // Tab leaves the drive table for the controls below it.
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    auto* drives = d.findChild<QTableWidget*>("DriveTable");
+    drives->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == drives; }));
+    QTest::keyClick(drives, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(volumes));
   }, false);
   TlrDlgComputeOptions(0, 2);
   if (volume.mounted()) {

@@ -172,6 +172,9 @@ __attribute__((visibility("default"))) int32_t tlrdlg_compute_options(uintptr_t 
   drives->setHorizontalHeaderLabels({QStringLiteral("Drive"), QStringLiteral("Folder")});
   drives->horizontalHeader()->setStretchLastSection(true);
   drives->verticalHeader()->hide();
+  // Tab leaves the table for the next control (the arrow keys move between
+  // cells): 52 cells of Tab kept a keyboard user from the buttons below.
+  drives->setTabKeyNavigation(false);
   std::map<int, QString> before;
   for (int i = 0; i < 26; ++i) {
     auto* letter = new QTableWidgetItem(QStringLiteral("%1:").arg(QLatin1Char(kLetters[i])));
