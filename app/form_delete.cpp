@@ -163,7 +163,7 @@ void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
                            {}, {}};
     for (const std::string& p : report.otherVolumes) {
       const bool inside = p.compare(0, m_currentFolderPath.size(), m_currentFolderPath) == 0;
-      text.names.push_back(QLatin1Char('\'') + QString::fromUtf8(inside ? p.substr(m_currentFolderPath.size()) : p) +
+      text.names.push_back(QLatin1Char('\'') + DisplayName(inside ? p.substr(m_currentFolderPath.size()) : p) +
                            QLatin1Char('\''));
     }
     platform::showWarning(this, text);

@@ -96,7 +96,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
     const std::string why = platform::launch(apps[static_cast<size_t>(app)], path);
     if (!why.empty())
       platform::showError(this, QStringLiteral("Cannot start ") + appNames[app] + QStringLiteral(" for '") + name +
-                                    QStringLiteral("': ") + QString::fromUtf8(why) + QLatin1Char('.'));
+                                    QStringLiteral("': ") + DisplayName(why) + QLatin1Char('.'));
   } else if (chosen == menu.OpenContainingAct) {
     OpenFolder(std::string(platform::folderPart(target)));
   } else if (chosen == menu.CutAct || chosen == menu.CopyAct) {
@@ -111,7 +111,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
       const std::string error = platform::renameItem(path, newName->toStdString());
       if (!error.empty())
         platform::showError(this, QStringLiteral("Cannot rename '") + name + QStringLiteral("': ") +
-                                      QString::fromStdString(error) + QLatin1Char('.'));
+                                      DisplayName(error) + QLatin1Char('.'));
     }
   } else if (chosen == menu.TrashAct) {
     RemoveItems({path}, [this](const std::vector<std::string>& names) {

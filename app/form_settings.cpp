@@ -4,7 +4,6 @@
 // helpers, Exit and the window's close.
 #include <QAction>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
@@ -14,6 +13,7 @@
 #include <climits>
 
 #include "app/disk_usage_form.h"
+#include "model/display_name.h"
 #include "model/window_placement.h"
 #include "platform/message_box.h"
 #include "support/app_registry.h"
@@ -174,7 +174,7 @@ void TDiskUsageForm::LoadRegistrySettings() {
 void TDiskUsageForm::NoteUnusableSettingsFile(const TAppRegistry& reg) {
   using State = TAppRegistry::FileState;
   if (reg.StoreState() == State::Sound) return;
-  const QString file = QFile::decodeName(QByteArray::fromStdString(reg.StoreFile()));
+  const QString file = DisplayName(reg.StoreFile());
   const QString problem = QString::fromStdString(reg.StoreProblem());
   const QString defaults = QStringLiteral("Tallorin starts with its default settings");
   if (reg.StoreState() == State::Foreign) {
@@ -183,14 +183,14 @@ void TDiskUsageForm::NoteUnusableSettingsFile(const TAppRegistry& reg) {
       m_settingsNotice = platform::BoxText{
           QStringLiteral("The settings file is not one Tallorin can read: %1. %2; the file is kept as")
               .arg(problem, defaults),
-          {QFile::decodeName(QByteArray::fromStdString(*aside))},
+          {DisplayName(*aside)},
           {}};
       return;
     }
     m_settingsNotice = platform::BoxText{
         QStringLiteral("The settings file is not one Tallorin can read (%1), and it cannot be kept under another "
                        "name (%2). %3 and saves nothing over it:")
-            .arg(problem, QString::fromStdString(failure), defaults),
+            .arg(problem, DisplayName(failure), defaults),
         {file},
         {}};
   } else {
