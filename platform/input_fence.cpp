@@ -125,20 +125,16 @@ bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, q
     if (m->data.data32[0] == m_serial) m_xRaised = false;
     return true;  // ours, spent or not
   }
+  // A press dropped takes its release with it, whenever that comes.
+  auto drop = [](std::set<uint32_t>& dropped, uint32_t detail) { return dropped.insert(detail), true; };
   switch (type) {
-    case XCB_KEY_PRESS: {
-      const auto* k = static_cast<const xcb_key_press_event_t*>(message);
-      if (!m_xRaised || !guardedFocus()) return false;
-      m_droppedKeys.insert(k->detail);
-      return true;
-    }
+    case XCB_KEY_PRESS:
+      return m_xRaised && guardedFocus() && drop(m_droppedKeys, static_cast<const xcb_key_press_event_t*>(message)->detail);
     case XCB_KEY_RELEASE:
       return m_droppedKeys.erase(static_cast<const xcb_key_release_event_t*>(message)->detail) > 0;
     case XCB_BUTTON_PRESS: {
       const auto* b = static_cast<const xcb_button_press_event_t*>(message);
-      if (!m_xRaised || !guardedAt(b->event, b->event_x, b->event_y, false)) return false;
-      m_droppedButtons.insert(b->detail);
-      return true;
+      return m_xRaised && guardedAt(b->event, b->event_x, b->event_y, false) && drop(m_droppedButtons, b->detail);
     }
     case XCB_BUTTON_RELEASE:
       return m_droppedButtons.erase(static_cast<const xcb_button_release_event_t*>(message)->detail) > 0;
@@ -148,14 +144,9 @@ bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, q
       const auto* d = static_cast<const XiDeviceEvent*>(message);
       switch (g->event_type) {
         case kXiButtonPress:
-          if (!m_xRaised || !guardedAt(d->event, d->event_x, d->event_y, true)) return false;
-          m_droppedButtons.insert(d->detail);
-          return true;
+          return m_xRaised && guardedAt(d->event, d->event_x, d->event_y, true) && drop(m_droppedButtons, d->detail);
         case kXiButtonRelease: return m_droppedButtons.erase(d->detail) > 0;
-        case kXiKeyPress:
-          if (!m_xRaised || !guardedFocus()) return false;
-          m_droppedKeys.insert(d->detail);
-          return true;
+        case kXiKeyPress: return m_xRaised && guardedFocus() && drop(m_droppedKeys, d->detail);
         case kXiKeyRelease: return m_droppedKeys.erase(d->detail) > 0;
         default: return false;
       }
@@ -167,10 +158,8 @@ bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, q
 bool InputFence::eventFilter(QObject* watched, QEvent* event) {
   // Only what waited in the program's own queue is known to be older than
   // the end; input the platform delivers now is the user's latest.
-  if (!m_queueRaised || event->spontaneous() || !isPress(event->type()) || !watched->isWidgetType() ||
-      !m_guarded(static_cast<QWidget*>(watched)))
-    return false;
-  return true;
+  return m_queueRaised && !event->spontaneous() && isPress(event->type()) && watched->isWidgetType() &&
+         m_guarded(static_cast<QWidget*>(watched));
 }
 
 void InputFence::customEvent(QEvent* event) {
