@@ -13,6 +13,9 @@
 #include <sys/stat.h>
 
 #include "form_fixture.h"
+
+using testsupport::readFile;
+using testsupport::writeFile;
 #include "platform/registry_store.h"
 #include "support/app_registry.h"
 #include "views/chart_panel.h"
@@ -59,17 +62,6 @@ class SettingsTest : public FormTest {
 };
 
 using Placement = std::vector<std::pair<std::string, platform::RegistryKey::Value>>;
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Whether every line of before stands, byte for byte, in after, in the same order.
 bool keepsEveryLine(const std::string& before, const std::string& after) {
@@ -432,7 +424,7 @@ TEST(AppRegistry, ReadsFallBackAndWritesAreTyped) {
 
 TEST_F(SettingsTest, AStoreThatCannotBeWrittenWarnsOnceForThePlacementAndEveryFullSave) {
   // A file where the settings' folder should be: no file can be made there.
-  writeText(configHome.root() + "/tallorin", "");
+  writeFile(configHome.root() + "/tallorin", "");
   TDiskUsageForm& f = open({t.root()});
   for (int w : {900, 910, 920}) {
     f.resize(w, 600);
@@ -516,7 +508,7 @@ TEST_F(SettingsTest, HandEditedAndDamagedSettingsFiles) {
     if (c.text == "<pipe>") {
       ASSERT_EQ(::mkfifo(storeFile().c_str(), 0644), 0);
     } else {
-      writeText(storeFile(), c.text);
+      writeFile(storeFile(), c.text);
       ASSERT_EQ(::chmod(storeFile().c_str(), 0644), 0);
     }
     messages.clear();
@@ -542,7 +534,7 @@ TEST_F(SettingsTest, HandEditedAndDamagedSettingsFiles) {
 
     struct stat st;
     ASSERT_EQ(::lstat(storeFile().c_str(), &st), 0);
-    const std::string now = S_ISREG(st.st_mode) ? readText(storeFile()) : std::string();
+    const std::string now = S_ISREG(st.st_mode) ? readFile(storeFile()) : std::string();
     switch (c.after) {
       case After::Kept:
         EXPECT_TRUE(messages.empty()) << said();
@@ -554,7 +546,7 @@ TEST_F(SettingsTest, HandEditedAndDamagedSettingsFiles) {
         break;
       case After::SetAside:
         EXPECT_TRUE(messages.empty()) << said();
-        EXPECT_EQ(readText(storeFile() + ".damaged"), c.text) << "the damaged file is kept whole";
+        EXPECT_EQ(readFile(storeFile() + ".damaged"), c.text) << "the damaged file is kept whole";
         EXPECT_EQ(stored("Width"), 700) << "and the settings are saved afresh";
         EXPECT_EQ(stored("Hints"), 1);
         break;

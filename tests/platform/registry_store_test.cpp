@@ -17,19 +17,10 @@
 #include "temp_tree.h"
 
 using platform::RegistryKey;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 namespace {
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void writeAll(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 // Runs fn in a child process without the rights that let root read any file,
 // so that a file of mode 0 cannot be read; its result is the child's exit status.
@@ -75,7 +66,7 @@ TEST(RegistryStore, ValuesKeepTheirTypesAcrossASave) {
   EXPECT_EQ(key.readString("Width"), std::nullopt);
   EXPECT_EQ(key.readString("Odd"), "quote \" back \\ new\nline \xff");
   EXPECT_EQ(key.readInteger("Missing"), std::nullopt);
-  EXPECT_EQ(readAll(file), "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quorlan\\Tallorin\\Settings]\n"
+  EXPECT_EQ(readFile(file), "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quorlan\\Tallorin\\Settings]\n"
                            "\"Width\"=dword:00000280\n\"Negative\"=dword:fffffffe\n\"Number\"=\"123\"\n"
                            "\"Odd\"=\"quote \\\" back \\\\ new\\nline \xff\"\n");
   struct stat st;
@@ -102,16 +93,16 @@ TEST(RegistryStore, TwoWritersKeepEachOthersKeys) {
 TEST(RegistryStore, ASaveKeepsWhatAnotherWriterStoredInTheSameKeyMeanwhile) {
   testsupport::TempTree t;
   const std::string file = t.path("r.reg");
-  writeAll(file, "REGEDIT4\n\n" + kKey + "\n\"Width\"=dword:00000001\n");
+  writeFile(file, "REGEDIT4\n\n" + kKey + "\n\"Width\"=dword:00000001\n");
   RegistryKey mine("\\K", file);
   EXPECT_EQ(mine.readInteger("Width"), 1);  // read before the others write
   RegistryKey other("\\K", file);
   other.writeInteger("Hints", 0);
   ASSERT_TRUE(other.save());
-  writeAll(file, readAll(file) + "; added by hand meanwhile\n");
+  writeFile(file, readFile(file) + "; added by hand meanwhile\n");
   mine.writeInteger("Width", 2);
   ASSERT_TRUE(mine.save());
-  EXPECT_EQ(readAll(file), "REGEDIT4\n\n" + kKey +
+  EXPECT_EQ(readFile(file), "REGEDIT4\n\n" + kKey +
                                "\n\"Width\"=dword:00000002\n\"Hints\"=dword:00000000\n; added by hand meanwhile\n");
 }
 
@@ -201,12 +192,12 @@ TEST(RegistryStore, OddAndDamagedFilesReadAndSaveAsTheyShould) {
     SCOPED_TRACE(c.what);
     const std::string file = t.path("store.reg");
     ::unlink(file.c_str());
-    if (std::string(c.what) != "missing") writeAll(file, c.text);
+    if (std::string(c.what) != "missing") writeFile(file, c.text);
     RegistryKey key("\\K", file);
     EXPECT_EQ(key.readInteger("x"), c.x);
     key.writeInteger("y", 5);
     EXPECT_EQ(key.save(), c.after.has_value());
-    EXPECT_EQ(readAll(file), c.after.value_or(c.text));
+    EXPECT_EQ(readFile(file), c.after.value_or(c.text));
     EXPECT_EQ(RegistryKey("\\K", file).readInteger("y"), c.after ? std::optional<int32_t>(5) : std::nullopt);
   }
 }
@@ -234,7 +225,7 @@ TEST(RegistryStore, ASaveChangesOnlyTheValuesItWrites) {
       "\n"
       "[HKEY_CURRENT_USER\\SOFTWARE\\Someone\\Else]\n"
       "\"x\"=\"y\"\n";
-  writeAll(file, before);
+  writeFile(file, before);
   ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
   if (testsupport::runningAsRoot()) ASSERT_EQ(::chown(file.c_str(), 1234, 4321), 0);
   struct stat old;
@@ -249,7 +240,7 @@ TEST(RegistryStore, ASaveChangesOnlyTheValuesItWrites) {
   key.writeInteger("Width", 900);   // new: after the key's last value
   key.writeString("Blob", "text");  // the value over two lines becomes one
   ASSERT_TRUE(key.save());
-  EXPECT_EQ(readAll(file),
+  EXPECT_EQ(readFile(file),
             "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
             "; kept by hand\n"
             "\n"
@@ -309,7 +300,7 @@ TEST(RegistryStore, AFileThatCannotBeReadIsNeverWrittenOver) {
   }
   // A file its user may not read.
   const std::string text = "REGEDIT4\n" + kKey + "\n\"x\"=dword:00000001\n";
-  writeAll(file, text);
+  writeFile(file, text);
   ASSERT_EQ(::chmod(file.c_str(), 0), 0);
   EXPECT_TRUE(inChildWithoutFileRights([&] {
     RegistryKey key("\\K", file);
@@ -318,15 +309,15 @@ TEST(RegistryStore, AFileThatCannotBeReadIsNeverWrittenOver) {
     return !key.save();
   }));
   ::chmod(file.c_str(), 0600);
-  EXPECT_EQ(readAll(file), text);
+  EXPECT_EQ(readFile(file), text);
 }
 
 TEST(RegistryStore, AFileNotUnderstoodIsSetAsideUnderAFreeName) {
   testsupport::TempTree t;
   const std::string file = t.path("store.reg");
   const std::string damaged = "Width=3\n";
-  writeAll(file + ".damaged", "an older one\n");
-  writeAll(file, damaged);
+  writeFile(file + ".damaged", "an older one\n");
+  writeFile(file, damaged);
   RegistryKey key("\\K", file);
   EXPECT_EQ(key.fileState(), RegistryKey::FileState::Foreign);
   EXPECT_NE(key.fileProblem().find("line 1"), std::string::npos) << key.fileProblem();
@@ -334,8 +325,8 @@ TEST(RegistryStore, AFileNotUnderstoodIsSetAsideUnderAFreeName) {
   const auto aside = platform::setRegistryFileAside(file, problem);
   ASSERT_TRUE(aside) << problem;
   EXPECT_EQ(*aside, file + ".damaged-2") << "the older one stays";
-  EXPECT_EQ(readAll(*aside), damaged);
-  EXPECT_EQ(readAll(file + ".damaged"), "an older one\n");
+  EXPECT_EQ(readFile(*aside), damaged);
+  EXPECT_EQ(readFile(file + ".damaged"), "an older one\n");
   EXPECT_FALSE(testsupport::pathExists(file));
   key.writeInteger("y", 5);
   EXPECT_TRUE(key.save()) << "a new file where the damaged one was";
@@ -347,7 +338,7 @@ TEST(RegistryStore, AFileNotUnderstoodIsSetAsideUnderAFreeName) {
 TEST(RegistryStore, ALinkedFileIsReplacedWhereItLies) {
   testsupport::TempTree t;
   t.dir("dotfiles");
-  writeAll(t.path("dotfiles/registry.reg"), "REGEDIT4\n" + kKey + "\n");
+  writeFile(t.path("dotfiles/registry.reg"), "REGEDIT4\n" + kKey + "\n");
   t.symlink("dotfiles/registry.reg", "store.reg");
   RegistryKey key("\\K", t.path("store.reg"));
   key.writeInteger("y", 5);
@@ -355,7 +346,7 @@ TEST(RegistryStore, ALinkedFileIsReplacedWhereItLies) {
   struct stat st;
   ASSERT_EQ(::lstat(t.path("store.reg").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays";
-  EXPECT_EQ(readAll(t.path("dotfiles/registry.reg")), "REGEDIT4\n" + kKey + "\n" + "\"y\"=dword:00000005\n");
+  EXPECT_EQ(readFile(t.path("dotfiles/registry.reg")), "REGEDIT4\n" + kKey + "\n" + "\"y\"=dword:00000005\n");
   // A link that leads nowhere is not replaced by a file.
   t.symlink("nowhere/registry.reg", "dangling.reg");
   RegistryKey lost("\\K", t.path("dangling.reg"));
@@ -375,7 +366,7 @@ TEST(RegistryStore, AKeyOfAHundredThousandValuesLoadsAndSavesWhole) {
   const std::string filler(73, 'f');
   for (int i = 0; i < kValues; ++i)
     text += "\"Value" + std::to_string(i) + "\"=\"" + filler + std::to_string(i) + "\"\n";
-  writeAll(file, text);
+  writeFile(file, text);
   ASSERT_GT(text.size(), 10'000'000u);
   RegistryKey big("\\SOFTWARE\\Big", file);
   for (int i = 0; i < kValues; i += 997) EXPECT_EQ(big.readString("value" + std::to_string(i)), filler + std::to_string(i));
@@ -383,7 +374,7 @@ TEST(RegistryStore, AKeyOfAHundredThousandValuesLoadsAndSavesWhole) {
   RegistryKey settings("\\SOFTWARE\\Settings", file);
   settings.writeInteger("Width", 1);
   ASSERT_TRUE(settings.save());
-  EXPECT_EQ(readAll(file), text + "\n[HKEY_CURRENT_USER\\SOFTWARE\\Settings]\n\"Width\"=dword:00000001\n");
+  EXPECT_EQ(readFile(file), text + "\n[HKEY_CURRENT_USER\\SOFTWARE\\Settings]\n\"Width\"=dword:00000001\n");
 }
 
 TEST(RegistryStore, AnUnwritableFolderMakesSaveFail) {

@@ -175,6 +175,10 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
 bool pathExists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;

@@ -45,6 +45,8 @@ bool runningAsRoot();
 
 // The whole content of a file (empty when it cannot be read).
 std::string readFile(const std::string& path);
+// Replaces a file's content with text, byte for byte.
+void writeFile(const std::string& path, const std::string& text);
 // Whether anything, a link included, is at path.
 bool pathExists(const std::string& path);
 

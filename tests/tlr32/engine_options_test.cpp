@@ -11,6 +11,8 @@
 #include "tlr32/tlr32.h"
 
 using testsupport::TempTree;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 namespace {
 
@@ -198,17 +200,6 @@ TEST_F(EngineOptions, StoredNumbersOutsideTheirRangeFallBackToDefaults) {
 
 namespace {
 
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
 // The store's file, its folder made when missing.
 std::string storeFile() {
   const std::string file = platform::RegistryKey::defaultFilePath();
@@ -244,10 +235,10 @@ TEST_F(EngineOptions, ASaveChangesOnlyTheOptionsThatChanged) {
       "\"ClusterQ\"=dword:00000003\n"
       "\"Future\"=hex:01,02\n"
       "; end\n";
-  writeText(file, before);
+  writeFile(file, before);
   ASSERT_TRUE(truth(TlrExtInit("")));
   ASSERT_TRUE(truth(TlrSaveSettings()));
-  EXPECT_EQ(readText(file), before) << "nothing changed, nothing written";
+  EXPECT_EQ(readFile(file), before) << "nothing changed, nothing written";
 
   ASSERT_TRUE(truth(TlrSetOption("FileSpec", "*.txt")));
   ASSERT_TRUE(truth(TlrSetOption("DriveD", "")));  // taken away: stored as none
@@ -257,7 +248,7 @@ TEST_F(EngineOptions, ASaveChangesOnlyTheOptionsThatChanged) {
   after.replace(after.find("\"FileSpec\"=\"*.*\""), 16, "\"FileSpec\"=\"*.txt\"");
   after.replace(after.find("\"DriveD\"=\"/srv\""), 15, "\"DriveD\"=\"\"");
   after.insert(after.find("; end"), "\"ClusterE\"=dword:00001000\n");
-  EXPECT_EQ(readText(file), after);
+  EXPECT_EQ(readFile(file), after);
   ASSERT_TRUE(truth(TlrExtInit("")));
   EXPECT_EQ(TlrGetOption("ClusterE", 0), 4096);
   std::string driveD = "?";
@@ -276,7 +267,7 @@ TEST_F(EngineOptions, AStoreThatCannotBeReadOrUnderstoodIsNotSavedOver) {
     if (std::string(what) == "pipe")
       ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
     else
-      writeText(file, text);
+      writeFile(file, text);
     ASSERT_TRUE(truth(TlrExtInit("")));
     EXPECT_EQ(TlrGetOption("MapDrive", 0), 0) << "the defaults";
     ASSERT_TRUE(truth(TlrSetOption("MapDrive", "4")));
@@ -286,7 +277,7 @@ TEST_F(EngineOptions, AStoreThatCannotBeReadOrUnderstoodIsNotSavedOver) {
     if (std::string(what) == "pipe")
       EXPECT_TRUE(S_ISFIFO(st.st_mode));
     else
-      EXPECT_EQ(readText(file), text);
+      EXPECT_EQ(readFile(file), text);
   }
   ::unlink(file.c_str());
   TlrExtInit("");
