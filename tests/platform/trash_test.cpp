@@ -23,8 +23,11 @@
 #include "platform/trash.h"
 #include "scoped_mount.h"
 #include "temp_tree.h"
+#include "file_limit.h"
 
 using testsupport::TempTree;
+
+using testsupport::FileLimit;
 
 namespace {
 
@@ -398,23 +401,6 @@ TEST_F(TrashTest, DeletingForGoodNeverLeavesTheVolumeOfTheItem) {
 }
 
 namespace {
-
-// The descriptor limit of the process lowered for one scope.
-class FileLimit {
- public:
-  explicit FileLimit(rlim_t most) {
-    ::getrlimit(RLIMIT_NOFILE, &m_saved);
-    rlimit lowered = m_saved;
-    lowered.rlim_cur = most;
-    m_ok = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
-  }
-  ~FileLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
-  bool ok() const { return m_ok; }
-
- private:
-  rlimit m_saved{};
-  bool m_ok = false;
-};
 
 size_t openDescriptors() { return namesIn("/proc/self/fd").size(); }
 

@@ -15,8 +15,11 @@
 #include "reference_walk.h"
 #include "temp_tree.h"
 #include "tlr32/walker.h"
+#include "file_limit.h"
 
 using testsupport::TempTree;
+
+using testsupport::FileLimit;
 
 namespace {
 
@@ -110,23 +113,6 @@ int openDescriptors() {
   }
   return n - 3;  // ".", ".." and the listing's own descriptor
 }
-
-// Lowers the soft limit of open files for the scope of a test.
-class FileLimit {
- public:
-  explicit FileLimit(rlim_t soft) {
-    ::getrlimit(RLIMIT_NOFILE, &m_saved);
-    struct rlimit lowered = m_saved;
-    lowered.rlim_cur = soft;
-    m_ok = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
-  }
-  ~FileLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
-  bool ok() const { return m_ok; }
-
- private:
-  struct rlimit m_saved {};
-  bool m_ok = false;
-};
 
 // A comb: a chain of folders, each with more sub-folders beside the next
 // link, so that a depth-first walk keeps a folder open at every level while
