@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace platform {
 
 FileDescriptor::~FileDescriptor() {
@@ -129,6 +132,42 @@ int renameNoReplace(const std::string& from, const std::string& to) {
   FileDescriptor claim(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!claim.valid()) return errno;
   return renameOntoClaim(from, to, std::move(claim));
+}
+
+namespace {
+
+// A mountinfo field with its octal escapes (\040 space, \011 tab, \012
+// newline, \134 backslash) turned back into bytes.
+std::string unescapedField(const std::string& field) {
+  auto octal = [&field](size_t at) { return at < field.size() && field[at] >= '0' && field[at] <= '7'; };
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+      out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> mountPointsInside(const std::string& folder, const char* table) {
+  // mountinfo: id parent major:minor root mountpoint options ...
+  std::vector<std::string> inside;
+  const std::string prefix = folder == "/" ? "/" : folder + "/";
+  std::ifstream in(table);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string id, parent, device, root, point;
+    if (!(fields >> id >> parent >> device >> root >> point)) continue;
+    point = unescapedField(point);
+    if (point.size() > prefix.size() && point.compare(0, prefix.size(), prefix) == 0) inside.push_back(point);
+  }
+  return inside;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // relative to directory descriptors, the way the kernel itself resolves them.
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace platform {
 
@@ -26,6 +27,11 @@ bool statPath(const std::string& path, struct stat& st, bool follow);
 // one step that is not atomic, a writer that opens the claimed name just then
 // could lose what it wrote.
 int renameNoReplace(const std::string& from, const std::string& to);
+
+// The mount points strictly inside folder (an absolute path with its links
+// resolved), as a mountinfo table lists them, in the table's order. A rename
+// of the folder would carry these mounts along with it.
+std::vector<std::string> mountPointsInside(const std::string& folder, const char* table = "/proc/self/mountinfo");
 
 // Owns a descriptor; closes it on destruction.
 class FileDescriptor {

@@ -459,6 +459,15 @@ TrashOutcome moveToTrash(const std::string& given) {
 
   const TrashPlace trash = trashFolderFor(folder, inFolder.volume);
   if (!trash.usable()) return failed(trash.err ? TrashOutcome::Failed : TrashOutcome::NoTrash, trash.why);
+  // A folder renamed into the trash takes the volumes mounted inside it
+  // along, where emptying the trash would delete what they hold.
+  if (S_ISDIR(st.st_mode)) {
+    const std::vector<std::string> mounts = mountPointsInside(real);
+    const size_t inFolderFrom = folder == "/" ? 1 : folder.size() + 1;  // named from the item's folder
+    if (!mounts.empty())
+      return failed(TrashOutcome::Failed,
+                    "it holds the mount point of another volume, " + mounts.front().substr(inFolderFrom));
+  }
   const std::string files = trash.folder + "/files", info = trash.folder + "/info";
   for (const std::string& f : {files, info})
     if (const int err = makeTrashFolder(f))

@@ -220,3 +220,31 @@ TEST(RenameNoReplace, WhereTheFileSystemHasNoAtomicNoReplaceNothingIsOverwritten
     EXPECT_EQ(st.st_nlink, 1u) << "one name, not two";
   }
 }
+
+TEST(MountTable, MountPointsInsideAFolderAreReadWithTheirEscapes) {
+  testsupport::TempTree t;
+  t.file("mountinfo", 0);
+  testsupport::writeFile(t.path("mountinfo"),
+                         "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                         "30 22 0:40 / /home/u/data rw - tmpfs tmpfs rw\n"
+                         "31 22 0:41 / /home/u/data/inner rw - tmpfs tmpfs rw\n"
+                         "32 22 0:42 / /home/u/data\\040two/m rw - tmpfs tmpfs rw\n"
+                         "33 22 0:43 / /home/u/dataset rw - tmpfs tmpfs rw\n"
+                         "34 22 0:44 / /home/u/back\\134slash/m rw - tmpfs tmpfs rw\n"
+                         "35 22 0:45 /sub /home/u/data/bound rw shared:1 - ext4 /dev/sda1 rw\n"
+                         "broken line\n");
+  const struct {
+    const char* folder;
+    std::vector<std::string> inside;
+  } cases[] = {
+      {"/home/u/data", {"/home/u/data/inner", "/home/u/data/bound"}},  // itself and /home/u/dataset are not inside
+      {"/home/u/data two", {"/home/u/data two/m"}},
+      {"/home/u/back\\slash", {"/home/u/back\\slash/m"}},
+      {"/home/u/data/inner", {}},
+      {"/", {"/home/u/data", "/home/u/data/inner", "/home/u/data two/m", "/home/u/dataset", "/home/u/back\\slash/m",
+             "/home/u/data/bound"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(platform::mountPointsInside(c.folder, t.path("mountinfo").c_str()), c.inside) << c.folder;
+  EXPECT_TRUE(platform::mountPointsInside("/x", t.path("missing").c_str()).empty());
+}

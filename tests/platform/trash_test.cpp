@@ -471,6 +471,7 @@ TEST_F(TrashTest, TheTrashIsChosenWhereTheItemReallyIs) {
       {"through a link back to the home volume", t.path("vol2/tohome/b"), trash() + "/files/b", t.path("homeside/b")},
       {"a mount of this volume's folder: another mount", t.path("bound/c"), t.path("bound/.Trash-" + uid + "/files/c"), "c"},
       {"a mount point: it cannot be moved off its volume", t.path("folder/m"), "", ""},
+      {"a folder holding a mount point: it would take the mount along", t.path("folder"), "", ""},
   };
   t.file("vol2/sub2/a", 1);
   t.file("homeside/b", 2);
@@ -479,7 +480,14 @@ TEST_F(TrashTest, TheTrashIsChosenWhereTheItemReallyIs) {
     SCOPED_TRACE(c.what);
     const platform::TrashOutcome o = platform::moveToTrash(c.item);
     if (c.trashedAs.empty()) {
-      EXPECT_EQ(o.kind, platform::TrashOutcome::NoTrash) << o.error;
+      // A mount point has no trash to go to; a folder holding one has, but
+      // may not go there, and says why.
+      if (c.item == t.path("folder")) {
+        EXPECT_EQ(o.kind, platform::TrashOutcome::Failed);
+        EXPECT_EQ(o.error, "it holds the mount point of another volume, folder/m");
+      } else {
+        EXPECT_EQ(o.kind, platform::TrashOutcome::NoTrash) << o.error;
+      }
       continue;
     }
     ASSERT_EQ(o.kind, platform::TrashOutcome::Trashed) << o.error;
@@ -492,6 +500,8 @@ TEST_F(TrashTest, TheTrashIsChosenWhereTheItemReallyIs) {
                                    t.path("folder/m/.Trash-" + uid), t.path(".Trash-" + uid)})
     EXPECT_FALSE(testsupport::pathExists(stray)) << stray;
   EXPECT_TRUE(testsupport::pathExists(t.path("folder/m"))) << "the mount point stays";
+  EXPECT_EQ(platform::mountPointsInside(t.path("folder")), std::vector<std::string>{t.path("folder/m")})
+      << "still mounted where it was";
 
   // The administrator's $topdir/.Trash (sticky, a real folder) comes first;
   // one that is a link is passed over.
