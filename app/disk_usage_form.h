@@ -17,11 +17,14 @@
 //   form_item_menu.cpp    the menu of an item, from a right click in the list
 //   form_help.cpp         help topics and the about window
 //   form_options.cpp      the option commands
+//   form_changes.cpp      changes since an earlier look or a saved scan
+#include <QDate>
 #include <QEvent>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +34,7 @@
 #include "engine/usage_engine.h"
 #include "model/volume_figures.h"
 #include "platform/message_box.h"
+#include "scan/baseline.h"
 
 class QAction;
 class QActionGroup;
@@ -232,11 +236,33 @@ class TDiskUsageForm : public QMainWindow {
   void RefreshAfterOptions();    // the folder again after an option changed
   void ShowFileSelectPicture();  // on or off, as the check mark says
 
+  // --- changes (form_changes.cpp) ---
+  void buildChangeCommands(QMenu* file, QMenu* view, QMenu* sort);
+  void SetShowChanges(bool on);  // View > Show Changes, and the column, line and sort item it shows
+  void ChangesAfterRefresh();    // the rows kept as today's look, then compared with the baseline
+  void KeepSnapshot();
+  void LoadEarlierLook();        // the baseline from the store, for the folder shown
+  void CompareRows();            // the rows against the folder's baseline (found first when needed)
+  void ShowChangeLine();
+  void FillCompareWithMenu();
+  void ChooseBaseline(const QString& scanFile, const QDate& day);
+  void CompareWithScanCmdClick();
+  void ReadScan(bool userAsked);  // the saved scan's rows of the folder shown, in the background
+  struct TScanRead;
+  void ScanRead(const TScanRead* read);  // ...and once they are read
+  void ForgetBaseline();
+  void EndChangeWork();           // waits for the reads and writes still running
+  // Picks the scan instead of the user (tests); null: a file dialog asks.
+  std::function<QString()> ScanFileChooser;
+  const QString& baselineText() const { return m_baselineText; }
+  bool scanReadRunning() const { return m_scanRead != nullptr; }
+
   // --- usage list (form_list.cpp) ---
   void SortByColumn(int column);
   void SyncSortMenu();
   void ClearUsageRows();
   void FitFigureColumns();
+  void FitChangeColumn();
   void FitColumnsToTexts();  // the least widths: captions with their arrow, the widest date
   void UsageListColumnClick(int column);
   void SortCmdClick(QAction* item);
@@ -366,6 +392,10 @@ class TDiskUsageForm : public QMainWindow {
   QAction* AboutCmd = nullptr;
   QAction* NumbersCmd = nullptr;
   QAction* ChartCmd = nullptr;
+  QAction* ShowChangesCmd = nullptr;
+  QAction* CompareWithScanCmd = nullptr;
+  QAction* ChangeSortCmd = nullptr;
+  QMenu* CompareWithMenu = nullptr;
   QMenu* ViewMenu = nullptr;
   std::array<QAction*, 6> SortColumnCmds{};  // NameSortCmd ... FileDateSortCmd
   QAction* AscendingCmd = nullptr;
@@ -486,4 +516,15 @@ class TDiskUsageForm : public QMainWindow {
   int m_paintedEfficiency = -1;
   QActionGroup* m_sortColumnGroup = nullptr;
   QActionGroup* m_sortDirectionGroup = nullptr;
+  // What the rows are compared with while changes are shown: a saved scan,
+  // else the day's look chosen, else the newest look before today.
+  QString m_scanFile;
+  QDate m_baselineDay;
+  std::optional<scan::Baseline> m_baseline;  // of m_baselineFolder; none while there is none or it is read
+  std::string m_baselineFolder;
+  QString m_baselineText;  // "since Mon 30 Nov 2026 14:02", or why there is no baseline
+  // Shared, so that the window's other units need not know the type.
+  std::shared_ptr<TScanRead> m_scanRead;  // the scan being read for the folder shown
+  std::vector<std::shared_ptr<TScanRead>> m_abandonedReads;  // stopping; waited for at the end
+  std::future<void> m_snapshotWrite;  // the last refresh's look, being kept
 };

@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 
 #include "app/disk_usage_form.h"
+#include "views/figure_format.h"
 #include "chart/bar_chart.h"
 #include "model/chart_cursor.h"
 #include "model/chart_page.h"
@@ -100,7 +101,7 @@ void TDiskUsageForm::ClearChart() {
 void TDiskUsageForm::BuildUsageChart() {
   ClearChart();
   TChartUnit unit = kChartKilobytes;
-  const int rows = UsageModel->rowCount();
+  const int rows = UsageModel->presentRowCount();
   for (int i = 0; i < rows; ++i) {
     const TUsageRow& r = UsageModel->row(i);
     if (!r.isPlaceholder() && r.figures[0] >= kChartMegabyteFrom) {
@@ -185,7 +186,7 @@ void TDiskUsageForm::ResizeChart() {
   ChartPanel->setLargeStep(pointsPerPage);
   // The range follows the new height: with fewer rows per page the last rows
   // must stay reachable, with more the last page must not run past them.
-  FitChartScrollRange(UsageModel->rowCount());
+  FitChartScrollRange(UsageModel->presentRowCount());
 }
 
 bool TDiskUsageForm::chartWheel(const QPoint& globalPos, int step) {
@@ -222,10 +223,10 @@ TChartAxis TDiskUsageForm::chartAxis() const {
   return {a.min, a.max, a.startPos, a.endPos, a.labelsRight, a.textHeight};
 }
 
-int TDiskUsageForm::ChartRowAt(int x, int y) const { return ::ChartRowAt(chartAxis(), x, y, UsageModel->rowCount()); }
+int TDiskUsageForm::ChartRowAt(int x, int y) const { return ::ChartRowAt(chartAxis(), x, y, UsageModel->presentRowCount()); }
 
 bool TDiskUsageForm::RowIsFolder(int row) const {
-  if (row < 0 || row >= UsageModel->rowCount()) return false;
+  if (row < 0 || row >= UsageModel->presentRowCount()) return false;
   const TUsageRow& r = UsageModel->row(row);
   return r.entry && r.entry->IsDirectory();
 }
@@ -233,8 +234,15 @@ bool TDiskUsageForm::RowIsFolder(int row) const {
 void TDiskUsageForm::UsageChartMouseMove(const QPoint& pos) {
   const int k = ChartRowAt(pos.x(), pos.y());
   if (k >= 0) {
-    const TDisplayName name = UsageModel->row(k).displayName();  // the whole name, never cut
-    UsageChart->setHintText(name.text, name.escapes);
+    const TUsageRow& row = UsageModel->row(k);
+    const TDisplayName name = row.displayName();  // the whole name, never cut
+    // With changes shown, the change after the name, in short.
+    QString change;
+    if (row.change == TUsageRow::Change::New)
+      change = QStringLiteral("  (new)");
+    else if (row.change == TUsageRow::Change::Same || row.change == TUsageRow::Change::Changed)
+      change = QStringLiteral("  (") + ShortChangeText(row.diskChange) + QStringLiteral(")");
+    UsageChart->setHintText(name.text + change, name.escapes);
     UsageChart->setHintsEnabled(true);
   } else {
     UsageChart->setHintText(QString());
@@ -255,7 +263,7 @@ void TDiskUsageForm::UsageChartClick(const QPoint& pos) {
 int TDiskUsageForm::ChartRowCount() const {
   // Rows that have a point: a refresh stopped early leaves the points of
   // before while the list holds fewer rows; the placeholder has none.
-  return std::min(UsageChart->pointCount(DiskBytesSeries), UsageModel->rowCount());
+  return std::min(UsageChart->pointCount(DiskBytesSeries), UsageModel->presentRowCount());
 }
 
 bool TDiskUsageForm::ChartPanelKeyDown(QKeyEvent* event) {
@@ -314,7 +322,7 @@ void TDiskUsageForm::UsageChartAfterDraw(QPainter& painter, const TBarChart::Cat
   const int first = RoundHalfEven(axis.min), last = RoundHalfEven(axis.max);
   constexpr int kIcon = 16;
   for (int i = std::max(first, 0); i <= last; ++i) {
-    if (i >= UsageChart->pointCount(DiskBytesSeries) || i >= UsageModel->rowCount()) break;
+    if (i >= UsageChart->pointCount(DiskBytesSeries) || i >= UsageModel->presentRowCount()) break;
     const QIcon icon = UsageModel->index(i, 0).data(Qt::DecorationRole).value<QIcon>();
     if (icon.isNull()) continue;
     painter.drawPixmap(axis.labelsRight - kIcon / 2 - 2, ChartIconTop(a, i, first, kIcon), icon.pixmap(kIcon, kIcon));

@@ -27,7 +27,9 @@ void TDiskUsageForm::DeleteCmdClick() {
     names.push_back(UsageModel->row(i).text(0));
   }
   if (paths.empty()) {
-    platform::showWarning(this, QStringLiteral("No files or folders selected"));
+    const bool goneOnly = UsageList->selectionModel()->hasSelection();
+    platform::showWarning(this, goneOnly ? QStringLiteral("The rows selected are gone: there is nothing to delete.")
+                                         : QStringLiteral("No files or folders selected"));
     return;
   }
   // Several items are named too (the first ten, then "and N more"; all of

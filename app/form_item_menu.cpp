@@ -51,6 +51,11 @@ void TDiskUsageForm::UsageListMouseDown(Qt::MouseButton button, const QPoint& po
     if (UsageList->selectionModel()->isRowSelected(i, {})) first = i;
   if (first < 0) return;
   const TUsageRow& row = UsageModel->row(first);
+  if (row.isGone()) {
+    // Nothing there to open, copy, rename or delete: the row is a memory.
+    platform::showWarning(this, QStringLiteral("'") + row.text(0) + QStringLiteral("' is gone: it was there at the earlier look, and there is nothing to act on now."));
+    return;
+  }
 
   // The folder, the folder opened, the item in it: each step fails as the
   // shell's would, with its number and code.

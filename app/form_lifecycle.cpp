@@ -153,6 +153,7 @@ void TDiskUsageForm::FormCreate() {
 }
 
 void TDiskUsageForm::FormDestroy() {
+  EndChangeWork();
   m_notifier.reset();
   m_inputFence.reset();
   // The models hold entries and icons only; the engine goes last.

@@ -14,8 +14,11 @@ void TDiskUsageForm::buildUsageList() {
   UsageList = new TUsageListView(DetailsPanel);
   UsageList->setObjectName(QStringLiteral("UsageList"));
   UsageList->setModel(UsageModel);
-  const int widths[kUsageColumns] = {kListNameWidth, 120, 120, 55, 55, 150};
+  const int widths[kUsageColumns] = {kListNameWidth, 120, 120, 55, 55, 150, 120};
   for (int c = 0; c < kUsageColumns; ++c) UsageList->header()->resizeSection(c, widths[c]);
+  // The Change column sits after the disk bytes, hidden until changes are shown.
+  UsageList->header()->moveSection(kChangeColumn, 2);
+  UsageList->header()->setSectionHidden(kChangeColumn, true);
   UsageList->header()->setSortIndicator(-1, Qt::AscendingOrder);
   FitColumnsToTexts();
   connect(UsageList, &TUsageListView::textMetricsChanged, this, &TDiskUsageForm::FitColumnsToTexts);
@@ -46,6 +49,7 @@ void TDiskUsageForm::SortByColumn(int column) {
 
 void TDiskUsageForm::SyncSortMenu() {
   if (SortColumn >= 0 && SortColumn < 6) SortColumnCmds[SortColumn]->setChecked(true);
+  if (SortColumn == kChangeColumn && ChangeSortCmd) ChangeSortCmd->setChecked(true);
   (SortAscending ? AscendingCmd : DescendingCmd)->setChecked(true);
 }
 
@@ -103,6 +107,7 @@ void TDiskUsageForm::FitFigureColumns() {
     }
     header->resizeSection(c, width);
   }
+  FitChangeColumn();
   // Dates: in a face whose digits differ in width the widest sample need not
   // be the widest date.
   if (!widths.tabular()) {
@@ -113,4 +118,22 @@ void TDiskUsageForm::FitFigureColumns() {
         width = std::max(width, fm.horizontalAdvance(UsageModel->row(i).text(5)) + UsageList->textMargins() + 1);
     header->resizeSection(5, width);
   }
+}
+
+void TDiskUsageForm::FitChangeColumn() {
+  // As the figures: the widest change text plus "XXX", the width only grows.
+  QHeaderView* header = UsageList->header();
+  FigureWidths widths(UsageList->font());
+  int width = header->sectionSize(kChangeColumn);
+  for (const QString& word : {QStringLiteral("new"), QStringLiteral("gone")}) width = std::max(width, widths.width(word));
+  int64_t most = 0, least = 0;
+  for (int i = 0; i < UsageModel->rowCount(); ++i) {
+    const TUsageRow& r = UsageModel->row(i);
+    if (r.change != TUsageRow::Change::Same && r.change != TUsageRow::Change::Changed) continue;
+    if (!widths.tabular()) width = std::max(width, widths.width(r.text(kChangeColumn)));
+    most = std::max(most, r.diskChange);
+    least = std::min(least, r.diskChange);
+  }
+  for (int64_t c : {most, least}) width = std::max(width, widths.width(FormatChange(c)));
+  header->resizeSection(kChangeColumn, width);
 }

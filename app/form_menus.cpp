@@ -144,6 +144,7 @@ void TDiskUsageForm::buildMenus() {
   connect(SaveSettingsNowCmd, &QAction::triggered, this, &TDiskUsageForm::SaveSettingsNowCmdClick);
 
   buildHelpMenu(menuBar()->addMenu(QStringLiteral("&Help")));
+  buildChangeCommands(file, view, sort);
 }
 
 void TDiskUsageForm::buildToolBar() {

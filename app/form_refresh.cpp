@@ -317,6 +317,8 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
   if (!volume && m_engine.TlrCalcUsage(m_currentFolderPath.c_str(), nullptr) >= 0) volume = ReadVolumeFigures();
   if (volume) ShowVolumeStatus(*volume);
   if (!MapDriveValLabel->text().isEmpty()) ShowTargetFit(TargetFitAfterRefresh(totals.diskBytes, TargetCapacity()));
+  // After the rows are shown, never on the way to them.
+  ChangesAfterRefresh();
 }
 
 TEntrySizing TDiskUsageForm::SizeEntry(int folderFd, const std::string& folder, const TDirectoryItem& entry) {

@@ -13,6 +13,7 @@
 #include <climits>
 
 #include "app/disk_usage_form.h"
+#include "views/usage_list_model.h"
 #include "model/display_name.h"
 #include "model/window_placement.h"
 #include "platform/message_box.h"
@@ -100,8 +101,10 @@ void TDiskUsageForm::LoadRegistrySettings() {
     SortAscending = reg.ReadBoolDefault("SortOrder", false);
     // The list sorts by columns 0 to 5; another stored number takes the
     // column the settings default to (disk bytes).
+    SetShowChanges(reg.ReadBoolDefault("ShowChanges", false));
     SortColumn = reg.ReadIntegerDefault("SortColumn", 1);
-    if (SortColumn < 0 || SortColumn > 5) SortColumn = 1;
+    // The Change column (6) only while it is shown.
+    if (SortColumn < 0 || SortColumn > 6 || (SortColumn == kChangeColumn && !ShowChangesCmd->isChecked())) SortColumn = 1;
   }
   reg.CloseKey();
   NoteUnusableSettingsFile(reg);
@@ -255,6 +258,7 @@ void TDiskUsageForm::SaveRegistrySettings() {
   reg.WriteBool("StayOnTop", StayOnTopCmd->isChecked());
   reg.WriteBool("SaveOnExit", SaveSettingsOnExitCmd->isChecked());
   reg.WriteBool("ChartVisible", ChartCmd->isChecked());
+  reg.WriteBool("ShowChanges", ShowChangesCmd->isChecked());
   if (ListAndTotalsCmd->isChecked())
     reg.WriteInteger("View", 1);
   else if (ListOnlyCmd->isChecked())

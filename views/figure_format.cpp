@@ -44,6 +44,26 @@ QString FormatFigure(double value, const QLocale& locale) {
   return locale.toString(static_cast<qlonglong>(std::llround(value)));
 }
 
+QString FormatChange(int64_t change, const QLocale& locale) {
+  const QString digits = locale.toString(static_cast<qlonglong>(change));
+  return change > 0 ? locale.positiveSign() + digits : digits;
+}
+
+QString ShortChangeText(int64_t change, const QLocale& locale) {
+  // The magnitude as an unsigned number: the least int64_t has no positive twin.
+  const uint64_t size = change < 0 ? 0 - static_cast<uint64_t>(change) : static_cast<uint64_t>(change);
+  const QString sign = change > 0 ? locale.positiveSign() : change < 0 ? locale.negativeSign() : QString();
+  static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+  if (size < 1024) return sign + locale.toString(static_cast<qulonglong>(size)) + (size == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
+  double value = static_cast<double>(size);
+  int unit = -1;
+  while (value >= 1024 && unit < 5) {
+    value /= 1024;
+    ++unit;
+  }
+  return sign + locale.toString(value, 'f', value < 10 ? 1 : 0) + QLatin1Char(' ') + QLatin1String(kUnits[unit]);
+}
+
 QString ItemCountText(int rows, const QLocale& locale) {
   if (rows == 1) return QStringLiteral("1 item");
   return locale.toString(rows) + QStringLiteral(" items");

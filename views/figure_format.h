@@ -10,6 +10,11 @@
 #include <cstdint>
 
 QString FormatFigure(double value, const QLocale& locale = QLocale());
+// A change of bytes as the list's Change column writes it: "+1,234", "-56",
+// "0", with the locale's separators and signs.
+QString FormatChange(int64_t change, const QLocale& locale = QLocale());
+// The same in short, as the chart's hints write it: "+1.2 GB", "-512 bytes".
+QString ShortChangeText(int64_t change, const QLocale& locale = QLocale());
 // "1 item", otherwise "#,##0 items".
 QString ItemCountText(int rows, const QLocale& locale = QLocale());
 // In place of the item count, for a folder nothing of which could be looked at.

@@ -58,8 +58,22 @@ TTotalsGroup::TTotalsGroup(QWidget* parent) : QWidget(parent) {
     b.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     b.value->setAttribute(Qt::WA_TranslucentBackground);
   }
+  m_changeLine = new QLabel(this);
+  m_changeLine->setObjectName(QStringLiteral("ChangeLine"));
+  m_changeLine->setTextFormat(Qt::PlainText);  // names the baseline's file: data
+  m_changeLine->hide();
   layOut();
 }
+
+void TTotalsGroup::setChangeLine(const QString& text) {
+  if (text == m_changeLine->toolTip() && m_changeLine->isHidden() == text.isEmpty()) return;
+  m_changeLine->setText(text);
+  m_changeLine->setToolTip(text);  // the whole line where the group cuts it
+  m_changeLine->setVisible(!text.isEmpty());
+  layOut();
+}
+
+QString TTotalsGroup::changeLine() const { return m_changeLine->isHidden() ? QString() : m_changeLine->toolTip(); }
 
 void TTotalsGroup::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange || event->type() == QEvent::LocaleChange) layOut();
@@ -109,7 +123,16 @@ void TTotalsGroup::layOut() {
     b.value->setGeometry(valueLeft, kTop, valueWidth[i], textHeight);
   }
   // The design's group is 541 pixels wide, 67 more than its boxes.
-  const QSize size(std::max(kGroupWidth, left - 2), 3 + 2 * boxHeight + 2 + 2);
+  const int width = std::max(kGroupWidth, left - 2);
+  int height = 3 + 2 * boxHeight + 2 + 2;
+  // The change line, when shown, is one line more, as wide as the boxes; a
+  // longer text is cut at its end (its tool tip holds it whole).
+  if (!m_changeLine->isHidden()) {
+    m_changeLine->setGeometry(columnLeft[0] + kCaptionLeft, height, left - 2 - columnLeft[0] - kCaptionLeft, textHeight);
+    m_changeLine->setText(fm.elidedText(m_changeLine->toolTip(), Qt::ElideRight, m_changeLine->width()));
+    height += textHeight + 2;
+  }
+  const QSize size(width, height);
   if (size != this->size()) {
     resize(size);
     emit sizeChanged();

@@ -37,6 +37,10 @@ class TTotalsGroup : public QWidget {
   // label; cheap otherwise (one measure per label), so it may follow every
   // change of the values.
   void fitValues();
+  // A line below the boxes, across the group, saying what the rows are
+  // compared with and the folder's change; none when text is empty.
+  void setChangeLine(const QString& text);
+  QString changeLine() const;
 
  signals:
   // The group's size changed: the panel around it and the window's least
@@ -49,4 +53,5 @@ class TTotalsGroup : public QWidget {
  private:
   void layOut();
   std::array<TTotalsBox, kBoxes> m_boxes;
+  QLabel* m_changeLine = nullptr;
 };

@@ -7,13 +7,31 @@
 #include <algorithm>
 #include <deque>
 #include <numeric>
+#include <optional>
+
+#include "scan/change.h"
 
 #include "chart/marked_text.h"
 #include "views/figure_format.h"
 
 namespace {
 
-const char* const kCaptions[kUsageColumns] = {"Name", "Disk Bytes", "File Bytes", "Dirs", "Files", "Date"};
+const char* const kCaptions[kUsageColumns] = {"Name", "Disk Bytes", "File Bytes", "Dirs", "Files", "Date", "Change"};
+
+bool isFigureColumn(int column) { return (column >= 1 && column <= 4) || column == kChangeColumn; }
+
+// The baseline's seconds since 1970 as the date column's file time.
+uint64_t fileTimeOf(int64_t secondsSince1970) {
+  constexpr int64_t k1601To1970 = 11644473600LL;
+  if (secondsSince1970 <= 0 || secondsSince1970 > (INT64_MAX / 10000000) - k1601To1970) return 0;
+  return static_cast<uint64_t>(secondsSince1970 + k1601To1970) * 10000000ULL;
+}
+
+// The value a row sorts by in the Change column: its change, a new entry's
+// whole size; a row without a change sorts as none.
+double changeKey(const TUsageRow& r) {
+  return r.change == TUsageRow::Change::None || r.change == TUsageRow::Change::Gone ? 0.0 : double(r.diskChange);
+}
 
 bool isFolderRow(const TUsageRow& r) { return r.entry && r.entry->IsDirectory(); }
 
@@ -34,14 +52,24 @@ int compareNames(const TUsageRow& a, const TUsageRow& b) {
 }  // namespace
 
 QString TUsageRow::text(int column, const QLocale& locale) const {
-  if (column == 0) return entry ? DisplayName(entry->Name()) : caption;
-  if (!entry) return {};
+  if (column == 0) return entry ? DisplayName(entry->Name()) : isGone() ? DisplayName(goneName) : caption;
+  if (column == kChangeColumn) {
+    switch (change) {
+      case Change::None: return {};
+      case Change::New: return QStringLiteral("new");
+      case Change::Gone: return QStringLiteral("gone");
+      case Change::Same:
+      case Change::Changed: return FormatChange(diskChange, locale);
+    }
+  }
+  if (!entry && !isGone()) return {};
   if (column >= 1 && column <= 4) return FormatFigure(figures[column - 1], locale);
   if (column == 5) return DateText(fileTime, locale);
   return {};
 }
 
 TDisplayName TUsageRow::displayName() const {
+  if (isGone()) return DisplayNameMarked(goneName);
   if (!entry) return {caption, {}};
   return DisplayNameMarked(entry->Name());
 }
@@ -54,6 +82,8 @@ int UsageListCompare(const TUsageRow& a, const TUsageRow& b, int column, bool as
     r = sign(a.figures[column - 1], b.figures[column - 1]);
   else if (column == 5)
     r = sign(double(DateSortKey(a.fileTime)), double(DateSortKey(b.fileTime)));
+  else if (column == kChangeColumn)
+    r = sign(changeKey(a), changeKey(b));
   return ascending ? r : -r;
 }
 
@@ -98,18 +128,22 @@ QVariant TUsageListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return r.text(col);
     case kNameEscapesRole:
-      if (col != 0 || !r.entry) return {};
+      if (col != 0 || r.isPlaceholder()) return {};
       return QVariant::fromValue(r.displayName().escapes);
     case Qt::TextAlignmentRole:
-      return int((col >= 1 && col <= 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+      return int((isFigureColumn(col) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     case Qt::ForegroundRole:
-      // Figures and dates in grey; names in the list's font colour.
-      if (col > 0 || m_greyText) return kGrey;
+      // Figures and dates in grey; names in the list's font colour. A gone
+      // row is grey from end to end.
+      if (col > 0 || m_greyText || r.isGone()) return kGrey;
       return QApplication::palette().color(QPalette::Text);
     case Qt::DecorationRole:
       if (col == 0 && r.entry) return iconFor(*r.entry);
       return {};
     case Qt::ToolTipRole:
+      if (col == 0 && r.isGone())
+        return QStringLiteral("<p style='white-space:pre-wrap'>") + MarkedTextHtml(r.displayName().text, r.displayName().escapes) +
+               QStringLiteral("<br>Gone since the earlier look: its figures are those it had then.</p>");
       // A tool tip that looks like markup is shown as markup: the path goes
       // as an escaped paragraph that keeps its spaces, so "<s>struck.txt"
       // reads as it is called, and its escapes stand apart as in the list.
@@ -135,24 +169,66 @@ QVariant TUsageListModel::headerData(int section, Qt::Orientation orientation, i
   if (orientation != Qt::Horizontal || section < 0 || section >= kUsageColumns) return {};
   if (role == Qt::DisplayRole) return QString::fromLatin1(kCaptions[section]);
   if (role == Qt::TextAlignmentRole)
-    return int((section >= 1 && section <= 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    return int((isFigureColumn(section) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
   return {};
 }
 
 void TUsageListModel::appendRow(TUsageRow row) {
-  const int at = rowCount();
-  beginInsertRows({}, at, at);
-  m_rows.push_back(std::move(row));
-  endInsertRows();
+  std::vector<TUsageRow> rows;
+  rows.push_back(std::move(row));
+  appendRows(rows);
 }
 
 void TUsageListModel::appendRows(std::vector<TUsageRow>& rows) {
   if (rows.empty()) return;
-  const int at = rowCount();
+  // Before the gone rows, which stay last.
+  const int at = m_presentRows;
   beginInsertRows({}, at, at + static_cast<int>(rows.size()) - 1);
-  m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+  m_rows.insert(m_rows.begin() + at, std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+  m_presentRows += static_cast<int>(rows.size());
   endInsertRows();
   rows.clear();
+}
+
+void TUsageListModel::compareWith(const scan::Baseline* baseline) {
+  if (rowCount() > m_presentRows) {
+    beginRemoveRows({}, m_presentRows, rowCount() - 1);
+    m_rows.erase(m_rows.begin() + m_presentRows, m_rows.end());
+    endRemoveRows();
+  }
+  if (m_presentRows == 0 || m_rows[0].isPlaceholder()) baseline = nullptr;  // nothing there to compare
+  std::optional<scan::ChangeMatch> match;
+  if (baseline) match.emplace(*baseline);
+  for (int i = 0; i < m_presentRows; ++i) {
+    TUsageRow& r = m_rows[static_cast<size_t>(i)];
+    if (!match || !r.entry) {
+      r.change = TUsageRow::Change::None;
+      r.diskChange = 0;
+      continue;
+    }
+    const double disk = r.figures[0];
+    const scan::RowChange c = match->match(r.entry->GetName(), disk <= 0 ? 0 : static_cast<uint64_t>(disk));
+    r.change = c.kind == scan::RowChange::Kind::New       ? TUsageRow::Change::New
+               : c.kind == scan::RowChange::Kind::Changed ? TUsageRow::Change::Changed
+                                                          : TUsageRow::Change::Same;
+    r.diskChange = c.diskChange;
+  }
+  if (m_presentRows > 0) emit dataChanged(index(0, kChangeColumn), index(m_presentRows - 1, kChangeColumn));
+  if (!match) return;
+  std::vector<scan::BaselineRow> gone = match->gone();
+  if (gone.empty()) return;
+  beginInsertRows({}, m_presentRows, m_presentRows + static_cast<int>(gone.size()) - 1);
+  for (scan::BaselineRow& old : gone) {
+    TUsageRow r;
+    r.change = TUsageRow::Change::Gone;
+    r.goneName = std::move(old.name);
+    // The figures as the old texts would read back (TString): whole numbers.
+    r.figures = {double(old.diskBytes), double(old.fileBytes), double(old.folders), double(old.files)};
+    r.fileTime = fileTimeOf(old.modified);
+    r.diskChange = scan::byteChange(0, old.diskBytes);
+    m_rows.push_back(std::move(r));
+  }
+  endInsertRows();
 }
 
 void TUsageListModel::reserveRows(size_t rows) { m_rows.reserve(rows); }
@@ -160,6 +236,7 @@ void TUsageListModel::reserveRows(size_t rows) { m_rows.reserve(rows); }
 void TUsageListModel::clearRows() {
   beginResetModel();
   std::vector<TUsageRow>().swap(m_rows);
+  m_presentRows = 0;
   m_greyText = false;
   endResetModel();
 }
@@ -183,6 +260,9 @@ void TUsageListModel::sortRows(int column, bool ascending) {
     keys.reserve(n);
     for (const TUsageRow& r : m_rows) keys.push_back(key(r));
     std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      // Gone rows stay after the rows that are there, in either direction.
+      const bool goneA = m_rows[a].isGone(), goneB = m_rows[b].isGone();
+      if (goneA != goneB) return goneB;
       const int c = compare(keys[a], keys[b]);
       return (ascending ? c : -c) < 0;
     });
@@ -210,6 +290,7 @@ void TUsageListModel::sortRows(int column, bool ascending) {
       sortBy(
           [&](const TUsageRow& r) {
             if (r.entry) return NameKey{r.entry->IsDirectory(), head(r.entry->Name()), r.entry->Name()};
+            if (r.isGone()) return NameKey{false, head(r.goneName), std::string_view(r.goneName)};
             placeholderNames.push_back(r.name());
             return NameKey{false, head(placeholderNames.back()), placeholderNames.back()};
           },
@@ -220,6 +301,8 @@ void TUsageListModel::sortRows(int column, bool ascending) {
           });
     } else if (column >= 1 && column <= 4) {
       sortBy([&](const TUsageRow& r) { return r.figures[column - 1]; }, [](double a, double b) { return sign(a, b); });
+    } else if (column == kChangeColumn) {
+      sortBy([&](const TUsageRow& r) { return changeKey(r); }, [](double a, double b) { return sign(a, b); });
     } else if (column == 5) {
       const DateSortKeys dateKey;
       sortBy([&](const TUsageRow& r) { return dateKey(r.fileTime); },

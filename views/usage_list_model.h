@@ -20,13 +20,22 @@
 #include "model/directory_list.h"
 #include "model/display_name.h"
 #include "model/name_compare.h"
+#include "scan/baseline.h"
 
-inline constexpr int kUsageColumns = 6;
+// Columns 0 to 5: name, disk bytes, file bytes, dirs, files, date; column 6,
+// the change of the disk bytes since an earlier look, is shown after the disk
+// bytes when changes are shown and hidden otherwise.
+inline constexpr int kUsageColumns = 7;
+inline constexpr int kChangeColumn = 6;
 inline const QColor kGrey(0x80, 0x80, 0x80);
 
 // One line of the list: an entry with its figures (disk bytes, file bytes,
-// dirs, files: columns 1 to 4) and its date, or the placeholder caption.
+// dirs, files: columns 1 to 4) and its date, or the placeholder caption, or
+// an entry of the baseline that is gone (its old figures and name; nothing
+// there to act on, so no entry).
 struct TUsageRow {
+  // How the row's disk bytes compare with the baseline's.
+  enum class Change : uint8_t { None, Same, Changed, New, Gone };
   std::unique_ptr<TDirectoryItem> entry;  // owned; null for the placeholder row
   std::array<double, 4> figures{};        // what columns 1..4 show
   uint64_t fileTime = 0;                  // the date column's file time (UTC)
@@ -34,9 +43,14 @@ struct TUsageRow {
   bool unreadable = false;                // a folder not wholly read: its name in italics
   bool unreadableItself = false;          // ...and none of it: the folder itself could not be opened
 
-  bool isPlaceholder() const { return !entry; }
-  std::string_view nameView() const { return entry ? entry->Name() : std::string_view(); }
-  std::string name() const { return entry ? entry->GetName() : caption.toStdString(); }
+  Change change = Change::None;           // None while no baseline is compared with
+  int64_t diskChange = 0;                 // disk bytes now less the baseline's
+  std::string goneName;                   // the name of a gone row, its bytes
+
+  bool isPlaceholder() const { return !entry && change != Change::Gone; }
+  bool isGone() const { return change == Change::Gone; }
+  std::string_view nameView() const { return entry ? entry->Name() : isGone() ? std::string_view(goneName) : std::string_view(); }
+  std::string name() const { return entry ? entry->GetName() : isGone() ? goneName : caption.toStdString(); }
   // The text of column 0..5 as the list shows it: the name as DisplayName
   // shows it (the bytes are nameView's).
   QString text(int column, const QLocale& locale = QLocale()) const;
@@ -75,11 +89,18 @@ class TUsageListModel : public QAbstractTableModel {
   // The list's font colour: grey for the placeholder row, else window text.
   void setGreyText(bool grey);
   bool greyText() const { return m_greyText; }
+  // Each row's change against baseline, and the rows of baseline that are
+  // gone appended (those of an earlier comparison taken away first). Without
+  // a baseline: no changes, no gone rows.
+  void compareWith(const scan::Baseline* baseline);
+  // The rows that are there now, before the gone ones.
+  int presentRowCount() const { return m_presentRows; }
 
  private:
   QIcon iconFor(const TDirectoryItem& entry) const;
 
   std::vector<TUsageRow> m_rows;
+  int m_presentRows = 0;  // gone rows follow these, in every order
   bool m_greyText = false;
   mutable QHash<QString, QIcon> m_iconsByType;  // one icon per MIME type
 };

@@ -52,6 +52,10 @@ class FormTest : public ::testing::Test {
     const char* data = getenv("XDG_DATA_HOME");
     savedDataHome = data ? data : "";
     setenv("XDG_DATA_HOME", configHome.path("data").c_str(), 1);
+    // And its own earlier looks at folders.
+    const char* state = getenv("XDG_STATE_HOME");
+    savedStateHome = state ? state : "";
+    setenv("XDG_STATE_HOME", configHome.path("state").c_str(), 1);
     platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
       messages.push_back(caption + ": " + text);
       return false;
@@ -84,6 +88,10 @@ class FormTest : public ::testing::Test {
       unsetenv(v);
     [[maybe_unused]] int rc = chdir(savedCwd.c_str());
     setenv("XDG_CONFIG_HOME", savedConfigHome.c_str(), 1);
+    if (savedStateHome.empty())
+      unsetenv("XDG_STATE_HOME");
+    else
+      setenv("XDG_STATE_HOME", savedStateHome.c_str(), 1);
     if (savedDataHome.empty())
       unsetenv("XDG_DATA_HOME");
     else
@@ -139,7 +147,7 @@ class FormTest : public ::testing::Test {
   uint64_t roundUp(uint64_t v) const { return (v + cluster() - 1) / cluster() * cluster(); }
 
   TempTree t, cwdTree, configHome;
-  std::string savedConfigHome, savedDataHome;
+  std::string savedConfigHome, savedDataHome, savedStateHome;
   std::unique_ptr<TDiskUsageForm> form;
   std::vector<QString> messages;
   std::string savedCwd;
