@@ -81,14 +81,16 @@ struct Info {
   std::string name;
   bool hasName = false;
   uint64_t asize = 0, dsize = 0, ino = 0, dev = 0, nlink = 0;
-  bool hasIno = false, hasDev = false;
+  bool hasIno = false, hasDev = false, hasNlink = false;
+  uint64_t at = 0;  // the place in its folder's listing, where the scan says
+  bool hasAt = false;
   bool hlnkc = false, notreg = false, readError = false;
   std::string excluded;
   int64_t mtime = 0;
   bool hasTime = false;
 };
 
-enum class Key { Unknown, Name, Asize, Dsize, Ino, Dev, Nlink, Hlnkc, Notreg, ReadError, Excluded, Mtime, Progname, Timestamp };
+enum class Key { Unknown, At, Name, Asize, Dsize, Ino, Dev, Nlink, Hlnkc, Notreg, ReadError, Excluded, Mtime, Progname, Timestamp };
 
 Key entryKey(std::string_view k) {
   switch (k.size()) {
@@ -115,6 +117,9 @@ Key entryKey(std::string_view k) {
     case 10:
       if (k == "read_error") return Key::ReadError;
       break;
+    case 11:
+      if (k == "tallorin_at") return Key::At;
+      break;
   }
   return Key::Unknown;
 }
@@ -122,6 +127,7 @@ Key entryKey(std::string_view k) {
 // The figures of a row while it is read.
 struct Tally {
   BaselineRow row;
+  uint64_t rank = 0;  // the row's place in the folder's listing
   int64_t newest = std::numeric_limits<int64_t>::min();  // min: none seen
   void seeTime(const Info& info) {
     if (info.hasTime && info.mtime > newest) newest = info.mtime;
@@ -323,6 +329,7 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
       case Key::ReadError: return "read_error";
       case Key::Excluded: return "excluded";
       case Key::Mtime: return "mtime";
+      case Key::At: return "tallorin_at";
       default: return "?";
     }
   }
@@ -385,7 +392,8 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
       case Key::Dsize: return count(i.dsize, nullptr);
       case Key::Ino: return count(i.ino, &i.hasIno);
       case Key::Dev: return count(i.dev, &i.hasDev);
-      case Key::Nlink: return count(i.nlink, nullptr);
+      case Key::Nlink: return count(i.nlink, &i.hasNlink);
+      case Key::At: return count(i.at, &i.hasAt);
       case Key::Hlnkc: return flag(i.hlnkc);
       case Key::Notreg: return flag(i.notreg);
       case Key::ReadError: return flag(i.readError);
@@ -455,6 +463,7 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
       m_rows.emplace_back();
       m_rows.back().row.name = i.name;
       m_rows.back().row.folder = true;
+      m_rows.back().rank = i.hasAt ? i.at : m_rows.size() - 1;
       m_rowReadError = i.readError;
       m_rowHasEntries = false;
       m_pathEnds.clear();
@@ -517,6 +526,7 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
       m_rows.emplace_back();
       m_rows.back().row.name = i.name;
       m_rows.back().row.folder = folder;
+      m_rows.back().rank = i.hasAt ? i.at : m_rows.size() - 1;
     } else {
       m_rowHasEntries = true;
     }
@@ -538,6 +548,9 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
         for (Tally* t : {&row, &m_folder}) t->row.diskBytes = addSat(t->row.diskBytes, i.dsize);
       return true;
     }
+    // A mark of another name without a count of names: a scan that gave the
+    // bytes to the name it met first, and none to this one.
+    if (i.hlnkc && !i.hasNlink) return true;
     const uint64_t disk = allocated() ? i.dsize : roundUp(i.asize, m_settings.clusterSize);
     if ((i.hlnkc || i.nlink > 1) && i.hasIno) {
       const SharedKey key{i.hasDev ? i.dev : (m_devs.empty() ? 0 : m_devs.back().second), i.ino};
@@ -549,8 +562,10 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
       auto [it, first] = m_shared.try_emplace(key, Shared{rowIndex, i.asize, disk, {}});
       if (first) {
         if (byPath) it->second.path = std::move(path);
-      } else if (byPath && path < it->second.path) {
-        it->second.path = std::move(path);
+      } else if (byPath ? path < it->second.path : m_rows[rowIndex].rank < m_rows[it->second.row].rank) {
+        // Listed earlier than the row that had it: a scan that lists a
+        // folder's files before its sub-folders says where each stood.
+        if (byPath) it->second.path = std::move(path);
         it->second.row = rowIndex;
       }
       return true;

@@ -16,8 +16,12 @@
 //   counting allocated blocks, "dsize" of every entry, folders included;
 // - a file with several names (marked with "hlnkc", by device and inode)
 //   counts its bytes once in the folder, at the first name met: in the order
-//   the scan lists the entries (as the window computes them) or, for a
-//   report, at the first name by path;
+//   of the folder's listing (as the window computes them; the order the
+//   scan gives the entries in, or the places the engine's own reports write
+//   as "tallorin_at") or, for a
+//   report, at the first name by path; a name marked without a count of
+//   names ("nlink") is one whose bytes the scan gave to another name, and
+//   counts as a file without bytes;
 // - the newest date of the entry and everything in it.
 // Reentrant: any number of reads may run at once on any threads.
 #include <atomic>

@@ -39,10 +39,15 @@ std::string lowerExtension(const std::string& name) {
 // sized false: an entry the file specification leaves out, written without
 // sizes or link marks, as the format's own exports write an excluded entry,
 // so that a reader's totals are the report's.
+// position: the entry's place in its folder's listing, written for folders
+// and files with several names ("tallorin_at"): the text gives a folder's
+// files first and its sub-folders last listed first, and a reader of the
+// report needs the listing's order to give a shared file's bytes to the
+// entry the window gives them to. -1: not written.
 void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view name, const struct stat& st,
-                     dev_t parentDev, bool folder, std::string_view tail, bool sized = true) {
-  // The keys and marks below take 85 bytes, the six numbers at most 120.
-  char* p = j.room(prefix.size() + jsonStringRoom(name.size()) + 85 + 6 * kNumberRoom + tail.size());
+                     dev_t parentDev, bool folder, std::string_view tail, bool sized = true, int64_t position = -1) {
+  // The keys and marks below take 105 bytes, the seven numbers at most 140.
+  char* p = j.room(prefix.size() + jsonStringRoom(name.size()) + 105 + 7 * kNumberRoom + tail.size());
   p = putText(p, prefix);
   p = putText(p, "{\"name\":");
   p = putJsonString(p, name);
@@ -68,6 +73,10 @@ void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view na
   if (sized && !folder && S_ISREG(st.st_mode) && st.st_nlink > 1) {
     p = putText(p, ",\"hlnkc\":true,\"nlink\":");
     p = putNumber(p, static_cast<uint64_t>(st.st_nlink));
+  }
+  if (position >= 0 && (folder || (sized && S_ISREG(st.st_mode) && st.st_nlink > 1))) {
+    p = putText(p, ",\"tallorin_at\":");
+    p = putNumber(p, position);
   }
   p = putText(p, tail);
   j.done(p);
@@ -157,7 +166,7 @@ class ReportTree final : public WalkObserver {
                                     : state == FolderState::Unreadable       ? ",\"read_error\":true}]"
                                     : state == FolderState::PseudoFileSystem ? ",\"excluded\":\"kernfs\"}]"
                                                                              : "}]";
-      appendJsonEntry(node->head, ",\n[", node->name, *st, node->parent->dev, true, tail);
+      appendJsonEntry(node->head, ",\n[", node->name, *st, node->parent->dev, true, tail, true, node->position);
       node->head.shrinkToFit();
     }
     node->open = state == FolderState::Open;
@@ -180,10 +189,11 @@ class ReportTree final : public WalkObserver {
     return run;
   }
 
-  void entry(void* runHandle, const char* name, const struct stat& st, bool counted) override {
+  void entry(void* runHandle, const char* name, const struct stat& st, bool counted, uint32_t position) override {
     Run& run = *static_cast<Run*>(runHandle);
     if (m_json) {
-      appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}", counted);
+      appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}", counted,
+                      position);
       return;
     }
     if (!counted) return;
