@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "scan/change.h"
 #include "platform/path.h"
 #include "tlr32/report_file.h"
 #include "tlr32/report_formats.h"
@@ -472,6 +473,31 @@ std::optional<ReportFormat> reportFormatNamed(const std::string& name) {
 
 namespace {
 
+// Each entry's change since the scan, the scan's entries that are gone
+// (with their figures then), in the order of growth.
+void compareRows(std::vector<ReportRow>& rows, const scan::ScanResult& before) {
+  scan::ChangeMatch match(before.baseline);
+  for (ReportRow& r : rows) {
+    const scan::RowChange c = match.match(r.path, r.f.diskBytes);
+    r.change = c.kind == scan::RowChange::Kind::New ? ReportRow::Change::New : ReportRow::Change::Changed;
+    r.diskChange = c.diskChange;
+  }
+  for (const scan::BaselineRow& g : match.gone()) {
+    ReportRow r;
+    r.path = g.name;
+    r.folder = g.folder;
+    r.f.diskBytes = g.diskBytes;
+    r.f.fileBytes = g.fileBytes;
+    r.f.dirs = g.folders;
+    r.f.files = g.files;
+    if (g.modified != 0) r.f.newest = {static_cast<time_t>(g.modified), 0};
+    r.change = ReportRow::Change::Gone;
+    r.diskChange = scan::byteChange(0, g.diskBytes);
+    rows.push_back(std::move(r));
+  }
+  orderByChange(rows);
+}
+
 // Walks the folder and writes the report through out, which open() readies
 // (for JSON before the walk, for the others after it). False when the folder
 // cannot be read or open() fails; error then says why.
@@ -497,7 +523,9 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
   ReportHeader header;
   ::clock_gettime(CLOCK_REALTIME, &header.written);
 
-  ReportTree tree(settings, json ? &out : nullptr, json ? 0 : options.depth);
+  // Compared with a saved scan, the rows are the folder's entries.
+  const bool compared = !json && options.compare;
+  ReportTree tree(settings, json ? &out : nullptr, json || compared ? 0 : options.depth);
   Node& root = tree.root();
   root.dev = st.st_dev;
   root.open = true;
@@ -526,14 +554,21 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
 
   if (!open()) return false;
   const Figures& sum = tree.settle();
-  const std::vector<ReportRow> rows = tree.rows();
+  std::vector<ReportRow> rows = tree.rows();
+  if (compared) compareRows(rows, *options.compare);
   header.folder = folder;
   header.targetDrive = options.targetDrive;
   header.clusterSize = options.clusterSize;
   header.customCluster = options.customCluster;
   header.allocatedBlocks = settings.allocatedBlocks;
   header.fileSpec = options.fileSpec;
-  header.depth = options.depth;
+  header.depth = compared ? 0 : options.depth;
+  if (compared) {
+    header.compared = true;
+    header.comparedWith = options.compareFile;
+    header.comparedAt = options.compare->timestamp;
+    header.totalChange = scan::byteChange(sum.diskBytes, options.compare->folder.diskBytes);
+  }
   switch (format) {
     case ReportFormat::Csv: writeCsv(out, header, rows, sum); break;
     case ReportFormat::Html: writeHtml(out, header, rows, sum); break;
