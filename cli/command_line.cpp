@@ -23,16 +23,23 @@ const char* const kUsage =
     "                       0 (the default) none, up to 2147483647, all for every\n"
     "                       level\n"
     "      --allocated      disk bytes as the blocks the file system allocated\n"
+    "      --compare=SCAN   compare with SCAN, a JSON export written earlier (by\n"
+    "                       tallorin-report -o FILE.json, the window, ncdu -o or\n"
+    "                       gdu -o): a Change column of disk bytes after the disk\n"
+    "                       bytes, \"new\" for an entry SCAN lacks, SCAN's entries\n"
+    "                       that are gone marked \"gone\", largest growth first;\n"
+    "                       for the text, CSV and HTML reports of the folder's\n"
+    "                       entries (not with --depth or JSON)\n"
     "  -q, --quiet          no progress on standard error\n"
     "      --help           show this help and end\n"
     "      --version        show the version and end\n"
     "\n"
-    "Exit status: 0 when the report is written; 1 when FOLDER cannot be read or\n"
-    "the report cannot be written; 2 for wrong usage.\n";
+    "Exit status: 0 when the report is written; 1 when FOLDER or SCAN cannot be\n"
+    "read or the report cannot be written; 2 for wrong usage.\n";
 
 namespace {
 
-enum LongOnly { kFormat = 256, kDepth, kAllocated, kHelp, kVersion };
+enum LongOnly { kFormat = 256, kDepth, kAllocated, kHelp, kVersion, kCompare };
 
 // Digits only, or "all": a sign, a blank or a fraction is a typing slip
 // the program should not guess at.
@@ -64,7 +71,8 @@ Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::stri
       {"output", required_argument, nullptr, 'o'},   {"format", required_argument, nullptr, kFormat},
       {"depth", required_argument, nullptr, kDepth}, {"allocated", no_argument, nullptr, kAllocated},
       {"quiet", no_argument, nullptr, 'q'},          {"help", no_argument, nullptr, kHelp},
-      {"version", no_argument, nullptr, kVersion},   {nullptr, 0, nullptr, 0}};
+      {"version", no_argument, nullptr, kVersion},   {"compare", required_argument, nullptr, kCompare},
+      {nullptr, 0, nullptr, 0}};
   opterr = 0;  // our own messages, one line each
   optind = 0;  // a fresh scan (GNU: 0 also resets its internal state)
   for (;;) {
@@ -98,6 +106,13 @@ Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::stri
         }
         break;
       case kAllocated: request.allocated = true; break;
+      case kCompare:
+        if (*optarg == '\0') {
+          error = "no SCAN given: the name given to --compare is empty";
+          return Action::UsageError;
+        }
+        request.compare = optarg;
+        break;
       case kHelp: return Action::Help;
       case kVersion: return Action::Version;
       case ':':
@@ -117,6 +132,10 @@ Action parseCommandLine(int argc, char** argv, ReportRequest& request, std::stri
     return Action::UsageError;
   }
   request.folder = argv[optind];
+  if (!request.compare.empty() && request.depth != 0) {
+    error = "--compare lists the folder's entries only; it takes no --depth";
+    return Action::UsageError;
+  }
   if (request.folder.empty()) {
     error = "no FOLDER given: its name is empty";
     return Action::UsageError;

@@ -12,6 +12,7 @@ struct ReportRequest {
   int depth = 0;              // the engine's report depth: 0 none, N levels, -1 all
   bool allocated = false;
   bool quiet = false;
+  std::string compare;        // a saved scan (JSON export) to compare with; empty: none
   bool toStandardOutput() const { return output.empty() || output == "-"; }
 };
 

@@ -110,6 +110,16 @@ int main(int argc, char** argv) {
     }
     if (!request.formatGiven) format = cli::formatForFileName(request.output);
   }
+  // The JSON export is the format other tools read: it has no Change column.
+  if (!request.compare.empty() && format == "json") {
+    say("--compare is for the text, CSV and HTML reports; the JSON export has no Change column");
+    std::fputs(cli::kUsage, stderr);
+    return 2;
+  }
+  if (!request.compare.empty() && !(TlrSetOption("CompareScan", request.compare.c_str()) & 0xFF)) {
+    say("this usage engine cannot compare with a saved scan");
+    return 1;
+  }
 
   const std::string folder = reportFolder(request.folder);
   cli::ProgressLine progress(STDERR_FILENO, !request.quiet && cli::progressWanted(STDERR_FILENO, outputFd));

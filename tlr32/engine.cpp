@@ -203,6 +203,25 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
       m_pseudoFileSystem = isPseudoFileSystem(fd);
       ::close(fd);
     }
+    // A saved scan to compare with, read before the walk: one that cannot
+    // be read fails the report without walking.
+    const ReportFormat format = report.file ? reportFormatFor(report.file) : static_cast<ReportFormat>(report.format);
+    scan::ScanResult before;
+    if (!m_compareScan.empty() && format != ReportFormat::Json) {
+      scan::ReadSettings rs;
+      rs.counting = settings.allocatedBlocks ? scan::DiskCounting::AllocatedBlocks : scan::DiskCounting::ClusterRounded;
+      rs.clusterSize = m_clusterSize;
+      rs.sharedOrder = scan::SharedFileOrder::Path;  // as the report counts
+      if (settings.fileSpec)
+        rs.fileCounts = [this](std::string_view n) { return m_fileSpec.matches(std::string(n).c_str()); };
+      before = scan::readScan(m_compareScan, platform::withoutTrailingDelim(path), rs);
+      if (!before.ok()) {
+        m_lastError = before.message;
+        return TLR_ERR_REPORT;
+      }
+      ro.compare = &before;
+      ro.compareFile = m_compareScan;
+    }
     if (m_options.mapDrive > 0) {
       const char letter = static_cast<char>('A' + m_options.mapDrive - 1);
       ro.targetDrive = std::string(1, letter) + ": (" + m_volumeFolder + ")";
@@ -306,6 +325,10 @@ int32_t Engine::getOption(const char* name) {
 
 bool Engine::setOption(const char* name, const char* value) {
   if (!name || !value) return false;
+  if (std::strcmp(name, "CompareScan") == 0) {
+    m_compareScan = value;
+    return true;
+  }
   if (!m_options.set(name, value)) return false;
   m_fileSpec = FileSpec(m_options.fileSpec);
   return true;

@@ -69,6 +69,7 @@ class Engine {
   std::unique_ptr<SeenFiles> m_batch;  // while a batch is open
 
   std::string m_reportFileName;  // chosen in the report dialog
+  std::string m_compareScan;  // "CompareScan": a saved scan the reports compare with; never stored
   int m_reportError = 0;  // errno of the report file the last call failed to write ("ReportError")
   std::string m_path, m_folder;  // the path of the current call, and its folder
   std::string m_lastError;

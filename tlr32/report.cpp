@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "scan/change.h"
 #include "platform/path.h"
 #include "tlr32/report_file.h"
 #include "tlr32/report_formats.h"
@@ -39,10 +40,15 @@ std::string lowerExtension(const std::string& name) {
 // sized false: an entry the file specification leaves out, written without
 // sizes or link marks, as the format's own exports write an excluded entry,
 // so that a reader's totals are the report's.
+// position: the entry's place in its folder's listing, written for folders
+// and files with several names ("tallorin_at"): the text gives a folder's
+// files first and its sub-folders last listed first, and a reader of the
+// report needs the listing's order to give a shared file's bytes to the
+// entry the window gives them to. -1: not written.
 void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view name, const struct stat& st,
-                     dev_t parentDev, bool folder, std::string_view tail, bool sized = true) {
-  // The keys and marks below take 85 bytes, the six numbers at most 120.
-  char* p = j.room(prefix.size() + jsonStringRoom(name.size()) + 85 + 6 * kNumberRoom + tail.size());
+                     dev_t parentDev, bool folder, std::string_view tail, bool sized = true, int64_t position = -1) {
+  // The keys and marks below take 105 bytes, the seven numbers at most 140.
+  char* p = j.room(prefix.size() + jsonStringRoom(name.size()) + 105 + 7 * kNumberRoom + tail.size());
   p = putText(p, prefix);
   p = putText(p, "{\"name\":");
   p = putJsonString(p, name);
@@ -68,6 +74,10 @@ void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view na
   if (sized && !folder && S_ISREG(st.st_mode) && st.st_nlink > 1) {
     p = putText(p, ",\"hlnkc\":true,\"nlink\":");
     p = putNumber(p, static_cast<uint64_t>(st.st_nlink));
+  }
+  if (position >= 0 && (folder || (sized && S_ISREG(st.st_mode) && st.st_nlink > 1))) {
+    p = putText(p, ",\"tallorin_at\":");
+    p = putNumber(p, position);
   }
   p = putText(p, tail);
   j.done(p);
@@ -157,7 +167,7 @@ class ReportTree final : public WalkObserver {
                                     : state == FolderState::Unreadable       ? ",\"read_error\":true}]"
                                     : state == FolderState::PseudoFileSystem ? ",\"excluded\":\"kernfs\"}]"
                                                                              : "}]";
-      appendJsonEntry(node->head, ",\n[", node->name, *st, node->parent->dev, true, tail);
+      appendJsonEntry(node->head, ",\n[", node->name, *st, node->parent->dev, true, tail, true, node->position);
       node->head.shrinkToFit();
     }
     node->open = state == FolderState::Open;
@@ -180,10 +190,11 @@ class ReportTree final : public WalkObserver {
     return run;
   }
 
-  void entry(void* runHandle, const char* name, const struct stat& st, bool counted) override {
+  void entry(void* runHandle, const char* name, const struct stat& st, bool counted, uint32_t position) override {
     Run& run = *static_cast<Run*>(runHandle);
     if (m_json) {
-      appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}", counted);
+      appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}", counted,
+                      position);
       return;
     }
     if (!counted) return;
@@ -462,6 +473,31 @@ std::optional<ReportFormat> reportFormatNamed(const std::string& name) {
 
 namespace {
 
+// Each entry's change since the scan, the scan's entries that are gone
+// (with their figures then), in the order of growth.
+void compareRows(std::vector<ReportRow>& rows, const scan::ScanResult& before) {
+  scan::ChangeMatch match(before.baseline);
+  for (ReportRow& r : rows) {
+    const scan::RowChange c = match.match(r.path, r.f.diskBytes);
+    r.change = c.kind == scan::RowChange::Kind::New ? ReportRow::Change::New : ReportRow::Change::Changed;
+    r.diskChange = c.diskChange;
+  }
+  for (const scan::BaselineRow& g : match.gone()) {
+    ReportRow r;
+    r.path = g.name;
+    r.folder = g.folder;
+    r.f.diskBytes = g.diskBytes;
+    r.f.fileBytes = g.fileBytes;
+    r.f.dirs = g.folders;
+    r.f.files = g.files;
+    if (g.modified != 0) r.f.newest = {static_cast<time_t>(g.modified), 0};
+    r.change = ReportRow::Change::Gone;
+    r.diskChange = scan::byteChange(0, g.diskBytes);
+    rows.push_back(std::move(r));
+  }
+  orderByChange(rows);
+}
+
 // Walks the folder and writes the report through out, which open() readies
 // (for JSON before the walk, for the others after it). False when the folder
 // cannot be read or open() fails; error then says why.
@@ -487,7 +523,9 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
   ReportHeader header;
   ::clock_gettime(CLOCK_REALTIME, &header.written);
 
-  ReportTree tree(settings, json ? &out : nullptr, json ? 0 : options.depth);
+  // Compared with a saved scan, the rows are the folder's entries.
+  const bool compared = !json && options.compare;
+  ReportTree tree(settings, json ? &out : nullptr, json || compared ? 0 : options.depth);
   Node& root = tree.root();
   root.dev = st.st_dev;
   root.open = true;
@@ -516,14 +554,21 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
 
   if (!open()) return false;
   const Figures& sum = tree.settle();
-  const std::vector<ReportRow> rows = tree.rows();
+  std::vector<ReportRow> rows = tree.rows();
+  if (compared) compareRows(rows, *options.compare);
   header.folder = folder;
   header.targetDrive = options.targetDrive;
   header.clusterSize = options.clusterSize;
   header.customCluster = options.customCluster;
   header.allocatedBlocks = settings.allocatedBlocks;
   header.fileSpec = options.fileSpec;
-  header.depth = options.depth;
+  header.depth = compared ? 0 : options.depth;
+  if (compared) {
+    header.compared = true;
+    header.comparedWith = options.compareFile;
+    header.comparedAt = options.compare->timestamp;
+    header.totalChange = scan::byteChange(sum.diskBytes, options.compare->folder.diskBytes);
+  }
   switch (format) {
     case ReportFormat::Csv: writeCsv(out, header, rows, sum); break;
     case ReportFormat::Html: writeHtml(out, header, rows, sum); break;

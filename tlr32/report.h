@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "scan/scan_reader.h"
 #include "tlr32/walker.h"
 
 namespace tlr {
@@ -36,6 +37,12 @@ struct ReportOptions {
   bool customCluster = false;
   std::string fileSpec;         // "off" or the patterns in force
   std::string programVersion;   // for the JSON header
+  // A saved scan of the folder to compare with: the CSV, HTML and text
+  // reports then list the folder's entries only, each with its change of
+  // disk bytes ("new" for an entry the scan lacks), largest growth first,
+  // then the scan's entries that are gone. The JSON export is unchanged.
+  const scan::ScanResult* compare = nullptr;
+  std::string compareFile;      // its name, for the report's header
 };
 
 enum class ReportFormat { Csv, Json, Html, Text };

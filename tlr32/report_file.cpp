@@ -78,6 +78,11 @@ bool testHook(const char* name) {
 
 }  // namespace
 
+bool syncBeforeRename(const std::string& target) {
+  struct stat st;
+  return ::lstat(target.c_str(), &st) == 0 || errno != ENOENT;
+}
+
 ReportFile::~ReportFile() {
   if (m_fd >= 0 && (!m_attached || m_ownsFd)) ::close(m_fd);
   if (!m_temp.empty()) ::unlink(m_temp.c_str());
@@ -110,6 +115,7 @@ bool ReportFile::open(const std::string& target, std::string& error) {
     error = std::strerror(m_errno);
     return false;
   }
+  m_replacing = syncBeforeRename(m_target);
   const std::string given = std::string(platform::folderPart(m_target));
   m_folder = given.empty() ? std::string(".") : given;
   // A file without a name while it is written: a report of the folder it
@@ -195,7 +201,7 @@ void ReportFile::flush() {
   // Start the write-back of what is written while the report goes on: the
   // fsync before the rename then waits for the last piece only. A 15 MB
   // report of /usr spent 50 ms in a final fsync without this.
-  if (m_errno == 0 && !m_attached && m_written - m_synced >= kFlushSize) {
+  if (m_errno == 0 && !m_attached && m_replacing && m_written - m_synced >= kFlushSize) {
     ::sync_file_range(m_fd, static_cast<off_t>(m_synced), static_cast<off_t>(m_written - m_synced),
                       SYNC_FILE_RANGE_WRITE);
     m_synced = m_written;
@@ -215,7 +221,8 @@ bool ReportFile::commit(std::string& error) {
     return m_errno == 0;
   }
   keepReplacedFilesMode();
-  if (m_errno == 0 && ::fsync(m_fd) != 0) m_errno = errno;
+  // Asked again here: a file may have appeared under the name meanwhile.
+  if (m_errno == 0 && syncBeforeRename(m_target) && ::fsync(m_fd) != 0) m_errno = errno;
   if (m_errno == 0 && m_temp.empty()) nameIt();
   if (::close(m_fd) != 0 && m_errno == 0) m_errno = errno;
   m_fd = -1;

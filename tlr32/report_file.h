@@ -14,6 +14,11 @@
 
 namespace tlr {
 
+// Whether a report renamed onto target must reach the disk first: when a
+// file is there, a crash between the rename and the write-back would leave
+// neither the old report nor the new. A new name puts nothing at risk.
+bool syncBeforeRename(const std::string& target);
+
 class ReportFile {
  public:
   ReportFile() = default;
@@ -51,6 +56,7 @@ class ReportFile {
   std::string m_buffer;  // pending text
   size_t m_written = 0;  // bytes handed to the kernel
   size_t m_synced = 0;   // bytes whose write-back has been started
+  bool m_replacing = false;  // a file was at the target when it was opened
 };
 
 }  // namespace tlr

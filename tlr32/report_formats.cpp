@@ -200,20 +200,62 @@ std::string htmlName(std::string_view raw) {
   return out + htmlText(text.substr(at));
 }
 
+std::string changeText(const ReportRow& row, bool grouped) {
+  if (row.change == ReportRow::Change::New) return "new";
+  if (row.change == ReportRow::Change::Gone) return "gone";
+  const int64_t c = row.diskChange;
+  const uint64_t size = c < 0 ? 0 - static_cast<uint64_t>(c) : static_cast<uint64_t>(c);
+  const std::string digits = grouped ? groupDigits(size) : std::to_string(size);
+  return c > 0 ? "+" + digits : c < 0 ? "-" + digits : digits;
+}
+
+void orderByChange(std::vector<ReportRow>& rows) {
+  std::stable_sort(rows.begin(), rows.end(), [](const ReportRow& a, const ReportRow& b) {
+    const bool aGone = a.change == ReportRow::Change::Gone, bGone = b.change == ReportRow::Change::Gone;
+    if (aGone != bGone) return bGone;
+    if (!aGone && a.diskChange != b.diskChange) return a.diskChange > b.diskChange;
+    if (a.f.diskBytes != b.f.diskBytes) return a.f.diskBytes > b.f.diskBytes;
+    return a.path < b.path;
+  });
+}
+
+namespace {
+
+std::string signedNumber(int64_t c) {
+  const uint64_t size = c < 0 ? 0 - static_cast<uint64_t>(c) : static_cast<uint64_t>(c);
+  return (c > 0 ? "+" : c < 0 ? "-" : "") + groupDigits(size);
+}
+
+std::string comparedText(const ReportHeader& h) {
+  std::string text = platform::visibleName(h.comparedWith);
+  if (h.comparedAt > 0) {
+    const struct timespec at {static_cast<time_t>(h.comparedAt), 0};
+    text += " (written " + localTime(at) + ")";
+  }
+  return text;
+}
+
+}  // namespace
+
 void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
   out.write("Folder," + csvCell(h.folder) + "\r\nWritten," + isoTime(h.written) + "\r\nTarget drive," +
             csvCell(h.targetDrive) + "\r\nCluster size," + csvCell(clusterText(h, false)) +
             "\r\nFile specification," + csvCell(h.fileSpec) + "\r\nReport depth," + csvCell(depthText(h.depth)) +
             "\r\nDisk space," + csvCell(countingText(h)) +
-            "\r\n\r\nPath,Type,Disk Bytes,File Bytes,Directories,Files,Date\r\n");
+            (h.compared ? "\r\nCompared with," + csvCell(h.comparedWith) : std::string()) +
+            (h.compared ? "\r\n\r\nPath,Type,Disk Bytes,Change,File Bytes,Directories,Files,Date\r\n"
+                        : "\r\n\r\nPath,Type,Disk Bytes,File Bytes,Directories,Files,Date\r\n"));
   std::string line;
-  auto write = [&](const std::string& path, const char* type, const Figures& f) {
+  auto write = [&](const std::string& path, const char* type, const Figures& f, const std::string* change) {
     line = csvCell(path);
     line += ',';
     line += type;
+    bool first = true;
     for (uint64_t v : {f.diskBytes, f.fileBytes, f.dirs, f.files}) {
       char buf[kNumberRoom + 1] = {','};
       line.append(buf, putNumber(buf + 1, v));
+      if (first && change) (line += ',') += *change;
+      first = false;
     }
     line += ',';
     line += isoTime(f.newest);
@@ -221,9 +263,16 @@ void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRo
     out.write(line);
   };
   // The totals come first, marked in the Type column: a row named "Total"
-  // could be a file of that name.
-  write(h.folder, "Total", total);
-  for (const ReportRow& r : rows) write(r.path, r.folder ? "Folder" : "File", r.f);
+  // could be a file of that name. A change is a plain signed number, for
+  // the spreadsheet to compute with.
+  const std::string totalChange = std::to_string(h.totalChange);
+  write(h.folder, "Total", total, h.compared ? &totalChange : nullptr);
+  std::string change;
+  for (const ReportRow& r : rows) {
+    if (h.compared)
+      change = r.change == ReportRow::Change::Changed ? std::to_string(r.diskChange) : changeText(r, false);
+    write(r.path, r.folder ? "Folder" : "File", r.f, h.compared ? &change : nullptr);
+  }
 }
 
 void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total) {
@@ -236,11 +285,13 @@ void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
   field("File specification:", platform::visibleName(h.fileSpec));
   field("Report depth:", depthText(h.depth));
   field("Disk space:", countingText(h));
+  if (h.compared) field("Compared with:", comparedText(h));
   head += "\n";
   field("Files:", groupDigits(total.files));
   field("Folders:", groupDigits(total.dirs));
   field("File bytes:", humanSize(total.fileBytes) + " (" + groupDigits(total.fileBytes) + " bytes)");
   field("Disk bytes:", humanSize(total.diskBytes) + " (" + groupDigits(total.diskBytes) + " bytes)");
+  if (h.compared) field("Change:", signedNumber(h.totalChange) + " bytes");
   field("Efficiency:", percentText(total.fileBytes, total.diskBytes, false));
   if (total.unreadableDirs) field("Unreadable folders:", groupDigits(total.unreadableDirs));
   head += "\n";
@@ -248,21 +299,26 @@ void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
 
   // Every column as wide as its widest cell; the name comes last, so a long
   // one never pushes the others out of line.
-  constexpr size_t kColumns = 7;
-  const char* const titles[kColumns] = {"Size", "Disk bytes", "File bytes", "Share", "Folders", "Files", "Date"};
-  auto cells = [&](const Figures& f) -> std::array<std::string, kColumns> {
-    return {humanSize(f.diskBytes), groupDigits(f.diskBytes), groupDigits(f.fileBytes),
-            percentText(f.diskBytes, total.diskBytes, true), groupDigits(f.dirs), groupDigits(f.files),
-            localTime(f.newest)};
+  // Compared with a scan, a Change column follows the disk bytes.
+  const size_t kColumns = h.compared ? 8 : 7;
+  std::vector<std::string> titles = {"Size", "Disk bytes", "File bytes", "Share", "Folders", "Files", "Date"};
+  if (h.compared) titles.insert(titles.begin() + 2, "Change");
+  auto cells = [&](const ReportRow& r) {
+    const Figures& f = r.f;
+    std::vector<std::string> row = {humanSize(f.diskBytes), groupDigits(f.diskBytes), groupDigits(f.fileBytes),
+                                    percentText(f.diskBytes, total.diskBytes, true), groupDigits(f.dirs),
+                                    groupDigits(f.files), localTime(f.newest)};
+    if (h.compared) row.insert(row.begin() + 2, changeText(r, true));
+    return row;
   };
-  std::array<size_t, kColumns> width{};
-  for (size_t c = 0; c < kColumns; ++c) width[c] = std::strlen(titles[c]);
+  std::vector<size_t> width(kColumns);
+  for (size_t c = 0; c < kColumns; ++c) width[c] = titles[c].size();
   for (const ReportRow& r : rows) {
-    const auto row = cells(r.f);
+    const auto row = cells(r);
     for (size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], row[c].size());
   }
   std::string line;
-  auto write = [&](const std::array<std::string, kColumns>& row, const std::string& name) {
+  auto write = [&](const std::vector<std::string>& row, const std::string& name) {
     line.clear();
     for (size_t c = 0; c + 1 < kColumns; ++c) {
       if (row[c].size() < width[c]) line.append(width[c] - row[c].size(), ' ');
@@ -276,10 +332,8 @@ void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
     line += '\n';
     out.write(line);
   };
-  std::array<std::string, kColumns> titleRow;
-  for (size_t c = 0; c < kColumns; ++c) titleRow[c] = titles[c];
-  write(titleRow, "Name");
-  for (const ReportRow& r : rows) write(cells(r.f), std::string(2 * static_cast<size_t>(r.depth), ' ') + rowName(r));
+  write(titles, "Name");
+  for (const ReportRow& r : rows) write(cells(r), std::string(2 * static_cast<size_t>(r.depth), ' ') + rowName(r));
 }
 
 namespace {
@@ -287,7 +341,8 @@ namespace {
 // Sorts the table when a column title is clicked, keeping every row under its
 // parent; without it the page is the same table, largest first. Rows carry
 // their figures in data attributes: d disk bytes, f file bytes, r folders,
-// c files, t the date in seconds; p is the parent row's id.
+// c files, t the date in seconds, g the change of disk bytes (compared with
+// a saved scan); p is the parent row's id.
 constexpr const char* kSortScript = R"(//<![CDATA[
 (function () {
   var table = document.getElementById('usage');
@@ -352,6 +407,7 @@ td.folder { font-weight: 600; }
 td.bar { width: 8em; min-width: 8em; }
 div.bar { background: #4e7c9e; height: 0.8em; min-width: 1px; }
 td.date { color: #56606b; }
+tr.gone td { color: #8a939c; }
 span.esc { color: #a3195b; background: #f8e6ee; font-style: italic; border-radius: 2px; }
 )";
 
@@ -384,9 +440,14 @@ void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
   field("Options", "target drive " + htmlName(h.targetDrive) + "; cluster size " + clusterText(h, true) +
                        "; file specification " + htmlName(h.fileSpec) + "; disk space counted as " + countingText(h) +
                        "; rows: " + htmlText(depthText(h.depth)));
+  if (h.compared) {
+    field("Compared with", htmlText(comparedText(h)));
+    field("Change", htmlText(signedNumber(h.totalChange)) + " bytes");
+  }
   head +=
       "</table>\n<table id=\"usage\" class=\"usage\">\n<thead><tr><th class=\"name\" data-k=\"n\">Name</th>"
-      "<th></th><th data-k=\"d\">Size</th><th data-k=\"d\">Disk bytes</th><th data-k=\"f\">File bytes</th>"
+      "<th></th><th data-k=\"d\">Size</th><th data-k=\"d\">Disk bytes</th>" +
+      std::string(h.compared ? "<th data-k=\"g\">Change</th>" : "") + "<th data-k=\"f\">File bytes</th>"
       "<th data-k=\"d\">Share</th><th data-k=\"r\">Folders</th><th data-k=\"c\">Files</th>"
       "<th class=\"name\" data-k=\"t\">Date</th></tr></thead>\n<tbody>\n";
   out.write(head);
@@ -405,7 +466,7 @@ void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
     const ReportRow& r = rows[i];
     parents.resize(static_cast<size_t>(r.depth));
     const std::string share = percentText(r.f.diskBytes, total.diskBytes, true);
-    line.assign("<tr id=\"r");
+    line.assign(h.compared && r.change == ReportRow::Change::Gone ? "<tr class=\"gone\" id=\"r" : "<tr id=\"r");
     number(static_cast<uint64_t>(i + 1));
     line += "\" data-p=\"";
     if (r.depth != 0 && !parents.empty()) {
@@ -414,6 +475,10 @@ void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
     }
     line += "\" data-d=\"";
     number(r.f.diskBytes);
+    if (h.compared) {
+      line += "\" data-g=\"";
+      number(r.diskChange);
+    }
     line += "\" data-f=\"";
     number(r.f.fileBytes);
     line += "\" data-r=\"";
@@ -437,10 +502,14 @@ void writeHtml(ReportFile& out, const ReportHeader& h, const std::vector<ReportR
     line += share;
     line += "\"></div></td><td class=\"n size\">";
     line += humanSize(r.f.diskBytes);
-    for (uint64_t v : {r.f.diskBytes, r.f.fileBytes}) {
+    line += "</td><td class=\"n\">";
+    line += groupDigits(r.f.diskBytes);
+    if (h.compared) {
       line += "</td><td class=\"n\">";
-      line += groupDigits(v);
+      line += changeText(r, true);
     }
+    line += "</td><td class=\"n\">";
+    line += groupDigits(r.f.fileBytes);
     line += "</td><td class=\"n\">";
     line += share;
     for (uint64_t v : {r.f.dirs, r.f.files}) {

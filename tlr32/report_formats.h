@@ -20,6 +20,11 @@ struct ReportRow {
   Figures f;
   bool folder = false;
   int depth = 0;     // 0: an entry of the reported folder
+  // Compared with a saved scan: the change of disk bytes since, or what the
+  // entry is to it.
+  enum class Change { Changed, New, Gone };
+  Change change = Change::Changed;
+  int64_t diskChange = 0;
 };
 
 struct ReportHeader {
@@ -31,6 +36,11 @@ struct ReportHeader {
   bool allocatedBlocks = false;
   std::string fileSpec;      // "off" or the patterns in force
   int depth = 0;             // rows below the folder's entries: 0 none, -1 all
+  // Compared with a saved scan: rows carry a Change column.
+  bool compared = false;
+  std::string comparedWith;  // the scan's file, raw bytes
+  int64_t comparedAt = 0;    // when the scan was made, seconds since 1970; 0 unknown
+  int64_t totalChange = 0;   // of the folder's disk bytes
 };
 
 // Text helpers, exposed for their tests.
@@ -45,6 +55,11 @@ std::string htmlText(std::string_view utf8);  // & < > " ' as references
 // A name as page text: escapes (platform::shownName) in <span class="esc">,
 // a backslash of the name once.
 std::string htmlName(std::string_view raw);
+// A change as the reports write it: "+1,234", "-56", "0"; "new", "gone".
+std::string changeText(const ReportRow& row, bool grouped);
+// Puts compared rows in their order: largest growth first (a new entry
+// grows by its whole size), then the gone entries, largest first.
+void orderByChange(std::vector<ReportRow>& rows);
 
 void writeCsv(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total);
 void writeText(ReportFile& out, const ReportHeader& h, const std::vector<ReportRow>& rows, const Figures& total);

@@ -77,6 +77,17 @@ TLR_API int32_t TlrGetProgress(uint64_t* counts, int32_t n);
  * path: "cannot read /srv: Permission denied"; empty after a success. */
 TLR_API const char* TlrGetLastError(void);
 
+/* Options beside those the window stores, for the same TlrSetOption:
+ * "CompareScan", the name of a saved scan (a JSON export of this engine, of
+ * ncdu or of gdu) that the CSV, HTML and text reports compare the folder
+ * with: their rows are then the folder's entries, each with a Change column
+ * of disk bytes after the disk bytes ("new" for an entry the scan lacks),
+ * largest growth first, then the scan's entries that are gone, marked
+ * "gone" with their figures in the scan. The JSON export is written as
+ * always. "" compares with nothing. Never stored. A scan that cannot be
+ * read, or that lacks the folder, fails the report (TLR_ERR_REPORT) with
+ * TlrGetLastError naming the scan and the reason, before any walk. */
+
 /* Statistics beside those the window reads, for the same TlrGetStatVal:
  * "UnreadableDirectories", the folders whose contents could not be read,
  * wholly or in part (an entry that could not be looked at); and

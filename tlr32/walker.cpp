@@ -530,7 +530,7 @@ void WorkerPool::sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, F
   }
   if (run) {
     const bool counted = !filter || filter->matches(name);
-    m_job->observer->entry(run, name, st, counted);
+    m_job->observer->entry(run, name, st, counted, position);
     if (!counted) return;
   } else if (!typeKnown && filter && !filter->matches(name)) {
     return;

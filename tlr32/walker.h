@@ -110,8 +110,9 @@ class WalkObserver {
   // sub-folders and folderListed().
   virtual void folder(void* folder, const struct stat* st, FolderState state) = 0;
   virtual void* beginRun(void* folder, uint32_t first) = 0;
-  // One non-folder entry; counted is false when the file specification leaves it out.
-  virtual void entry(void* run, const char* name, const struct stat& st, bool counted) = 0;
+  // One non-folder entry at its position in the folder's listing; counted is
+  // false when the file specification leaves it out.
+  virtual void entry(void* run, const char* name, const struct stat& st, bool counted, uint32_t position) = 0;
   virtual void endRun(void* run) = 0;
   // Some of an open folder could not be read: an entry that could not be
   // looked at (a folder that may be listed but not entered), or a listing

@@ -837,3 +837,98 @@ TEST_F(ReportCli, EndedByASignalItLeavesNoTemporaryFile) {
     }
   }
 }
+
+// A saved scan, the tree changed, and the report with its change of each
+// entry: in every format with columns, gone entries last, and the failures.
+TEST_F(ReportCli, CompareWithASavedScanShowsWhatGrewWhatIsNewAndWhatIsGone) {
+  t.dir("tree/grows");
+  t.file("tree/grows/f", 10000);
+  t.dir("tree/shrinks");
+  t.file("tree/shrinks/f", 90000);
+  t.dir("tree/goes");
+  t.file("tree/goes/f", 3);
+  t.file("tree/renamed-from", 70000);
+  t.dir("tree/becomes-link");
+  t.file("tree/becomes-link/f", 5000);
+  const std::string scan = t.path("old.json");
+  std::vector<std::string> scans = {scan};
+  ASSERT_EQ(run({"-q", "-o", scan, tree}).exitCode, 0);
+  if (haveProgram("ncdu")) {
+    scans.push_back(t.path("ncdu.json"));
+    ASSERT_EQ(std::system(("ncdu -0 -o '" + scans.back() + "' '" + tree + "' >/dev/null 2>&1").c_str()), 0);
+  }
+  t.file("tree/grows/more", 50000);
+  ::truncate(t.path("tree/shrinks/f").c_str(), 100);
+  ASSERT_EQ(std::system(("rm -r '" + t.path("tree/goes") + "' '" + t.path("tree/becomes-link") + "'").c_str()), 0);
+  ASSERT_EQ(::rename(t.path("tree/renamed-from").c_str(), t.path("tree/renamed-to").c_str()), 0);
+  t.symlink("grows", "tree/becomes-link");
+  t.dir("tree/arrives");
+
+  for (const std::string& saved : scans) {
+    SCOPED_TRACE(saved);
+    const Outcome csv = run({"-q", "--compare", saved, "--format", "csv", tree});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    const auto rows = csvRows(csv.out);
+    struct Want {
+      const char* name;
+      const char* change;
+    };
+    const Want wants[] = {{"grows", "+"},      {"shrinks", "-"},  {"goes", "gone"},       {"renamed-from", "gone"},
+                          {"renamed-to", "new"}, {"arrives", "new"}, {"becomes-link", "-"}, {"plain.txt", "0"},
+                          {"sub", "0"}};
+    for (const Want& w : wants) {
+      ASSERT_TRUE(rows.count(w.name)) << w.name << "\n" << csv.out;
+      const std::string got = rows.at(w.name).at("Change");
+      if (std::string(w.change) == "+" || std::string(w.change) == "-")
+        EXPECT_TRUE(got.size() > 1 && (w.change[0] == '+' ? std::isdigit(static_cast<unsigned char>(got[0])) && got != "0"
+                                                         : got[0] == '-'))
+            << w.name << ": " << got;
+      else
+        EXPECT_EQ(got, w.change) << w.name;
+    }
+    // Largest growth first, gone entries last.
+    const std::vector<std::vector<std::string>> table = parseCsv(csv.out);
+    std::vector<std::string> order;
+    for (const auto& line : table)
+      if (line.size() > 3 && (line[1] == "File" || line[1] == "Folder")) order.push_back(line[0]);
+    ASSERT_GE(order.size(), 3u);
+    // A new entry grows by its whole size: 70,000 bytes before 50,000 more.
+    EXPECT_EQ(order[0], "renamed-to");
+    EXPECT_EQ(order[1], "grows");
+    EXPECT_TRUE((order[order.size() - 1] == "goes" && order[order.size() - 2] == "renamed-from") ||
+                (order[order.size() - 2] == "goes" && order[order.size() - 1] == "renamed-from"))
+        << csv.out;
+    const Outcome text = run({"-q", "--compare", saved, tree});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find("Change"), std::string::npos);
+    EXPECT_NE(text.out.find(" gone  "), std::string::npos) << text.out;
+    const Outcome html = run({"-q", "--compare", saved, "--format", "html", tree});
+    EXPECT_EQ(html.exitCode, 0);
+    EXPECT_NE(html.out.find("<th data-k=\"g\">Change</th>"), std::string::npos);
+    EXPECT_NE(html.out.find("<tr class=\"gone\""), std::string::npos);
+  }
+
+  // Refused or failed, each with its message.
+  testsupport::writeFile(t.path("bad.json"), "[1,2,{},[{\"name\":\"" + tree + "\"},{\"name\":\"x\",\"asize\":-1}]]");
+  struct Failure {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string says;
+  };
+  const Failure failures[] = {
+      {{"--compare", t.path("none.json"), tree}, 1, "cannot read the scan " + t.path("none.json") + ": No such file"},
+      {{"--compare", t.path("bad.json"), tree}, 1, "cannot read the scan " + t.path("bad.json") + ": \"asize\" is below zero"},
+      {{"--compare", scan, t.root()}, 1, "the scan " + scan + " does not contain " + t.root()},
+      {{"--compare", scan, "--format", "json", tree}, 2, "the JSON export has no Change column"},
+      {{"--compare", scan, "-o", t.path("r.json"), tree}, 2, "the JSON export has no Change column"},
+      {{"--compare", scan, "--depth", "1", tree}, 2, "it takes no --depth"},
+      {{"--compare=", tree}, 2, "the name given to --compare is empty"},
+  };
+  for (const Failure& f : failures) {
+    const Outcome o = run(f.args);
+    EXPECT_EQ(o.exitCode, f.exitCode) << f.says;
+    EXPECT_NE(o.err.find(f.says), std::string::npos) << o.err;
+    EXPECT_TRUE(o.out.empty());
+  }
+  EXPECT_FALSE(testsupport::pathExists(t.path("r.json")));
+}

@@ -14,6 +14,7 @@
 #include "platform/fs.h"
 #include "temp_tree.h"
 #include "tlr32/report.h"
+#include "tlr32/report_file.h"
 #include "tlr32/report_formats.h"
 #include "tlr32/report_text.h"
 
@@ -334,4 +335,61 @@ TEST(ReportText, DatesReadAsTheCalendarHasThem) {
   tzset();
   EXPECT_EQ(tlr::isoTime({tlr::kNoTime, 0}), "");
   EXPECT_EQ(tlr::localTime({tlr::kNoTime, 0}), "");
+}
+
+TEST(ReportText, ChangesAreSignedAndGrowthComesFirst) {
+  using C = tlr::ReportRow::Change;
+  auto row = [](const char* name, uint64_t disk, C change, int64_t diskChange) {
+    tlr::ReportRow r;
+    r.path = name;
+    r.f.diskBytes = disk;
+    r.change = change;
+    r.diskChange = diskChange;
+    return r;
+  };
+  struct Case {
+    tlr::ReportRow row;
+    const char* grouped;
+    const char* plain;
+  };
+  const Case cases[] = {
+      {row("a", 0, C::Changed, 0), "0", "0"},
+      {row("a", 0, C::Changed, 1234567), "+1,234,567", "+1234567"},
+      {row("a", 0, C::Changed, -4096), "-4,096", "-4096"},
+      {row("a", 0, C::Changed, INT64_MIN), "-9,223,372,036,854,775,808", "-9223372036854775808"},
+      {row("a", 0, C::Changed, INT64_MAX), "+9,223,372,036,854,775,807", "+9223372036854775807"},
+      {row("a", 5, C::New, 5), "new", "new"},
+      {row("a", 5, C::Gone, -5), "gone", "gone"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(tlr::changeText(c.row, true), c.grouped);
+    EXPECT_EQ(tlr::changeText(c.row, false), c.plain);
+  }
+  std::vector<tlr::ReportRow> rows = {row("gone small", 10, C::Gone, -10), row("shrunk", 100, C::Changed, -50),
+                                      row("gone big", 99, C::Gone, -99),   row("same b", 7, C::Changed, 0),
+                                      row("new", 30, C::New, 30),          row("grown", 1, C::Changed, 500),
+                                      row("same a", 7, C::Changed, 0),     row("same big", 9, C::Changed, 0)};
+  tlr::orderByChange(rows);
+  std::string order;
+  for (const auto& r : rows) order += r.path + ";";
+  EXPECT_EQ(order, "grown;new;same big;same a;same b;shrunk;gone big;gone small;");
+}
+
+TEST(ReportFileSync, OnlyAReportThatReplacesAFileWaitsForTheDisk) {
+  TempTree t;
+  t.file("old.txt", 10);
+  t.dir("folder");
+  t.symlink("/nowhere/at/all", "dangling");
+  struct Case {
+    std::string target;
+    bool sync;
+  };
+  const Case cases[] = {
+      {t.path("old.txt"), true},          // the old report must survive a crash
+      {t.path("new.txt"), false},         // nothing there to lose
+      {t.path("dangling"), true},         // something is there: kept safe
+      {t.path("folder/none.txt"), false},
+      {t.path("old.txt/below"), true},    // cannot tell: the safe answer
+  };
+  for (const Case& c : cases) EXPECT_EQ(tlr::syncBeforeRename(c.target), c.sync) << c.target;
 }
