@@ -91,7 +91,9 @@ TEST_F(ChangesTest, EachRowShowsItsChangeSinceTheNewestLookBeforeToday) {
       f.UsageListColumnClick(column);
       const Names names = rowNames();
       ASSERT_GE(names.size(), 2u);
-      EXPECT_EQ(Names(names.end() - 2, names.end()), (Names{"goes", "old-name"})) << column << " " << click;
+      Names last(names.end() - 2, names.end());
+      std::sort(last.begin(), last.end());
+      EXPECT_EQ(last, (Names{"goes", "old-name"})) << column << " " << click;
     }
   f.SortAscending = false;
   f.SortByColumn(kChangeColumn);
@@ -120,6 +122,7 @@ TEST_F(ChangesTest, GoneRowsAreSummedButNeverActedOn) {
   yesterday.rows.push_back({"Alpha", 1, 1, 0, 1, 1700000000, true});
   ASSERT_TRUE(TSnapshotStore(TSnapshotStore::DefaultFolder()).save(folder, QDateTime::currentDateTime().addDays(-1), yesterday));
   TDiskUsageForm& f = open({t.root()});
+  f.NumbersCmd->trigger();  // Delete works on the list
   f.ShowChangesCmd->trigger();
   ASSERT_EQ(cell("ghost", kChangeColumn), "gone");
   // Someone makes a file of that name after the refresh: it is not the row.
@@ -196,7 +199,7 @@ TEST_F(ChangesTest, ASavedScanIsTheBaselineUntilAnotherIsChosen) {
         << "]]\n";
   }
   const std::string garbage = configHome.path("garbage.json");
-  std::ofstream(garbage) << "[1,2,{\"progname\":\"test\"},[{\"name\":\"/x\"}, {\"name\":";
+  std::ofstream(garbage) << "[1,2,{\"progname\":\"test\"},[{\"name\":\"" << t.root() << "\"}, {\"name\":";
   const std::string elsewhere = configHome.path("elsewhere.json");
   std::ofstream(elsewhere) << "[1,2,{},[{\"name\":\"/nowhere/at/all\"},{\"name\":\"a\",\"asize\":1}]]";
 
@@ -214,7 +217,7 @@ TEST_F(ChangesTest, ASavedScanIsTheBaselineUntilAnotherIsChosen) {
     f.CompareWithScanCmd->trigger();
     ASSERT_TRUE(waitUntil([&] { return !f.scanReadRunning(); }, 20000)) << c.file;
     QCoreApplication::processEvents();
-    EXPECT_TRUE(f.ShowChangesCmd->isChecked());
+    EXPECT_TRUE(f.ShowChangesCmd->isChecked()) << c.file;
     EXPECT_TRUE(changeLine(f).startsWith(c.line)) << changeLine(f).toStdString();
     if (c.box.isEmpty())
       EXPECT_TRUE(messages.empty()) << c.file;
