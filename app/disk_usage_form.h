@@ -243,6 +243,7 @@ class TDiskUsageForm : public QMainWindow {
   void KeepSnapshot();
   void LoadEarlierLook();        // the baseline from the store, for the folder shown
   void CompareRows();            // the rows against the folder's baseline (found first when needed)
+  void ShowComparison();  // the rows compared with m_baseline (or nothing), sorted, with their sums
   void ShowChangeLine();
   void FillCompareWithMenu();
   void ChooseBaseline(const QString& scanFile, const QDate& day);

@@ -68,7 +68,7 @@ void TDiskUsageForm::buildChangeCommands(QMenu* file, QMenu* view, QMenu* sort) 
   file->insertAction(file->actions().value(1), CompareWithScanCmd);
   connect(CompareWithScanCmd, &QAction::triggered, this, &TDiskUsageForm::CompareWithScanCmdClick);
 
-  ShowChangesCmd = new QAction(QStringLiteral("Show &Changes"), this);
+  ShowChangesCmd = new QAction(QStringLiteral("Show Chan&ges"), this);
   ShowChangesCmd->setCheckable(true);
   ShowChangesCmd->setStatusTip(QStringLiteral("Show each row's change since an earlier look at this folder."));
   connect(ShowChangesCmd, &QAction::triggered, this, [this] { SetShowChanges(ShowChangesCmd->isChecked()); });
@@ -95,10 +95,9 @@ void TDiskUsageForm::SetShowChanges(bool on) {
     ForgetBaseline();
     m_scanFile.clear();
     m_baselineDay = QDate();
-    UsageModel->compareWith(nullptr);
+    ShowComparison();
     // Sorted by a column no longer shown: by the disk bytes, as at first.
     if (SortColumn == kChangeColumn) SortByColumn(1);
-    ShowChangeLine();
     return;
   }
   if (!m_currentFolderPath.empty() && UsageModel->presentRowCount() > 0 && !UsageModel->row(0).isPlaceholder()) {
@@ -162,11 +161,16 @@ void TDiskUsageForm::CompareRows() {
   } else if (m_baselineFolder != m_currentFolderPath) {
     ReadScan(false);
   }
+  ShowComparison();
+}
+
+void TDiskUsageForm::ShowComparison() {
   UsageModel->compareWith(m_baseline ? &*m_baseline : nullptr);
   if (m_baseline && (SortColumn == kChangeColumn || UsageModel->rowCount() > UsageModel->presentRowCount()))
     SortByColumn(SortColumn);
   FitChangeColumn();
   ShowChangeLine();
+  ShowSelectionTotals();  // gone rows came or went, and selected ones with them
 }
 
 void TDiskUsageForm::ShowChangeLine() {
@@ -244,8 +248,7 @@ void TDiskUsageForm::CompareWithScanCmdClick() {
     ChangeSortCmd->setVisible(true);
   }
   ReadScan(true);
-  UsageModel->compareWith(nullptr);
-  ShowChangeLine();
+  ShowComparison();  // none until the scan is read
 }
 
 void TDiskUsageForm::ReadScan(bool userAsked) {
@@ -284,11 +287,7 @@ void TDiskUsageForm::ScanRead(const TScanRead* done) {
                                                                      : QStringLiteral("the scan ") + name + QStringLiteral(" cannot be read");
     if (read->userAsked) platform::showError(this, DisplayName(result.message));
   }
-  UsageModel->compareWith(m_baseline ? &*m_baseline : nullptr);
-  if (m_baseline && (SortColumn == kChangeColumn || UsageModel->rowCount() > UsageModel->presentRowCount()))
-    SortByColumn(SortColumn);
-  FitChangeColumn();
-  ShowChangeLine();
+  ShowComparison();
 }
 
 void TDiskUsageForm::EndChangeWork() {

@@ -46,6 +46,9 @@ void TDiskUsageForm::ShowSelectionTotals() {
     const TUsageRow& r = UsageModel->row(i);
     if (r.isPlaceholder()) break;  // the placeholder row ends the walk
     if (anySelected && !marks[static_cast<size_t>(i)]) continue;
+    // Without a selection the sums are the folder's as it is now; a gone
+    // row counts only where the user selected it.
+    if (!anySelected && r.isGone()) continue;
     // The figures the row's texts show; they read back from those texts exactly.
     totals.add(static_cast<int32_t>(r.figures[3]), static_cast<int32_t>(r.figures[2]), r.figures[1], r.figures[0]);
   }

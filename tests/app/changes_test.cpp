@@ -84,6 +84,13 @@ TEST_F(ChangesTest, EachRowShowsItsChangeSinceTheNewestLookBeforeToday) {
   EXPECT_TRUE(cell("shrinks", kChangeColumn).startsWith('-'));
   EXPECT_EQ(cell("goes", 1), FormatFigureForTest(double(before["goes"]))) << "a gone row keeps its old figures";
   EXPECT_EQ(f.UsageModel->index(f.UsageModel->rowCount() - 1, 0).data(Qt::ForegroundRole).value<QColor>(), kGrey);
+  // Nothing selected: the totals and the count are the folder's as it is now.
+  f.UnselectAllCmdClick();
+  int64_t files = 0, present = 0;
+  for (const std::string& n : rowNames())
+    if (cell(n, kChangeColumn) != "gone") files += figure(n, 4), ++present;
+  EXPECT_EQ(f.FilesValLabel->text(), FormatFigureForTest(double(files)));
+  EXPECT_EQ(f.statusPanelText(0), QString::number(present) + " items");
 
   // Gone rows stay last in every order; the Change column sorts like the others.
   for (int column : {0, 1, kChangeColumn})
