@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QtEndian>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -16,6 +18,9 @@ constexpr char kMagic[8] = {'T', 'L', 'R', 'S', 'N', 'A', 'P', '1'};
 constexpr size_t kRowFixed = 2 + 5 * 8 + 1;  // name length, five figures, flags
 constexpr size_t kLongestName = 4096;
 constexpr const char* kSuffix = ".snap";
+// More than any folder holds (4 EiB, or 2^62 entries): a figure above it is
+// no figure of a look, and shown it would not fit the list's numbers.
+constexpr uint64_t kMostFigure = uint64_t(1) << 62;
 
 uint64_t fnv1a(const char* data, size_t size) {
   uint64_t h = 1469598103934665603ULL;
@@ -153,7 +158,8 @@ std::optional<TSnapshot> TSnapshotStore::decode(const QByteArray& bytes, const s
     uint8_t flags = 0;
     if (!in.number(nameSize) || nameSize == 0 || !in.bytes(r.name, nameSize) || !in.number(r.diskBytes) ||
         !in.number(r.fileBytes) || !in.number(r.folders) || !in.number(r.files) || !in.number(r.modified) ||
-        !in.number(flags) || flags > 1)
+        !in.number(flags) || flags > 1 || r.diskBytes > kMostFigure || r.fileBytes > kMostFigure ||
+        r.folders > kMostFigure || r.files > kMostFigure)
       return std::nullopt;
     r.folder = flags == 1;
     snapshot.rows.rows.push_back(std::move(r));
@@ -174,11 +180,21 @@ bool TSnapshotStore::save(const std::string& folderPath, const QDateTime& taken,
     if (error) *error = QStringLiteral("cannot make ") + m_folder;
     return false;
   }
-  QSaveFile file(fileName(folderPath, taken.date()));
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  // Written beside its name and renamed onto it: the rename replaces
+  // whatever is at the name (a link planted there stays a link no more, its
+  // target untouched), and a write that fails, on a full disk, leaves the
+  // earlier file as it was and nothing else.
+  const QString target = fileName(folderPath, taken.date());
+  QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
+  if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {
     if (error) *error = file.errorString();
     return false;
   }
+  if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
+    if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+  }
+  file.setAutoRemove(false);  // it is the look now
   prune(taken.date());
   return true;
 }

@@ -27,9 +27,16 @@ constexpr uint64_t kLongestStretch = 1 << 20;
 // nothing but "[" would otherwise cost memory eight times its size.
 constexpr uint64_t kDeepest = 1'000'000;
 
+// The most a figure reaches: sums stop at 2^62, far above any real folder,
+// so that every figure stays a signed 64-bit number and a change of two of
+// them fits too.
+constexpr uint64_t kMostFigure = uint64_t(1) << 62;
+// No file is larger than this (8 PiB); a size above it is no size of a file.
+constexpr uint64_t kLargestFile = uint64_t(1) << 53;
+
 uint64_t addSat(uint64_t a, uint64_t b) {
   uint64_t s;
-  return __builtin_add_overflow(a, b, &s) ? std::numeric_limits<uint64_t>::max() : s;
+  return __builtin_add_overflow(a, b, &s) || s > kMostFigure ? kMostFigure : s;
 }
 
 uint64_t roundUp(uint64_t size, uint64_t unit) {
@@ -388,8 +395,13 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
         i.name.assign(text);
         i.hasName = true;
         return true;
-      case Key::Asize: return count(i.asize, nullptr);
-      case Key::Dsize: return count(i.dsize, nullptr);
+      case Key::Asize:
+      case Key::Dsize: {
+        uint64_t& size = m_key == Key::Asize ? i.asize : i.dsize;
+        if (!count(size, nullptr)) return false;
+        if (size > kLargestFile) return bad("\"" + keyName(m_key) + "\" is larger than any file can be");
+        return true;
+      }
       case Key::Ino: return count(i.ino, &i.hasIno);
       case Key::Dev: return count(i.dev, &i.hasDev);
       case Key::Nlink: return count(i.nlink, &i.hasNlink);

@@ -84,6 +84,13 @@ TEST(SnapshotStore, DropsDaysPastTheKeptOnesAndTheOldestAboveItsBound) {
 TEST(SnapshotStore, ReadsOnlyWholeSnapshotsOfTheFolderAsked) {
   const QByteArray good = TSnapshotStore::encode(kFolder, at("2026-12-01T12:00:00"), rowsOf({{"a", 10}, {"b\n\xfe", 20}}));
   ASSERT_TRUE(TSnapshotStore::decode(good, kFolder).has_value());
+  // Figures no folder has, whole and summed right: not a look.
+  for (uint64_t figure : {uint64_t(1) << 62, (uint64_t(1) << 62) + 1, uint64_t(-5000000), UINT64_MAX}) {
+    scan::Baseline rows = rowsOf({{"a", 10}});
+    rows.rows[0].fileBytes = figure;
+    EXPECT_EQ(TSnapshotStore::decode(TSnapshotStore::encode(kFolder, at("2026-12-01T12:00:00"), rows), kFolder).has_value(),
+              figure <= uint64_t(1) << 62) << figure;
+  }
   EXPECT_EQ(TSnapshotStore::decode(good, kFolder)->rows.rows.at(1).name, "b\n\xfe") << "the name's bytes kept";
   EXPECT_FALSE(TSnapshotStore::decode(good, "/srv/data").has_value()) << "another folder's";
   // Every byte changed, every length cut: never read as a snapshot.
@@ -130,10 +137,22 @@ TEST(SnapshotStore, AFileInTheWayIsReplacedAndTwoProgramsSavingLeaveOneWholeLook
     ASSERT_TRUE(store.save(kFolder, QDateTime(day, QTime(9, 0)), rowsOf({{"a", 1}})));
     EXPECT_TRUE(store.load(kFolder, day).has_value());
   }
-  // A link planted under the name is not followed.
+  // A link planted under the name is neither read nor written through: the
+  // save replaces the link, and the file it pointed to stays as it was.
   QFile::remove(store.fileName(kFolder, day));
-  ASSERT_EQ(::symlink("/etc/passwd", store.fileName(kFolder, day).toLocal8Bit().constData()), 0);
+  t.file("victim", 0);
+  {
+    QFile victim(QString::fromStdString(t.path("victim")));
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("keep me");
+  }
+  ASSERT_EQ(::symlink(t.path("victim").c_str(), store.fileName(kFolder, day).toLocal8Bit().constData()), 0);
   EXPECT_FALSE(store.load(kFolder, day).has_value());
+  ASSERT_TRUE(store.save(kFolder, QDateTime(day, QTime(9, 0)), rowsOf({{"a", 1}})));
+  QFile victim(QString::fromStdString(t.path("victim")));
+  ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+  EXPECT_EQ(victim.readAll(), "keep me");
+  EXPECT_TRUE(store.load(kFolder, day).has_value());
   QFile::remove(store.fileName(kFolder, day));
 
   scan::Baseline many;

@@ -300,8 +300,8 @@ TEST(ScanCounting, EachRuleOfTheEngineOnHandWrittenScans) {
       {"a name marked without a count of names has no bytes",
        R"({"name":"g","asize":3,"dsize":4096},{"name":"f","asize":3,"dsize":4096,"ino":1,"hlnkc":true})", A,
        O::Listing, "g:4096,3,0,1,0,-;f:0,0,0,1,0,-"},
-      {"sums saturate", R"({"name":"x","asize":18446744073709551615},[{"name":"d"},{"name":"y","asize":18446744073709551615},{"name":"z","asize":99999999999999999999999}])",
-       R, O::Listing, "x:18446744073709551615,18446744073709551615,0,1,0,-;d:18446744073709551615,18446744073709551615,0,2,0,F"},
+      {"the largest file there can be", R"({"name":"x","asize":9007199254740992})",
+       R, O::Listing, "x:9007199254741000,9007199254740992,0,1,0,-"},
       {"dates before 1970 and far ahead", R"({"name":"x","mtime":-86400},{"name":"y","mtime":99999999999999999999})", R,
        O::Listing, "x:0,0,0,1,-86400,-;y:0,0,0,1,9223372036854775807,-"},
       {"keys not known, of any kind, are passed over",
@@ -380,6 +380,9 @@ TEST(ScanDamage, DamagedForeignAndHostileFilesEndWithAClearError) {
       {head + R"({"name":"x","asize":-1}]])", ScanError::BadValue, "\"asize\" is below zero"},
       {head + R"({"name":"x","dsize":-9223372036854775809}]])", ScanError::BadValue, "below zero"},
       {head + R"({"name":"x","asize":1.5}]])", ScanError::BadValue, "not a whole number"},
+      {head + R"({"name":"x","asize":18446744073709551615}]])", ScanError::BadValue, "\"asize\" is larger than any file"},
+      {head + R"({"name":"x","dsize":9007199254740993}]])", ScanError::BadValue, "\"dsize\" is larger than any file"},
+      {head + R"({"name":"x","asize":99999999999999999999999}]])", ScanError::BadValue, "larger than any file"},
       {head + R"({"name":"x","asize":1e3}]])", ScanError::BadValue, "not a whole number"},
       {head + R"({"name":"x","asize":"12"}]])", ScanError::BadValue, "\"asize\" is not a number"},
       {head + R"({"name":"x","asize":true}]])", ScanError::BadValue, "\"asize\" is not a number"},
@@ -411,7 +414,7 @@ TEST(ScanDamage, DamagedForeignAndHostileFilesEndWithAClearError) {
 
 TEST(ScanDamage, EveryCutOfAScanIsAnErrorNeverACrash) {
   const std::string whole =
-      R"([1,2,{"progname":"x","timestamp":12},[{"name":"/r","dsize":512},[{"name":"d","mtime":3},{"name":"f","asize":10,"ino":4,"hlnkc":true,"nlink":2},[{"name":"e"}]],{"name":"g","asize":18446744073709551615}]])";
+      R"([1,2,{"progname":"x","timestamp":12},[{"name":"/r","dsize":512},[{"name":"d","mtime":3},{"name":"f","asize":10,"ino":4,"hlnkc":true,"nlink":2},[{"name":"e"}]],{"name":"g","asize":9007199254740992}]])";
   for (size_t n = 0; n + 1 < whole.size(); ++n) {
     const ScanResult r = scan::readScanText(whole.substr(0, n), "/r", ReadSettings{});
     EXPECT_FALSE(r.ok()) << n;
@@ -483,3 +486,16 @@ TEST(ScanDamage, FilesThatCannotBeReadAndAStoppedRead) {
 }
 
 }  // namespace
+
+TEST(ScanDamage, SumsStopWhereEveryFigureAndChangeStillFits) {
+  // 600 files of the largest size: more than 2^62 bytes in all.
+  std::string text = R"([1,2,{},[{"name":"/r"},[{"name":"d"})";
+  for (int i = 0; i < 600; ++i) text += R"(,{"name":"f)" + std::to_string(i) + R"(","asize":9007199254740992})";
+  text += "]]]";
+  const ScanResult r = scan::readScanText(text, "/r", ReadSettings{});
+  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_EQ(r.baseline.rows.size(), 1u);
+  EXPECT_EQ(r.baseline.rows[0].fileBytes, uint64_t(1) << 62);
+  EXPECT_EQ(r.baseline.rows[0].diskBytes, uint64_t(1) << 62);
+  EXPECT_EQ(r.baseline.rows[0].files, 600u);
+}
