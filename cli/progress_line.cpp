@@ -1,8 +1,13 @@
 #include "cli/progress_line.h"
 
 #include <chrono>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#endif
 #include <unistd.h>
 
 #include "tlr32/tlr32.h"
@@ -17,7 +22,11 @@ bool progressWanted(int progressFd, int reportFd) {
   // streamed while the walk goes on.
   if (::isatty(reportFd)) return false;
   struct stat st {};
+#ifdef _WIN32
+  return !(::fstat(reportFd, &st) == 0 && S_ISFIFO(st.st_mode));
+#else
   return !(::fstat(reportFd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
+#endif
 }
 
 std::string withThousands(uint64_t value) {
@@ -72,9 +81,17 @@ void ProgressLine::run() {
 void ProgressLine::show(const std::string& text) {
   // One line: cut to the terminal's width, or it would wrap and the next
   // carriage return would leave the wrapped part behind.
-  winsize ws{};
   std::string line = text;
+#ifdef _WIN32
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const size_t columns = ::GetConsoleScreenBufferInfo(reinterpret_cast<HANDLE>(::_get_osfhandle(m_fd)), &info)
+                             ? static_cast<size_t>(info.srWindow.Right - info.srWindow.Left + 1)
+                             : 0;
+  if (columns > 1 && line.size() >= columns) line.resize(columns - 1);
+#else
+  winsize ws{};
   if (::ioctl(m_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1 && line.size() >= ws.ws_col) line.resize(ws.ws_col - 1);
+#endif
   line = "\r" + line + "\033[K";
   [[maybe_unused]] ssize_t n = ::write(m_fd, line.data(), line.size());
   m_shown = true;

@@ -13,6 +13,11 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#include <vector>
+#include <windows.h>
+#endif
 
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
@@ -34,16 +39,32 @@ void say(const std::string& text) {
 // expects of a folder typed on the command line. One that cannot be resolved
 // goes to the engine as given, which tells why it cannot be read.
 std::string reportFolder(const std::string& given) {
+#ifdef _WIN32
+  // Made whole against the current folder; the engine follows no link
+  // on its way there either way.
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, given.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, given.c_str(), -1, wide.data(), n);
+  wchar_t* full = ::_wfullpath(nullptr, wide.c_str(), 0);
+  if (!full) return given;
+  const int m = ::WideCharToMultiByte(CP_UTF8, 0, full, -1, nullptr, 0, nullptr, nullptr);
+  std::string folder(static_cast<size_t>(m > 0 ? m : 1), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, full, -1, folder.data(), m, nullptr, nullptr);
+  std::free(full);
+  folder.resize(std::strlen(folder.c_str()));
+  return folder;
+#else
   char* resolved = ::realpath(given.c_str(), nullptr);
   if (!resolved) return given;
   std::string folder = resolved;
   std::free(resolved);
   return folder;
+#endif
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   cli::ReportRequest request;
   std::string error;
   switch (cli::parseCommandLine(argc, argv, request, error)) {
@@ -64,13 +85,19 @@ int main(int argc, char** argv) {
   // quietly, as it ends other command-line tools: nothing is left half
   // written, since a pipe has no file to replace. Set, not inherited: a
   // caller that ignores the signal would otherwise get a message instead.
+#ifndef _WIN32
   std::signal(SIGPIPE, SIG_DFL);
   // A file size limit is a failed write (EFBIG) instead: the engine removes
   // its temporary file, and the earlier report stays as it was.
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
   if (!(TlrExtInit("") & 0xFF)) {
+#ifdef _WIN32
+    say("cannot initialise the usage engine (TLR32.DLL)");
+#else
     say("cannot initialise the usage engine (libtlr32.so)");
+#endif
     return 1;
   }
   TlrSetOption("ReportDepth", std::to_string(request.depth).c_str());
@@ -148,3 +175,28 @@ int main(int argc, char** argv) {
                          : " folders could not be read in full; what could not be read is not counted"));
   return 0;
 }
+
+#ifdef _WIN32
+// The arguments as the system holds them, in UTF-16, passed on in UTF-8 as
+// every string of the engine's interface: the ANSI code page cannot name
+// every file. Standard output takes the reports' bytes as they are (no
+// CR added before LF), and a console shows UTF-8.
+int wmain(int argc, wchar_t** wargv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string a(static_cast<size_t>(n > 0 ? n : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, a.data(), n, nullptr, nullptr);
+    a.resize(std::strlen(a.c_str()));
+    args.push_back(std::move(a));
+  }
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::SetConsoleOutputCP(CP_UTF8);
+  return run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

@@ -50,7 +50,14 @@ struct ShownName {
   std::string text;
   std::vector<std::pair<size_t, size_t>> escapes;
 };
-ShownName shownName(std::string_view raw, Backslashes backslashes = Backslashes::DoubledWhereAmbiguous);
+// On Windows a backslash separates and is never part of a name, so a path's
+// backslashes show as they are there.
+#ifdef _WIN32
+inline constexpr Backslashes kPlainTextBackslashes = Backslashes::AsTheyAre;
+#else
+inline constexpr Backslashes kPlainTextBackslashes = Backslashes::DoubledWhereAmbiguous;
+#endif
+ShownName shownName(std::string_view raw, Backslashes backslashes = kPlainTextBackslashes);
 
 // shownName(raw).text: the name as one line of plain text.
 std::string visibleName(std::string_view raw);

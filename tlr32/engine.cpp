@@ -4,13 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/fs.h"
-#include "platform/path.h"
+#include "tlr32/folder_access.h"
 #include "tlr32/progress.h"
 #include "tlr32/report.h"
 #include "tlr32/tlr32.h"
@@ -68,7 +65,7 @@ bool Engine::init(const char* helpFile) {
   return true;
 }
 
-uint64_t Engine::ownAllocationUnit(dev_t dev, const std::string& folder) {
+uint64_t Engine::ownAllocationUnit(DeviceId dev, const std::string& folder) {
   if (auto it = m_unitCache.find(dev); it != m_unitCache.end()) return it->second;
   VolumeFacts facts;
   if (!queryVolume(folder, facts)) return 0;  // not cached: may be reachable later
@@ -134,10 +131,10 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
   // name: a refresh sizes every entry of the folder in turn, and walking the
   // whole path again for each took a tenth of the engine's time for a
   // folder of 100,000 files.
-  const size_t slash = path.rfind('/');
-  const char* name = folderFd >= 0 && slash != std::string::npos && slash + 1 < path.size() ? path.c_str() + slash + 1 : nullptr;
-  struct stat st;
-  if (name ? ::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 : !platform::statPath(path, st, false)) {
+  const size_t nameAt = nameOffset(path);
+  const char* name = folderFd >= 0 && nameAt > 0 && nameAt < path.size() ? path.c_str() + nameAt : nullptr;
+  FileStat st;
+  if (name ? !lookAtIn(folderFd, name, path, st) : !lookAt(path, st, false)) {
     m_lastError = "cannot read " + path + ": " + std::strerror(errno);
     return TLR_ERR_NO_PATH;
   }
@@ -146,24 +143,24 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
   if (isDir)
     folder.assign(path);
   else
-    folder.assign(platform::folderPart(path));
+    folder.assign(path, 0, nameAt);
   if (folder.empty()) folder.assign(".");
 
   // The volume on which disk bytes are reckoned: the target drive's, else the
   // path's own. A custom cluster size of that drive replaces its own unit.
   if (m_options.mapDrive > 0) {
     char letter = static_cast<char>('A' + m_options.mapDrive - 1);
-    auto it = m_options.drives.find(letter);
+    const std::optional<std::string> driveFolder = m_options.folderOfDrive(letter);
     VolumeFacts target;
-    if (it == m_options.drives.end() || !queryVolume(it->second, target)) {
+    if (!driveFolder || !queryVolume(*driveFolder, target)) {
       m_lastError = std::string("cannot reach the target drive ") + letter + ":" +
-                    (it == m_options.drives.end() ? std::string(", which stands for no folder") : " (" + it->second + ")");
+                    (!driveFolder ? std::string(", which stands for no folder") : " (" + *driveFolder + ")");
       return TLR_ERR_TARGET;
     }
     m_volume = target;
-    m_volumeFolder = it->second;
-    struct stat tst;
-    if (platform::statPath(it->second, tst, true)) {
+    m_volumeFolder = *driveFolder;
+    FileStat tst;
+    if (lookAt(*driveFolder, tst, true)) {
       m_volumeDev = tst.st_dev;
       m_volumeDevKnown = true;
     }
@@ -199,9 +196,9 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
     ro.programVersion = TLR32_VERSION;
     // The report's walk settles this too; asked here, once a report, so
     // that the walk's code stays as it is.
-    if (const int fd = platform::openDirectory(path); fd >= 0) {
-      m_pseudoFileSystem = isPseudoFileSystem(fd);
-      ::close(fd);
+    if (FolderHandle folder; openFolder(path, folder)) {
+      m_pseudoFileSystem = isPseudoFileSystem(folder);
+      closeFolder(folder);
     }
     // A saved scan to compare with, read before the walk: one that cannot
     // be read fails the report without walking.
@@ -240,7 +237,7 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
 
   settings.seenFiles = m_batch.get();
   if (!isDir) {
-    if (settings.fileSpec && !settings.fileSpec->matches(path.c_str() + (path.rfind('/') + 1))) return 0;
+    if (settings.fileSpec && !settings.fileSpec->matches(path.c_str() + nameAt)) return 0;
     if (m_batch && S_ISREG(st.st_mode) && st.st_nlink > 1 && !m_batch->firstName(st.st_dev, st.st_ino))
       WorkerPool::countOtherName(st, m_figures);
     else
@@ -252,8 +249,8 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
   if (settings.allocatedBlocks) m_figures.diskBytes += static_cast<uint64_t>(st.st_blocks) * 512;
   // Opened as the folder it was seen to be: a link put in its place since is
   // not followed.
-  int fd = name ? ::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : platform::openDirectory(path);
-  if (fd < 0) {
+  FolderHandle folderHandle;
+  if (!(name ? openFolderIn(folderFd, name, path, folderHandle) : openFolder(path, folderHandle))) {
     // Listed but not readable: the folder is there, its contents unknown. It
     // counts as the one folder it is known to be, as it would inside a walk,
     // so that a host shows it with a row rather than as nothing.
@@ -261,12 +258,12 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
     ++m_figures.dirs;
     return 0;
   }
-  if (isPseudoFileSystem(fd)) {
+  if (isPseudoFileSystem(folderHandle)) {
     m_pseudoFileSystem = true;
-    ::close(fd);
+    closeFolder(folderHandle);
     return 0;
   }
-  pool().walk(fd, st.st_dev, settings, m_figures);
+  pool().walk(std::move(folderHandle), st.st_dev, settings, m_figures);
   return 0;
 }
 

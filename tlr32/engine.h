@@ -60,7 +60,7 @@ class Engine {
   int32_t compute(const char* path, const ReportTarget& report, int folderFd = -1);
   const VolumeFacts& volume();  // lazily, once per computation
   WorkerPool& pool();           // created at the first folder walk
-  uint64_t ownAllocationUnit(dev_t dev, const std::string& folder);
+  uint64_t ownAllocationUnit(DeviceId dev, const std::string& folder);
 
   EngineOptions m_options;
   FileSpec m_fileSpec;
@@ -82,13 +82,13 @@ class Engine {
   uint64_t m_clusterSize = 0;
   bool m_customCluster = false;
   std::string m_volumeFolder;  // the folder whose volume the figures describe
-  dev_t m_volumeDev = 0;
+  DeviceId m_volumeDev = 0;
   bool m_volumeDevKnown = false;
   std::optional<VolumeFacts> m_volume;
   std::string m_fsName;
 
-  std::unordered_map<dev_t, uint64_t> m_unitCache;
-  std::unordered_map<dev_t, std::string> m_fsNameCache;
+  std::unordered_map<DeviceId, uint64_t> m_unitCache;
+  std::unordered_map<DeviceId, std::string> m_fsNameCache;
 };
 
 }  // namespace tlr

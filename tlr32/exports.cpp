@@ -20,8 +20,12 @@
 //   process. Waiting for the call could take minutes on a large tree.
 #include <algorithm>
 #include <cstring>
-#include <dlfcn.h>
 #include <mutex>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 #include <optional>
 #include <string>
 
@@ -37,16 +41,37 @@ std::mutex g_gate;
 tlr::Engine* g_engine = nullptr;
 bool g_ended = false;
 
+#ifdef _WIN32
+// On Windows the library stays loaded once its engine exists (it pins
+// itself), so a FreeLibrary by the host never unmaps code that idle workers
+// still run, and never joins them under the loader lock, which a thread needs
+// to end: that deadlocks. At process end the system ends the workers itself;
+// DllMain then leaves everything alone (see below).
+void pinLibrary() {
+  HMODULE self = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&pinLibrary), &self);
+}
+#endif
+
 // Runs f on the engine under the gate; fallback once the engine has ended.
 template <typename F, typename R>
 R withEngine(F&& f, R fallback) {
   std::lock_guard lock(g_gate);
   if (g_ended) return fallback;
-  if (!g_engine) g_engine = new tlr::Engine();
+  if (!g_engine) {
+#ifdef _WIN32
+    pinLibrary();
+#endif
+    g_engine = new tlr::Engine();
+  }
   return f(*g_engine);
 }
 
-__attribute__((destructor)) void shutDownEngine() {
+#ifndef _WIN32
+__attribute__((destructor))
+#endif
+void shutDownEngine() {
   if (!g_gate.try_lock()) return;  // a call is in flight: the process is ending
   g_ended = true;
   delete g_engine;  // joins the idle workers
@@ -77,6 +102,27 @@ int32_t hostGetOption(const char* name) { return TlrGetOption(name, 0); }
 
 const TlrDialogHost kDialogHost{&hostGetOption, &TlrSetOption, &hostGetText, &hostSetReportFileName};
 
+#ifdef _WIN32
+// A function of the companion library tlr32dlg.dll beside the engine; null
+// when the host has no Qt of its own or the companion is missing.
+void* dialogFunction(const char* name) {
+  if (!::GetModuleHandleW(L"Qt6Widgets.dll")) return nullptr;  // the engine never brings Qt in
+  static HMODULE companion = [] {
+    HMODULE self = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCWSTR>(&TlrExtInit), &self))
+      return static_cast<HMODULE>(nullptr);
+    std::wstring path(32768, L'\0');
+    const DWORD n = ::GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0 || n >= path.size()) return static_cast<HMODULE>(nullptr);
+    path.resize(n);
+    path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"tlr32dlg.dll";
+    // Never unloaded: Qt's types of it may live on in the host.
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }();
+  return companion ? reinterpret_cast<void*>(::GetProcAddress(companion, name)) : nullptr;
+}
+#else
 // A function of the companion library libtlr32dlg.so, which lies beside the
 // engine; null when the host has no Qt of its own or the companion is missing.
 void* dialogFunction(const char* name) {
@@ -94,10 +140,23 @@ void* dialogFunction(const char* name) {
   }();
   return companion ? ::dlsym(companion, name) : nullptr;
 }
+#endif
 
 }  // namespace
 
 extern "C" {
+
+#ifdef _WIN32
+// Unloaded by FreeLibrary (reserved is null) only before the engine exists,
+// since it pins the library: nothing to stop then but the gate's mark. At
+// process end (reserved set) the other threads are gone already, perhaps
+// holding the gate or the pool's locks: nothing may be waited for, and the
+// system frees everything.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_DETACH && !reserved) shutDownEngine();
+  return TRUE;
+}
+#endif
 
 int32_t TlrExtInit(const char* helpFile) {
   return withEngine([&](tlr::Engine& e) -> int32_t { return e.init(helpFile); }, 0);

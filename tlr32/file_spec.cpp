@@ -1,6 +1,10 @@
 #include "tlr32/file_spec.h"
 
+#ifdef _WIN32
+#include "tlr32/wildcard.h"
+#else
 #include <fnmatch.h>
+#endif
 
 namespace tlr {
 
@@ -24,7 +28,11 @@ FileSpec::FileSpec(const std::string& text) {
 bool FileSpec::matches(const char* name) const {
   if (m_all) return true;
   for (const auto& p : m_patterns)
+#ifdef _WIN32
+    if (wildcardMatch(p, name)) return true;
+#else
     if (::fnmatch(p.c_str(), name, FNM_CASEFOLD) == 0) return true;
+#endif
   return false;
 }
 

@@ -1,5 +1,6 @@
 #include "tlr32/options.h"
 
+#include <cctype>
 #include <charconv>
 
 #include "platform/registry_store.h"
@@ -137,7 +138,22 @@ std::optional<std::string> EngineOptions::text(const std::string& name) const {
   return std::nullopt;
 }
 
+std::optional<std::string> EngineOptions::folderOfDrive(char drive) const {
+  if (auto it = drives.find(drive); it != drives.end() && !it->second.empty()) return it->second;
+#ifdef _WIN32
+  return std::string(1, drive) + ":\\";
+#else
+  return std::nullopt;
+#endif
+}
+
 char EngineOptions::driveOf(const std::string& path) const {
+#ifdef _WIN32
+  // "D:\...", "\\?\D:\...": the letter before the first colon.
+  const size_t at = path.rfind("\\\\?\\", 0) == 0 ? 4 : 0;
+  if (path.size() > at + 1 && path[at + 1] == ':' && std::isalpha(static_cast<unsigned char>(path[at])))
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(path[at])));
+#endif
   char best = 0;
   size_t bestLen = 0;
   for (const auto& [letter, folder] : drives) {

@@ -23,7 +23,11 @@ struct EngineOptions {
   int32_t mapDrive = 0;
   bool customClusters = false;
   std::map<char, uint32_t> clusterSizes;   // by drive letter 'A'..'Z'
+#ifdef _WIN32
+  std::map<char, std::string> drives;  // a letter not set here is the real drive
+#else
   std::map<char, std::string> drives{{'C', "/"}};
+#endif
   bool fileSpecOn = false;
   std::string fileSpec = "*.*";
   bool allocatedBlocks = false;
@@ -47,7 +51,11 @@ struct EngineOptions {
   // Text options by name ("FileSpec", "DriveX"); nothing for other names.
   std::optional<std::string> text(const std::string& name) const;
 
-  // The drive letter whose folder is the longest leading part of path; 0 if none.
+  // The folder a drive letter stands for: the one set for it; on Windows,
+  // where letters are real drives, else the drive's root ("D:\").
+  std::optional<std::string> folderOfDrive(char drive) const;
+  // The drive letter whose folder is the longest leading part of path; 0 if
+  // none. On Windows the path's own drive letter, where it has one.
   char driveOf(const std::string& path) const;
   // The custom cluster size in force for a drive, if any.
   std::optional<uint32_t> customClusterFor(char drive) const;

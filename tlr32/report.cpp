@@ -17,6 +17,7 @@
 #include "platform/fs.h"
 #include "scan/change.h"
 #include "platform/path.h"
+#include "tlr32/folder_access.h"
 #include "tlr32/report_file.h"
 #include "tlr32/report_formats.h"
 #include "tlr32/report_text.h"
@@ -45,8 +46,8 @@ std::string lowerExtension(const std::string& name) {
 // files first and its sub-folders last listed first, and a reader of the
 // report needs the listing's order to give a shared file's bytes to the
 // entry the window gives them to. -1: not written.
-void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view name, const struct stat& st,
-                     dev_t parentDev, bool folder, std::string_view tail, bool sized = true, int64_t position = -1) {
+void appendJsonEntry(TextBuffer& j, std::string_view prefix, std::string_view name, const FileStat& st,
+                     DeviceId parentDev, bool folder, std::string_view tail, bool sized = true, int64_t position = -1) {
   // The keys and marks below take 105 bytes, the seven numbers at most 140.
   char* p = j.room(prefix.size() + jsonStringRoom(name.size()) + 105 + 7 * kNumberRoom + tail.size());
   p = putText(p, prefix);
@@ -100,8 +101,8 @@ struct Node;
 // A counted name of a file with several links. Which name the bytes belong
 // to is settled after the walk, not by which thread met one first.
 struct LinkSeen {
-  dev_t dev;
-  ino_t ino;
+  DeviceId dev;
+  FileId ino;
   Node* node;
   std::string name;
   Figures f;
@@ -114,7 +115,7 @@ struct Node {
   std::string name;
   int depth = -1;  // 0: an entry of the reported folder; the root is -1
   uint32_t position = 0;  // in the parent's listing
-  dev_t dev = 0;
+  DeviceId dev = 0;
   bool vanished = false;
 
   std::mutex mutex;  // guards what follows during the walk
@@ -153,7 +154,7 @@ class ReportTree final : public WalkObserver {
     return raw;
   }
 
-  void folder(void* handle, const struct stat* st, FolderState state) override {
+  void folder(void* handle, const FileStat* st, FolderState state) override {
     Node* node = static_cast<Node*>(handle);
     node->vanished = state == FolderState::Vanished;
     if (st) {
@@ -190,7 +191,7 @@ class ReportTree final : public WalkObserver {
     return run;
   }
 
-  void entry(void* runHandle, const char* name, const struct stat& st, bool counted, uint32_t position) override {
+  void entry(void* runHandle, const char* name, const FileStat& st, bool counted, uint32_t position) override {
     Run& run = *static_cast<Run*>(runHandle);
     if (m_json) {
       appendJsonEntry(run.json, ",\n", name, st, run.node->dev, false, counted ? "}" : ",\"excluded\":\"pattern\"}", counted,
@@ -507,17 +508,18 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
                    std::string& error) {
   const std::string folder = platform::withoutTrailingDelim(folderGiven);
   const bool json = format == ReportFormat::Json;
-  struct stat st;
-  const int fd = platform::openDirectory(folder);
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
+  FileStat st;
+  FolderHandle handle;
+  const bool opened = openFolder(folder, handle);
+  if (!opened || !lookAtFolder(handle, st)) {
     error = "cannot read " + folder + ": " + std::strerror(errno);
-    if (fd >= 0) ::close(fd);
+    if (opened) closeFolder(handle);
     return false;
   }
   // JSON goes out while the walk goes on; the other formats, in their order,
   // only once it is done.
   if (json && !open()) {
-    ::close(fd);
+    closeFolder(handle);
     return false;
   }
   ReportHeader header;
@@ -540,11 +542,11 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
     // was read in part.
     appendJsonEntry(root.head, ",\n[", folder, st, st.st_dev + 1, true, "}");
   }
-  if (isPseudoFileSystem(fd)) {
-    ::close(fd);
+  if (isPseudoFileSystem(handle)) {
+    closeFolder(handle);
     tree.folderListed(&root);  // nothing below it is walked
   } else {
-    pool.walk(fd, st.st_dev, settings, total, &tree, &root);
+    pool.walk(std::move(handle), st.st_dev, settings, total, &tree, &root);
   }
   if (json) {
     tree.finishJson();

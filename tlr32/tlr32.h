@@ -13,7 +13,11 @@
 extern "C" {
 #endif
 
+#ifdef _WIN32
+#define TLR_API /* TLR32.DLL exports exactly the names of tlr32.def */
+#else
 #define TLR_API __attribute__((visibility("default")))
+#endif
 
 /* Failure codes of TlrCalcUsage. */
 #define TLR_ERR_NO_PATH (-1)         /* missing, empty or unreadable path */

@@ -25,13 +25,7 @@ bool queryVolume(const std::string& folder, VolumeFacts& facts) {
   return true;
 }
 
-uint32_t sizeFactorFor(uint64_t bytes) {
-  uint64_t factor = 1;
-  while (bytes / factor > 0x7FFFFFFFULL) factor <<= 1;
-  return static_cast<uint32_t>(factor);
-}
-
-std::string mountTypeOf(dev_t dev, const char* mountTable) {
+std::string mountTypeOf(DeviceId dev, const char* mountTable) {
   // mountinfo: id parent major:minor root mountpoint options [optional...] - type source super
   std::ifstream in(mountTable);
   std::string line, found;
@@ -73,7 +67,7 @@ const char* fileSystemTypeName(unsigned long type) {
   return nullptr;
 }
 
-std::string fileSystemName(dev_t dev, const std::string& folder, const char* mountTable) {
+std::string fileSystemName(DeviceId dev, const std::string& folder, const char* mountTable) {
   std::string name = mountTypeOf(dev, mountTable);
   if (!name.empty()) return name;
   const std::string& at = folder.empty() ? std::string(".") : folder;

@@ -30,7 +30,6 @@
 #include <cstdint>
 #include <limits>
 #include <ctime>
-#include <sys/stat.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +37,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "tlr32/file_facts.h"
 #include "tlr32/file_spec.h"
 
 namespace tlr {
@@ -67,12 +67,12 @@ struct Figures {
 class SeenFiles {
  public:
   // True the first time the file is met.
-  bool firstName(dev_t dev, ino_t ino);
+  bool firstName(DeviceId dev, FileId ino);
 
  private:
   struct Key {
-    dev_t dev;
-    ino_t ino;
+    DeviceId dev;
+    FileId ino;
     bool operator==(const Key&) const = default;
   };
   struct KeyHash {
@@ -89,7 +89,8 @@ struct WalkSettings {
   SeenFiles* seenFiles = nullptr;  // nullptr: those of this walk only
 };
 
-bool isPseudoFileSystem(int fd);
+// Whether the open folder lies on a pseudo file system (never on Windows).
+bool isPseudoFileSystem(const FolderHandle& folder);
 
 // Sees every entry of a walk, for the reports. The workers call it
 // concurrently; a folder's handle (void*) is the observer's own. For one
@@ -108,11 +109,11 @@ class WalkObserver {
   virtual void* subfolder(void* parent, const char* name, uint32_t position) = 0;
   // st is nullptr when the folder vanished. Only an Open folder gets runs,
   // sub-folders and folderListed().
-  virtual void folder(void* folder, const struct stat* st, FolderState state) = 0;
+  virtual void folder(void* folder, const FileStat* st, FolderState state) = 0;
   virtual void* beginRun(void* folder, uint32_t first) = 0;
   // One non-folder entry at its position in the folder's listing; counted is
   // false when the file specification leaves it out.
-  virtual void entry(void* run, const char* name, const struct stat& st, bool counted, uint32_t position) = 0;
+  virtual void entry(void* run, const char* name, const FileStat& st, bool counted, uint32_t position) = 0;
   virtual void endRun(void* run) = 0;
   // Some of an open folder could not be read: an entry that could not be
   // looked at (a folder that may be listed but not entered), or a listing
@@ -133,19 +134,19 @@ class WorkerPool {
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
-  // Sizes the contents of an open directory (rootFd, owned by the call from
+  // Sizes the contents of an open directory (root, owned by the call from
   // now on) into figures. rootDev is the root's device. Not re-entrant: one
   // walk at a time.
   // With an observer, every entry is stat'ed (also those the file-name
   // filter leaves out) and handed to it; root is its handle of the root
   // folder.
-  void walk(int rootFd, dev_t rootDev, const WalkSettings& settings, Figures& figures,
-            WalkObserver* observer = nullptr, void* root = nullptr);
+  void walk(FolderHandle root, DeviceId rootDev, const WalkSettings& settings, Figures& figures,
+            WalkObserver* observer = nullptr, void* rootNode = nullptr);
 
   // Counts one non-folder entry already stat'ed.
-  static void countFile(const struct stat& st, const WalkSettings& settings, Figures& f);
+  static void countFile(const FileStat& st, const WalkSettings& settings, Figures& f);
   // Counts another name of a file whose bytes are counted already.
-  static void countOtherName(const struct stat& st, Figures& f) {
+  static void countOtherName(const FileStat& st, Figures& f) {
     ++f.files;
     f.seeTime(st.st_mtim);
   }
@@ -181,16 +182,29 @@ class WorkerPool {
     long lastInvoluntary = -1;  // the thread's involuntary switches at its last look
     long lastBlockReads = -1;   // and its reads from a block device
   };
+  // Lists the walk's root folder (its reader is the calling thread) and
+  // hands its sub-folders on.
+  void readRoot(FolderHandle root, DeviceId rootDev, Figures& f, void* rootNode);
 
   void workerMain();
   void runQueued(std::unique_lock<std::mutex>& lock, Walker& walker);
   void processTask(Task& task, Figures& f, Walker& walker);
+#ifdef _WIN32
+  // Lists the folder at dir's path from its listing's handle and first
+  // entry (a find handle and its WIN32_FIND_DATAW; walker_win32.cpp).
+  void readDir(Dir* dir, void* listing, const void* firstEntry, Figures& f, int64_t openedAt);
+  // Looks at and counts one non-folder entry of dir from its listing's
+  // record; a folder found instead joins children.
+  void sizeEntry(Dir* dir, const void* entry, const char* name, Figures& f, std::vector<Task>& children,
+                 void* run = nullptr, uint32_t position = 0);
+#else
   // Lists the folder open as fd (borrowed by the caller).
   void readDir(Dir* dir, int fd, Figures& f, Walker& walker, int64_t openedAt);
   // Stats and counts one non-folder entry of the folder open as fd; a folder
   // found instead (the entry changed since it was listed) joins children.
   void sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children,
                  void* run = nullptr, uint32_t position = 0);
+#endif
   void addSubfolder(Dir* dir, const char* name, uint32_t position, std::vector<Task>& children);
   void listed(Dir* dir);
   void partlyUnreadable(Dir* dir, Figures& f);

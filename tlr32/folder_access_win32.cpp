@@ -1,0 +1,62 @@
+// The engine's looks at paths on Windows: by the long form of the whole path,
+// so that no length limit applies. There are no folder descriptors to hand
+// across the C interface, so the "in folder" forms use the whole path.
+#include "tlr32/folder_access.h"
+
+#include <cerrno>
+
+#include "tlr32/win32_files.h"
+#include "tlr32/win32_text.h"
+
+namespace tlr {
+
+bool lookAt(const std::string& path, FileStat& st, bool follow) {
+  const std::wstring full = fullLongPath(path);
+  return !full.empty() && lookAtPath(full, st, follow);
+}
+
+bool lookAtIn(int, const char*, const std::string& path, FileStat& st) { return lookAt(path, st, false); }
+
+namespace {
+
+bool openFolderAt(const std::string& path, FolderHandle& folder, bool follow) {
+  folder = fullLongPath(path);
+  FileStat st;
+  if (folder.empty() || !lookAtPath(folder, st, follow)) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+    return false;
+  }
+  // Only a folder whose listing can be read counts as open, as on Linux.
+  WIN32_FIND_DATAW first;
+  const HANDLE listing = startListing(folder, first);
+  if (listing == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;  // a drive's root without entries
+    errno = errnoFromWin32(error);
+    return false;
+  }
+  ::FindClose(listing);
+  return true;
+}
+
+}  // namespace
+
+bool openFolder(const std::string& path, FolderHandle& folder) { return openFolderAt(path, folder, true); }
+
+bool openFolderIn(int, const char*, const std::string& path, FolderHandle& folder) {
+  return openFolderAt(path, folder, false);
+}
+
+bool lookAtFolder(const FolderHandle& folder, FileStat& st) { return lookAtPath(folder, st, true); }
+
+void closeFolder(FolderHandle& folder) { folder.clear(); }
+
+size_t nameOffset(const std::string& path) {
+  const size_t sep = path.find_last_of("/\\");
+  if (sep != std::string::npos) return sep + 1;
+  // "C:name" names an entry of drive C's current folder.
+  return path.size() >= 2 && path[1] == ':' ? 2 : 0;
+}
+
+}  // namespace tlr

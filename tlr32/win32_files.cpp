@@ -1,0 +1,138 @@
+#include "tlr32/win32_files.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "tlr32/win32_text.h"
+
+namespace tlr {
+
+std::wstring asWide(const std::string& text) {
+  const std::u16string w = wideFromUtf8(text);
+  return std::wstring(w.begin(), w.end());
+}
+
+std::string asUtf8(const wchar_t* text, size_t length) {
+  return utf8FromWide(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+std::wstring fullLongPath(const std::string& path) {
+  const std::wstring wide = asWide(path.empty() ? std::string(".") : path);
+  std::wstring full;
+  if (wide.rfind(L"\\\\?\\", 0) == 0) {
+    full = wide;
+  } else {
+    // Relative, drive-relative ("C:x") or with "." and ".." in it: made whole
+    // against the current folder.
+    std::vector<wchar_t> buffer(wide.size() + MAX_PATH + 1);
+    for (;;) {
+      const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+      if (n == 0) {
+        errno = errnoFromWin32(::GetLastError());
+        return {};
+      }
+      if (n < buffer.size()) {
+        full.assign(buffer.data(), n);
+        break;
+      }
+      buffer.resize(n + 1);
+    }
+  }
+  const std::u16string longForm = longPathOf(std::u16string(full.begin(), full.end()));
+  if (longForm.empty()) errno = ENOENT;
+  return std::wstring(longForm.begin(), longForm.end());
+}
+
+bool isLinkReparsePoint(DWORD attributes, DWORD tag) {
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  return tag == 0 || IsReparseTagNameSurrogate(tag) || tag == IO_REPARSE_TAG_SYMLINK ||
+         tag == IO_REPARSE_TAG_MOUNT_POINT;
+}
+
+struct timespec timeFromFileTime(const FILETIME& ft) {
+  // 100 ns units since 1601 to seconds and nanoseconds since 1970, rounded
+  // down for times before 1970.
+  constexpr int64_t kEpochDiff = 11644473600LL;
+  const uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  const int64_t secs = static_cast<int64_t>(ticks / 10000000ULL) - kEpochDiff;
+  struct timespec t {};
+  t.tv_sec = static_cast<time_t>(secs);
+  t.tv_nsec = static_cast<long>(ticks % 10000000ULL) * 100;
+  return t;
+}
+
+namespace {
+
+uint32_t modeOf(DWORD attributes, DWORD tag) {
+  if (isLinkReparsePoint(attributes, tag)) return S_IFLNK;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? S_IFDIR : S_IFREG;
+}
+
+}  // namespace
+
+bool lookAtPath(const std::wstring& path, FileStat& st, bool follow) {
+  const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = errnoFromWin32(::GetLastError());
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  FILE_STANDARD_INFO standard{};
+  const bool ok = ::GetFileInformationByHandle(h, &info) &&
+                  ::GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard);
+  if (!ok) {
+    errno = errnoFromWin32(::GetLastError());
+    ::CloseHandle(h);
+    return false;
+  }
+  DWORD tag = 0;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    FILE_ATTRIBUTE_TAG_INFO tagInfo{};
+    if (::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tagInfo, sizeof tagInfo)) tag = tagInfo.ReparseTag;
+  }
+  uint64_t allocated = static_cast<uint64_t>(standard.AllocationSize.QuadPart);
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)) {
+    // What the clusters really hold: AllocationSize counts a compressed
+    // file's whole compression units.
+    FILE_COMPRESSION_INFO compression{};
+    if (::GetFileInformationByHandleEx(h, FileCompressionInfo, &compression, sizeof compression))
+      allocated = static_cast<uint64_t>(compression.CompressedFileSize.QuadPart);
+  }
+  ::CloseHandle(h);
+  st = FileStat{};
+  st.st_mode = modeOf(info.dwFileAttributes, tag);
+  st.st_size = S_ISREG(st.st_mode) ? static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow) : 0;
+  st.st_blocks = (allocated + 511) / 512;
+  st.st_nlink = info.nNumberOfLinks ? info.nNumberOfLinks : 1;
+  st.st_dev = info.dwVolumeSerialNumber;
+  st.st_ino = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  st.st_mtim = timeFromFileTime(info.ftLastWriteTime);
+  return true;
+}
+
+void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& e, DeviceId dev, FileStat& st) {
+  st = FileStat{};
+  st.st_mode = modeOf(e.dwFileAttributes, e.dwReserved0);
+  const uint64_t size = (static_cast<uint64_t>(e.nFileSizeHigh) << 32) | e.nFileSizeLow;
+  st.st_size = S_ISREG(st.st_mode) ? static_cast<int64_t>(size) : 0;
+  DWORD high = 0;
+  const DWORD low = ::GetCompressedFileSizeW(path.c_str(), &high);
+  const uint64_t allocated =
+      (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) ? size : ((static_cast<uint64_t>(high) << 32) | low);
+  st.st_blocks = (allocated + 511) / 512;
+  st.st_nlink = 1;
+  st.st_dev = dev;
+  st.st_mtim = timeFromFileTime(e.ftLastWriteTime);
+}
+
+HANDLE startListing(const std::wstring& folder, WIN32_FIND_DATAW& first) {
+  std::wstring pattern = folder;
+  if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+  pattern += L'*';
+  return ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &first, FindExSearchNameMatch, nullptr,
+                            FIND_FIRST_EX_LARGE_FETCH);
+}
+
+}  // namespace tlr

@@ -1,0 +1,40 @@
+#pragma once
+// Looking at files through the Win32 calls, for the walk and the engine on
+// Windows. Paths are in the long form (win32_text.h).
+#include <string>
+
+#include "tlr32/file_facts.h"
+
+#include <windows.h>
+
+namespace tlr {
+
+// The UTF-8 path made absolute (against the current folder) in the long form;
+// empty with errno when it cannot be.
+std::wstring fullLongPath(const std::string& path);
+std::wstring asWide(const std::string& text);
+std::string asUtf8(const wchar_t* text, size_t length);
+
+// A reparse point the walk treats as a link and never follows: a symbolic
+// link, a junction or mount point, any name surrogate, or one whose tag the
+// system does not say (wine's links). Others (deduplicated, compressed by the
+// overlay filter, cloud placeholders) are the file itself.
+bool isLinkReparsePoint(DWORD attributes, DWORD tag);
+
+struct timespec timeFromFileTime(const FILETIME& ft);
+
+// The facts of the item at path, following a final link only when follow is
+// set. Sets errno on failure.
+bool lookAtPath(const std::wstring& path, FileStat& st, bool follow);
+
+// The facts the listing gives of an entry, for one that cannot be opened (a
+// system file in use, a pipe): its size, date and kind; its allocation as the
+// system reports it for the name, else its size.
+void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& entry, DeviceId dev, FileStat& st);
+
+// Starts listing the folder at path: the find handle and its first entry, or
+// INVALID_HANDLE_VALUE with the error left in GetLastError (ERROR_FILE_NOT_FOUND
+// for a drive's root without entries).
+HANDLE startListing(const std::wstring& folder, WIN32_FIND_DATAW& first);
+
+}  // namespace tlr
