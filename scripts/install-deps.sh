@@ -11,6 +11,9 @@ packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev r
 # lintian, which checks the Debian package, and git, which copies the sources
 # for a build of the run command's own.
 [ "${1:-}" = "--run" ] || packages+=(libgtest-dev findutils util-linux ncdu gdu xvfb xdotool git lintian)
+# The Windows engine's tests: the mingw-w64 cross compilers (posix threads)
+# build it, wine runs it.
+[ "${1:-}" = "--run" ] || packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -12,7 +12,7 @@ namespace tlr {
 
 bool lookAt(const std::string& path, FileStat& st, bool follow) {
   const std::wstring full = fullLongPath(path);
-  return !full.empty() && lookAtPath(full, st, follow);
+  return !full.empty() && (follow ? lookAtPath(full, st, true) : lookAtEntry(full, st));
 }
 
 bool lookAtIn(int, const char*, const std::string& path, FileStat& st) { return lookAt(path, st, false); }
@@ -22,7 +22,7 @@ namespace {
 bool openFolderAt(const std::string& path, FolderHandle& folder, bool follow) {
   folder = fullLongPath(path);
   FileStat st;
-  if (folder.empty() || !lookAtPath(folder, st, follow)) return false;
+  if (folder.empty() || !(follow ? lookAtPath(folder, st, true) : lookAtEntry(folder, st))) return false;
   if (!S_ISDIR(st.st_mode)) {
     errno = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
     return false;

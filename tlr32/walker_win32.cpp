@@ -149,6 +149,7 @@ void WorkerPool::sizeEntry(Dir* dir, const void* entry, const char* name, Figure
   if (isLinkReparsePoint(e.dwFileAttributes, e.dwReserved0)) {
     st.st_mode = S_IFLNK;
     st.st_size = 0;
+    st.st_mtim = timeFromFileTime(e.ftLastWriteTime);
   }
   if (S_ISDIR(st.st_mode)) {
     ++f.dirs;

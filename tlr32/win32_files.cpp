@@ -127,6 +127,23 @@ void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& e, Devic
   st.st_mtim = timeFromFileTime(e.ftLastWriteTime);
 }
 
+bool lookAtEntry(const std::wstring& path, FileStat& st) {
+  WIN32_FIND_DATAW e;
+  const HANDLE h = ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &e, FindExSearchNameMatch, nullptr, 0);
+  const bool listed = h != INVALID_HANDLE_VALUE;
+  if (listed) ::FindClose(h);
+  if (!lookAtPath(path, st, false)) {
+    if (!listed || errno == ENOENT) return false;
+    factsFromListing(path, e, 0, st);
+  }
+  if (listed && isLinkReparsePoint(e.dwFileAttributes, e.dwReserved0)) {
+    st.st_mode = S_IFLNK;
+    st.st_size = 0;
+    st.st_mtim = timeFromFileTime(e.ftLastWriteTime);
+  }
+  return true;
+}
+
 HANDLE startListing(const std::wstring& folder, WIN32_FIND_DATAW& first) {
   std::wstring pattern = folder;
   if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';

@@ -27,6 +27,12 @@ struct timespec timeFromFileTime(const FILETIME& ft);
 // set. Sets errno on failure.
 bool lookAtPath(const std::wstring& path, FileStat& st, bool follow);
 
+// As lookAtPath without following, with what the entry's listing says: an
+// entry the listing calls a link is one, dated as listed (wine shows a link
+// to a folder as that folder once it is opened), and one that cannot be
+// opened has the listing's facts (see factsFromListing).
+bool lookAtEntry(const std::wstring& path, FileStat& st);
+
 // The facts the listing gives of an entry, for one that cannot be opened (a
 // system file in use, a pipe): its size, date and kind; its allocation as the
 // system reports it for the name, else its size.
