@@ -50,7 +50,9 @@ TLR_API int32_t TlrDlgReportUsage(uintptr_t owner, int32_t reserved);
  * symbolic link is sized as the link). The queries then describe the entry as
  * after TlrCalcUsage(path, NULL). A host sizing every entry of a large folder
  * saves the walk along the path for each; the window looks it up, and uses
- * TlrCalcUsage where an engine lacks it. */
+ * TlrCalcUsage where an engine lacks it. On Windows, which has no folder
+ * descriptors to hand across, a valid folderFd is any non-negative number and
+ * the entry is looked up by its whole path. */
 TLR_API int32_t TlrCalcUsageIn(int32_t folderFd, const char* path);
 
 /* One refresh of a host: the computations from TlrBeginBatch to TlrEndBatch

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -97,6 +98,45 @@ TEST(EngineLibrary, LoadsByNameAndEveryOperationOfItsTableIsFoundAndNothingElse)
   }
   EXPECT_EQ(exportedNames(engine().dll), want);
   EXPECT_TRUE(engine().fn<TlrExtInitFn>("TlrExtInit")("") & 0xFF);
+}
+
+TEST(EngineLibrary, SavedOptionsAreValuesOfTheEnginesRegistryKey) {
+  const struct {
+    const char* name;
+    const char* value;
+    DWORD type;
+    const char* stored;  // a REG_DWORD in decimal, or the REG_SZ text
+  } cases[] = {
+      {"AllocatedBlocks", "1", REG_DWORD, "1"},
+      {"ReportDepth", "-1", REG_DWORD, "4294967295"},
+      {"FileSpec", "*.txt;R\xc3\xa9sum\xc3\xa9*", REG_SZ, "*.txt;R\xc3\xa9sum\xc3\xa9*"},
+  };
+  for (const auto& c : cases) setOption(c.name, c.value);
+  ASSERT_TRUE(engine().fn<TlrQueryFn>("TlrSaveSettings")() & 0xFF);
+  for (const auto& c : cases) {
+    const std::wstring name(c.name, c.name + std::strlen(c.name));
+    wchar_t text[256] = {};
+    DWORD type = 0, size = sizeof text;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorlan\\Tallorin\\Engine", name.c_str(), RRF_RT_ANY, &type,
+                             text, &size),
+              ERROR_SUCCESS)
+        << c.name;
+    EXPECT_EQ(type, c.type) << c.name;
+    std::string stored;
+    if (type == REG_DWORD) {
+      stored = std::to_string(*reinterpret_cast<const DWORD*>(text));
+    } else {
+      char utf8[512] = {};
+      ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+      stored = utf8;
+    }
+    EXPECT_EQ(stored, c.stored) << c.name;
+  }
+  // Read back by a fresh start of the engine's options.
+  ASSERT_TRUE(engine().fn<TlrExtInitFn>("TlrExtInit")("") & 0xFF);
+  EXPECT_EQ(engine().fn<TlrGetOptionFn>("TlrGetOption")("ReportDepth", 0), -1);
+  setOption("AllocatedBlocks", "0");
+  setOption("ReportDepth", "0");
 }
 
 TEST(AwkwardTreeUnderWine, FiguresEqualTheLinuxEnginesForEveryPathAndDiskMode) {

@@ -71,9 +71,9 @@ chmod 0 "$t/locked"
 
 # Large enough that a walk lasts while a test ends the process from outside.
 large="$work/large"
-for d in $(seq 1 80); do
+for d in $(seq 1 40); do
   mkdir -p "$large/d$d"
-  (cd "$large/d$d" && touch $(seq -f 'f%g' 1 250))
+  (cd "$large/d$d" && touch $(seq -f "f%g" 1 150))
 done
 mkdir -p "$work/scratch"
 
