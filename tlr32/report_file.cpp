@@ -15,10 +15,6 @@
 namespace tlr {
 namespace {
 
-// Text is handed to the kernel in pieces of this size: large enough for few
-// system calls, small enough that a report of a big tree never sits in memory.
-constexpr size_t kFlushSize = 1 << 20;
-
 // A temporary file with a name is left beside the target when the process is
 // ended by a signal meanwhile (Ctrl+C, a logout, `kill`). While one has a
 // name, these signals remove it before they end the process as they would
@@ -175,17 +171,6 @@ void ReportFile::keepReplacedFilesMode() {
   if (::stat(m_target.c_str(), &old) != 0) return;  // a new file keeps 0644
   ::fchmod(m_fd, old.st_mode & 07777);
   if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) (void)!::fchown(m_fd, old.st_uid, old.st_gid);
-}
-
-void ReportFile::attach(int fd) {
-  m_fd = fd;
-  m_attached = true;
-  m_buffer.reserve(kFlushSize + kFlushSize / 4);
-}
-
-void ReportFile::write(std::string_view text) {
-  m_buffer.append(text);
-  if (m_buffer.size() >= kFlushSize) flush();
 }
 
 void ReportFile::flush() {

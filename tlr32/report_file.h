@@ -31,15 +31,27 @@ class ReportFile {
   bool open(const std::string& target, std::string& error);
   // Writes to an open descriptor instead (from its position, left open):
   // commit() then only hands over the rest of the text.
-  void attach(int fd);
+  void attach(int fd) {
+    m_fd = fd;
+    m_attached = true;
+    m_buffer.reserve(kFlushSize + kFlushSize / 4);
+  }
   // Buffered; a failure is kept and reported by commit().
-  void write(std::string_view text);
+  void write(std::string_view text) {
+    m_buffer.append(text);
+    if (m_buffer.size() >= kFlushSize) flush();
+  }
   // Flushes, makes the text durable and renames it onto the target.
   bool commit(std::string& error);
   // The errno of the first failure of the file itself (0 when none).
   int errorCode() const { return m_errno; }
 
  private:
+  // Text is handed to the system in pieces of this size: large enough for
+  // few system calls, small enough that a report of a big tree never sits in
+  // memory.
+  static constexpr size_t kFlushSize = 1 << 20;
+
   void flush();
   bool createNamed(std::string& error);
   bool nameIt();

@@ -20,8 +20,6 @@
 namespace tlr {
 namespace {
 
-constexpr size_t kFlushSize = 1 << 20;
-
 // The temporary file's name while it has no deletion mark, for the console
 // control handler, which runs on a thread of its own.
 std::atomic<const wchar_t*> g_nameToRemove{nullptr};
@@ -119,17 +117,6 @@ bool ReportFile::createNamed(std::string& error) {
 }
 
 void ReportFile::named() {}
-
-void ReportFile::attach(int fd) {
-  m_fd = fd;
-  m_attached = true;
-  m_buffer.reserve(kFlushSize + kFlushSize / 4);
-}
-
-void ReportFile::write(std::string_view text) {
-  m_buffer.append(text);
-  if (m_buffer.size() >= kFlushSize) flush();
-}
 
 void ReportFile::flush() {
   size_t done = 0;

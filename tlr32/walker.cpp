@@ -175,6 +175,21 @@ void WorkerPool::addSubfolder(Dir* dir, const char* name, uint32_t position, std
   children.push_back(Task{dir, name, {}, observer ? observer->subfolder(dir->node, name, position) : nullptr, {}});
 }
 
+void WorkerPool::countEntry(const char* name, const FileStat& st, const FileSpec* filter, bool filtered, void* run,
+                            uint32_t position, Figures& f) {
+  if (run) {
+    const bool counted = !filter || filter->matches(name);
+    m_job->observer->entry(run, name, st, counted, position);
+    if (!counted) return;
+  } else if (!filtered && filter && !filter->matches(name)) {
+    return;
+  }
+  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !m_job->seen().firstName(st.st_dev, st.st_ino))
+    countOtherName(st, f);
+  else
+    countFile(st, m_job->settings, f);
+}
+
 void WorkerPool::countFile(const FileStat& st, const WalkSettings& s, Figures& f) {
   ++f.files;
   f.seeTime(st.st_mtim);

@@ -205,6 +205,11 @@ class WorkerPool {
   void sizeEntry(Dir* dir, int fd, const char* name, bool typeKnown, Figures& f, std::vector<Task>& children,
                  void* run = nullptr, uint32_t position = 0);
 #endif
+  // Counts a non-folder entry looked at: hands it to the observer (run) at
+  // its listing position with whether the filter counts it, or, unless the filter was applied already
+  // (filtered), applies it; a file with several names counts its bytes once.
+  void countEntry(const char* name, const FileStat& st, const FileSpec* filter, bool filtered, void* run,
+                  uint32_t position, Figures& f);
   void addSubfolder(Dir* dir, const char* name, uint32_t position, std::vector<Task>& children);
   void listed(Dir* dir);
   void partlyUnreadable(Dir* dir, Figures& f);

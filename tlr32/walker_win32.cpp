@@ -156,15 +156,7 @@ void WorkerPool::sizeEntry(Dir* dir, const void* entry, const char* name, Figure
     addSubfolder(dir, name, position, children);
     return;
   }
-  if (run) {
-    const bool counted = !filter || filter->matches(name);
-    m_job->observer->entry(run, name, st, counted, position);
-    if (!counted) return;
-  }
-  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && !m_job->seen().firstName(st.st_dev, st.st_ino))
-    countOtherName(st, f);
-  else
-    countFile(st, s, f);
+  countEntry(name, st, filter, true, run, position, f);
 }
 
 }  // namespace tlr
