@@ -15,8 +15,10 @@ done
 
 build="$src/build-windows"
 started=$(date +%s)
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
-  -DTALLORIN_WINDOWS_ENGINE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DTALLORIN_WINDOWS_ENGINE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"${TALLORIN_BUILD_JOBS:-$(nproc)}" --target engine_windows_tests
 echo "cross-build: $(( $(date +%s) - started )) s"
 
