@@ -1,6 +1,7 @@
 #include "scan/scan_reader.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,9 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unordered_map>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <vector>
 
 #include <rapidjson/error/en.h>
@@ -719,12 +723,27 @@ ScanResult readOnce(Stream& stream, size_t size, const std::string& wanted, cons
 // resolved when that differs.
 std::vector<std::string> spellings(const std::string& folder) {
   std::vector<std::string> out{folder};
+#ifndef _WIN32
   if (char* real = ::realpath(folder.c_str(), nullptr)) {
     bool a = false, b = false;
     if (components(real, a) != components(folder, b) || a != b) out.emplace_back(real);
     std::free(real);
   }
+#endif
   return out;
+}
+
+// The scan file opened for reading by its UTF-8 name (on Windows through the
+// UTF-16 call: the ANSI one cannot name every file).
+std::FILE* openScan(const std::string& file) {
+#ifdef _WIN32
+  std::wstring name(file.size() + 1, L'\0');
+  name.resize(static_cast<size_t>(std::max(
+      1, ::MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, name.data(), static_cast<int>(name.size())))) - 1);
+  return ::_wfopen(name.c_str(), L"rb");
+#else
+  return std::fopen(file.c_str(), "rbe");
+#endif
 }
 
 }  // namespace
@@ -743,7 +762,7 @@ ScanResult readScanText(std::string_view text, const std::string& folder, const 
 ScanResult readScan(const std::string& file, const std::string& folder, const ReadSettings& settings) {
   ScanResult result;
   for (const std::string& wanted : spellings(folder)) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> fp(std::fopen(file.c_str(), "rbe"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> fp(openScan(file), &std::fclose);
     struct stat st;
     if (!fp || ::fstat(::fileno(fp.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
       result = ScanResult{};

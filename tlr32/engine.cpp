@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/fs.h"
+#include "platform/path.h"
 #include "tlr32/folder_access.h"
 #include "tlr32/progress.h"
 #include "tlr32/report.h"
