@@ -63,9 +63,6 @@ class RegistryKey {
  private:
   void read() const;
   const Value* find(const std::string& name) const;
-  // The write since the last save to the named value (nothing: a removal),
-  // or null when none (registry_writes.cpp).
-  const std::optional<Value>* pendingWrite(const std::string& name) const;
 
   std::string m_keyPath;
   std::string m_filePath;

@@ -3,6 +3,7 @@
 // values it was told to, so whatever else the key holds stays.
 #include "platform/registry_store.h"
 
+#include <cctype>
 #include <windows.h>
 
 namespace platform {
@@ -21,6 +22,12 @@ std::string utf8(const std::wstring& text) {
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::string foldCase(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -51,9 +58,12 @@ bool RegistryKey::exists() const {
   return true;
 }
 
+const RegistryKey::Value* RegistryKey::find(const std::string&) const { return nullptr; }
+
 std::optional<int32_t> RegistryKey::readInteger(const std::string& name) const {
-  if (const std::optional<Value>* v = pendingWrite(name)) {
-    if (*v && std::holds_alternative<int32_t>(**v)) return std::get<int32_t>(**v);
+  if (auto it = m_writeOf.find(foldCase(name)); it != m_writeOf.end()) {
+    const auto& v = m_writes[it->second].second;
+    if (v && std::holds_alternative<int32_t>(*v)) return std::get<int32_t>(*v);
     return std::nullopt;
   }
   DWORD value = 0, size = sizeof value;
@@ -64,8 +74,9 @@ std::optional<int32_t> RegistryKey::readInteger(const std::string& name) const {
 }
 
 std::optional<std::string> RegistryKey::readString(const std::string& name) const {
-  if (const std::optional<Value>* v = pendingWrite(name)) {
-    if (*v && std::holds_alternative<std::string>(**v)) return std::get<std::string>(**v);
+  if (auto it = m_writeOf.find(foldCase(name)); it != m_writeOf.end()) {
+    const auto& v = m_writes[it->second].second;
+    if (v && std::holds_alternative<std::string>(*v)) return std::get<std::string>(*v);
     return std::nullopt;
   }
   const std::wstring key = subKey(m_keyPath), value = wide(name);
@@ -78,6 +89,30 @@ std::optional<std::string> RegistryKey::readString(const std::string& name) cons
     return std::nullopt;
   text.resize(wcsnlen(text.c_str(), text.size()));
   return utf8(text);
+}
+
+void RegistryKey::writeInteger(const std::string& name, int32_t value) {
+  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
+  if (fresh)
+    m_writes.emplace_back(name, value);
+  else
+    m_writes[it->second].second = value;
+}
+
+void RegistryKey::writeString(const std::string& name, const std::string& value) {
+  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
+  if (fresh)
+    m_writes.emplace_back(name, value);
+  else
+    m_writes[it->second].second = value;
+}
+
+void RegistryKey::remove(const std::string& name) {
+  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
+  if (fresh)
+    m_writes.emplace_back(name, std::nullopt);
+  else
+    m_writes[it->second].second = std::nullopt;
 }
 
 bool RegistryKey::save() {
