@@ -195,6 +195,11 @@ int wmain(int argc, wchar_t** wargv) {
   argv.push_back(nullptr);
   ::_setmode(::_fileno(stdout), _O_BINARY);
   ::SetConsoleOutputCP(CP_UTF8);
+  // The progress line clears the rest of its line with a terminal sequence,
+  // which a Windows console reads only with this mode on.
+  const HANDLE errors = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (DWORD mode = 0; ::GetConsoleMode(errors, &mode))
+    ::SetConsoleMode(errors, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
   return run(argc, argv.data());
 }
 #else
