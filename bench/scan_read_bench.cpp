@@ -1,13 +1,17 @@
 // Reading a large saved scan: writes one of about the size asked for (a
 // volume's worth of folders and files), then reads the rows of one folder
 // from it and prints the time and the peak memory. Usage:
-//   scan_read_bench FILE [MEGABYTES]   (writes FILE when it does not exist)
+//   scan_read_bench FILE [MEGABYTES [FOLDER [RUNS]]]
+// writes FILE when it does not exist; reads FOLDER (default /vol, the folder
+// of the written scan) RUNS times (default 1) and gives the median.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <vector>
 
 #include "scan/scan_reader.h"
 
@@ -46,25 +50,33 @@ void writeScan(const std::string& file, uint64_t bytes) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: scan_read_bench FILE [MEGABYTES]\n");
+    std::fprintf(stderr, "usage: scan_read_bench FILE [MEGABYTES [FOLDER [RUNS]]]\n");
     return 2;
   }
   const std::string file = argv[1];
   const uint64_t megabytes = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1024;
+  const std::string folder = argc > 3 ? argv[3] : "/vol";
+  const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 1;
   struct stat st;
   if (::stat(file.c_str(), &st) != 0) writeScan(file, megabytes << 20);
   ::stat(file.c_str(), &st);
   const long before = peakKiB();
-  const auto t0 = std::chrono::steady_clock::now();
   scan::ReadSettings s;
   s.clusterSize = 4096;
-  const scan::ScanResult r = scan::readScan(file, "/vol", s);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  scan::ScanResult r;
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    r = scan::readScan(file, folder, s);
+    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(times.begin(), times.end());
+  const double seconds = times[times.size() / 2];
   if (!r.ok()) {
     std::fprintf(stderr, "%s\n", r.message.c_str());
     return 1;
   }
-  std::printf("scan %.0f MB, %zu rows: read in %.2f s (%.0f MB/s), peak memory %ld KiB (%ld KiB before)\n",
+  std::printf("scan %.0f MB, %zu rows: read in %.3f s (%.0f MB/s), peak memory %ld KiB (%ld KiB before)\n",
               static_cast<double>(st.st_size) / 1e6, r.baseline.rows.size(), seconds,
               static_cast<double>(st.st_size) / 1e6 / seconds, peakKiB(), before);
   return 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <sys/stat.h>
@@ -16,8 +17,6 @@
 #include <vector>
 
 #include <rapidjson/error/en.h>
-#include <rapidjson/filereadstream.h>
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 namespace scan {
@@ -76,7 +75,14 @@ bool wholeNumber(std::string_view text, bool& negative, uint64_t& magnitude) {
   if (negative) text.remove_prefix(1);
   if (text.empty()) return false;
   magnitude = 0;
-  for (char c : text) {
+  // Nineteen digits never pass the type's end: no check on the way.
+  const size_t safe = std::min<size_t>(text.size(), 19);
+  for (size_t i = 0; i < safe; ++i) {
+    const auto digit = static_cast<unsigned char>(text[i] - '0');
+    if (digit > 9) return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  for (char c : text.substr(safe)) {
     if (c < '0' || c > '9') return false;
     const auto digit = static_cast<uint64_t>(c - '0');
     if (magnitude > (std::numeric_limits<uint64_t>::max() - digit) / 10)
@@ -175,9 +181,6 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
   std::string reason;
   bool done = false;  // the whole document was seen
   ScanResult result;  // its baseline, folder, root, program, timestamp
-
-  // The stream reached the longest stretch: stop as if at its end.
-  bool tooLong = false;
 
   bool Null() { return scalar(Scalar::Null, {}); }
   bool Bool(bool b) { return scalar(b ? Scalar::True : Scalar::False, {}); }
@@ -622,37 +625,101 @@ class Reader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Reader> {
   std::unordered_map<SharedKey, Shared, SharedKeyHash> m_shared;
 };
 
-// A stream that ends (as if at the end of its text) once a stretch between
-// two events grows past kLongestStretch.
-template <typename Stream>
-class Guarded {
+// Where the scan's bytes come from: the next window of them (nothing at the
+// end), and what the stream learns of the parse as it goes.
+struct Feed {
+  // Points window at the next bytes and gives their number; 0 at the end.
+  std::function<size_t(const char*& window)> next;
+  // Set at every event of the parse (a name, a number, a bracket).
+  bool event = false;
+  // Bytes read in whole windows since the window of the last event.
+  uint64_t quiet = 0;
+  bool tooLong = false;  // the stream ended at a stretch longer than a scan writes
+  bool ended = false;
+};
+
+// The scan's bytes as the parser reads them, a window at a time. A character
+// costs one comparison, as in RapidJSON's own streams: the check against a
+// stretch without events is made once a window, and a stream that has seen
+// none for kLongestStretch bytes (give or take two windows) ends, as if at
+// the end of its text. The parser copies the stream into its own locals
+// while it reads a value (copyOptimization), so a copy's place is written
+// back when the value ends: what every copy shares lives in the Feed.
+class ScanStream {
  public:
   using Ch = char;
-  Guarded(Stream& s, Reader*& reader) : m_s(s), m_reader(reader) {}
-  Ch Peek() const { return m_over ? '\0' : m_s.Peek(); }
+  explicit ScanStream(Feed& feed) : m_feed(&feed) { nextWindow(); }
+  Ch Peek() const { return *m_cur; }
   Ch Take() {
-    if (m_over) return '\0';
-    if (++m_taken - m_mark > kLongestStretch) {
-      if (m_reader) m_reader->tooLong = true;
-      m_over = true;
-      return '\0';
-    }
-    return m_s.Take();
+    const Ch c = *m_cur;
+    if (m_cur + 1 < m_end)
+      ++m_cur;
+    else
+      nextWindow();
+    return c;
   }
-  size_t Tell() const { return m_s.Tell(); }
-  void mark() { m_mark = m_taken; }
+  // The bytes taken; while the parser reads a value with a copy of its own,
+  // this copy's place is where that value began.
+  size_t Tell() const { return static_cast<size_t>(m_base + static_cast<uint64_t>(m_cur - m_begin)); }
   // Not used by a parse that does not work in place.
   void Put(Ch) {}
   void Flush() {}
   Ch* PutBegin() { return nullptr; }
   size_t PutEnd(Ch*) { return 0; }
 
+  void skipBlanks() {
+    for (Ch c = *m_cur; c == ' ' || c == '\n' || c == '\r' || c == '\t'; c = *m_cur) Take();
+  }
+
  private:
-  Stream& m_s;
-  Reader*& m_reader;
-  uint64_t m_taken = 0, m_mark = 0;
-  bool m_over = false;
+  void nextWindow() {
+    if (m_feed->ended) return;
+    m_base += static_cast<uint64_t>(m_end - m_begin);
+    if (m_feed->event)
+      m_feed->quiet = 0;
+    else
+      m_feed->quiet += static_cast<uint64_t>(m_end - m_begin);
+    m_feed->event = false;
+    const char* window = nullptr;
+    size_t n = 0;
+    if (m_feed->quiet > kLongestStretch)
+      m_feed->tooLong = true;
+    else
+      n = m_feed->next(window);
+    if (n == 0) {
+      static const char kEnd = '\0';
+      m_feed->ended = true;
+      m_begin = m_cur = &kEnd;
+      m_end = m_cur + 1;
+      return;
+    }
+    m_begin = m_cur = window;
+    m_end = window + n;
+  }
+
+  Feed* m_feed;
+  const char* m_begin = nullptr;
+  const char* m_cur = nullptr;
+  const char* m_end = nullptr;
+  uint64_t m_base = 0;  // the bytes before the window
 };
+
+// The parser skips blanks before every value and name; found by their type
+// in place of its own, which copies the stream each time.
+inline void SkipWhitespace(ScanStream& s) { s.skipBlanks(); }
+
+}  // namespace
+}  // namespace scan
+
+namespace rapidjson {
+template <>
+struct StreamTraits<scan::ScanStream> {
+  enum { copyOptimization = 1 };
+};
+}  // namespace rapidjson
+
+namespace scan {
+namespace {
 
 std::string cutShortOrWhy(const rapidjson::ParseResult& pr, size_t size) {
   if (pr.Offset() >= size) return size == 0 ? "it is empty" : "it is cut short at byte " + std::to_string(size);
@@ -660,39 +727,36 @@ std::string cutShortOrWhy(const rapidjson::ParseResult& pr, size_t size) {
          std::to_string(pr.Offset()) + ")";
 }
 
+// The reader's events, each one noted in the feed first.
+struct Handler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler> {
+  Reader& r;
+  Feed& f;
+  Handler(Reader& r, Feed& f) : r(r), f(f) {}
+  bool Null() { return f.event = true, r.Null(); }
+  bool Bool(bool b) { return f.event = true, r.Bool(b); }
+  bool Int(int) { return f.event = true, r.Int(0); }
+  bool Uint(unsigned) { return f.event = true, r.Uint(0); }
+  bool Int64(int64_t) { return f.event = true, r.Int64(0); }
+  bool Uint64(uint64_t) { return f.event = true, r.Uint64(0); }
+  bool Double(double) { return f.event = true, r.Double(0); }
+  bool RawNumber(const char* s, rapidjson::SizeType n, bool c) { return f.event = true, r.RawNumber(s, n, c); }
+  bool String(const char* s, rapidjson::SizeType n, bool c) { return f.event = true, r.String(s, n, c); }
+  bool Key(const char* s, rapidjson::SizeType n, bool c) { return f.event = true, r.Key(s, n, c); }
+  bool StartObject() { return f.event = true, r.StartObject(); }
+  bool EndObject(rapidjson::SizeType n) { return f.event = true, r.EndObject(n); }
+  bool StartArray() { return f.event = true, r.StartArray(); }
+  bool EndArray(rapidjson::SizeType n) { return f.event = true, r.EndArray(n); }
+};
+
 // One read of the scan with one spelling of the folder.
-template <typename Stream>
-ScanResult readOnce(Stream& stream, size_t size, const std::string& wanted, const ReadSettings& settings,
+ScanResult readOnce(Feed& feed, size_t size, const std::string& wanted, const ReadSettings& settings,
                     const std::string& fileName, const std::string& folderShown) {
-  Reader* reader = nullptr;
-  Guarded<Stream> guarded(stream, reader);
-  // Each event of the parse marks the stretch: the handler is wrapped so
-  // that every callback first resets it.
-  struct Handler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler> {
-    Reader& r;
-    Guarded<Stream>& g;
-    Handler(Reader& r, Guarded<Stream>& g) : r(r), g(g) {}
-    bool Null() { return g.mark(), r.Null(); }
-    bool Bool(bool b) { return g.mark(), r.Bool(b); }
-    bool Int(int) { return g.mark(), r.Int(0); }
-    bool Uint(unsigned) { return g.mark(), r.Uint(0); }
-    bool Int64(int64_t) { return g.mark(), r.Int64(0); }
-    bool Uint64(uint64_t) { return g.mark(), r.Uint64(0); }
-    bool Double(double) { return g.mark(), r.Double(0); }
-    bool RawNumber(const char* s, rapidjson::SizeType n, bool c) { return g.mark(), r.RawNumber(s, n, c); }
-    bool String(const char* s, rapidjson::SizeType n, bool c) { return g.mark(), r.String(s, n, c); }
-    bool Key(const char* s, rapidjson::SizeType n, bool c) { return g.mark(), r.Key(s, n, c); }
-    bool StartObject() { return g.mark(), r.StartObject(); }
-    bool EndObject(rapidjson::SizeType n) { return g.mark(), r.EndObject(n); }
-    bool StartArray() { return g.mark(), r.StartArray(); }
-    bool EndArray(rapidjson::SizeType n) { return g.mark(), r.EndArray(n); }
-  };
-  Reader r(settings, wanted, [&guarded] { return guarded.Tell(); });
-  reader = &r;
-  Handler handler(r, guarded);
+  ScanStream stream(feed);
+  Reader r(settings, wanted, [&stream] { return stream.Tell(); });
+  Handler handler(r, feed);
   rapidjson::Reader parser;
   constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
-  const rapidjson::ParseResult pr = parser.Parse<kFlags>(guarded, handler);
+  const rapidjson::ParseResult pr = parser.Parse<kFlags>(stream, handler);
 
   ScanResult out;
   auto fail = [&](ScanError e, const std::string& message) {
@@ -708,9 +772,9 @@ ScanResult readOnce(Stream& stream, size_t size, const std::string& wanted, cons
   if (r.error == ScanError::FolderTwice)
     return fail(ScanError::FolderTwice, "the scan " + fileName + " holds " + folderShown + " more than once");
   if (r.error != ScanError::None) return fail(r.error, cannot + r.reason);
-  if (r.tooLong)
+  if (feed.tooLong)
     return fail(ScanError::BadValue,
-                cannot + "it holds a value longer than any scan writes (at byte " + std::to_string(guarded.Tell()) + ")");
+                cannot + "it holds a value longer than any scan writes (at byte " + std::to_string(stream.Tell()) + ")");
   if (pr.IsError()) return fail(ScanError::NotJson, cannot + cutShortOrWhy(pr, size));
   if (!r.done) return fail(ScanError::NotAScan, cannot + "it is not a disk-usage export");
   if (!r.found()) return fail(ScanError::FolderMissing, "the scan " + fileName + " does not contain " + folderShown);
@@ -746,14 +810,46 @@ std::FILE* openScan(const std::string& file) {
 #endif
 }
 
+// The windows the stream reads: small enough that a stretch is caught soon
+// after it passes kLongestStretch, large enough that a read of a file costs
+// few calls.
+constexpr size_t kWindow = 64 * 1024;
+
+// The scan file open, with its status; nothing, and failure saying why,
+// when it cannot be opened or is a folder.
+std::FILE* openScanFile(const std::string& file, struct stat& st, ScanResult& failure) {
+  std::FILE* fp = openScan(file);
+  if (fp && ::fstat(::fileno(fp), &st) == 0 && !S_ISDIR(st.st_mode)) return fp;
+  const int why = fp ? (S_ISDIR(st.st_mode) ? EISDIR : errno) : errno;
+  if (fp) std::fclose(fp);
+  failure = ScanResult{};
+  failure.error = ScanError::CannotOpen;
+  failure.message = "cannot read the scan " + file + ": " + std::strerror(why);
+  return nullptr;
+}
+
 }  // namespace
+
+bool scanOpens(const std::string& file, ScanResult& failure) {
+  struct stat st;
+  std::FILE* fp = openScanFile(file, st, failure);
+  if (fp) std::fclose(fp);
+  return fp != nullptr;
+}
 
 ScanResult readScanText(std::string_view text, const std::string& folder, const ReadSettings& settings,
                         const std::string& fileName) {
   ScanResult result;
   for (const std::string& wanted : spellings(folder)) {
-    rapidjson::MemoryStream stream(text.data(), text.size());
-    result = readOnce(stream, text.size(), wanted, settings, fileName, folder);
+    size_t at = 0;
+    Feed feed;
+    feed.next = [&](const char*& window) {
+      const size_t n = std::min(kWindow, text.size() - at);
+      window = text.data() + at;
+      at += n;
+      return n;
+    };
+    result = readOnce(feed, text.size(), wanted, settings, fileName, folder);
     if (result.error != ScanError::FolderMissing) break;
   }
   return result;
@@ -762,17 +858,19 @@ ScanResult readScanText(std::string_view text, const std::string& folder, const 
 ScanResult readScan(const std::string& file, const std::string& folder, const ReadSettings& settings) {
   ScanResult result;
   for (const std::string& wanted : spellings(folder)) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> fp(openScan(file), &std::fclose);
     struct stat st;
-    if (!fp || ::fstat(::fileno(fp.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
-      result = ScanResult{};
-      result.error = ScanError::CannotOpen;
-      result.message = "cannot read the scan " + file + ": " + std::strerror(fp ? (S_ISDIR(st.st_mode) ? EISDIR : errno) : errno);
-      return result;
-    }
-    std::vector<char> buffer(256 * 1024);
-    rapidjson::FileReadStream stream(fp.get(), buffer.data(), buffer.size());
-    result = readOnce(stream, static_cast<size_t>(st.st_size), wanted, settings, file, folder);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> fp(openScanFile(file, st, result), &std::fclose);
+    if (!fp) return result;
+    // The file's own buffer is not wanted: the windows are read straight
+    // into this one.
+    std::setvbuf(fp.get(), nullptr, _IONBF, 0);
+    std::vector<char> buffer(kWindow);
+    Feed feed;
+    feed.next = [&](const char*& window) {
+      window = buffer.data();
+      return std::fread(buffer.data(), 1, buffer.size(), fp.get());
+    };
+    result = readOnce(feed, static_cast<size_t>(st.st_size), wanted, settings, file, folder);
     if (result.error == ScanError::NotJson && std::ferror(fp.get())) {
       result.error = ScanError::CannotOpen;
       result.message = "cannot read the scan " + file + ": " + std::strerror(EIO);

@@ -201,24 +201,26 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
       m_pseudoFileSystem = isPseudoFileSystem(folder);
       closeFolder(folder);
     }
-    // A saved scan to compare with, read before the walk: one that cannot
-    // be read fails the report without walking.
+    // A saved scan to compare with, read on a thread of its own while the
+    // folder is walked. One that cannot be opened fails the report without
+    // walking; one that cannot be read fails it after the walk.
     const ReportFormat format = report.file ? reportFormatFor(report.file) : static_cast<ReportFormat>(report.format);
-    scan::ScanResult before;
+    std::optional<scan::ScanReadAhead> before;
     if (!m_compareScan.empty() && format != ReportFormat::Json) {
       scan::ReadSettings rs;
       rs.counting = settings.allocatedBlocks ? scan::DiskCounting::AllocatedBlocks : scan::DiskCounting::ClusterRounded;
       rs.clusterSize = m_clusterSize;
       rs.sharedOrder = scan::SharedFileOrder::Path;  // as the report counts
+      // The walkers match names against the same specification meanwhile:
+      // matching only reads it.
       if (settings.fileSpec)
-        rs.fileCounts = [this](std::string_view n) { return m_fileSpec.matches(std::string(n).c_str()); };
-      before = scan::readScan(m_compareScan, platform::withoutTrailingDelim(path), rs);
-      if (!before.ok()) {
-        m_lastError = before.message;
+        rs.fileCounts = [spec = settings.fileSpec](std::string_view n) { return spec->matches(std::string(n).c_str()); };
+      before.emplace(m_compareScan, platform::withoutTrailingDelim(path), std::move(rs));
+      if (before->failedToOpen()) {
+        m_lastError = before->result().message;
         return TLR_ERR_REPORT;
       }
-      ro.compare = &before;
-      ro.compareFile = m_compareScan;
+      ro.compare = &*before;
     }
     if (m_options.mapDrive > 0) {
       const char letter = static_cast<char>('A' + m_options.mapDrive - 1);

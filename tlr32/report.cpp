@@ -554,10 +554,18 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
     return true;
   }
 
+  const scan::ScanResult* before = nullptr;
+  if (compared) {
+    before = &options.compare->result();
+    if (!before->ok()) {
+      error = before->message;
+      return false;
+    }
+  }
   if (!open()) return false;
   const Figures& sum = tree.settle();
   std::vector<ReportRow> rows = tree.rows();
-  if (compared) compareRows(rows, *options.compare);
+  if (compared) compareRows(rows, *before);
   header.folder = folder;
   header.targetDrive = options.targetDrive;
   header.clusterSize = options.clusterSize;
@@ -567,9 +575,9 @@ bool composeReport(WorkerPool& pool, const std::string& folderGiven, ReportForma
   header.depth = compared ? 0 : options.depth;
   if (compared) {
     header.compared = true;
-    header.comparedWith = options.compareFile;
-    header.comparedAt = options.compare->timestamp;
-    header.totalChange = scan::byteChange(sum.diskBytes, options.compare->folder.diskBytes);
+    header.comparedWith = options.compare->file();
+    header.comparedAt = before->timestamp;
+    header.totalChange = scan::byteChange(sum.diskBytes, before->folder.diskBytes);
   }
   switch (format) {
     case ReportFormat::Csv: writeCsv(out, header, rows, sum); break;

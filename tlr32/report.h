@@ -25,7 +25,7 @@
 #include <optional>
 #include <string>
 
-#include "scan/scan_reader.h"
+#include "scan/scan_read_ahead.h"
 #include "tlr32/walker.h"
 
 namespace tlr {
@@ -41,8 +41,9 @@ struct ReportOptions {
   // reports then list the folder's entries only, each with its change of
   // disk bytes ("new" for an entry the scan lacks), largest growth first,
   // then the scan's entries that are gone. The JSON export is unchanged.
-  const scan::ScanResult* compare = nullptr;
-  std::string compareFile;      // its name, for the report's header
+  // The scan may still be being read while the folder is walked; a scan
+  // that cannot be read fails the report, with the reader's message.
+  scan::ScanReadAhead* compare = nullptr;
 };
 
 enum class ReportFormat { Csv, Json, Html, Text };

@@ -1,0 +1,49 @@
+#include "scan/scan_read_ahead.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace scan {
+
+ScanReadAhead::ScanReadAhead(std::string file, std::string folder, ReadSettings settings)
+    : m_file(std::move(file)), m_folder(std::move(folder)), m_settings(std::move(settings)) {
+  m_settings.stop = &m_stop;
+  struct stat st;
+  const int fd = ::open(m_file.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool opens = fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  if (fd >= 0) ::close(fd);
+  if (!opens) {
+    // The reader says why in its own words.
+    read();
+    m_failedToOpen = !m_result.ok();
+    m_done = true;
+    return;
+  }
+  try {
+    m_thread = std::thread([this] { read(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: result() reads it.
+  }
+}
+
+ScanReadAhead::~ScanReadAhead() {
+  m_stop.store(true, std::memory_order_relaxed);
+  if (m_thread.joinable()) m_thread.join();
+}
+
+void ScanReadAhead::read() { m_result = readScan(m_file, m_folder, m_settings); }
+
+const ScanResult& ScanReadAhead::result() {
+  if (!m_done) {
+    if (m_thread.joinable())
+      m_thread.join();
+    else
+      read();
+    m_done = true;
+  }
+  return m_result;
+}
+
+}  // namespace scan
