@@ -1,6 +1,7 @@
 #include "scan/change.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace scan {
@@ -13,32 +14,40 @@ int64_t byteChange(uint64_t now, uint64_t before) {
 }
 
 ChangeMatch::ChangeMatch(const Baseline& baseline) : m_baseline(baseline), m_matched(baseline.rows.size(), false) {
-  m_byName.reserve(baseline.rows.size());
-  for (size_t i = 0; i < baseline.rows.size(); ++i) m_byName.push_back(i);
-  // Stable, so that of two rows with one name the first is found.
-  std::stable_sort(m_byName.begin(), m_byName.end(),
-                   [&](size_t a, size_t b) { return baseline.rows[a].name < baseline.rows[b].name; });
+  size_t slots = 16;
+  while (slots < baseline.rows.size() * 2) slots *= 2;
+  m_slots.resize(slots);
+  for (size_t i = 0; i < baseline.rows.size(); ++i) {
+    const size_t hash = std::hash<std::string_view>()(baseline.rows[i].name);
+    Slot& slot = m_slots[slotOf(baseline.rows[i].name, hash)];
+    if (slot.row == 0) slot = {hash, i + 1};  // of two rows with one name the first is found
+  }
 }
 
-RowChange ChangeMatch::match(const std::string& name, uint64_t diskBytes) {
-  const auto it = std::lower_bound(m_byName.begin(), m_byName.end(), name,
-                                   [&](size_t i, const std::string& n) { return m_baseline.rows[i].name < n; });
-  if (it == m_byName.end() || m_baseline.rows[*it].name != name)
-    return {RowChange::Kind::New, byteChange(diskBytes, 0)};
-  m_matched[*it] = true;
-  const int64_t change = byteChange(diskBytes, m_baseline.rows[*it].diskBytes);
+size_t ChangeMatch::slotOf(std::string_view name, size_t hash) const {
+  const size_t mask = m_slots.size() - 1;
+  for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    const Slot& slot = m_slots[at];
+    if (slot.row == 0 || (slot.hash == hash && m_baseline.rows[slot.row - 1].name == name)) return at;
+  }
+}
+
+RowChange ChangeMatch::match(std::string_view name, uint64_t diskBytes) {
+  const size_t row = m_slots[slotOf(name, std::hash<std::string_view>()(name))].row;
+  if (row == 0) return {RowChange::Kind::New, byteChange(diskBytes, 0)};
+  m_matched[row - 1] = true;
+  const int64_t change = byteChange(diskBytes, m_baseline.rows[row - 1].diskBytes);
   return {change == 0 ? RowChange::Kind::Same : RowChange::Kind::Changed, change};
 }
 
 std::vector<BaselineRow> ChangeMatch::gone() const {
   std::vector<BaselineRow> rows;
-  for (size_t i = 0; i < m_baseline.rows.size(); ++i)
-    if (!m_matched[i]) {
-      // A name given twice is one entry: only its first row can be gone.
-      const auto it = std::lower_bound(m_byName.begin(), m_byName.end(), m_baseline.rows[i].name,
-                                       [&](size_t j, const std::string& n) { return m_baseline.rows[j].name < n; });
-      if (*it == i) rows.push_back(m_baseline.rows[i]);
-    }
+  for (size_t i = 0; i < m_baseline.rows.size(); ++i) {
+    if (m_matched[i]) continue;
+    // A name given twice is one entry: only its first row can be gone.
+    const std::string& name = m_baseline.rows[i].name;
+    if (m_slots[slotOf(name, std::hash<std::string_view>()(name))].row == i + 1) rows.push_back(m_baseline.rows[i]);
+  }
   return rows;
 }
 

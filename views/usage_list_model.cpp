@@ -207,7 +207,7 @@ void TUsageListModel::compareWith(const scan::Baseline* baseline) {
       continue;
     }
     const double disk = r.figures[0];
-    const scan::RowChange c = match->match(r.entry->GetName(), disk <= 0 ? 0 : static_cast<uint64_t>(disk));
+    const scan::RowChange c = match->match(r.entry->Name(), disk <= 0 ? 0 : static_cast<uint64_t>(disk));
     r.change = c.kind == scan::RowChange::Kind::New       ? TUsageRow::Change::New
                : c.kind == scan::RowChange::Kind::Changed ? TUsageRow::Change::Changed
                                                           : TUsageRow::Change::Same;
