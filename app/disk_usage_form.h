@@ -239,6 +239,7 @@ class TDiskUsageForm : public QMainWindow {
   // --- changes (form_changes.cpp) ---
   void buildChangeCommands(QMenu* file, QMenu* view, QMenu* sort);
   void SetShowChanges(bool on);  // View > Show Changes, and the column, line and sort item it shows
+  void ChangesBeforeRefresh(const std::string& folder);  // a saved scan's read begun while folder is computed
   void ChangesAfterRefresh();    // the rows kept as today's look, then compared with the baseline
   void KeepSnapshot();
   void LoadEarlierLook();        // the baseline from the store, for the folder shown
@@ -248,7 +249,7 @@ class TDiskUsageForm : public QMainWindow {
   void FillCompareWithMenu();
   void ChooseBaseline(const QString& scanFile, const QDate& day);
   void CompareWithScanCmdClick();
-  void ReadScan(bool userAsked);  // the saved scan's rows of the folder shown, in the background
+  void ReadScan(bool userAsked, const std::string& folder);  // the saved scan's rows of folder, in the background
   struct TScanRead;
   void ScanRead(const TScanRead* read);  // ...and once they are read
   void ForgetBaseline();
@@ -257,6 +258,7 @@ class TDiskUsageForm : public QMainWindow {
   std::function<QString()> ScanFileChooser;
   const QString& baselineText() const { return m_baselineText; }
   bool scanReadRunning() const { return m_scanRead != nullptr; }
+  void WaitForSnapshotWrite();  // the look being kept, written (tests, benchmarks)
 
   // --- usage list (form_list.cpp) ---
   void SortByColumn(int column);

@@ -36,7 +36,7 @@ scan::Baseline presentRows(const TUsageListModel& model) {
     const TUsageRow& r = model.row(i);
     if (!r.entry) continue;
     scan::BaselineRow b;
-    b.name = r.entry->GetName();
+    b.name = r.entry->Name();
     b.diskBytes = bytesOf(r.figures[0]);
     b.fileBytes = bytesOf(r.figures[1]);
     b.folders = bytesOf(r.figures[2]);
@@ -48,6 +48,15 @@ scan::Baseline presentRows(const TUsageListModel& model) {
   return rows;
 }
 
+// The counting rules in force, as the folder's rows were computed.
+scan::ReadSettings scanReadSettings(TUsageEngine& engine, const TVolumeFigures& volume) {
+  scan::ReadSettings settings;
+  settings.counting = engine.TlrGetOption("AllocatedBlocks", 0) ? scan::DiskCounting::AllocatedBlocks
+                                                                 : scan::DiskCounting::ClusterRounded;
+  settings.clusterSize = volume.clusterSize > 0 ? static_cast<uint64_t>(volume.clusterSize) : 0;
+  return settings;
+}
+
 }  // namespace
 
 // A saved scan read on a thread of its own, which owns result until it posts
@@ -56,6 +65,11 @@ scan::Baseline presentRows(const TUsageListModel& model) {
 struct TDiskUsageForm::TScanRead {
   std::string folder;
   bool userAsked = false;  // a failure is said in a box
+  // The rules the read counts by: a read begun before the folder's volume
+  // was known is read again when they turn out otherwise.
+  scan::DiskCounting counting;
+  uint64_t clusterSize;
+  bool countsAs(const scan::ReadSettings& s) const { return s.counting == counting && s.clusterSize == clusterSize; }
   std::atomic<bool> stop{false};
   scan::ScanResult result;
   std::future<void> work;
@@ -119,6 +133,14 @@ void TDiskUsageForm::ForgetBaseline() {
   m_baselineText.clear();
 }
 
+void TDiskUsageForm::ChangesBeforeRefresh(const std::string& folder) {
+  // Coming to another folder with a saved scan in force: its read runs while
+  // the folder is computed rather than after, with the rules of the volume
+  // last shown (CompareRows reads it again should this one's differ).
+  if (ShowChangesCmd->isChecked() && !m_scanFile.isEmpty() && m_baselineFolder != folder && m_folderVolume.clusterSize > 0)
+    ReadScan(false, folder);
+}
+
 void TDiskUsageForm::ChangesAfterRefresh() {
   if (!ShowChangesCmd->isChecked()) return;
   KeepSnapshot();
@@ -134,6 +156,10 @@ void TDiskUsageForm::KeepSnapshot() {
                                  // not this refresh: nothing to say now.
                                  store.save(folder, taken, rows);
                                });
+}
+
+void TDiskUsageForm::WaitForSnapshotWrite() {
+  if (m_snapshotWrite.valid()) m_snapshotWrite.wait();
 }
 
 void TDiskUsageForm::LoadEarlierLook() {
@@ -158,8 +184,8 @@ void TDiskUsageForm::CompareRows() {
   if (m_scanFile.isEmpty()) {
     if (m_baselineFolder != m_currentFolderPath) m_baselineDay = QDate();
     LoadEarlierLook();
-  } else if (m_baselineFolder != m_currentFolderPath) {
-    ReadScan(false);
+  } else if (m_baselineFolder != m_currentFolderPath || (m_scanRead && !m_scanRead->countsAs(scanReadSettings(m_engine, m_folderVolume)))) {
+    ReadScan(false, m_currentFolderPath);
   }
   ShowComparison();
 }
@@ -247,22 +273,21 @@ void TDiskUsageForm::CompareWithScanCmdClick() {
     UsageList->header()->setSectionHidden(kChangeColumn, false);
     ChangeSortCmd->setVisible(true);
   }
-  ReadScan(true);
+  ReadScan(true, m_currentFolderPath);
   ShowComparison();  // none until the scan is read
 }
 
-void TDiskUsageForm::ReadScan(bool userAsked) {
+void TDiskUsageForm::ReadScan(bool userAsked, const std::string& folder) {
   ForgetBaseline();
-  if (m_currentFolderPath.empty()) return;
-  m_baselineFolder = m_currentFolderPath;
+  if (folder.empty()) return;
+  m_baselineFolder = folder;
   m_baselineText = QStringLiteral("reading ") + QFileInfo(m_scanFile).fileName() + QStringLiteral("...");
   m_scanRead = std::make_shared<TScanRead>();
-  m_scanRead->folder = m_currentFolderPath;
+  m_scanRead->folder = folder;
   m_scanRead->userAsked = userAsked;
-  scan::ReadSettings settings;
-  settings.counting = m_engine.TlrGetOption("AllocatedBlocks", 0) ? scan::DiskCounting::AllocatedBlocks
-                                                                   : scan::DiskCounting::ClusterRounded;
-  settings.clusterSize = m_folderVolume.clusterSize > 0 ? static_cast<uint64_t>(m_folderVolume.clusterSize) : 0;
+  scan::ReadSettings settings = scanReadSettings(m_engine, m_folderVolume);
+  m_scanRead->counting = settings.counting;
+  m_scanRead->clusterSize = settings.clusterSize;
   TScanRead* read = m_scanRead.get();
   settings.stop = &read->stop;
   read->work = std::async(std::launch::async, [this, read, file = QFile::encodeName(m_scanFile).toStdString(), settings] {

@@ -136,6 +136,7 @@ void TDiskUsageForm::CurrentDirBoxChange() {
   // listing is declared first so that it outlives the sizing thread, which
   // holds pointers to its entries, whichever way this returns.
   TDirectoryList listing;
+  ChangesBeforeRefresh(folder);  // asks the engine: before the sizing thread has it
   TFolderSizing sizing(*this, folder);
   if (!listing.ReadDirectory(path, [&](int count) { sizing.listed(listing, count); })) {
     // A folder that is gone (the one shown, the parent the window was moving
