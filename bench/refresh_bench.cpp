@@ -20,6 +20,7 @@
 
 #include "app/disk_usage_form.h"
 #include "bench_session.h"
+#include "bench_timing.h"
 #include "model/directory_list.h"
 #include "platform/fs.h"
 #include "views/usage_list_model.h"
@@ -46,24 +47,6 @@ long statusKb(const char* field) {
   return 0;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// Processor time in ms (user and system) of this process, or of its
-// children that have ended: on a shared machine wall times move with the load,
-// processor times much less.
-double cpuMs(int who) {
-  struct rusage u {};
-  ::getrusage(who, &u);
-  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
-
-struct Times {
-  double wall = 0, cpu = 0;
-};
-
 Times timeDu(const QString& folder) {
   QElapsedTimer t;
   t.start();
@@ -72,16 +55,6 @@ Times timeDu(const QString& folder) {
   du.start(QStringLiteral("du"), {QStringLiteral("-s"), folder});
   du.waitForFinished(-1);
   return {t.nsecsElapsed() / 1e6, cpuMs(RUSAGE_CHILDREN) - cpu0};
-}
-
-// Times f: wall and processor ms of this process.
-template <typename F>
-Times timed(F&& f) {
-  QElapsedTimer t;
-  t.start();
-  const double cpu0 = cpuMs(RUSAGE_SELF);
-  f();
-  return {t.nsecsElapsed() / 1e6, cpuMs(RUSAGE_SELF) - cpu0};
 }
 
 }  // namespace
