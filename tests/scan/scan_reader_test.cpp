@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "scan/scan_read_ahead.h"
 #include "scan/scan_reader.h"
 #include "temp_tree.h"
 #include "tlr32/tlr32.h"
@@ -471,6 +473,10 @@ TEST(ScanDamage, FilesThatCannotBeReadAndAStoppedRead) {
     const ScanResult r = scan::readScan(c.file, "/r", ReadSettings{});
     EXPECT_EQ(r.error, c.error);
     EXPECT_EQ(r.message, "cannot read the scan " + c.file + ": " + c.says);
+    // Read ahead, the failure is known at once, with the same words.
+    scan::ScanReadAhead ahead(c.file, "/r", ReadSettings{});
+    EXPECT_TRUE(ahead.failedToOpen());
+    EXPECT_EQ(ahead.result().message, r.message);
   }
   std::string text = R"([1,2,{},[{"name":"/r"})";
   for (int i = 0; i < 5000; ++i) text += R"(,{"name":"f)" + std::to_string(i) + R"(","asize":1})";
@@ -483,6 +489,56 @@ TEST(ScanDamage, FilesThatCannotBeReadAndAStoppedRead) {
   const ScanResult r = scan::readScanText(text, "/r", s);
   ASSERT_TRUE(r.ok()) << r.message;
   EXPECT_EQ(r.baseline.rows.size(), 5000u);
+  // A read ahead nobody waits for is stopped and its thread joined when it
+  // goes, however far it got.
+  const std::string big = t.path("big.json");
+  {
+    std::FILE* out = std::fopen(big.c_str(), "w");
+    std::fputs(text.substr(0, text.size() - 2).c_str(), out);
+    for (int i = 0; i < 200000; ++i) std::fprintf(out, R"(,{"name":"g%d","asize":1})", i);
+    std::fputs("]]", out);
+    std::fclose(out);
+  }
+  for (bool waited : {false, true}) {
+    scan::ScanReadAhead ahead(big, "/r", ReadSettings{});
+    EXPECT_FALSE(ahead.failedToOpen());
+    if (waited) EXPECT_EQ(ahead.result().baseline.rows.size(), 205000u);
+  }
+}
+
+// The file is read in windows, the text in memory too: every name, number
+// and blank that straddles two windows reads as in one piece, whichever way
+// the scan comes.
+TEST(ScanDamage, AScanReadInWindowsGivesWhatItsWholeTextGives) {
+  TempTree t;
+  for (size_t nameLength : {size_t(1), size_t(7), size_t(250), size_t(4000)}) {
+    std::string text = R"([1,2,{"progname":"w"},[{"name":"/r"})";
+    uint64_t bytes = 0;
+    for (int i = 0; text.size() < 300 * 1024; ++i) {
+      const std::string name = std::string(nameLength, 'n') + std::to_string(i);
+      text += ",\n[{\"name\":\"" + name + "\"},\t\r {\"name\":\"x\\u00e9\",  \"asize\":" + std::to_string(i * 1009) + "}]";
+      bytes += static_cast<uint64_t>(i) * 1009;
+    }
+    text += "]]";
+    const std::string file = t.path("w" + std::to_string(nameLength) + ".json");
+    std::FILE* out = std::fopen(file.c_str(), "w");
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+    SCOPED_TRACE(nameLength);
+    const ScanResult whole = scan::readScanText(text, "/r", ReadSettings{});
+    ASSERT_TRUE(whole.ok()) << whole.message;
+    EXPECT_EQ(whole.folder.fileBytes, bytes);
+    scan::ScanReadAhead ahead(file, "/r", ReadSettings{});
+    for (const ScanResult& r : {scan::readScan(file, "/r", ReadSettings{}), ahead.result()}) {
+      ASSERT_TRUE(r.ok()) << r.message;
+      ASSERT_EQ(r.baseline.rows.size(), whole.baseline.rows.size());
+      for (size_t i = 0; i < r.baseline.rows.size(); ++i) {
+        EXPECT_EQ(r.baseline.rows[i].name, whole.baseline.rows[i].name);
+        EXPECT_EQ(r.baseline.rows[i].fileBytes, whole.baseline.rows[i].fileBytes);
+      }
+      EXPECT_EQ(r.program, "w");
+    }
+  }
 }
 
 }  // namespace
