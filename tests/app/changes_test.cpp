@@ -248,4 +248,12 @@ TEST_F(ChangesTest, ASavedScanIsTheBaselineUntilAnotherIsChosen) {
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(changeLine(f), "Change: the scan old.json does not contain this folder");
   EXPECT_EQ(cell("x.bin", kChangeColumn), "");
+  // Back in the folder the scan holds, it is read while the folder is
+  // computed, and compared as before.
+  f.OpenFolder(t.root());
+  ASSERT_TRUE(waitUntil([&] { return !f.scanReadRunning(); }, 20000));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(cell("was-here", kChangeColumn), "gone");
+  EXPECT_TRUE(cell("B.txt", kChangeColumn).startsWith('+'));
+  EXPECT_TRUE(changeLine(f).startsWith("Change since the scan old.json of ")) << changeLine(f).toStdString();
 }
