@@ -1,6 +1,9 @@
 #include "scan/scan_read_ahead.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -33,7 +36,16 @@ ScanReadAhead::~ScanReadAhead() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-void ScanReadAhead::read() { m_result = readScan(m_file, m_folder, m_settings); }
+void ScanReadAhead::read() {
+  // Nothing may leave the thread: an exception there would end the host.
+  try {
+    m_result = readScan(m_file, m_folder, m_settings);
+  } catch (const std::bad_alloc&) {
+    m_result = ScanResult{};
+    m_result.error = ScanError::CannotOpen;
+    m_result.message = "cannot read the scan " + m_file + ": " + std::strerror(ENOMEM);
+  }
+}
 
 const ScanResult& ScanReadAhead::result() {
   if (!m_done) {
