@@ -2,25 +2,16 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace scan {
 
 ScanReadAhead::ScanReadAhead(std::string file, std::string folder, ReadSettings settings)
     : m_file(std::move(file)), m_folder(std::move(folder)), m_settings(std::move(settings)) {
   m_settings.stop = &m_stop;
-  struct stat st;
-  const int fd = ::open(m_file.c_str(), O_RDONLY | O_CLOEXEC);
-  const bool opens = fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  if (fd >= 0) ::close(fd);
-  if (!opens) {
-    // The reader says why in its own words.
-    read();
-    m_failedToOpen = !m_result.ok();
+  if (!scanOpens(m_file, m_result)) {
+    m_failedToOpen = true;
     m_done = true;
     return;
   }

@@ -87,12 +87,12 @@ struct ScanResult {
 // resolved is looked for too.
 ScanResult readScan(const std::string& file, const std::string& folder, const ReadSettings& settings);
 
-// Whether file opens as a scan (a file, not a folder); when not, failure
-// is what readScan would give.
-bool scanOpens(const std::string& file, ScanResult& failure);
-
 // The same from text in memory; fileName only names it in messages.
 ScanResult readScanText(std::string_view text, const std::string& folder, const ReadSettings& settings,
                         const std::string& fileName = "the scan");
+
+// Whether file opens as a scan (a file, not a folder); when not, failure
+// is what readScan would give.
+bool scanOpens(const std::string& file, ScanResult& failure);
 
 }  // namespace scan
