@@ -91,7 +91,11 @@ class TUsageEngine {
   platform::DynamicLibrary m_library;
 };
 
+#ifdef _WIN32
+inline constexpr const char* kEngineLibraryFile = "TLR32.DLL";
+#else
 inline constexpr const char* kEngineLibraryFile = "libtlr32.so";
+#endif
 inline constexpr const char* kMsgEngineMissing = "Cannot find TLR32.DLL";
 inline constexpr const char* kMsgEngineOutdated =
     "TLR32.DLL does not appear to be up to date or is corrupted. Please ensure that the latest "

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,6 +169,21 @@ std::vector<std::string> mountPointsInside(const std::string& folder, const char
     if (point.size() > prefix.size() && point.compare(0, prefix.size(), prefix) == 0) inside.push_back(point);
   }
   return inside;
+}
+
+std::vector<std::string> folderCandidates(const std::string& path) {
+  std::vector<std::string> names;
+  FileDescriptor fd(openDirectory(path));
+  if (!fd.valid()) return names;
+  DIR* dir = ::fdopendir(::dup(fd.get()));
+  if (!dir) return names;
+  while (dirent* e = ::readdir(dir)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    if (e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) names.push_back(n);
+  }
+  ::closedir(dir);
+  return names;
 }
 
 }  // namespace platform

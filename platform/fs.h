@@ -6,6 +6,17 @@
 #include <sys/stat.h>
 #include <vector>
 
+#ifdef _WIN32
+// Windows' C library has no type for links; statPath gives a symbolic link
+// or a junction, when not followed, this one.
+#ifndef S_IFLNK
+#define S_IFLNK 0xA000
+#endif
+#ifndef S_ISLNK
+#define S_ISLNK(m) (((m) & S_IFMT) == S_IFLNK)
+#endif
+#endif
+
 namespace platform {
 
 // Opens a directory for reading (O_RDONLY | O_DIRECTORY | O_CLOEXEC).
@@ -32,6 +43,15 @@ int renameNoReplace(const std::string& from, const std::string& to);
 // resolved), as a mountinfo table lists them, in the table's order. A rename
 // of the folder would carry these mounts along with it.
 std::vector<std::string> mountPointsInside(const std::string& folder, const char* table = "/proc/self/mountinfo");
+
+// The names in a folder that may be sub-folders (folders, links, entries of
+// unknown type), for a folder tree to decide on; none when it cannot be read.
+std::vector<std::string> folderCandidates(const std::string& path);
+
+#ifdef _WIN32
+// The roots of the drives there are now (C:\ and on), in letter order.
+std::vector<std::string> driveRoots();
+#endif
 
 // Owns a descriptor; closes it on destruction.
 class FileDescriptor {

@@ -1,14 +1,43 @@
 #pragma once
 // Path conventions of the program on this platform: "/" separates, "/" is the
 // root that plays the part of a drive root. Paths are byte strings: a name
-// need not be valid UTF-8 and may hold any byte but "/" and NUL.
+// need not be valid UTF-8 and may hold any byte but "/" and NUL. On Windows a
+// backslash separates, the roots are drives (C:\) and shares (\\server\share\)
+// and paths are UTF-8.
 #include <cctype>
 #include <string>
 #include <string_view>
 
 namespace platform {
 
+#ifdef _WIN32
+inline constexpr char kPathDelim = '\\';
+
+// The length of the root a path starts with: 3 for a drive (C:\), the whole
+// share for \\server\share with its closing separator if any; 0 for a
+// relative path.
+inline size_t rootLength(std::string_view path) {
+  if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == kPathDelim)
+    return 3;
+  if (path.size() >= 2 && path[0] == kPathDelim && path[1] == kPathDelim) {
+    const size_t share = path.find(kPathDelim, 2);
+    if (share == std::string_view::npos || share == 2) return 0;
+    const size_t end = path.find(kPathDelim, share + 1);
+    return end == std::string_view::npos ? path.size() : end + 1;
+  }
+  return 0;
+}
+inline bool isAbsolutePath(std::string_view path) { return rootLength(path) > 0; }
+inline bool isRootFolder(std::string_view folderPath) {
+  const size_t root = rootLength(folderPath);
+  return root > 0 && (root == folderPath.size() || (root == folderPath.size() - 1 && folderPath.back() == kPathDelim));
+}
+#else
 inline constexpr char kPathDelim = '/';
+
+inline bool isAbsolutePath(std::string_view path) { return !path.empty() && path.front() == kPathDelim; }
+inline bool isRootFolder(std::string_view folderPath) { return folderPath == "/"; }
+#endif
 
 inline bool endsWithDelim(std::string_view path) {
   return !path.empty() && path.back() == kPathDelim;
@@ -19,9 +48,14 @@ inline std::string withTrailingDelim(std::string path) {
   return path;
 }
 
-// "/a/b/" -> "/a/b"; "/" stays.
+// "/a/b/" -> "/a/b"; "/" stays, and so does a drive's root on Windows.
 inline std::string withoutTrailingDelim(std::string path) {
-  while (path.size() > 1 && path.back() == kPathDelim) path.pop_back();
+#ifdef _WIN32
+  const size_t keep = rootLength(path) == 3 ? 3 : 1;
+#else
+  const size_t keep = 1;
+#endif
+  while (path.size() > keep && path.back() == kPathDelim) path.pop_back();
   return path;
 }
 
@@ -59,6 +93,6 @@ inline std::string percentEncoded(std::string_view path, std::string_view keptMa
   return out;
 }
 
-inline bool isRootFolder(std::string_view folderPath) { return folderPath == "/"; }
+
 
 }  // namespace platform

@@ -14,6 +14,11 @@
 // A file that exists but cannot be read (permissions, I/O, not a regular
 // file) or is not in the format (no header) is never written over: it reads
 // as missing keys and save() fails, saying why.
+//
+// On Windows the store is the registry itself: the key under
+// HKEY_CURRENT_USER, integers as REG_DWORD and strings as REG_SZ. A save
+// sets just the values written, each on its own, as the registry merges
+// writers; the "file" is the key's full name, which messages show.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -70,6 +75,10 @@ class RegistryKey {
   mutable FileState m_state = FileState::Missing;
   mutable std::string m_problem;
   mutable std::unique_ptr<RegistryText> m_text;
+#ifdef _WIN32
+  mutable bool m_keyFound = false;
+  mutable std::unordered_map<std::string, Value> m_stored;  // DWORD and SZ values read, by folded name
+#endif
   // The writes since the last save, in order; nothing is a removal.
   std::vector<std::pair<std::string, std::optional<Value>>> m_writes;
   std::unordered_map<std::string, size_t> m_writeOf;  // by folded name

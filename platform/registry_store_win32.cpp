@@ -1,94 +1,118 @@
-// The registry store on Windows: the real registry, under HKEY_CURRENT_USER.
-// Integers are REG_DWORD and strings REG_SZ values; a save writes only the
-// values it was told to, so whatever else the key holds stays.
-#include "platform/registry_store.h"
-
-#include <cctype>
 #include <windows.h>
+
+#include "platform/registry_store.h"
+#include "platform/win32_text.h"
 
 namespace platform {
 namespace {
 
-std::wstring wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
+using FileState = RegistryKey::FileState;
+constexpr const char* kHive = "HKEY_CURRENT_USER";
 
-std::string utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
+// Value names compare as the registry compares them for ASCII: a to z folded.
 std::string foldCase(const std::string& s) {
   std::string out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
 }
 
-// "\SOFTWARE\Quorlan\..." as RegOpenKeyEx takes it, without the first "\".
+// "\SOFTWARE\Quorlan\..." -> L"SOFTWARE\Quorlan\...".
 std::wstring subKey(const std::string& keyPath) {
-  return wide(keyPath.size() > 0 && keyPath[0] == '\\' ? keyPath.substr(1) : keyPath);
+  size_t at = 0;
+  while (at < keyPath.size() && keyPath[at] == '\\') ++at;
+  return win32::wide(keyPath.substr(at));
 }
 
 }  // namespace
 
 RegistryKey::RegistryKey(std::string keyPath, std::string filePath)
-    : m_keyPath(std::move(keyPath)), m_filePath(std::move(filePath)) {}
+    : m_keyPath(std::move(keyPath)), m_filePath(std::move(filePath)) {
+  if (m_filePath.empty()) m_filePath = std::string(kHive) + (m_keyPath.rfind('\\', 0) == 0 ? "" : "\\") + m_keyPath;
+}
 
 RegistryKey::~RegistryKey() = default;
 
-std::string RegistryKey::defaultFilePath() { return {}; }
+std::string RegistryKey::defaultFilePath() { return kHive; }
 
-void RegistryKey::read() const { m_read = true; }
-
-RegistryKey::FileState RegistryKey::fileState() const { return FileState::Sound; }
-
-const std::string& RegistryKey::fileProblem() const { return m_problem; }
-
-bool RegistryKey::exists() const {
+void RegistryKey::read() const {
+  if (m_read) return;
+  m_read = true;
+  m_state = FileState::Missing;
+  m_problem.clear();
+  m_stored.clear();
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, subKey(m_keyPath).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  ::RegCloseKey(key);
-  return true;
+  const LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, subKey(m_keyPath).c_str(), 0, KEY_READ, &key);
+  if (rc != ERROR_SUCCESS) {
+    if (rc != ERROR_FILE_NOT_FOUND) {
+      m_state = FileState::Unreadable;
+      m_problem = win32::errorText(static_cast<unsigned long>(rc));
+    }
+    return;
+  }
+  m_state = FileState::Sound;
+  m_keyFound = true;
+  DWORD longestName = 0, longestData = 0;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName, &longestData, nullptr,
+                   nullptr);
+  std::wstring name(longestName + 1, L'\0');
+  std::vector<BYTE> data(longestData + sizeof(wchar_t));
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size()), type = 0;
+    const LONG e = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS) continue;  // grown meanwhile: that value reads as missing
+    const std::string n = foldCase(win32::utf8(name.data(), nameLength));
+    if (type == REG_DWORD && dataSize == sizeof(DWORD)) {
+      DWORD v;
+      memcpy(&v, data.data(), sizeof v);
+      m_stored[n] = static_cast<int32_t>(v);
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+      size_t chars = dataSize / sizeof(wchar_t);
+      const auto* text = reinterpret_cast<const wchar_t*>(data.data());
+      while (chars > 0 && text[chars - 1] == L'\0') --chars;  // stored with its closing NUL, or not
+      m_stored[n] = win32::utf8(text, chars);
+    }
+  }
+  RegCloseKey(key);
 }
 
-const RegistryKey::Value* RegistryKey::find(const std::string&) const { return nullptr; }
+RegistryKey::FileState RegistryKey::fileState() const {
+  read();
+  return m_state;
+}
+
+const std::string& RegistryKey::fileProblem() const {
+  read();
+  return m_problem;
+}
+
+bool RegistryKey::exists() const {
+  read();
+  return m_keyFound;
+}
+
+const RegistryKey::Value* RegistryKey::find(const std::string& name) const {
+  const std::string folded = foldCase(name);
+  if (auto it = m_writeOf.find(folded); it != m_writeOf.end()) {
+    const auto& written = m_writes[it->second].second;
+    return written ? &*written : nullptr;
+  }
+  read();
+  const auto it = m_stored.find(folded);
+  return it == m_stored.end() ? nullptr : &it->second;
+}
 
 std::optional<int32_t> RegistryKey::readInteger(const std::string& name) const {
-  if (auto it = m_writeOf.find(foldCase(name)); it != m_writeOf.end()) {
-    const auto& v = m_writes[it->second].second;
-    if (v && std::holds_alternative<int32_t>(*v)) return std::get<int32_t>(*v);
-    return std::nullopt;
-  }
-  DWORD value = 0, size = sizeof value;
-  if (::RegGetValueW(HKEY_CURRENT_USER, subKey(m_keyPath).c_str(), wide(name).c_str(), RRF_RT_REG_DWORD, nullptr,
-                     &value, &size) != ERROR_SUCCESS)
-    return std::nullopt;
-  return static_cast<int32_t>(value);
+  const Value* v = find(name);
+  if (v && std::holds_alternative<int32_t>(*v)) return std::get<int32_t>(*v);
+  return std::nullopt;
 }
 
 std::optional<std::string> RegistryKey::readString(const std::string& name) const {
-  if (auto it = m_writeOf.find(foldCase(name)); it != m_writeOf.end()) {
-    const auto& v = m_writes[it->second].second;
-    if (v && std::holds_alternative<std::string>(*v)) return std::get<std::string>(*v);
-    return std::nullopt;
-  }
-  const std::wstring key = subKey(m_keyPath), value = wide(name);
-  DWORD size = 0;
-  if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
-    return std::nullopt;
-  std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
-    return std::nullopt;
-  text.resize(wcsnlen(text.c_str(), text.size()));
-  return utf8(text);
+  const Value* v = find(name);
+  if (v && std::holds_alternative<std::string>(*v)) return std::get<std::string>(*v);
+  return std::nullopt;
 }
 
 void RegistryKey::writeInteger(const std::string& name, int32_t value) {
@@ -118,31 +142,52 @@ void RegistryKey::remove(const std::string& name) {
 bool RegistryKey::save() {
   m_problem.clear();
   HKEY key = nullptr;
-  LSTATUS rc = ::RegCreateKeyExW(HKEY_CURRENT_USER, subKey(m_keyPath).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                 &key, nullptr);
+  LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, subKey(m_keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (rc != ERROR_SUCCESS) {
+    m_problem = win32::errorText(static_cast<unsigned long>(rc));
+    return false;
+  }
+  // The values in the order written; the first that fails stops the save and
+  // says why, the ones before it stay stored (the registry keeps each value
+  // whole, never half written).
   for (const auto& [name, value] : m_writes) {
-    if (rc != ERROR_SUCCESS) break;
-    const std::wstring valueName = wide(name);
+    const std::wstring n = win32::wide(name);
     if (!value) {
-      rc = ::RegDeleteValueW(key, valueName.c_str());
+      rc = RegDeleteValueW(key, n.c_str());
       if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
-    } else if (std::holds_alternative<int32_t>(*value)) {
-      const DWORD v = static_cast<DWORD>(std::get<int32_t>(*value));
-      rc = ::RegSetValueExW(key, valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    } else if (const auto* i = std::get_if<int32_t>(&*value)) {
+      const DWORD v = static_cast<DWORD>(*i);
+      rc = RegSetValueExW(key, n.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
     } else {
-      const std::wstring text = wide(std::get<std::string>(*value));
-      rc = ::RegSetValueExW(key, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+      const std::wstring text = win32::wide(std::get<std::string>(*value));
+      rc = RegSetValueExW(key, n.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    if (rc != ERROR_SUCCESS) {
+      m_problem = "cannot store " + name + ": " + win32::errorText(static_cast<unsigned long>(rc));
+      RegCloseKey(key);
+      return false;
     }
   }
-  if (key) ::RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) {
-    m_problem = "the registry refused the write (error " + std::to_string(rc) + ")";
-    return false;
+  RegCloseKey(key);
+  for (const auto& [name, value] : m_writes) {
+    if (value)
+      m_stored[foldCase(name)] = *value;
+    else
+      m_stored.erase(foldCase(name));
   }
   m_writes.clear();
   m_writeOf.clear();
+  m_keyFound = true;
+  m_state = FileState::Sound;
   return true;
+}
+
+std::optional<std::string> setRegistryFileAside(const std::string&, std::string& problem) {
+  // The registry is never in a form the program cannot read: nothing to move.
+  problem = "the registry holds the settings";
+  return std::nullopt;
 }
 
 }  // namespace platform

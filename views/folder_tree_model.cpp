@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <optional>
 #include <set>
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include "platform/fs.h"
@@ -19,26 +18,6 @@ QIcon TFolderTreeModel::folderIcon() {
   return icon;
 }
 
-namespace {
-
-// The names in a folder that may be sub-folders (folders, links, entries of
-// unknown type), for the filter to decide on.
-std::vector<std::string> folderCandidates(const std::string& path) {
-  std::vector<std::string> names;
-  platform::FileDescriptor fd(platform::openDirectory(path));
-  if (!fd.valid()) return names;
-  DIR* dir = ::fdopendir(::dup(fd.get()));
-  if (!dir) return names;
-  while (dirent* e = ::readdir(dir)) {
-    std::string n = e->d_name;
-    if (n == "." || n == "..") continue;
-    if (e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) names.push_back(n);
-  }
-  ::closedir(dir);
-  return names;
-}
-
-}  // namespace
 
 TFolderTreeModel::TFolderTreeModel(QObject* parent) : QStandardItemModel(parent) {
   auto* top = new QStandardItem(QIcon::fromTheme(QStringLiteral("computer")), QStringLiteral("Computer"));
@@ -47,16 +26,22 @@ TFolderTreeModel::TFolderTreeModel(QObject* parent) : QStandardItemModel(parent)
   top->setEditable(false);
   invisibleRootItem()->appendRow(top);
 
-  const std::string home = platform::withoutTrailingDelim(QFile::encodeName(QDir::homePath()).toStdString());
+  const std::string home =
+      platform::withoutTrailingDelim(QFile::encodeName(QDir::toNativeSeparators(QDir::homePath())).toStdString());
   m_places.emplace_back(QStringLiteral("Home"), home);
+#ifdef _WIN32
+  // The drives, as the shell lists them under the computer: "C:\" and on.
+  for (const std::string& drive : platform::driveRoots()) m_places.emplace_back(QString::fromStdString(drive), drive);
+#else
   m_places.emplace_back(QStringLiteral("/"), "/");
   for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
     const std::string root = QFile::encodeName(v.rootPath()).toStdString();
     if (root == "/" || root == home || !v.isValid() || !v.device().startsWith("/dev/")) continue;
     m_places.emplace_back(DisplayName(root), root);
   }
+#endif
   for (const auto& [caption, path] : m_places)
-    top->appendRow(makeFolderItem(path == home || path == "/" ? TDisplayName{caption, {}} : DisplayNameMarked(path), path));
+    top->appendRow(makeFolderItem(path == home || platform::isRootFolder(path) ? TDisplayName{caption, {}} : DisplayNameMarked(path), path));
 }
 
 QStandardItem* TFolderTreeModel::makeFolderItem(const TDisplayName& caption, const std::string& path) {
@@ -70,7 +55,7 @@ QStandardItem* TFolderTreeModel::makeFolderItem(const TDisplayName& caption, con
 
 bool TFolderTreeModel::isRealFolder(const std::string& path) {
   struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return platform::statPath(path, st, false) && S_ISDIR(st.st_mode);
 }
 
 void TFolderTreeModel::setFolderFilter(std::function<bool(const std::string&)> filter) { m_filter = std::move(filter); }
@@ -100,7 +85,7 @@ void TFolderTreeModel::loadChildren(QStandardItem* item) {
   const std::string path = item->data(PathRole).toByteArray().toStdString();
   const std::string prefix = platform::withTrailingDelim(path);
   std::vector<std::string> names;
-  for (std::string& name : folderCandidates(path))
+  for (std::string& name : platform::folderCandidates(path))
     if (m_filter ? m_filter(prefix + name) : isRealFolder(prefix + name)) names.push_back(std::move(name));
   std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return CompareFoldAZ(a, b) < 0; });
   QList<QStandardItem*> children;
@@ -109,7 +94,7 @@ void TFolderTreeModel::loadChildren(QStandardItem* item) {
 }
 
 QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
-  if (given.empty() || given[0] != platform::kPathDelim) return {};
+  if (!platform::isAbsolutePath(given)) return {};
   const std::string path = platform::withoutTrailingDelim(given);
   // Start from the place whose path is the longest leading part of the path.
   QStandardItem* top = itemFromIndex(topIndex());
@@ -117,7 +102,9 @@ QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
   size_t nodeLen = 0;
   for (int i = 0; i < top->rowCount(); ++i) {
     const std::string p = top->child(i)->data(PathRole).toByteArray().toStdString();
-    const bool under = p == "/" || path == p || (path.compare(0, p.size(), p) == 0 && path[p.size()] == '/');
+    const bool under = platform::isRootFolder(p) ? path.compare(0, p.size(), p) == 0
+                                                 : path == p || (path.compare(0, p.size(), p) == 0 &&
+                                                                 path[p.size()] == platform::kPathDelim);
     if (under && (!node || p.size() > nodeLen)) {
       node = top->child(i);
       nodeLen = p.size();
@@ -126,9 +113,9 @@ QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
   if (!node) return {};
   size_t pos = nodeLen;
   while (pos < path.size()) {
-    while (pos < path.size() && path[pos] == '/') ++pos;
+    while (pos < path.size() && path[pos] == platform::kPathDelim) ++pos;
     if (pos >= path.size()) break;
-    size_t end = path.find('/', pos);
+    size_t end = path.find(platform::kPathDelim, pos);
     if (end == std::string::npos) end = path.size();
     const std::string name = path.substr(pos, end - pos);
     loadChildren(node);
@@ -148,7 +135,7 @@ QModelIndex TFolderTreeModel::indexForPath(const std::string& given) {
 
 std::vector<QStandardItem*> TFolderTreeModel::nodesOf(const std::string& given) const {
   std::vector<QStandardItem*> found;
-  if (given.empty() || given[0] != platform::kPathDelim) return found;
+  if (!platform::isAbsolutePath(given)) return found;
   const std::string path = platform::withoutTrailingDelim(given);
   // The same folder may hold a node under several places (below Home, and
   // below "/" once the user expanded it that way). Only nodes already read

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds Tallorin for 64-bit Windows on Debian 12 and packs
+# dist/tallorin-windows-x64.zip: Tallorin.exe, its engine, the dialogs,
+# tallorin-report.exe, the help file, the Qt libraries and plugins they load
+# and the compiler's runtime. Installs what is missing first.
+#
+# Qt for Windows is built once from Debian's own source package, against the
+# host's Qt tools of the same version, into a cache outside the checkout
+# (TALLORIN_WINDOWS_CACHE, ~/.cache/tallorin-windows by default) and reused.
+#   windows.sh           the cache if missing, then the program and the zip
+#   windows.sh --qt      the cache only
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+cache="${TALLORIN_WINDOWS_CACHE:-$HOME/.cache/tallorin-windows}"
+qt="$cache/qt6"
+toolchain="$here/cmake/mingw-w64-x86_64.cmake"
+jobs="${TALLORIN_JOBS:-$(nproc)}"
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get -o DPkg::Lock::Timeout=900 update -q
+  $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# The cross compilers (posix threads), the host's Qt tools, wine to run the
+# result, and what unpacks a source package and packs the zip.
+install_missing g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  mingw-w64-x86-64-dev qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev zip wine64
+
+build_qt() {
+  local version src build
+  version="$(dpkg-query -W -f='${Version}' qt6-base-dev)"
+  # The source of exactly the host's Qt, so that its tools (moc, rcc, uic)
+  # match the libraries built here.
+  if ! apt-get source --print-uris -q "qt6-base=$version" >/dev/null 2>&1; then
+    local suite
+    suite="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+    echo "Adding the deb-src line for $suite"
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "$suite" "$suite" | $sudo tee /etc/apt/sources.list.d/tallorin-deb-src.sources >/dev/null
+    $sudo apt-get -o DPkg::Lock::Timeout=900 update -q
+  fi
+  mkdir -p "$cache/source"
+  src="$(find "$cache/source" -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)"
+  if [ -z "$src" ] || [ ! -f "$src/CMakeLists.txt" ]; then
+    rm -rf "$cache/source"/*
+    (cd "$cache/source" && apt-get source -q "qt6-base=$version")
+    src="$(find "$cache/source" -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)"
+  fi
+  build="$cache/build-qt6"
+  # Only what Core, Gui, Widgets and Test need: no OpenGL (and so no
+  # dynamic choice of it), D-Bus, SQL, network, printing or XML; Debian's
+  # source lacks the tablet header. Third-party libraries are Qt's bundled
+  # copies, since the cross sysroot has none of them.
+  cmake -S "$src" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_INSTALL_PREFIX="$qt" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+    -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_opengles2=OFF \
+    -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_tabletevent=OFF \
+    -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
+    -DFEATURE_testlib=ON -DFEATURE_widgets=ON -DFEATURE_vulkan=OFF \
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
+    -DFEATURE_system_doubleconversion=OFF -DFEATURE_sql_sqlite=OFF -DINPUT_openssl=no
+  nice -n 5 cmake --build "$build" -j "$jobs"
+  cmake --install "$build"
+  # The mark that the cache is complete: a build cut short leaves none.
+  echo "$version" > "$qt/tallorin-qt-version"
+}
+
+if [ ! -f "$qt/tallorin-qt-version" ]; then
+  start=$SECONDS
+  build_qt
+  echo "Qt for Windows built in $(( (SECONDS - start) / 60 )) min into $qt"
+fi
+[ "${1:-}" = "--qt" ] && exit 0
