@@ -11,6 +11,7 @@
 #include "app/disk_usage_form.h"
 #include "model/display_name.h"
 #include "platform/message_box.h"
+#include "platform/path.h"
 #include "platform/trash.h"
 #include "support/fs_change_notifier.h"
 #include "views/delete_progress.h"
@@ -150,7 +151,7 @@ void TDiskUsageForm::RemoveItems(const std::vector<std::string>& paths,
                                sizeText(report.leftForGood) + QStringLiteral(", in:"),
                            {}, {}};
     for (const std::string& p : report.notDeleted)
-      text.names.push_back(QLatin1Char('\'') + DisplayName(std::string_view(p).substr(p.rfind('/') + 1)) + QLatin1Char('\''));
+      text.names.push_back(QLatin1Char('\'') + DisplayName(std::string_view(p).substr(p.rfind(platform::kPathDelim) + 1)) + QLatin1Char('\''));
     platform::showWarning(this, text);
   }
   if (!report.otherVolumes.empty()) {

@@ -7,6 +7,7 @@
 
 #include "app/disk_usage_form.h"
 #include "platform/dynamic_library.h"
+#include "platform/fs.h"
 #include "support/about_box.h"
 #include "support/help_hook.h"
 
@@ -49,7 +50,7 @@ std::string TDiskUsageForm::HelpFilePath() {
   const std::string beside = folder + kHelpFileName;
   const std::string installed = folder + "../share/doc/tallorin/" + kHelpFileName;
   struct stat st;
-  if (::stat(beside.c_str(), &st) != 0 && ::stat(installed.c_str(), &st) == 0) return installed;
+  if (!platform::statPath(beside, st, true) && platform::statPath(installed, st, true)) return installed;
   return beside;
 }
 

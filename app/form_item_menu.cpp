@@ -16,6 +16,9 @@
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/trash.h"
+#ifdef _WIN32
+#include "platform/shell_menu.h"
+#endif
 #include "views/figure_format.h"
 #include "views/folder_tree_model.h"
 #include "views/item_menu.h"
@@ -40,7 +43,7 @@ QString oleError(int step, uint32_t hr) {
   return QStringLiteral("OLE error [%1] code ").arg(step) + QString::number(hr, 16).toUpper();
 }
 
-QString sizeText(uint64_t bytes) { return FormatFigure(static_cast<double>(bytes)) + QStringLiteral(" bytes"); }
+[[maybe_unused]] QString sizeText(uint64_t bytes) { return FormatFigure(static_cast<double>(bytes)) + QStringLiteral(" bytes"); }
 
 }  // namespace
 
@@ -60,7 +63,7 @@ void TDiskUsageForm::UsageListMouseDown(Qt::MouseButton button, const QPoint& po
   // The folder, the folder opened, the item in it: each step fails as the
   // shell's would, with its number and code.
   const std::string folder = treePath();
-  const bool virtualPlace = folder.empty() || folder[0] != platform::kPathDelim;
+  const bool virtualPlace = !platform::isAbsolutePath(folder);
   struct stat st;
   if (!virtualPlace && !platform::statPath(folder, st, true)) {
     platform::showError(this, oleError(1, hresultOf(errno)));
@@ -83,6 +86,13 @@ void TDiskUsageForm::UsageListMouseDown(Qt::MouseButton button, const QPoint& po
   ShowItemMenu(path, UsageList->viewport()->mapToGlobal(pos));
 }
 
+#ifdef _WIN32
+void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalPos) {
+  // The shell's own menu: Explorer's verbs and those of every shell extension.
+  if (const auto failure = platform::showShellMenu(this, path, globalPos))
+    platform::showError(this, oleError(failure->step, failure->hresult));
+}
+#else
 void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalPos) {
   const std::vector<platform::DesktopApp> apps = platform::applicationsFor(platform::mimeTypeOf(path));
   QStringList appNames;
@@ -91,7 +101,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
   TItemMenu menu(appNames, !target.empty(), this);
   QAction* chosen = ItemMenuChooser ? ItemMenuChooser(menu) : menu.exec(globalPos);
   if (!chosen) return;  // dismissed
-  const std::string_view rawName = std::string_view(path).substr(path.rfind('/') + 1);
+  const std::string_view rawName = std::string_view(path).substr(path.rfind(platform::kPathDelim) + 1);
   const QString name = DisplayName(rawName);  // as the boxes show it
   if (chosen == menu.OpenAct) {
     if (!OpenItem(path))
@@ -131,7 +141,7 @@ void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalP
 
 void TDiskUsageForm::ShowItemProperties(const std::string& path) {
   platform::ItemFacts f;
-  const QString name = DisplayName(std::string_view(path).substr(path.rfind('/') + 1));
+  const QString name = DisplayName(std::string_view(path).substr(path.rfind(platform::kPathDelim) + 1));
   if (!platform::itemFacts(path, f)) {
     platform::showError(this, QStringLiteral("Cannot read the properties of '") + name + QStringLiteral("'."));
     return;
@@ -159,3 +169,4 @@ void TDiskUsageForm::ShowItemProperties(const std::string& path) {
   dialog.setObjectName(QStringLiteral("ItemProperties"));
   dialog.exec();
 }
+#endif

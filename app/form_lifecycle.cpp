@@ -262,10 +262,10 @@ void TDiskUsageForm::OpenStartFolder() {
 
 void TDiskUsageForm::SelectStartFile(const std::string& filePath) {
   std::string folder(platform::folderPart(filePath));
-  if (folder.empty()) folder = currentDirectory() + "/";
+  if (folder.empty()) folder = platform::withTrailingDelim(currentDirectory());
   SelectFolderPath(platform::withoutTrailingDelim(folder));
   RememberedSelection = {platform::withTrailingDelim(platform::withoutTrailingDelim(folder)) +
-                         filePath.substr(filePath.rfind('/') + 1)};
+                         filePath.substr(filePath.rfind(platform::kPathDelim) + 1)};
   ApplyRememberedSelection();
 }
 

@@ -107,9 +107,9 @@ void TDiskUsageForm::setCurrentDirBoxPath(const std::string& path) {
   if (path != TFolderTreeModel::kVirtualTopPath && !path.empty()) {
     for (std::string p = path;;) {
       chain.push_back(p);
-      const size_t slash = p.rfind('/');
-      if (slash == std::string::npos || p == "/") break;
-      p = slash == 0 ? std::string("/") : p.substr(0, slash);
+      const size_t slash = p.rfind(platform::kPathDelim);
+      if (slash == std::string::npos || platform::isRootFolder(p)) break;
+      p = slash + 1 == platform::rootLength(p) ? p.substr(0, slash + 1) : p.substr(0, slash);
     }
   }
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {

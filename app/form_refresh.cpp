@@ -118,7 +118,7 @@ void TDiskUsageForm::TreeViewChange() {
   const std::string path = treePath();
   if (path.empty()) return;
   // Every absolute path is a file-system folder; anything else is a virtual place.
-  if (path[0] == platform::kPathDelim)
+  if (platform::isAbsolutePath(path))
     CurrentDirBoxChange();
   else
     ItemNotSizeable();

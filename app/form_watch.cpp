@@ -144,7 +144,7 @@ void TDiskUsageForm::LeaveGoneFolder(const std::string& goneFolder) {
   // click on one showed the placeholder under the caption of another folder.
   const std::string topmost = TopmostGoneFolder(gone, left);
   const std::string atTree = treePath();
-  const bool treeInside = !topmost.empty() && (atTree == topmost || atTree.rfind(topmost + "/", 0) == 0);
+  const bool treeInside = !topmost.empty() && (atTree == topmost || atTree.rfind(platform::withTrailingDelim(topmost), 0) == 0);
   if (treeInside) {
     RememberedSelection.clear();
     // First away from the nodes that go: taking the current node out of the

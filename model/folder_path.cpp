@@ -12,17 +12,30 @@
 std::string AbsoluteNormalPath(std::string_view path, std::string_view cwd) {
   if (path.empty()) return {};
   std::string joined;
-  if (path.front() != platform::kPathDelim) {
+#ifdef _WIN32
+  // Either slash separates on Windows; a path from the drive's root ("\a")
+  // takes the drive of the current folder.
+  std::string given(path);
+  for (char& c : given)
+    if (c == '/') c = platform::kPathDelim;
+  path = given;
+  if (!platform::isAbsolutePath(path) && path.front() == platform::kPathDelim) {
+    joined.assign(cwd.substr(0, platform::rootLength(cwd)));
+    path.remove_prefix(1);
+  } else
+#endif
+  if (!platform::isAbsolutePath(path)) {
     joined.assign(cwd);
     joined.push_back(platform::kPathDelim);
   }
   joined.append(path);
+  const size_t root = platform::rootLength(joined);
 
   // By the text, not by the disk: the current directory is already physical
   // (getcwd resolves links), and a name given after it means what it says.
   std::vector<std::string_view> names;
   const std::string_view all(joined);
-  for (size_t at = 0; at <= all.size();) {
+  for (size_t at = root; at <= all.size();) {
     size_t end = all.find(platform::kPathDelim, at);
     if (end == std::string_view::npos) end = all.size();
     const std::string_view name = all.substr(at, end - at);
@@ -33,10 +46,9 @@ std::string AbsoluteNormalPath(std::string_view path, std::string_view cwd) {
     }
     at = end + 1;
   }
-  if (names.empty()) return std::string(1, platform::kPathDelim);
-  std::string out;
+  std::string out = platform::withTrailingDelim(joined.substr(0, root));
   for (std::string_view name : names) {
-    out.push_back(platform::kPathDelim);
+    if (!platform::endsWithDelim(out)) out.push_back(platform::kPathDelim);
     out.append(name);
   }
   return out;
@@ -47,7 +59,8 @@ std::string NearestExistingFolder(const std::string& path) {
   for (;;) {
     struct stat st;
     if (platform::statPath(at, st, true) && S_ISDIR(st.st_mode)) return at;
-    if (platform::isRootFolder(at) || at.empty()) return std::string(1, platform::kPathDelim);
+    if (platform::isRootFolder(at)) return at;
+    if (at.empty()) return std::string(1, platform::kPathDelim);
     at = platform::withoutTrailingDelim(std::string(platform::folderPart(at)));
   }
 }

@@ -7,8 +7,10 @@
 #include <QMouseEvent>
 #include <QWidget>
 #include <cstring>
+#ifndef _WIN32
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
+#endif
 
 namespace platform {
 
@@ -21,6 +23,7 @@ struct QueueEnd : QEvent {
   uint32_t serial;
 };
 
+#ifndef _WIN32
 // XInput 2 event types (XI2.h) of the events dropped.
 constexpr uint16_t kXiKeyPress = 2, kXiKeyRelease = 3, kXiButtonPress = 4, kXiButtonRelease = 5;
 
@@ -41,6 +44,7 @@ struct XiDeviceEvent {
   uint32_t full_sequence;
   int32_t root_x, root_y, event_x, event_y;  // 16.16 fixed point
 };
+#endif
 
 // The input that acts on a row. The wheel only scrolls, and passes.
 bool isPress(QEvent::Type t) {
@@ -53,10 +57,12 @@ bool isPress(QEvent::Type t) {
 InputFence::InputFence(std::function<bool(const QWidget*)> guarded, QObject* parent)
     : QObject(parent), m_guarded(std::move(guarded)) {
   qApp->installEventFilter(this);
+#ifndef _WIN32
   if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
     m_xConnection = x11->connection();
     qApp->installNativeEventFilter(this);
   }
+#endif
 }
 
 InputFence::~InputFence() {
@@ -70,6 +76,13 @@ void InputFence::dropEarlierInput(QWidget* window) {
   if (m_xConnection) m_xRaised = sendXSentinel(window);
 }
 
+#ifdef _WIN32
+// Windows: only the program's own queue is fenced (no display server to
+// order the end behind the input).
+bool InputFence::sendXSentinel(QWidget*) { return false; }
+bool InputFence::guardedAt(uint32_t, int32_t, int32_t, bool) const { return false; }
+bool InputFence::nativeEventFilter(const QByteArray&, void*, qintptr*) { return false; }
+#else
 bool InputFence::sendXSentinel(QWidget* window) {
   auto* c = static_cast<xcb_connection_t*>(m_xConnection);
   if (!window || !window->windowHandle()) return false;
@@ -110,11 +123,14 @@ bool InputFence::guardedAt(uint32_t xWindow, int32_t x, int32_t y, bool fixedPoi
   return m_guarded(under ? under : top);
 }
 
+#endif
+
 bool InputFence::guardedFocus() const {
   const QWidget* focus = QApplication::focusWidget();
   return focus && m_guarded(focus);
 }
 
+#ifndef _WIN32
 bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
   if (eventType != "xcb_generic_event_t" || !message) return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
@@ -154,6 +170,7 @@ bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, q
     default: return false;
   }
 }
+#endif
 
 bool InputFence::eventFilter(QObject* watched, QEvent* event) {
   // Only what waited in the program's own queue is known to be older than

@@ -35,7 +35,9 @@ inline bool isRootFolder(std::string_view folderPath) {
 #else
 inline constexpr char kPathDelim = '/';
 
-inline bool isAbsolutePath(std::string_view path) { return !path.empty() && path.front() == kPathDelim; }
+// The length of the root a path starts with: 1 for "/", 0 for a relative path.
+inline size_t rootLength(std::string_view path) { return !path.empty() && path.front() == kPathDelim ? 1 : 0; }
+inline bool isAbsolutePath(std::string_view path) { return rootLength(path) > 0; }
 inline bool isRootFolder(std::string_view folderPath) { return folderPath == "/"; }
 #endif
 
@@ -57,6 +59,12 @@ inline std::string withoutTrailingDelim(std::string path) {
 #endif
   while (path.size() > keep && path.back() == kPathDelim) path.pop_back();
   return path;
+}
+
+// The last name of a path, without separators after it.
+inline std::string baseName(const std::string& path) {
+  const std::string p = withoutTrailingDelim(path);
+  return p.substr(p.rfind(kPathDelim) + 1);
 }
 
 // The folder part of a path, up to and including its last separator; empty when

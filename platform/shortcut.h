@@ -1,6 +1,7 @@
 #pragma once
 // Links to other files, as the desktop knows them: a symbolic link, or a
-// ".desktop" file of Type=Link whose URL is a local file.
+// ".desktop" file of Type=Link whose URL is a local file. On Windows: a
+// symbolic link, a junction, or a shell link (".lnk") to a file.
 #include <string>
 
 namespace platform {
@@ -12,8 +13,10 @@ namespace platform {
 // path (so the folder tree shows real folders), a dangling one as written.
 std::string resolveShortcut(const std::string& path);
 
+#ifndef _WIN32
 // The local file a ".desktop" file's text links to: its [Desktop Entry]
 // group must say Type=Link and URL=file://... (percent-encoded); empty else.
 std::string desktopLinkTarget(const std::string& desktopFileText);
+#endif
 
 }  // namespace platform

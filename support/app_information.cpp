@@ -17,6 +17,9 @@ std::string TAppInformation::marker() {
   return std::string("TLRVERSION") + "BLOCK1";
 }
 
+#ifndef _WIN32
+// On Windows the block is the executable's version resource
+// (app_information_win32.cpp).
 const std::map<std::string, std::string>& TAppInformation::values() const {
   if (m_values) return *m_values;
   m_values.emplace();
@@ -39,6 +42,7 @@ const std::map<std::string, std::string>& TAppInformation::values() const {
   }
   return *m_values;
 }
+#endif
 
 QString TAppInformation::GetVersionValue(const QString& name) const {
   const auto it = values().find("\\StringFileInfo\\040904E4\\" + name.toStdString());

@@ -1,7 +1,8 @@
 #pragma once
 // The version information of the running executable, read from its own file
 // at display time: the build embeds a version block in the executable (see
-// app/version_block.cpp.in), and this reads it back, so what is shown always
+// app/version_block.cpp.in; on Windows the version resource of app/tallorin.rc.in,
+// read with GetFileVersionInfoW), and this reads it back, so what is shown always
 // matches the file that runs. A value that cannot be read is " ".
 #include <QString>
 #include <map>

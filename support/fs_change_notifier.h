@@ -3,7 +3,9 @@
 // in or out, renamed, their attributes changed, or a file closed after writing
 // (not every write: a download growing in the folder would report without
 // end). Built on inotify, read through a QSocketNotifier on the user-interface
-// thread; no thread of its own.
+// thread; no thread of its own. On Windows: the folder's change notifications
+// (ReadDirectoryChangesW), whose completion a QWinEventNotifier hands to the
+// same thread; there every write counts, the burst rule below holds them back.
 //
 // One report stands for a burst: the descriptor is read whole each time it
 // has data, and the report waits until the folder has been quiet for a moment
@@ -20,6 +22,7 @@
 #include <string>
 
 class QSocketNotifier;
+class QWinEventNotifier;
 
 class TFSChangeNotifier {
  public:
@@ -53,6 +56,12 @@ class TFSChangeNotifier {
  private:
   void readEvents();
   void report();
+#ifdef _WIN32
+  bool listen();
+  struct Pending;  // the read in flight: its buffer and completion
+  std::unique_ptr<Pending> m_pending;
+  std::unique_ptr<QWinEventNotifier> m_event;
+#endif
 
   std::string m_folder;
   int m_fd = -1;
