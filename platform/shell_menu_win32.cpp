@@ -1,5 +1,6 @@
 #include <windows.h>
 // after windows.h, which they need
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 

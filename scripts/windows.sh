@@ -9,6 +9,8 @@
 # (TALLORIN_WINDOWS_CACHE, ~/.cache/tallorin-windows by default) and reused.
 #   windows.sh           the cache if missing, then the program and the zip
 #   windows.sh --qt      the cache only
+#   windows.sh --test    the program, the zip, and the window's start-up test
+#                        under wine (tests/app_windows/run_under_wine.sh)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 cache="${TALLORIN_WINDOWS_CACHE:-$HOME/.cache/tallorin-windows}"
@@ -34,7 +36,7 @@ install_missing() {
 # The cross compilers (posix threads), the host's Qt tools, wine to run the
 # result, and what unpacks a source package and packs the zip.
 install_missing g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-  mingw-w64-x86-64-dev qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev zip wine64
+  mingw-w64-x86-64-dev qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev zip wine64 xvfb
 
 build_qt() {
   local version src build
@@ -85,3 +87,37 @@ if [ ! -f "$qt/tallorin-qt-version" ]; then
   echo "Qt for Windows built in $(( (SECONDS - start) / 60 )) min into $qt"
 fi
 [ "${1:-}" = "--qt" ] && exit 0
+
+# The program, its engine, dialogs and report command, and the window's
+# start-up test, in build-windows/ with Qt for Windows from the cache.
+build="$here/build-windows"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain"
+nice -n 5 cmake --build "$build" -j "$jobs"
+
+# What the program needs beside it: the Qt libraries and plugins it loads
+# and the compiler's runtime libraries (posix threads).
+stage="$build/stage/Tallorin"
+rm -rf "$build/stage"
+mkdir -p "$stage/platforms" "$stage/styles" "$stage/imageformats"
+cp "$build/bin/Tallorin.exe" "$build/bin/TLR32.DLL" "$build/bin/tlr32dlg.dll" "$build/bin/tallorin-report.exe" \
+   "$build/bin/tallorin-help.html" "$stage/"
+cp "$here/LICENSE" "$stage/LICENSE.txt"
+cp "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt"/plugins/styles/*.dll "$stage/styles/" 2>/dev/null || rmdir "$stage/styles"
+cp "$qt"/plugins/imageformats/q{ico,gif,jpeg}.dll "$stage/imageformats/" 2>/dev/null || true
+runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll; do cp "$runtime/$dll" "$stage/"; done
+cp "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)" "$stage/"
+
+mkdir -p "$here/dist"
+rm -f "$here/dist/tallorin-windows-x64.zip"
+(cd "$build/stage" && zip -q -r "$here/dist/tallorin-windows-x64.zip" Tallorin)
+echo "Made dist/tallorin-windows-x64.zip ($(du -k "$here/dist/tallorin-windows-x64.zip" | cut -f1) KiB)"
+
+if [ "${1:-}" = "--test" ]; then
+  # The start-up test beside the program, as the zip has it, under wine.
+  cp "$build/bin/window_start_test.exe" "$qt/bin/Qt6Test.dll" "$stage/"
+  bash "$here/tests/app_windows/run_under_wine.sh" "$stage"
+fi

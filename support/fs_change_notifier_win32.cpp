@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <QSocketNotifier>
 #include <QWinEventNotifier>
 
 #include "platform/win32_text.h"

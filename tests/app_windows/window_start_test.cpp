@@ -1,0 +1,177 @@
+// The window on Windows, with the real engine (TLR32.DLL beside the test) and
+// the real Windows services: it opens on a folder made here and shows its
+// rows and totals, a save stores the settings in the registry as REG_DWORD
+// values, and Delete moves a file to the Recycle Bin. Run under wine by
+// run_under_wine.sh, which reads the registry and the bin back from outside.
+#include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/disk_usage_form.h"
+#include "platform/message_box.h"
+#include "views/usage_list_model.h"
+#include "views/usage_list_view.h"
+
+namespace {
+
+std::string native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
+
+std::optional<DWORD> settingValue(const wchar_t* name) {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorlan\\Tallorin\\Settings", name, RRF_RT_REG_DWORD, nullptr, &value,
+                   &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+class WindowStartTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void cleanupTestCase();
+  void rowsAreTheFolders_data();
+  void rowsAreTheFolders();
+  void totalsAreTheFolders();
+  void aSaveStoresTheSettingsInTheRegistry();
+  void deleteMovesAFileToTheRecycleBin();
+
+ private:
+  QString cell(const QString& name, int column) const;
+  bool waitForRows() const;
+  void file(const QString& name, qint64 bytes);
+
+  QTemporaryDir m_dir;
+  std::unique_ptr<TDiskUsageForm> m_form;
+  std::vector<QString> m_messages;
+};
+
+void WindowStartTest::file(const QString& name, qint64 bytes) {
+  QFile f(m_dir.filePath(name));
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  QVERIFY(f.write(QByteArray(bytes, 'x')) == bytes);
+}
+
+void WindowStartTest::initTestCase() {
+  QVERIFY(m_dir.isValid());
+  QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("Alpha/y")));
+  QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("beta")));
+  file(QStringLiteral("Alpha/x.bin"), 5000);
+  file(QStringLiteral("Alpha/y/z"), 10);
+  file(QStringLiteral("a.txt"), 100);
+  file(QStringLiteral("B.txt"), 5000);
+  file(QStringLiteral("zero"), 0);
+  // A name no ANSI code page holds: only the UTF-8 code page passes it whole.
+  file(QString::fromUtf8("\xce\xa9mega \xe6\x97\xa5.txt"), 7);
+  // Every question is answered yes, and recorded.
+  platform::setMessageObserver([this](platform::MessageKind, const QString& caption, const QString& text) {
+    m_messages.push_back(caption + QStringLiteral(": ") + text);
+    return true;
+  });
+  TDiskUsageForm::Options o;
+  o.arguments = {native(m_dir.path())};
+  m_form = std::make_unique<TDiskUsageForm>(o);
+  QVERIFY(m_form->created());
+  m_form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+  QVERIFY(waitForRows());
+}
+
+void WindowStartTest::cleanupTestCase() {
+  m_form.reset();
+  platform::setMessageObserver(nullptr);
+}
+
+bool WindowStartTest::waitForRows() const {
+  return QTest::qWaitFor([this] { return m_form->UsageModel->rowCount() > 0 && !m_form->FilesValLabel->text().isEmpty(); },
+                         30000);
+}
+
+QString WindowStartTest::cell(const QString& name, int column) const {
+  for (int i = 0; i < m_form->UsageModel->rowCount(); ++i)
+    if (m_form->UsageModel->index(i, 0).data().toString() == name) return m_form->UsageModel->index(i, column).data().toString();
+  return QStringLiteral("<no row>");
+}
+
+void WindowStartTest::rowsAreTheFolders_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("fileBytes");
+  QTest::addColumn<QString>("folders");
+  QTest::addColumn<QString>("files");
+  QTest::newRow("a folder sums what is inside it") << "Alpha" << "5,010" << "1" << "2";
+  QTest::newRow("a file") << "a.txt" << "100" << "0" << "1";
+  QTest::newRow("a larger file") << "B.txt" << "5,000" << "0" << "1";
+  QTest::newRow("an empty file") << "zero" << "0" << "0" << "1";
+  QTest::newRow("a name outside every ANSI code page") << QString::fromUtf8("\xce\xa9mega \xe6\x97\xa5.txt") << "7" << "0"
+                                                       << "1";
+}
+
+void WindowStartTest::rowsAreTheFolders() {
+  QFETCH(QString, name);
+  QFETCH(QString, fileBytes);
+  QFETCH(QString, folders);
+  QFETCH(QString, files);
+  QCOMPARE(cell(name, 2), fileBytes);
+  QCOMPARE(cell(name, 3), folders);
+  QCOMPARE(cell(name, 4), files);
+}
+
+void WindowStartTest::totalsAreTheFolders() {
+  QCOMPARE(m_form->currentFolderPath(), native(m_dir.path()) + "\\");
+  QCOMPARE(m_form->windowTitle(), QString::fromStdString("Tallorin - " + native(m_dir.path())));
+  QCOMPARE(m_form->FilesValLabel->text(), QStringLiteral("6"));
+  QCOMPARE(m_form->DirectoriesValLabel->text(), QStringLiteral("1"));
+  QCOMPARE(m_form->FileBytesValLabel->text(), QStringLiteral("10,117"));
+  QCOMPARE(m_form->statusPanelText(0), QStringLiteral("5 items"));
+  QVERIFY2(m_form->statusPanelText(1).contains(QStringLiteral(" bytes free (")), qPrintable(m_form->statusPanelText(1)));
+  QVERIFY2(m_messages.empty(), m_messages.empty() ? "" : qPrintable(m_messages.front()));
+}
+
+void WindowStartTest::aSaveStoresTheSettingsInTheRegistry() {
+  // The status bar off, then stored: the value says so, and the others are there.
+  m_form->StatusBarCmd->trigger();
+  QVERIFY(!m_form->StatusBarCmd->isChecked());
+  m_form->SaveSettingsNowCmd->trigger();
+  QCOMPARE(settingValue(L"StatusBar"), std::optional<DWORD>(0));
+  QCOMPARE(settingValue(L"ToolBar"), std::optional<DWORD>(1));
+  QVERIFY(settingValue(L"LVNameWidth").value_or(0) > 0);
+  m_form->StatusBarCmd->trigger();
+}
+
+void WindowStartTest::deleteMovesAFileToTheRecycleBin() {
+  const QString path = m_dir.filePath(QStringLiteral("a.txt"));
+  SHQUERYRBINFO before{sizeof(SHQUERYRBINFO), 0, 0};
+  QCOMPARE(SHQueryRecycleBinW(nullptr, &before), S_OK);
+  int row = -1;
+  for (int i = 0; i < m_form->UsageModel->rowCount(); ++i)
+    if (m_form->UsageModel->index(i, 0).data().toString() == QStringLiteral("a.txt")) row = i;
+  QVERIFY(row >= 0);
+  m_form->UsageList->selectionModel()->select(m_form->UsageModel->index(row, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  m_messages.clear();
+  m_form->DeleteCmd->trigger();
+  QVERIFY(!QFile::exists(path));
+  // One question, the first; no second (the drive has a Recycle Bin).
+  QCOMPARE(m_messages.size(), size_t(1));
+  QVERIFY2(m_messages.front().contains(QStringLiteral("'a.txt'")), qPrintable(m_messages.front()));
+  SHQUERYRBINFO after{sizeof(SHQUERYRBINFO), 0, 0};
+  QCOMPARE(SHQueryRecycleBinW(nullptr, &after), S_OK);
+  QCOMPARE(after.i64NumItems, before.i64NumItems + 1);
+  // The folder is computed again without it.
+  QVERIFY(QTest::qWaitFor([this] { return cell(QStringLiteral("a.txt"), 0) == QStringLiteral("<no row>"); }, 30000));
+  QVERIFY(QTest::qWaitFor([this] { return m_form->FilesValLabel->text() == QStringLiteral("5"); }, 30000));
+}
+
+QTEST_MAIN(WindowStartTest)
+#include "window_start_test.moc"
