@@ -118,6 +118,6 @@ echo "Made dist/tallorin-windows-x64.zip ($(du -k "$here/dist/tallorin-windows-x
 
 if [ "${1:-}" = "--test" ]; then
   # The start-up test beside the program, as the zip has it, under wine.
-  cp "$build/bin/window_start_test.exe" "$qt/bin/Qt6Test.dll" "$stage/"
+  cp "$build/bin/window_start_test.exe" "$build/bin/platform_win32_test.exe" "$qt/bin/Qt6Test.dll" "$stage/"
   bash "$here/tests/app_windows/run_under_wine.sh" "$stage"
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the window's start-up test (window_start_test.exe, in the folder given
-# beside Tallorin.exe and what the zip holds) under wine64 on an X display of
+# Runs the Win32 platform layers' test and the window's start-up test
+# (platform_win32_test.exe, window_start_test.exe, in the folder given beside
+# Tallorin.exe and what the zip holds) under wine64 on an X display of
 # its own, in a wine prefix of its own; then reads back from outside what the
 # test did: the settings in the registry (wine reg query) and the file Delete
 # moved to the Recycle Bin (wine keeps it in the desktop's trash).
@@ -31,7 +32,8 @@ mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 wine64 wineboot -i >/dev/null 2>&1
 
 status=0
-(cd "$folder" && wine64 ./window_start_test.exe) || status=$?
+(cd "$folder" && wine64 ./platform_win32_test.exe) || status=1
+(cd "$folder" && wine64 ./window_start_test.exe) || status=1
 
 # The settings as the registry holds them, read by wine's own tool.
 query="$(wine64 reg query 'HKCU\SOFTWARE\Quorlan\Tallorin\Settings' 2>/dev/null | tr -d '\r')"
