@@ -82,7 +82,12 @@ std::string TopmostGoneFolder(const std::string& goneGiven, const std::string& l
 bool FolderOpens(const std::string& path) { return platform::FileDescriptor(platform::openDirectory(path)).valid(); }
 
 bool FolderCanBeRead(const std::string& path) {
+#ifdef _WIN32
+  // Opened for listing, the folder has been asked for every right that takes.
+  return FolderOpens(path);
+#else
   return ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0 && FolderOpens(path);
+#endif
 }
 
 bool PathIsOutOfReach(const std::string& path) {

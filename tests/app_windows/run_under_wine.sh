@@ -7,6 +7,8 @@
 # moved to the Recycle Bin (wine keeps it in the desktop's trash).
 set -euo pipefail
 folder="$(cd "$1" && pwd)"
+# Debian's wine64 package keeps its loader and server out of PATH.
+command -v wine64 >/dev/null || export PATH="/usr/lib/wine:$PATH"
 work="$(mktemp -d)"
 xvfb=""
 cleanup() {

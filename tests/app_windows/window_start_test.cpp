@@ -18,6 +18,7 @@
 
 #include "app/disk_usage_form.h"
 #include "platform/message_box.h"
+#include "support/app_information.h"
 #include "views/usage_list_model.h"
 #include "views/usage_list_view.h"
 
@@ -46,6 +47,7 @@ class WindowStartTest : public QObject {
   void totalsAreTheFolders();
   void aSaveStoresTheSettingsInTheRegistry();
   void deleteMovesAFileToTheRecycleBin();
+  void theVersionIsTheProgramsResource();
 
  private:
   QString cell(const QString& name, int column) const;
@@ -171,6 +173,17 @@ void WindowStartTest::deleteMovesAFileToTheRecycleBin() {
   // The folder is computed again without it.
   QVERIFY(QTest::qWaitFor([this] { return cell(QStringLiteral("a.txt"), 0) == QStringLiteral("<no row>"); }, 30000));
   QVERIFY(QTest::qWaitFor([this] { return m_form->FilesValLabel->text() == QStringLiteral("5"); }, 30000));
+}
+
+void WindowStartTest::theVersionIsTheProgramsResource() {
+  // Tallorin.exe lies beside the test, as in the zip; its version resource is
+  // read from the file.
+  const TAppInformation info(native(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallorin.exe")));
+  QCOMPARE(info.GetProductName(), QStringLiteral("Tallorin"));
+  QCOMPARE(info.GetShortVersion(), QStringLiteral(TALLORIN_VERSION));
+  QVERIFY2(info.GetLegalNotice().startsWith(QStringLiteral("Copyright (C) ")), qPrintable(info.GetLegalNotice()));
+  // A file without one reads as blanks, never as another file's.
+  QCOMPARE(TAppInformation(native(QCoreApplication::applicationFilePath())).GetProductName(), QStringLiteral(" "));
 }
 
 QTEST_MAIN(WindowStartTest)
