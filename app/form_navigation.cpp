@@ -251,7 +251,7 @@ bool TDiskUsageForm::UsageListKeyDown(QKeyEvent* event) {
 bool TDiskUsageForm::TreeViewAddFolder(const std::string& path) const {
   // Real folders only: a link to a folder is a file of the folder it lies in.
   struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return platform::statPath(path, st, false) && S_ISDIR(st.st_mode);
 }
 
 void TDiskUsageForm::MainPanelFileDrop(const std::vector<std::string>& paths) {
