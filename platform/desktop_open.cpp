@@ -1,11 +1,5 @@
 #include "platform/desktop_open.h"
 
-#include <QDesktopServices>
-#include <QFile>
-#include <QUrl>
-
-#include "platform/item_actions.h"
-
 namespace platform {
 namespace {
 
@@ -23,8 +17,7 @@ bool openWithDefaultApplication(const std::string& path) {
     observer()(path);
     return true;
   }
-  // The URL from the name's bytes: a name that is not UTF-8 stays itself.
-  return QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(fileUrl(path)), QUrl::StrictMode));
+  return openWithDesktop(path);
 }
 
 }  // namespace platform

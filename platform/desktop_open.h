@@ -18,4 +18,8 @@ void setOpenObserver(OpenObserver observer);
 // desktop's to report.
 bool openWithDefaultApplication(const std::string& path);
 
+// The desktop's own opener, without the observer: xdg-open's through Qt on
+// Linux, the shell's default verb (ShellExecuteExW) on Windows.
+bool openWithDesktop(const std::string& path);
+
 }  // namespace platform

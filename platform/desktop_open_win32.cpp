@@ -6,22 +6,8 @@
 #include "platform/win32_text.h"
 
 namespace platform {
-namespace {
 
-OpenObserver& observer() {
-  static OpenObserver instance;
-  return instance;
-}
-
-}  // namespace
-
-void setOpenObserver(OpenObserver o) { observer() = std::move(o); }
-
-bool openWithDefaultApplication(const std::string& path) {
-  if (observer()) {
-    observer()(path);
-    return true;
-  }
+bool openWithDesktop(const std::string& path) {
   // The shell's default verb for the file's type, as a double-click in
   // Explorer does; its own errors (no program for the type) it reports itself.
   SHELLEXECUTEINFOW info{};

@@ -26,14 +26,7 @@ TFSChangeNotifier::TFSChangeNotifier(const std::string& folder) : m_folder(folde
   if (m_fd < 0) return;
   m_watch = ::inotify_add_watch(m_fd, folder.c_str(), kMask);
   if (m_watch < 0) return;  // never reports
-  m_quiet = std::make_unique<QTimer>();
-  m_quiet->setSingleShot(true);
-  m_quiet->setInterval(kQuietMs);
-  QObject::connect(m_quiet.get(), &QTimer::timeout, [this] { report(); });
-  m_longest = std::make_unique<QTimer>();
-  m_longest->setSingleShot(true);
-  m_longest->setInterval(kLongestDelayMs);
-  QObject::connect(m_longest.get(), &QTimer::timeout, [this] { report(); });
+  startBurstTimers();
   m_socket = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
   QObject::connect(m_socket.get(), &QSocketNotifier::activated, [this] { readEvents(); });
 }
@@ -47,14 +40,7 @@ TFSChangeNotifier::~TFSChangeNotifier() {
     m_socket->setEnabled(false);
     m_socket.release()->deleteLater();
   }
-  // A timer still running would fire before its deletion and report on a
-  // notifier that is gone: stopped and cut off first.
-  for (std::unique_ptr<QTimer>* timer : {&m_quiet, &m_longest})
-    if (*timer) {
-      (*timer)->stop();
-      QObject::disconnect(timer->get(), nullptr, nullptr, nullptr);
-      timer->release()->deleteLater();
-    }
+  stopBurstTimers();
   if (m_fd >= 0) ::close(m_fd);  // ends the watch as well
 }
 
@@ -75,28 +61,10 @@ void TFSChangeNotifier::readEvents() {
     }
   }
   if (gone) {
-    // The folder itself went away: changes inside it no longer matter, the
-    // owner is told at once and the watch ends.
-    m_watch = -1;
-    m_pendingCode = 0;
+    // The folder itself went away: the watch ends.
     m_socket->setEnabled(false);
-    m_quiet->stop();
-    m_longest->stop();
-    // Nothing of this object is used after the call: the owner may destroy it.
-    if (auto onGone = OnGone) onGone();
+    watchEnded();
     return;
   }
-  if (m_pendingCode == 0) return;
-  m_quiet->start();
-  if (!m_longest->isActive()) m_longest->start();
-}
-
-void TFSChangeNotifier::report() {
-  if (m_pendingCode == 0) return;
-  const int32_t code = m_pendingCode;
-  m_pendingCode = 0;
-  m_quiet->stop();
-  m_longest->stop();
-  // Nothing of this object is used after the call: the owner may destroy it.
-  if (auto onChange = OnChange) onChange(code);
+  burst();
 }

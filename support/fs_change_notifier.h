@@ -55,6 +55,11 @@ class TFSChangeNotifier {
 
  private:
   void readEvents();
+  // The burst rule and the end of the watch, the same on every platform.
+  void startBurstTimers();
+  void stopBurstTimers();
+  void burst();       // events were read: a report is due when quiet
+  void watchEnded();  // the folder itself went: OnGone, and no more reports
   void report();
 #ifdef _WIN32
   bool listen();

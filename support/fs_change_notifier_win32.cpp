@@ -41,14 +41,7 @@ TFSChangeNotifier::TFSChangeNotifier(const std::string& folder) : m_folder(folde
   m_pending = std::move(p);
   if (!listen()) return;
   m_watch = 0;
-  m_quiet = std::make_unique<QTimer>();
-  m_quiet->setSingleShot(true);
-  m_quiet->setInterval(kQuietMs);
-  QObject::connect(m_quiet.get(), &QTimer::timeout, [this] { report(); });
-  m_longest = std::make_unique<QTimer>();
-  m_longest->setSingleShot(true);
-  m_longest->setInterval(kLongestDelayMs);
-  QObject::connect(m_longest.get(), &QTimer::timeout, [this] { report(); });
+  startBurstTimers();
   m_event = std::make_unique<QWinEventNotifier>(m_pending->overlapped.hEvent);
   // The event is the notifier's to the end, which may come after this object's.
   const HANDLE event = m_pending->overlapped.hEvent;
@@ -71,12 +64,7 @@ TFSChangeNotifier::~TFSChangeNotifier() {
     m_event->setEnabled(false);
     m_event.release()->deleteLater();
   }
-  for (std::unique_ptr<QTimer>* timer : {&m_quiet, &m_longest})
-    if (*timer) {
-      (*timer)->stop();
-      QObject::disconnect(timer->get(), nullptr, nullptr, nullptr);
-      timer->release()->deleteLater();
-    }
+  stopBurstTimers();
   if (m_pending) {
     // The read in flight writes into the buffer until it has been cancelled
     // and has completed: waited for before the buffer goes.
@@ -119,26 +107,9 @@ void TFSChangeNotifier::readEvents() {
     m_pendingCode = m_pendingCode ? m_pendingCode : kUpdateItem;  // too many to list: something changed
   }
   if (gone || !listen()) {
-    m_watch = -1;
-    m_pendingCode = 0;
     m_event->setEnabled(false);
-    m_quiet->stop();
-    m_longest->stop();
-    // Nothing of this object is used after the call: the owner may destroy it.
-    if (auto onGone = OnGone) onGone();
+    watchEnded();
     return;
   }
-  if (m_pendingCode == 0) return;
-  m_quiet->start();
-  if (!m_longest->isActive()) m_longest->start();
-}
-
-void TFSChangeNotifier::report() {
-  if (m_pendingCode == 0) return;
-  const int32_t code = m_pendingCode;
-  m_pendingCode = 0;
-  m_quiet->stop();
-  m_longest->stop();
-  // Nothing of this object is used after the call: the owner may destroy it.
-  if (auto onChange = OnChange) onChange(code);
+  burst();
 }
