@@ -19,6 +19,16 @@
 
 namespace {
 
+// A symbolic link made by the W call, when the system makes one (wine takes
+// the call and makes none).
+bool makeLink(const QString& link, const QString& target) {
+  const std::wstring l = QDir::toNativeSeparators(link).toStdWString();
+  CreateSymbolicLinkW(l.c_str(), QDir::toNativeSeparators(target).toStdWString().c_str(),
+                      SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  const DWORD attrs = GetFileAttributesW(l.c_str());
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::string native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
 
 void writeFile(const QString& path, qint64 bytes) {
@@ -89,6 +99,7 @@ void PlatformWin32Test::normalPaths() {
 
 void PlatformWin32Test::registryValuesKeepTheirTypes() {
   const std::string key = "\\SOFTWARE\\Quorlan\\TallorinTest\\Types";
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorlan\\TallorinTest");  // from an earlier run
   {
     platform::RegistryKey k(key);
     QVERIFY(!k.exists());
@@ -104,8 +115,9 @@ void PlatformWin32Test::registryValuesKeepTheirTypes() {
   QCOMPARE(k.fileState(), platform::RegistryKey::FileState::Sound);
   QCOMPARE(k.readInteger("number"), std::optional<int32_t>(-5));
   QCOMPARE(k.readString("Text"), std::optional<std::string>("\xce\xa9 and \xe6\x97\xa5"));
-  QCOMPARE(k.readString("Number"), std::optional<std::string>()) << "a number never passes for a string";
-  QCOMPARE(k.readInteger("Text"), std::optional<int32_t>()) << "nor a string for a number";
+  // A number never passes for a string, nor a string for a number.
+  QVERIFY(!k.readString("Number"));
+  QVERIFY(!k.readInteger("Text"));
   QCOMPARE(k.readInteger("Gone"), std::optional<int32_t>());
   DWORD type = 0;
   QCOMPARE(RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorlan\\TallorinTest\\Types", L"Number", RRF_RT_ANY, &type, nullptr,
@@ -144,9 +156,7 @@ void PlatformWin32Test::linksAreLookedAtNotFollowed() {
   QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("target")));
   writeFile(dir.filePath(QStringLiteral("target/f")), 10);
   const std::string link = native(dir.filePath(QStringLiteral("link")));
-  if (!CreateSymbolicLinkW(QDir::toNativeSeparators(dir.filePath(QStringLiteral("link"))).toStdWString().c_str(),
-                           QDir::toNativeSeparators(dir.filePath(QStringLiteral("target"))).toStdWString().c_str(),
-                           SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+  if (!makeLink(dir.filePath(QStringLiteral("link")), dir.filePath(QStringLiteral("target"))))
     QSKIP("no symbolic links here");
   struct stat st;
   QVERIFY(platform::statPath(link, st, false));
@@ -186,10 +196,7 @@ void PlatformWin32Test::deletingForGoodTakesLinksAsLinks() {
   QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("tree/a/b")));
   writeFile(dir.filePath(QStringLiteral("tree/a/b/f")), 100);
   writeFile(dir.filePath(QStringLiteral("tree/g")), 20);
-  const bool linked = CreateSymbolicLinkW(
-      QDir::toNativeSeparators(dir.filePath(QStringLiteral("tree/link"))).toStdWString().c_str(),
-      QDir::toNativeSeparators(dir.filePath(QStringLiteral("keep"))).toStdWString().c_str(),
-      SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  const bool linked = makeLink(dir.filePath(QStringLiteral("tree/link")), dir.filePath(QStringLiteral("keep")));
   const std::string tree = native(dir.filePath(QStringLiteral("tree")));
   const platform::TreeSize size = platform::measureTree(tree);
   QCOMPARE(size.bytes, uint64_t(120));

@@ -81,6 +81,7 @@ void WindowStartTest::initTestCase() {
     m_messages.push_back(caption + QStringLiteral(": ") + text);
     return true;
   });
+  QCoreApplication::setApplicationName(QStringLiteral("Tallorin"));  // as the main block does
   TDiskUsageForm::Options o;
   o.arguments = {native(m_dir.path())};
   m_form = std::make_unique<TDiskUsageForm>(o);
@@ -159,6 +160,8 @@ void WindowStartTest::deleteMovesAFileToTheRecycleBin() {
   for (int i = 0; i < m_form->UsageModel->rowCount(); ++i)
     if (m_form->UsageModel->index(i, 0).data().toString() == QStringLiteral("a.txt")) row = i;
   QVERIFY(row >= 0);
+  m_form->NumbersCmd->trigger();  // Delete is a command of the numbers view
+  QVERIFY(m_form->DeleteCmd->isEnabled());
   m_form->UsageList->selectionModel()->select(m_form->UsageModel->index(row, 0),
                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   m_messages.clear();
