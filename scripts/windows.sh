@@ -89,9 +89,12 @@ fi
 [ "${1:-}" = "--qt" ] && exit 0
 
 # The program, its engine, dialogs and report command, and the window's
-# start-up test, in build-windows/ with Qt for Windows from the cache.
-build="$here/build-windows"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+# tests, with Qt for Windows from the cache: in build-windows/program/, beside
+# the engine's own Windows build (tests/windows) in build-windows/.
+build="$here/build-windows/program"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain"
 nice -n 5 cmake --build "$build" -j "$jobs"
 
