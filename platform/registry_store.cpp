@@ -13,13 +13,6 @@ namespace {
 
 using FileState = RegistryKey::FileState;
 
-std::string foldCase(const std::string& s) {
-  std::string out = s;
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 std::string folderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -219,48 +212,12 @@ bool RegistryKey::exists() const {
 }
 
 const RegistryKey::Value* RegistryKey::find(const std::string& name) const {
-  if (auto it = m_writeOf.find(foldCase(name)); it != m_writeOf.end()) {
+  if (auto it = m_writeOf.find(foldValueName(name)); it != m_writeOf.end()) {
     const auto& written = m_writes[it->second].second;
     return written ? &*written : nullptr;
   }
   read();
   return m_text ? m_text->find(m_keyPath, name) : nullptr;
-}
-
-std::optional<int32_t> RegistryKey::readInteger(const std::string& name) const {
-  const Value* v = find(name);
-  if (v && std::holds_alternative<int32_t>(*v)) return std::get<int32_t>(*v);
-  return std::nullopt;
-}
-
-std::optional<std::string> RegistryKey::readString(const std::string& name) const {
-  const Value* v = find(name);
-  if (v && std::holds_alternative<std::string>(*v)) return std::get<std::string>(*v);
-  return std::nullopt;
-}
-
-void RegistryKey::writeInteger(const std::string& name, int32_t value) {
-  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
-  if (fresh)
-    m_writes.emplace_back(name, value);
-  else
-    m_writes[it->second].second = value;
-}
-
-void RegistryKey::writeString(const std::string& name, const std::string& value) {
-  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
-  if (fresh)
-    m_writes.emplace_back(name, value);
-  else
-    m_writes[it->second].second = value;
-}
-
-void RegistryKey::remove(const std::string& name) {
-  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
-  if (fresh)
-    m_writes.emplace_back(name, std::nullopt);
-  else
-    m_writes[it->second].second = std::nullopt;
 }
 
 bool RegistryKey::save() {

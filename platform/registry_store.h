@@ -32,6 +32,9 @@
 
 namespace platform {
 
+// Value names compare as the registry compares them for ASCII: a to z folded.
+std::string foldValueName(const std::string& name);
+
 class RegistryKey {
  public:
   using Value = RegistryValue;
@@ -68,6 +71,7 @@ class RegistryKey {
  private:
   void read() const;
   const Value* find(const std::string& name) const;
+  void stage(const std::string& name, std::optional<Value> value);  // a write or, with nothing, a removal
 
   std::string m_keyPath;
   std::string m_filePath;

@@ -9,14 +9,6 @@ namespace {
 using FileState = RegistryKey::FileState;
 constexpr const char* kHive = "HKEY_CURRENT_USER";
 
-// Value names compare as the registry compares them for ASCII: a to z folded.
-std::string foldCase(const std::string& s) {
-  std::string out = s;
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 // "\SOFTWARE\Quorlan\..." -> L"SOFTWARE\Quorlan\...".
 std::wstring subKey(const std::string& keyPath) {
   size_t at = 0;
@@ -62,7 +54,7 @@ void RegistryKey::read() const {
     const LONG e = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
     if (e == ERROR_NO_MORE_ITEMS) break;
     if (e != ERROR_SUCCESS) continue;  // grown meanwhile: that value reads as missing
-    const std::string n = foldCase(win32::utf8(name.data(), nameLength));
+    const std::string n = foldValueName(win32::utf8(name.data(), nameLength));
     if (type == REG_DWORD && dataSize == sizeof(DWORD)) {
       DWORD v;
       memcpy(&v, data.data(), sizeof v);
@@ -93,7 +85,7 @@ bool RegistryKey::exists() const {
 }
 
 const RegistryKey::Value* RegistryKey::find(const std::string& name) const {
-  const std::string folded = foldCase(name);
+  const std::string folded = foldValueName(name);
   if (auto it = m_writeOf.find(folded); it != m_writeOf.end()) {
     const auto& written = m_writes[it->second].second;
     return written ? &*written : nullptr;
@@ -101,42 +93,6 @@ const RegistryKey::Value* RegistryKey::find(const std::string& name) const {
   read();
   const auto it = m_stored.find(folded);
   return it == m_stored.end() ? nullptr : &it->second;
-}
-
-std::optional<int32_t> RegistryKey::readInteger(const std::string& name) const {
-  const Value* v = find(name);
-  if (v && std::holds_alternative<int32_t>(*v)) return std::get<int32_t>(*v);
-  return std::nullopt;
-}
-
-std::optional<std::string> RegistryKey::readString(const std::string& name) const {
-  const Value* v = find(name);
-  if (v && std::holds_alternative<std::string>(*v)) return std::get<std::string>(*v);
-  return std::nullopt;
-}
-
-void RegistryKey::writeInteger(const std::string& name, int32_t value) {
-  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
-  if (fresh)
-    m_writes.emplace_back(name, value);
-  else
-    m_writes[it->second].second = value;
-}
-
-void RegistryKey::writeString(const std::string& name, const std::string& value) {
-  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
-  if (fresh)
-    m_writes.emplace_back(name, value);
-  else
-    m_writes[it->second].second = value;
-}
-
-void RegistryKey::remove(const std::string& name) {
-  auto [it, fresh] = m_writeOf.try_emplace(foldCase(name), m_writes.size());
-  if (fresh)
-    m_writes.emplace_back(name, std::nullopt);
-  else
-    m_writes[it->second].second = std::nullopt;
 }
 
 bool RegistryKey::save() {
@@ -173,9 +129,9 @@ bool RegistryKey::save() {
   RegCloseKey(key);
   for (const auto& [name, value] : m_writes) {
     if (value)
-      m_stored[foldCase(name)] = *value;
+      m_stored[foldValueName(name)] = *value;
     else
-      m_stored.erase(foldCase(name));
+      m_stored.erase(foldValueName(name));
   }
   m_writes.clear();
   m_writeOf.clear();

@@ -211,7 +211,7 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
       rs.counting = settings.allocatedBlocks ? scan::DiskCounting::AllocatedBlocks : scan::DiskCounting::ClusterRounded;
       rs.clusterSize = m_clusterSize;
       rs.sharedOrder = scan::SharedFileOrder::Path;  // as the report counts
-      // The walkers match names against the same specification meanwhile:
+      // The walkers match names against the same file patterns meanwhile:
       // matching only reads it.
       if (settings.fileSpec)
         rs.fileCounts = [spec = settings.fileSpec](std::string_view n) { return spec->matches(std::string(n).c_str()); };
