@@ -19,6 +19,7 @@
 #include "model/work_pipe.h"
 #include "model/volume_figures.h"
 #include "platform/fs.h"
+#include "platform/busy_window.h"
 #include "platform/input_fence.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
@@ -75,6 +76,7 @@ struct TDiskUsageForm::TFolderSizing {
   // than two entries is computed as a whole first (ComputeUsage), so nothing
   // goes before there are two.
   void listed(const TDirectoryList& listing, int count) {
+    platform::stayResponsive();  // a large folder takes a while to list
     if (count < 2) return;
     giveUpTo(listing, count);
   }
@@ -262,6 +264,7 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
 
   std::vector<TEntrySizing> batch;
   while (sizing.pipe.take(batch, kLongestUnseenWait)) {
+    platform::stayResponsive();
     // Nothing new for a while (a large folder, a slow disk): the rows so far
     // show meanwhile.
     if (batch.empty() && pace.folderNext()) showSoFar();

@@ -7,13 +7,19 @@
 // aimed at a guarded widget are dropped, with their releases; presses made
 // after it pass at once.
 //
-// On X11 "made before" is exact: the end of the work sends a message to the
-// window through the display server, which queues it behind every event it
-// had for the program then; everything before that message is stale. On
-// other platforms only input already posted to the program's own queue is
-// known to be older, and only that is dropped.
+// "Made before" is exact on both platforms, each in its own part:
+//  - X11 (input_fence_x11.cpp): the end of the work sends a message to the
+//    window through the display server, which queues it behind every event
+//    it had for the program then; everything before that message is stale.
+//  - Windows (input_fence_win32.cpp): every input message carries the time
+//    it was made, on the clock the end of the work is read from; a press
+//    stamped at or before the end is stale.
+// Input Qt itself had already taken from the system and posted to the
+// program's own queue is dropped alike on both.
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QPointF>
+#include <QtGui/qwindowdefs.h>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -33,7 +39,7 @@ class InputFence : public QObject, public QAbstractNativeEventFilter {
   // dropped. window is the top-level window the work held.
   void dropEarlierInput(QWidget* window);
   // Presses are being dropped: the end of the work has not come through yet.
-  bool raised() const { return m_xRaised || m_queueRaised; }
+  bool raised() const { return m_nativeRaised || m_queueRaised; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,9 +47,17 @@ class InputFence : public QObject, public QAbstractNativeEventFilter {
   void customEvent(QEvent* event) override;
 
  private:
-  bool sendXSentinel(QWidget* window);
-  bool guardedAt(uint32_t xWindow, int32_t x, int32_t y, bool fixedPoint) const;
+  // The platform's part: how input reaches the program, and how the end of
+  // the work is ordered behind what was made before it.
+  void startNative();
+  void stopNative();
+  bool markNativeEnd(QWidget* window);  // true when the platform's input is fenced
+  // Whether a press at `at` (device pixels of the top-level window `window`)
+  // or with the keys' focus lands on a guarded widget.
+  bool guardedAt(WId window, QPointF at) const;
   bool guardedFocus() const;
+  // A press dropped: its release, whenever it comes, goes with it.
+  static bool dropWithRelease(std::set<uint32_t>& dropped, uint32_t which) { return dropped.insert(which), true; }
 
   std::function<bool(const QWidget*)> m_guarded;
   // X11: the connection (not owning), the message's type and the XInput
@@ -51,8 +65,10 @@ class InputFence : public QObject, public QAbstractNativeEventFilter {
   void* m_xConnection = nullptr;
   uint32_t m_sentinelAtom = 0;
   int m_xinputOpcode = -1;
-  uint32_t m_serial = 0;   // of the last end sent; older ones are spent
-  bool m_xRaised = false;  // until that message comes back
+  // Windows: the system's tick count at the last end of work.
+  uint32_t m_endTick = 0;
+  uint32_t m_serial = 0;        // of the last end sent; older ones are spent
+  bool m_nativeRaised = false;  // until the platform's input made before the end has passed
   // Keys and buttons whose press was dropped: their release goes too, so no
   // widget sees a release without its press.
   std::set<uint32_t> m_droppedKeys, m_droppedButtons;

@@ -46,6 +46,8 @@ class WindowStartTest : public QObject {
   void rowsAreTheFolders();
   void totalsAreTheFolders();
   void aSaveStoresTheSettingsInTheRegistry();
+  void pressesMadeDuringARefreshLandOnNoRow_data();
+  void pressesMadeDuringARefreshLandOnNoRow();
   void deleteMovesAFileToTheRecycleBin();
   void theVersionIsTheProgramsResource();
 
@@ -150,6 +152,67 @@ void WindowStartTest::aSaveStoresTheSettingsInTheRegistry() {
   QCOMPARE(settingValue(L"ToolBar"), std::optional<DWORD>(1));
   QVERIFY(settingValue(L"LVNameWidth").value_or(0) > 0);
   m_form->StatusBarCmd->trigger();
+}
+
+// Input the system holds for the window while a refresh holds its thread: a
+// press made before the refresh ends is dropped with its release; one made
+// after it acts. The messages are queued the way the system queues a user's
+// input, stamped with the time they were made.
+void WindowStartTest::pressesMadeDuringARefreshLandOnNoRow_data() {
+  QTest::addColumn<QString>("press");
+  QTest::addColumn<bool>("duringTheRefresh");
+  for (const bool during : {true, false}) {
+    const char* when = during ? "during the refresh" : "after it";
+    QTest::addRow("Down, %s", when) << "Down" << during;
+    QTest::addRow("a click on the last row, %s", when) << "click" << during;
+  }
+  // After the refresh it would open the row.
+  QTest::addRow("a double click on the last row, during the refresh") << "double click" << true;
+}
+
+void WindowStartTest::pressesMadeDuringARefreshLandOnNoRow() {
+  QFETCH(QString, press);
+  QFETCH(bool, duringTheRefresh);
+  m_form->NumbersCmd->trigger();
+  SetForegroundWindow(reinterpret_cast<HWND>(m_form->winId()));  // keys go to the active window
+  m_form->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+  m_form->UsageList->setFocus();
+  const QModelIndex first = m_form->UsageModel->index(0, 0);
+  m_form->UsageList->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  const int last = m_form->UsageModel->rowCount() - 1;
+  const auto hwnd = reinterpret_cast<HWND>(m_form->winId());
+  const auto post = [&] {
+    if (press == QStringLiteral("Down")) {
+      const LPARAM extended = 1 | (0x50 << 16) | (1 << 24);
+      PostMessageW(hwnd, WM_KEYDOWN, VK_DOWN, extended);
+      PostMessageW(hwnd, WM_KEYUP, VK_DOWN, extended | (1u << 30) | (1u << 31));
+      return;
+    }
+    const QRect cell = m_form->UsageList->visualRect(m_form->UsageModel->index(last, 0));
+    const QPoint at = m_form->UsageList->viewport()->mapTo(m_form.get(), cell.center()) * m_form->devicePixelRatioF();
+    const LPARAM where = MAKELPARAM(at.x(), at.y());
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, where);
+    if (press == QStringLiteral("double click")) {
+      PostMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+      PostMessageW(hwnd, WM_LBUTTONUP, 0, where);
+    }
+  };
+  if (duringTheRefresh) post();
+  m_form->RefreshCmd->trigger();  // holds the thread until the rows are there
+  QVERIFY(waitForRows());
+  Sleep(20);  // a later tick than the refresh's end
+  if (!duringTheRefresh) post();
+  QTest::qWait(300);
+  const int current = m_form->UsageList->currentIndex().row();
+  if (duringTheRefresh) {
+    QCOMPARE(current, 0);
+    QVERIFY2(m_messages.empty(), m_messages.empty() ? "" : qPrintable(m_messages.front()));
+  } else {
+    QCOMPARE(current, press == QStringLiteral("Down") ? 1 : last);
+  }
+  m_messages.clear();  // a double click that acts opens the file, which may say why it cannot
 }
 
 void WindowStartTest::deleteMovesAFileToTheRecycleBin() {

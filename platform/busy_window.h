@@ -1,0 +1,19 @@
+#pragma once
+// Long work on the window's thread (a refresh of a large folder) calls this
+// now and then, at no cost worth measuring.
+//
+// On Windows it looks at the thread's message queue without taking anything
+// from it. The system then keeps counting the window as one that answers,
+// rather than greying it and drawing a stand-in over it after five seconds,
+// and under wine what was painted meanwhile reaches the screen. No queued
+// message is dispatched, so nothing the user does acts before the work ends.
+// On X11 a repaint reaches the screen by itself, and nothing is needed.
+namespace platform {
+
+#ifdef _WIN32
+void stayResponsive();
+#else
+inline void stayResponsive() {}
+#endif
+
+}  // namespace platform
