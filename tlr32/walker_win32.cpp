@@ -57,7 +57,7 @@ void WorkerPool::processTask(Task& task, Figures& f, Walker&) {
   const int64_t openedAt = steadyNs();
   std::wstring path = entryPath(parent->path, asWide(task.name).c_str());
   FileStat st;
-  const bool seen = lookAtPath(path, st, false);
+  const bool seen = lookAtEntryOn(path, parent->dev, st);
   WIN32_FIND_DATAW first;
   // A folder replaced by a link since it was listed is not followed.
   const HANDLE listing = seen && S_ISDIR(st.st_mode) ? startListing(path, first) : INVALID_HANDLE_VALUE;
@@ -138,7 +138,7 @@ void WorkerPool::sizeEntry(Dir* dir, const void* entry, const char* name, Figure
   if (filter && !run && !filter->matches(name)) return;
   const std::wstring path = entryPath(dir->path, e.cFileName);
   FileStat st;
-  if (!lookAtPath(path, st, false)) {
+  if (!lookAtEntryOn(path, dir->dev, st)) {
     if (errno == ENOENT) return;  // gone since it was listed
     // In use by the system (a paging file) or no file to open (a pipe): the
     // listing's facts, which is all there is to know.

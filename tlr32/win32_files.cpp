@@ -70,47 +70,103 @@ uint32_t modeOf(DWORD attributes, DWORD tag) {
 
 }  // namespace
 
-bool lookAtPath(const std::wstring& path, FileStat& st, bool follow) {
+namespace {
+
+HANDLE openToLook(const std::wstring& path, bool follow) {
   const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    errno = errnoFromWin32(::GetLastError());
-    return false;
-  }
-  BY_HANDLE_FILE_INFORMATION info{};
+  if (h == INVALID_HANDLE_VALUE) errno = errnoFromWin32(::GetLastError());
+  return h;
+}
+
+// The file's index on its volume (FileInternalInformation), which the Win32
+// calls give only together with the volume's serial number.
+bool fileIndexOf(HANDLE h, uint64_t& index) {
+  struct IoStatus {
+    union {
+      LONG status;
+      void* pointer;
+    };
+    ULONG_PTR information;
+  };
+  using Query = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+  constexpr int kFileInternalInformation = 6;
+  // ntdll is in every process; found once.
+  static const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+  IoStatus io{};
+  LARGE_INTEGER id{};
+  if (!query || query(h, &io, &id, sizeof id, kFileInternalInformation) < 0) return false;
+  index = static_cast<uint64_t>(id.QuadPart);
+  return true;
+}
+
+// The facts a handle gives; `volume` is the volume's serial number, or
+// null to ask it.
+bool lookThrough(HANDLE h, const DeviceId* volume, FileStat& st) {
+  FILE_BASIC_INFO basic{};
   FILE_STANDARD_INFO standard{};
-  const bool ok = ::GetFileInformationByHandle(h, &info) &&
-                  ::GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard);
+  uint64_t index = 0;
+  DeviceId serial = volume ? *volume : 0;
+  bool ok = ::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) &&
+            ::GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard);
+  if (ok && volume) {
+    ok = fileIndexOf(h, index);
+    if (!ok) ::SetLastError(ERROR_NOT_SUPPORTED);
+  } else if (ok) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    ok = ::GetFileInformationByHandle(h, &info);
+    index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    serial = info.dwVolumeSerialNumber;
+  }
   if (!ok) {
     errno = errnoFromWin32(::GetLastError());
-    ::CloseHandle(h);
     return false;
   }
+  const DWORD attributes = basic.FileAttributes;
   DWORD tag = 0;
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     FILE_ATTRIBUTE_TAG_INFO tagInfo{};
     if (::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tagInfo, sizeof tagInfo)) tag = tagInfo.ReparseTag;
   }
   uint64_t allocated = static_cast<uint64_t>(standard.AllocationSize.QuadPart);
-  if (info.dwFileAttributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)) {
+  if (attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)) {
     // What the clusters really hold: AllocationSize counts a compressed
     // file's whole compression units.
     FILE_COMPRESSION_INFO compression{};
     if (::GetFileInformationByHandleEx(h, FileCompressionInfo, &compression, sizeof compression))
       allocated = static_cast<uint64_t>(compression.CompressedFileSize.QuadPart);
   }
-  ::CloseHandle(h);
   st = FileStat{};
-  st.st_mode = modeOf(info.dwFileAttributes, tag);
-  st.st_size = S_ISREG(st.st_mode) ? static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow) : 0;
+  st.st_mode = modeOf(attributes, tag);
+  st.st_size = S_ISREG(st.st_mode) ? standard.EndOfFile.QuadPart : 0;
   st.st_blocks = (allocated + 511) / 512;
-  st.st_nlink = info.nNumberOfLinks ? info.nNumberOfLinks : 1;
-  st.st_dev = info.dwVolumeSerialNumber;
-  st.st_ino = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  st.st_mtim = timeFromFileTime(info.ftLastWriteTime);
+  st.st_nlink = standard.NumberOfLinks ? standard.NumberOfLinks : 1;
+  st.st_dev = serial;
+  st.st_ino = index;
+  FILETIME written;
+  written.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
+  written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(basic.LastWriteTime.QuadPart) >> 32);
+  st.st_mtim = timeFromFileTime(written);
   return true;
 }
+
+bool look(const std::wstring& path, bool follow, const DeviceId* volume, FileStat& st) {
+  const HANDLE h = openToLook(path, follow);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = lookThrough(h, volume, st);
+  const int error = errno;
+  ::CloseHandle(h);
+  errno = error;
+  return ok;
+}
+
+}  // namespace
+
+bool lookAtPath(const std::wstring& path, FileStat& st, bool follow) { return look(path, follow, nullptr, st); }
+
+bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st) { return look(path, false, &volume, st); }
 
 void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& e, DeviceId dev, FileStat& st) {
   st = FileStat{};

@@ -27,6 +27,14 @@ struct timespec timeFromFileTime(const FILETIME& ft);
 // set. Sets errno on failure.
 bool lookAtPath(const std::wstring& path, FileStat& st, bool follow);
 
+// As lookAtPath without following, for an entry of a folder on the volume
+// whose serial number is `volume`: an entry is always on its folder's
+// volume, since a volume mounted in a folder is a reparse point the walk
+// never follows. The volume is not asked again for each file: under wine
+// that question is a round trip to another process, and took most of a
+// walk's time.
+bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st);
+
 // As lookAtPath without following, with what the entry's listing says: an
 // entry the listing calls a link is one, dated as listed (wine shows a link
 // to a folder as that folder once it is opened), and one that cannot be
