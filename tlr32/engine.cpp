@@ -104,11 +104,13 @@ int32_t Engine::calcUsageToFd(const char* folder, int fd, const char* formatName
 
 bool Engine::beginBatch() {
   m_batch = std::make_unique<SeenFiles>();
+  m_batchFolder = FolderMemo{};
   return true;
 }
 
 bool Engine::endBatch() {
   m_batch.reset();
+  m_batchFolder = FolderMemo{};
   return true;
 }
 
@@ -135,7 +137,8 @@ int32_t Engine::compute(const char* cpath, const ReportTarget& report, int folde
   const size_t nameAt = nameOffset(path);
   const char* name = folderFd >= 0 && nameAt > 0 && nameAt < path.size() ? path.c_str() + nameAt : nullptr;
   FileStat st;
-  if (name ? !lookAtIn(folderFd, name, path, st) : !lookAt(path, st, false)) {
+  // The entries of a batch are one folder's: what is known of it is kept.
+  if (name ? !lookAtIn(folderFd, name, path, st, m_batch ? &m_batchFolder : nullptr) : !lookAt(path, st, false)) {
     m_lastError = "cannot read " + path + ": " + std::strerror(errno);
     return TLR_ERR_NO_PATH;
   }

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "tlr32/file_spec.h"
+#include "tlr32/folder_access.h"
 #include "tlr32/options.h"
 #include "tlr32/volume.h"
 #include "tlr32/walker.h"
@@ -67,6 +68,7 @@ class Engine {
   std::string m_helpFile;
   std::unique_ptr<WorkerPool> m_pool;  // created at the first folder walk
   std::unique_ptr<SeenFiles> m_batch;  // while a batch is open
+  FolderMemo m_batchFolder;            // of the batch's entries
 
   std::string m_reportFileName;  // chosen in the report dialog
   std::string m_compareScan;  // "CompareScan": a saved scan the reports compare with; never stored

@@ -10,7 +10,7 @@ namespace tlr {
 
 bool lookAt(const std::string& path, FileStat& st, bool follow) { return platform::statPath(path, st, follow); }
 
-bool lookAtIn(int folderFd, const char* name, const std::string&, FileStat& st) {
+bool lookAtIn(int folderFd, const char* name, const std::string&, FileStat& st, FolderMemo*) {
   return ::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 

@@ -12,9 +12,19 @@ namespace tlr {
 
 // stat (follow = true) or lstat (follow = false) of a path.
 bool lookAt(const std::string& path, FileStat& st, bool follow);
+// What a caller that looks at many entries of one folder in turn keeps of it
+// between looks: on Windows its volume, which each look otherwise asked again
+// (under wine a round trip to another process per entry). Linux needs none.
+struct FolderMemo {
+  std::string folder;  // as given, up to the entry's name
+  DeviceId volume = 0;
+  bool known = false;
+};
+
 // lstat of the entry name in the folder open as folderFd (Linux); on Windows,
-// which has no folder descriptors to hand across, of path itself.
-bool lookAtIn(int folderFd, const char* name, const std::string& path, FileStat& st);
+// which has no folder descriptors to hand across, of path itself, with the
+// folder's volume from memo when it is the folder memo has.
+bool lookAtIn(int folderFd, const char* name, const std::string& path, FileStat& st, FolderMemo* memo = nullptr);
 
 // Opens a folder for a walk; the walk owns it from then on.
 bool openFolder(const std::string& path, FolderHandle& folder);

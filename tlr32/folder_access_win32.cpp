@@ -4,6 +4,7 @@
 #include "tlr32/folder_access.h"
 
 #include <cerrno>
+#include <string_view>
 
 #include "tlr32/win32_files.h"
 #include "tlr32/win32_text.h"
@@ -15,7 +16,20 @@ bool lookAt(const std::string& path, FileStat& st, bool follow) {
   return !full.empty() && (follow ? lookAtPath(full, st, true) : lookAtEntry(full, st));
 }
 
-bool lookAtIn(int, const char*, const std::string& path, FileStat& st) { return lookAt(path, st, false); }
+bool lookAtIn(int, const char*, const std::string& path, FileStat& st, FolderMemo* memo) {
+  const size_t nameAt = nameOffset(path);
+  if (!memo || nameAt == 0 || nameAt >= path.size()) return lookAt(path, st, false);
+  const std::string_view folder(path.data(), nameAt);
+  if (!memo->known || memo->folder != folder) {
+    FileStat folderSt;
+    memo->folder.assign(folder);
+    memo->known = lookAt(memo->folder, folderSt, true);
+    memo->volume = folderSt.st_dev;
+    if (!memo->known) return lookAt(path, st, false);
+  }
+  const std::wstring full = fullLongPath(path);
+  return !full.empty() && lookAtEntry(full, st, &memo->volume);
+}
 
 namespace {
 

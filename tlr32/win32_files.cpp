@@ -183,14 +183,14 @@ void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& e, Devic
   st.st_mtim = timeFromFileTime(e.ftLastWriteTime);
 }
 
-bool lookAtEntry(const std::wstring& path, FileStat& st) {
+bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume) {
   WIN32_FIND_DATAW e;
   const HANDLE h = ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &e, FindExSearchNameMatch, nullptr, 0);
   const bool listed = h != INVALID_HANDLE_VALUE;
   if (listed) ::FindClose(h);
-  if (!lookAtPath(path, st, false)) {
+  if (!look(path, false, volume, st)) {
     if (!listed || errno == ENOENT) return false;
-    factsFromListing(path, e, 0, st);
+    factsFromListing(path, e, volume ? *volume : 0, st);
   }
   if (listed && isLinkReparsePoint(e.dwFileAttributes, e.dwReserved0)) {
     st.st_mode = S_IFLNK;

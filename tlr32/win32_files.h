@@ -38,8 +38,9 @@ bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st);
 // As lookAtPath without following, with what the entry's listing says: an
 // entry the listing calls a link is one, dated as listed (wine shows a link
 // to a folder as that folder once it is opened), and one that cannot be
-// opened has the listing's facts (see factsFromListing).
-bool lookAtEntry(const std::wstring& path, FileStat& st);
+// opened has the listing's facts (see factsFromListing). With volume, the
+// entry is on that volume (see lookAtEntryOn).
+bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume = nullptr);
 
 // The facts the listing gives of an entry, for one that cannot be opened (a
 // system file in use, a pipe): its size, date and kind; its allocation as the

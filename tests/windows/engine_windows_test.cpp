@@ -197,3 +197,51 @@ TEST(AwkwardTreeUnderWine, WhatCannotBeReadSaysWhy) {
     EXPECT_NE(why.find(c.reason), std::string::npos) << why;
   }
 }
+
+// A refresh sizes one folder's entries in a batch, each looked up in its
+// folder: a file with several names counts once among them, whichever
+// folders the names are in and in whatever order the entries come.
+TEST(BatchUnderWine, AFileWithSeveralNamesCountsOnceAmongTheEntries) {
+  wchar_t temp[MAX_PATH + 1];
+  ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
+  const std::wstring root = std::wstring(temp) + L"tallorin-batch-" + std::to_wstring(::GetCurrentProcessId());
+  const auto make = [](const std::wstring& path, DWORD bytes) {
+    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const std::string data(bytes, 'x');
+    DWORD written = 0;
+    EXPECT_TRUE(::WriteFile(h, data.data(), bytes, &written, nullptr));
+    ::CloseHandle(h);
+  };
+  ASSERT_TRUE(::CreateDirectoryW(root.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW((root + L"\\A").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW((root + L"\\B").c_str(), nullptr));
+  make(root + L"\\A\\x", 5000);
+  make(root + L"\\w", 10);
+  const bool linked = ::CreateHardLinkW((root + L"\\A\\y").c_str(), (root + L"\\A\\x").c_str(), nullptr) &&
+                      ::CreateHardLinkW((root + L"\\B\\z").c_str(), (root + L"\\A\\x").c_str(), nullptr);
+  std::string utf8Root(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, root.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, root.c_str(), -1, utf8Root.data(), static_cast<int>(utf8Root.size()), nullptr, nullptr);
+  utf8Root.pop_back();
+  const auto sizeIn = engine().fn<TlrCalcUsageInFn>("TlrCalcUsageIn");
+  const auto bytes = [] { return engine().fn<TlrGetStatValFFn>("TlrGetStatValF")("FileBytes"); };
+  struct Case {
+    const char* name;
+    bool batch;
+    double fileBytes;
+  };
+  for (const Case& c : {Case{"in a batch", true, 5010}, Case{"each on its own", false, 3 * 5000 + 10}}) {
+    if (c.batch) ASSERT_TRUE(engine().fn<TlrQueryFn>("TlrBeginBatch")() & 0xFF);
+    double sum = 0;
+    for (const char* entry : {"\\A\\x", "\\w", "\\A\\y", "\\B"}) {
+      // The folder given is a stand-in: Windows hands no folders across.
+      ASSERT_EQ(sizeIn(0, (utf8Root + entry).c_str()), 0) << entry;
+      sum += bytes();
+    }
+    if (c.batch) engine().fn<TlrQueryFn>("TlrEndBatch")();
+    if (linked) EXPECT_EQ(sum, c.fileBytes) << c.name;
+  }
+  for (const wchar_t* f : {L"\\A\\x", L"\\A\\y", L"\\B\\z", L"\\w"}) ::DeleteFileW((root + f).c_str());
+  for (const wchar_t* d : {L"\\A", L"\\B", L""}) ::RemoveDirectoryW((root + d).c_str());
+  if (!linked) GTEST_SKIP() << "no hard links here";
+}
