@@ -26,6 +26,56 @@ struct ComPtr {
 
 constexpr UINT kFirstCommand = 1, kLastCommand = 0x7FFF;
 
+// The owner window's procedure while the menu shows: the messages that build
+// and draw the menu's submenus (Send To, Open With, a shell extension's own)
+// go to the menu object, which fills them in as they open; the rest go on
+// to the window's own procedure. Installed for the length of the menu only.
+class MenuMessages {
+ public:
+  MenuMessages(HWND hwnd, IContextMenu* menu) : m_hwnd(hwnd) {
+    menu->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(m_menu3.put()));
+    if (!m_menu3.p) menu->QueryInterface(IID_IContextMenu2, reinterpret_cast<void**>(m_menu2.put()));
+    if (!m_menu3.p && !m_menu2.p) return;  // a menu without submenus of its own
+    s_current = this;
+    m_previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MenuMessages::procedure)));
+    if (!m_previous) s_current = nullptr;
+  }
+  ~MenuMessages() {
+    if (!m_previous) return;
+    SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
+    s_current = nullptr;
+  }
+  MenuMessages(const MenuMessages&) = delete;
+  MenuMessages& operator=(const MenuMessages&) = delete;
+
+ private:
+  static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+    MenuMessages* self = s_current;
+    if (!self) return DefWindowProcW(hwnd, message, w, l);  // never: removed before it goes
+    switch (message) {
+      case WM_INITMENUPOPUP:
+      case WM_DRAWITEM:
+      case WM_MEASUREITEM:
+      case WM_MENUCHAR: {
+        LRESULT result = 0;
+        if (self->m_menu3.p && SUCCEEDED(self->m_menu3->HandleMenuMsg2(message, w, l, &result))) return result;
+        if (self->m_menu2.p && message != WM_MENUCHAR && SUCCEEDED(self->m_menu2->HandleMenuMsg(message, w, l)))
+          return message == WM_INITMENUPOPUP ? 0 : TRUE;
+        break;
+      }
+      default: break;
+    }
+    return CallWindowProcW(self->m_previous, hwnd, message, w, l);
+  }
+
+  static inline MenuMessages* s_current = nullptr;  // the window's thread shows one menu at a time
+  HWND m_hwnd;
+  ComPtr<IContextMenu3> m_menu3;
+  ComPtr<IContextMenu2> m_menu2;
+  WNDPROC m_previous = nullptr;
+};
+
 }  // namespace
 
 std::optional<ShellMenuFailure> showShellMenu(QWidget* owner, const std::string& path, const QPoint& globalPos) {
@@ -53,8 +103,11 @@ std::optional<ShellMenuFailure> showShellMenu(QWidget* owner, const std::string&
   // Qt's coordinates are device-independent, the shell's are pixels.
   const qreal ratio = owner->window()->windowHandle() ? owner->window()->windowHandle()->devicePixelRatio() : 1.0;
   const POINT at{static_cast<LONG>(globalPos.x() * ratio), static_cast<LONG>(globalPos.y() * ratio)};
-  const UINT chosen =
-      static_cast<UINT>(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr));
+  UINT chosen = 0;
+  {
+    const MenuMessages submenus(hwnd, menu.p);
+    chosen = static_cast<UINT>(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, hwnd, nullptr));
+  }
   DestroyMenu(popup);
   if (chosen < kFirstCommand) return std::nullopt;  // dismissed
   CMINVOKECOMMANDINFOEX invoke{};

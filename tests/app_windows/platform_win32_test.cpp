@@ -1,6 +1,6 @@
 // The Win32 platform layers on their own, under wine: path rules with drive
 // roots, the registry store, file facts of links, the Recycle Bin and
-// deleting for good. Table-driven where the cases are values.
+// deleting for good, and the shell menu. Table-driven where the cases are values.
 #include <windows.h>
 
 #include <cerrno>
@@ -10,11 +10,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
 #include "model/folder_path.h"
 #include "platform/fs.h"
 #include "platform/path.h"
 #include "platform/registry_store.h"
+#include "platform/shell_menu.h"
 #include "platform/trash.h"
 
 namespace {
@@ -52,6 +54,7 @@ class PlatformWin32Test : public QObject {
   void linksAreLookedAtNotFollowed();
   void recycleBinOutcomes();
   void deletingForGoodTakesLinksAsLinks();
+  void theShellMenuShowsAndLeavesTheWindowAsItWas();
 };
 
 void PlatformWin32Test::pathRules_data() {
@@ -211,5 +214,46 @@ void PlatformWin32Test::deletingForGoodTakesLinksAsLinks() {
   QVERIFY(QFile::exists(dir.filePath(QStringLiteral("keep/precious"))));
 }
 
-QTEST_GUILESS_MAIN(PlatformWin32Test)
+
+namespace {
+// What the window looked like while the shell's menu showed, seen from a
+// timer the menu's own loop runs, which then closes the menu.
+struct WhileTheMenuShows {
+  static inline HWND window = nullptr;
+  static inline bool inMenu = false;
+  static inline LONG_PTR procedure = 0;
+  static void CALLBACK look(HWND, UINT, UINT_PTR timer, DWORD) {
+    GUITHREADINFO info{sizeof info};
+    inMenu = GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE);
+    procedure = GetWindowLongPtrW(window, GWLP_WNDPROC);
+    KillTimer(nullptr, timer);
+    EndMenu();
+  }
+};
+}  // namespace
+
+void PlatformWin32Test::theShellMenuShowsAndLeavesTheWindowAsItWas() {
+  QTemporaryDir dir;
+  writeFile(dir.filePath(QStringLiteral("item.txt")), 10);
+  QWidget owner;
+  owner.resize(200, 100);
+  owner.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&owner));
+  const auto hwnd = reinterpret_cast<HWND>(owner.winId());
+  const LONG_PTR before = GetWindowLongPtrW(hwnd, GWLP_WNDPROC);
+  WhileTheMenuShows::window = hwnd;
+  QVERIFY(SetTimer(nullptr, 0, 300, &WhileTheMenuShows::look) != 0);
+  const auto failure = platform::showShellMenu(&owner, native(dir.filePath(QStringLiteral("item.txt"))), owner.mapToGlobal(QPoint(20, 20)));
+  QVERIFY2(!failure, failure ? qPrintable(QStringLiteral("step %1, 0x%2").arg(failure->step).arg(failure->hresult, 0, 16)) : "");
+  QVERIFY(WhileTheMenuShows::inMenu);
+  // The submenus' messages went to the menu while it showed (the shell's
+  // menus, and wine's, take them)...
+  QVERIFY(WhileTheMenuShows::procedure != 0 && WhileTheMenuShows::procedure != before);
+  // ...and the window has its own procedure again once the menu has gone.
+  QCOMPARE(GetWindowLongPtrW(hwnd, GWLP_WNDPROC), before);
+  QVERIFY(QFile::exists(dir.filePath(QStringLiteral("item.txt"))));  // nothing chosen, nothing done
+}
+
+// A window of its own for the shell menu.
+QTEST_MAIN(PlatformWin32Test)
 #include "platform_win32_test.moc"
