@@ -49,7 +49,7 @@ class WindowStartTest : public QObject {
   void pressesMadeDuringARefreshLandOnNoRow_data();
   void pressesMadeDuringARefreshLandOnNoRow();
   void deleteMovesAFileToTheRecycleBin();
-  void theVersionIsTheProgramsResource();
+  void theVersionAndIconAreTheProgramsResources();
 
  private:
   QString cell(const QString& name, int column) const;
@@ -241,13 +241,27 @@ void WindowStartTest::deleteMovesAFileToTheRecycleBin() {
   QVERIFY(QTest::qWaitFor([this] { return m_form->FilesValLabel->text() == QStringLiteral("5"); }, 30000));
 }
 
-void WindowStartTest::theVersionIsTheProgramsResource() {
+void WindowStartTest::theVersionAndIconAreTheProgramsResources() {
   // Tallorin.exe lies beside the test, as in the zip; its version resource is
   // read from the file.
   const TAppInformation info(native(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallorin.exe")));
   QCOMPARE(info.GetProductName(), QStringLiteral("Tallorin"));
   QCOMPARE(info.GetShortVersion(), QStringLiteral(TALLORIN_VERSION));
   QVERIFY2(info.GetLegalNotice().startsWith(QStringLiteral("Copyright (C) ")), qPrintable(info.GetLegalNotice()));
+  // The icon the shell shows for the file, in its small and large sizes.
+  HICON large = nullptr, small = nullptr;
+  const std::wstring exe = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallorin.exe")).toStdWString();
+  QCOMPARE(ExtractIconExW(exe.c_str(), -1, nullptr, nullptr, 0), 1u);
+  QCOMPARE(ExtractIconExW(exe.c_str(), 0, &large, &small, 1), 2u);
+  ICONINFO icon{};
+  QVERIFY(large && GetIconInfo(large, &icon));
+  BITMAP bitmap{};
+  QVERIFY(GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap) > 0);
+  QCOMPARE(bitmap.bmWidth, LONG(GetSystemMetrics(SM_CXICON)));
+  DeleteObject(icon.hbmColor);
+  DeleteObject(icon.hbmMask);
+  DestroyIcon(large);
+  DestroyIcon(small);
   // A file without one reads as blanks, never as another file's.
   QCOMPARE(TAppInformation(native(QCoreApplication::applicationFilePath())).GetProductName(), QStringLiteral(" "));
 }
