@@ -56,9 +56,11 @@ void TDiskUsageForm::DeleteCmdClick() {
 
 namespace {
 
-// "1,234 files and folders (5,678 bytes)"; with part, "(part of 5,678 bytes)".
+// "1,234 files and folders (5,678 bytes)", "1 file or folder (10 bytes)";
+// with part, "(part of 5,678 bytes)".
 QString sizeText(const platform::TreeSize& s, std::optional<uint64_t> part = std::nullopt) {
-  return FormatFigure(static_cast<double>(s.items)) + QStringLiteral(" files and folders (") +
+  return FormatFigure(static_cast<double>(s.items)) +
+         (s.items == 1 ? QStringLiteral(" file or folder (") : QStringLiteral(" files and folders (")) +
          (part ? FormatFigure(static_cast<double>(*part)) + QStringLiteral(" of ") : QString()) +
          FormatFigure(static_cast<double>(s.bytes)) + QStringLiteral(" bytes)");
 }

@@ -127,6 +127,15 @@ bool replaceFile(const std::string& path, const std::string& text, const struct 
     target = real;
     std::free(real);
   }
+  // A file made read-only (no write permission for anyone, or none for this
+  // user) is the user's choice to keep it as it is: the rename would replace
+  // it all the same, since only the folder's permission counts for that.
+  struct stat current;
+  if (::stat(target.c_str(), &current) == 0 && S_ISREG(current.st_mode) &&
+      (!(current.st_mode & 0222) || ::access(target.c_str(), W_OK) != 0)) {
+    problem = "it is read-only";
+    return false;
+  }
   std::string tmp = target + ".XXXXXX";
   const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) {

@@ -211,7 +211,7 @@ TEST_F(DeleteTest, DeletingForGoodLeavesOtherVolumesAndTheBoxSaysWhy) {
   EXPECT_TRUE(exists(t.path("withmnt/m")));
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[2],
-            "Warning: Deleted: 1 files and folders (10 bytes).\n\n"
+            "Warning: Deleted: 1 file or folder (10 bytes).\n\n"
             "Not deleted: mount points of other volumes, which deleting for good never enters. They stay, "
             "and so do the folders that hold them:\n'withmnt/m'");
   EXPECT_NE(cell("withmnt", 4), filesBefore) << "the row is computed again, though the folder watch saw nothing";

@@ -310,6 +310,17 @@ TEST(RegistryStore, AFileThatCannotBeReadIsNeverWrittenOver) {
   }));
   ::chmod(file.c_str(), 0600);
   EXPECT_EQ(readFile(file), text);
+  // A file made read-only: read, and kept as it is, whoever saves.
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  {
+    RegistryKey key("\\K", file);
+    EXPECT_EQ(key.readInteger("x"), std::optional<int32_t>(1));
+    key.writeInteger("y", 5);
+    EXPECT_FALSE(key.save());
+    EXPECT_EQ(key.fileProblem(), "it is read-only");
+  }
+  EXPECT_EQ(readFile(file), text);
+  ::chmod(file.c_str(), 0600);
 }
 
 TEST(RegistryStore, AFileNotUnderstoodIsSetAsideUnderAFreeName) {
