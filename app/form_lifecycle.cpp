@@ -103,10 +103,12 @@ void TDiskUsageForm::FormCreate() {
   buildToolBar();
   buildUsageList();
   buildChartPanel();
-  // Clicks and keys made on the rows while a refresh held the window are
-  // dropped when it ends: they were aimed at rows it has replaced.
+  // Clicks on the rows, or on the button that deletes them, and keys made
+  // while a refresh held the window are dropped when it ends: they were
+  // aimed at rows it has replaced.
   m_inputFence = std::make_unique<platform::InputFence>([this](const QWidget* w) {
-    return w == UsageList || UsageList->isAncestorOf(w) || w == ChartPanel || ChartPanel->isAncestorOf(w);
+    return w == UsageList || UsageList->isAncestorOf(w) || w == ChartPanel || ChartPanel->isAncestorOf(w) ||
+           w == DeleteBtn;
   });
   // The list and the chart share one place; exactly one of them shows.
   auto* viewArea = new QWidget(DetailsPanel);

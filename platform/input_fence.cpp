@@ -48,17 +48,12 @@ bool InputFence::guardedAt(WId window, QPointF at) const {
   return m_guarded(under ? under : top);
 }
 
-bool InputFence::guardedFocus() const {
-  const QWidget* focus = QApplication::focusWidget();
-  return focus && m_guarded(focus);
-}
-
 
 bool InputFence::eventFilter(QObject* watched, QEvent* event) {
   // Only what waited in the program's own queue is known to be older than
   // the end; input the platform delivers now is the user's latest.
-  return m_queueRaised && !event->spontaneous() && isPress(event->type()) && watched->isWidgetType() &&
-         m_guarded(static_cast<QWidget*>(watched));
+  if (!m_queueRaised || event->spontaneous() || !isPress(event->type()) || !watched->isWidgetType()) return false;
+  return event->type() == QEvent::KeyPress || m_guarded(static_cast<QWidget*>(watched));
 }
 
 void InputFence::customEvent(QEvent* event) {

@@ -3,9 +3,11 @@
 // work that replaced what they were aimed at. A refresh holds the window; a
 // click or key made meanwhile waits in the queue and, delivered afterwards,
 // landed on whichever row had then come under it. The fence is raised when
-// such work ends: presses (mouse buttons, keys) made before that moment and
-// aimed at a guarded widget are dropped, with their releases; presses made
-// after it pass at once.
+// such work ends: mouse presses made before that moment on a guarded widget,
+// and every key press made before it, are dropped with their releases;
+// presses made after it pass at once. Keys go whatever has the focus: a key
+// may be a shortcut of the whole window (Select All, Delete) that acts on the
+// rows wherever the focus is.
 //
 // "Made before" is exact on both platforms, each in its own part:
 //  - X11 (input_fence_x11.cpp): the end of the work sends a message to the
@@ -31,7 +33,7 @@ namespace platform {
 class InputFence : public QObject, public QAbstractNativeEventFilter {
  public:
   // guarded(w): true for the widgets whose contents the work replaces (and
-  // those inside them). Installs itself on the application until destroyed.
+  // those inside them), and for buttons that act on those contents. Installs itself on the application until destroyed.
   explicit InputFence(std::function<bool(const QWidget*)> guarded, QObject* parent = nullptr);
   ~InputFence() override;
 
@@ -53,9 +55,8 @@ class InputFence : public QObject, public QAbstractNativeEventFilter {
   void stopNative();
   bool markNativeEnd(QWidget* window);  // true when the platform's input is fenced
   // Whether a press at `at` (device pixels of the top-level window `window`)
-  // or with the keys' focus lands on a guarded widget.
+  // lands on a guarded widget.
   bool guardedAt(WId window, QPointF at) const;
-  bool guardedFocus() const;
   // A press dropped: its release, whenever it comes, goes with it.
   static bool dropWithRelease(std::set<uint32_t>& dropped, uint32_t which) { return dropped.insert(which), true; }
 

@@ -68,7 +68,7 @@ bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, q
   if (!stale) m_nativeRaised = false;
   switch (input) {
     case Input::KeyPress:
-      return stale && guardedFocus() && dropWithRelease(m_droppedKeys, static_cast<uint32_t>(m.wParam));
+      return stale && dropWithRelease(m_droppedKeys, static_cast<uint32_t>(m.wParam));
     case Input::KeyRelease: return m_droppedKeys.erase(static_cast<uint32_t>(m.wParam)) > 0;
     case Input::ButtonPress:
       // The window's client coordinates, in device pixels.

@@ -92,7 +92,7 @@ bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, q
   // A press dropped takes its release with it, whenever that comes.
   switch (type) {
     case XCB_KEY_PRESS:
-      return m_nativeRaised && guardedFocus() && dropWithRelease(m_droppedKeys, static_cast<const xcb_key_press_event_t*>(message)->detail);
+      return m_nativeRaised && dropWithRelease(m_droppedKeys, static_cast<const xcb_key_press_event_t*>(message)->detail);
     case XCB_KEY_RELEASE:
       return m_droppedKeys.erase(static_cast<const xcb_key_release_event_t*>(message)->detail) > 0;
     case XCB_BUTTON_PRESS: {
@@ -109,7 +109,7 @@ bool InputFence::nativeEventFilter(const QByteArray& eventType, void* message, q
         case kXiButtonPress:
           return m_nativeRaised && guardedAt(d->event, QPointF(d->event_x / 65536.0, d->event_y / 65536.0)) && dropWithRelease(m_droppedButtons, d->detail);
         case kXiButtonRelease: return m_droppedButtons.erase(d->detail) > 0;
-        case kXiKeyPress: return m_nativeRaised && guardedFocus() && dropWithRelease(m_droppedKeys, d->detail);
+        case kXiKeyPress: return m_nativeRaised && dropWithRelease(m_droppedKeys, d->detail);
         case kXiKeyRelease: return m_droppedKeys.erase(d->detail) > 0;
         default: return false;
       }

@@ -208,6 +208,7 @@ void WindowStartTest::pressesMadeDuringARefreshLandOnNoRow() {
   const int current = m_form->UsageList->currentIndex().row();
   if (duringTheRefresh) {
     QCOMPARE(current, 0);
+    QCOMPARE(m_form->UsageList->selectionModel()->selectedRows().size(), 1);
     QVERIFY2(m_messages.empty(), m_messages.empty() ? "" : qPrintable(m_messages.front()));
   } else {
     QCOMPARE(current, press == QStringLiteral("Down") ? 1 : last);

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTest>
 #include <QWidget>
 #include <csignal>
@@ -72,7 +73,7 @@ bool waitFor(const std::function<bool()>& done) {
 
 }  // namespace
 
-TEST(InputFenceOnX11, PressesMadeWhileTheThreadIsHeldReachNoGuardedWidget) {
+TEST(InputFenceOnX11, PressesMadeWhileTheThreadIsHeldReachNoGuardedWidgetAndNoKeyActs) {
   if (!g_xvfb) GTEST_SKIP() << "no Xvfb or xdotool";
   QWidget window;
   window.setGeometry(0, 0, 400, 200);
@@ -80,30 +81,37 @@ TEST(InputFenceOnX11, PressesMadeWhileTheThreadIsHeldReachNoGuardedWidget) {
   guarded->setGeometry(0, 0, 200, 200);
   auto* other = new Counting(&window);
   other->setGeometry(200, 0, 200, 200);
+  // A shortcut of the whole window, as Select All is.
+  int shortcuts = 0;
+  auto* selectAll = new QShortcut(QKeySequence(QStringLiteral("Ctrl+A")), &window);
+  QObject::connect(selectAll, &QShortcut::activated, [&] { ++shortcuts; });
   platform::InputFence fence([guarded](const QWidget* w) { return w == guarded; });
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   window.activateWindow();
-  guarded->setFocus();
-  ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == guarded; }));
+  // The keys' focus on a widget that is not guarded.
+  other->setFocus();
+  ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == other; }));
   const QPoint g = guarded->mapToGlobal(QPoint(100, 100)), f = other->mapToGlobal(QPoint(100, 100));
   auto at = [](const QPoint& p) { return std::to_string(p.x()) + " " + std::to_string(p.y()); };
 
   // The thread is held: nothing is handled while the user clicks and types.
-  xdotool("mousemove " + at(g) + " click 1 key a mousemove " + at(f) + " click 1");
+  xdotool("mousemove " + at(g) + " click 1 key a key ctrl+a mousemove " + at(f) + " click 1");
   fence.dropEarlierInput(&window);
   ASSERT_TRUE(waitFor([&] { return !fence.raised(); }));
   ASSERT_TRUE(waitFor([&] { return other->releases == 1; })) << "the unguarded widget has its click";
   EXPECT_EQ(other->presses, 1);
   EXPECT_EQ(guarded->presses, 0);
   EXPECT_EQ(guarded->releases, 0) << "the release of a dropped press goes with it";
-  EXPECT_EQ(guarded->keys, 0);
+  EXPECT_EQ(other->keys, 0) << "keys are dropped wherever the focus is";
+  EXPECT_EQ(shortcuts, 0);
 
   // Made after the end: delivered at once.
   guarded->setFocus();
-  xdotool("mousemove " + at(g) + " click 1 key b");
-  EXPECT_TRUE(waitFor([&] { return guarded->presses == 1 && guarded->releases == 1 && guarded->keys == 1; }))
-      << guarded->presses << " " << guarded->releases << " " << guarded->keys;
+  xdotool("mousemove " + at(g) + " click 1 key b key ctrl+a");
+  // Its keys: b, and the Control of Ctrl+A, whose A is the shortcut's.
+  EXPECT_TRUE(waitFor([&] { return guarded->presses == 1 && guarded->releases == 1 && guarded->keys == 2 && shortcuts == 1; }))
+      << guarded->presses << " " << guarded->releases << " " << guarded->keys << " " << shortcuts;
 }
 
 int main(int argc, char** argv) {
