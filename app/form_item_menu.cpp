@@ -90,7 +90,9 @@ void TDiskUsageForm::UsageListMouseDown(Qt::MouseButton button, const QPoint& po
 void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalPos) {
   // The shell's own menu: Explorer's verbs and those of every shell extension.
   if (const auto failure = platform::showShellMenu(this, path, globalPos))
-    platform::showError(this, oleError(failure->step, failure->hresult));
+    platform::showError(this, failure->reason.empty() ? oleError(failure->step, failure->hresult)
+                                                      : QStringLiteral("No menu for ") + DisplayName(path) +
+                                                            QStringLiteral(": ") + QString::fromStdString(failure->reason));
 }
 #else
 void TDiskUsageForm::ShowItemMenu(const std::string& path, const QPoint& globalPos) {

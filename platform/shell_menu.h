@@ -15,6 +15,7 @@ namespace platform {
 struct ShellMenuFailure {
   int step = 0;
   uint32_t hresult = 0;
+  std::string reason;  // when it was not shown on purpose, why
 };
 
 // Shows the menu of path at globalPos (Qt's screen coordinates) over owner's

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "platform/hidden_link_win32.h"
 #include "platform/shell_menu.h"
 #include "platform/win32_text.h"
 
@@ -80,6 +81,8 @@ class MenuMessages {
 
 std::optional<ShellMenuFailure> showShellMenu(QWidget* owner, const std::string& path, const QPoint& globalPos) {
   const HWND hwnd = reinterpret_cast<HWND>(owner->window()->winId());
+  // Its verbs (Delete, Cut, Rename) would act on the file the link leads to.
+  if (win32::isHiddenLink(win32::longPath(path))) return ShellMenuFailure{0, 0, win32::kHiddenLinkReason};
   PIDLIST_ABSOLUTE pidl = nullptr;
   HRESULT hr = SHParseDisplayName(win32::wide(path).c_str(), nullptr, &pidl, 0, nullptr);
   if (FAILED(hr)) return ShellMenuFailure{4, static_cast<uint32_t>(hr)};

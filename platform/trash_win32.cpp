@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/fs.h"
+#include "platform/hidden_link_win32.h"
 #include "platform/path.h"
 #include "platform/trash.h"
 #include "platform/win32_text.h"
@@ -40,6 +41,12 @@ bool recordOf(const std::string& path, WIN32_FIND_DATAW& fd) {
   FindClose(h);
   return true;
 }
+
+// A link wine shows as the file it leads to: deleting it by name would delete
+// that file (see hidden_link_win32.h).
+constexpr DWORD kHiddenLink = 0x20000001;  // an application's own error code
+
+std::string entryError(DWORD e) { return e == kHiddenLink ? std::string(win32::kHiddenLinkReason) : win32::errorText(e); }
 
 // Walks a tree depth first, with the open listings on a stack of its own (a
 // tree may be deeper than any thread's stack). visit sees each entry; for a
@@ -91,7 +98,7 @@ class TreeWalk {
       }
       if (act) {
         if (const DWORD e = act(path, entry)) {
-          error = path + ": " + win32::errorText(e);
+          error = path + ": " + entryError(e);
           return End::Failed;
         }
       }
@@ -134,7 +141,7 @@ class TreeWalk {
       if (done->keep) continue;
       if (act) {
         if (const DWORD e = act(done->path, done->fd)) {
-          error = done->path + ": " + win32::errorText(e);
+          error = done->path + ": " + entryError(e);
           closeAll();
           return End::Failed;
         }
@@ -146,6 +153,7 @@ class TreeWalk {
 
 DWORD removeEntry(const std::string& path, const WIN32_FIND_DATAW& fd) {
   const std::wstring p = longPath(path);
+  if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && win32::isHiddenLink(p)) return kHiddenLink;
   // A read-only file is removed as on other systems: its folder decides.
   if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
     SetFileAttributesW(p.c_str(), fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -175,6 +183,9 @@ TrashOutcome moveToTrash(const std::string& given) {
     return failed(TrashOutcome::Failed, win32::errorText(e));
   }
   if (isVolumeMount(path, fd)) return failed(TrashOutcome::NoTrash, "another volume is mounted there");
+  // Not NoTrash: deleting it for good would delete what it leads to as well.
+  if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && win32::isHiddenLink(longPath(path)))
+    return failed(TrashOutcome::Failed, win32::kHiddenLinkReason);
   // The volume the item really is on: its folder's, links resolved. Only
   // fixed drives have a Recycle Bin; an item elsewhere would be deleted at
   // once by the shell, which is for the user to agree to.

@@ -19,6 +19,9 @@ struct FolderMemo {
   std::string folder;  // as given, up to the entry's name
   DeviceId volume = 0;
   bool known = false;
+#ifdef _WIN32
+  std::wstring finalPath;  // where it really is, under wine (hidden_link_win32.h)
+#endif
 };
 
 // lstat of the entry name in the folder open as folderFd (Linux); on Windows,

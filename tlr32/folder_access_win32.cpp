@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "platform/hidden_link_win32.h"
 #include "tlr32/win32_files.h"
 #include "tlr32/win32_text.h"
 
@@ -26,9 +27,11 @@ bool lookAtIn(int, const char*, const std::string& path, FileStat& st, FolderMem
     memo->known = lookAt(memo->folder, folderSt, true);
     memo->volume = folderSt.st_dev;
     if (!memo->known) return lookAt(path, st, false);
+    memo->finalPath = platform::win32::runningUnderWine() ? platform::win32::finalPathOfFolder(fullLongPath(memo->folder))
+                                                          : std::wstring();
   }
   const std::wstring full = fullLongPath(path);
-  return !full.empty() && lookAtEntry(full, st, &memo->volume);
+  return !full.empty() && lookAtEntry(full, st, &memo->volume, &memo->finalPath);
 }
 
 namespace {

@@ -56,6 +56,9 @@ struct WorkerPool::Dir {
   const FileId ino;
 #ifdef _WIN32
   const std::wstring path;
+  // Under wine, where the folder really is (links resolved): its reader's,
+  // set before it looks at the entries.
+  std::wstring finalPath;
 #endif
   std::atomic<uint32_t> refs{1};
   // With an observer: its handle of the folder, and the parts of the listing

@@ -7,6 +7,7 @@
 
 #include "tlr32/walker.h"
 #include "tlr32/walker_dir.h"
+#include "platform/hidden_link_win32.h"
 #include "tlr32/win32_files.h"
 
 namespace tlr {
@@ -95,6 +96,7 @@ void WorkerPool::readDir(Dir* dir, void* listing, const void* firstEntry, Figure
   std::vector<Task> children;
   WalkObserver* observer = m_job->observer;
   WIN32_FIND_DATAW e = *static_cast<const WIN32_FIND_DATAW*>(firstEntry);
+  if (platform::win32::runningUnderWine()) dir->finalPath = platform::win32::finalPathOfFolder(dir->path);
   uint32_t position = 0;  // of the next entry in the folder's listing
   uint32_t inChunk = 0;
   void* run = nullptr;
@@ -138,7 +140,7 @@ void WorkerPool::sizeEntry(Dir* dir, const void* entry, const char* name, Figure
   if (filter && !run && !filter->matches(name)) return;
   const std::wstring path = entryPath(dir->path, e.cFileName);
   FileStat st;
-  if (!lookAtEntryOn(path, dir->dev, st)) {
+  if (!lookAtEntryOn(path, dir->dev, st, &dir->finalPath)) {
     if (errno == ENOENT) return;  // gone since it was listed
     // In use by the system (a paging file) or no file to open (a pipe): the
     // listing's facts, which is all there is to know.

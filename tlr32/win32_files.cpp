@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/hidden_link_win32.h"
 #include "tlr32/win32_text.h"
 
 namespace tlr {
@@ -164,9 +165,26 @@ bool look(const std::wstring& path, bool follow, const DeviceId* volume, FileSta
 
 }  // namespace
 
+// Under wine a Linux symbolic link to a file looks like that file (see
+// hidden_link_win32.h): it is made the link it is, never followed.
+// folderFinal: where its folder really is, when the caller knows it.
+void unhideLink(const std::wstring& path, FileStat& st, const std::wstring* folderFinal) {
+  if (!S_ISREG(st.st_mode) || !platform::win32::runningUnderWine()) return;
+  if (!platform::win32::isHiddenLink(path, folderFinal && !folderFinal->empty() ? folderFinal : nullptr)) return;
+  st.st_mode = S_IFLNK;
+  st.st_size = 0;
+  st.st_blocks = 0;
+  st.st_nlink = 1;
+  st.st_ino = 0;
+}
+
 bool lookAtPath(const std::wstring& path, FileStat& st, bool follow) { return look(path, follow, nullptr, st); }
 
-bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st) { return look(path, false, &volume, st); }
+bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st, const std::wstring* folderFinal) {
+  if (!look(path, false, &volume, st)) return false;
+  unhideLink(path, st, folderFinal);
+  return true;
+}
 
 void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& e, DeviceId dev, FileStat& st) {
   st = FileStat{};
@@ -183,7 +201,7 @@ void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& e, Devic
   st.st_mtim = timeFromFileTime(e.ftLastWriteTime);
 }
 
-bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume) {
+bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume, const std::wstring* folderFinal) {
   WIN32_FIND_DATAW e;
   const HANDLE h = ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &e, FindExSearchNameMatch, nullptr, 0);
   const bool listed = h != INVALID_HANDLE_VALUE;
@@ -191,6 +209,8 @@ bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume)
   if (!look(path, false, volume, st)) {
     if (!listed || errno == ENOENT) return false;
     factsFromListing(path, e, volume ? *volume : 0, st);
+  } else {
+    unhideLink(path, st, folderFinal);
   }
   if (listed && isLinkReparsePoint(e.dwFileAttributes, e.dwReserved0)) {
     st.st_mode = S_IFLNK;

@@ -33,14 +33,18 @@ bool lookAtPath(const std::wstring& path, FileStat& st, bool follow);
 // never follows. The volume is not asked again for each file: under wine
 // that question is a round trip to another process, and took most of a
 // walk's time.
-bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st);
+// Under wine, a Linux symbolic link to a file is found to be the link it is
+// (hidden_link_win32.h); folderFinal, when known, is where the folder really
+// is (finalPathOfFolder).
+bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st, const std::wstring* folderFinal = nullptr);
 
 // As lookAtPath without following, with what the entry's listing says: an
 // entry the listing calls a link is one, dated as listed (wine shows a link
 // to a folder as that folder once it is opened), and one that cannot be
 // opened has the listing's facts (see factsFromListing). With volume, the
 // entry is on that volume (see lookAtEntryOn).
-bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume = nullptr);
+bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume = nullptr,
+                 const std::wstring* folderFinal = nullptr);
 
 // The facts the listing gives of an entry, for one that cannot be opened (a
 // system file in use, a pipe): its size, date and kind; its allocation as the

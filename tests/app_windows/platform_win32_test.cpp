@@ -55,6 +55,7 @@ class PlatformWin32Test : public QObject {
   void recycleBinOutcomes();
   void deletingForGoodTakesLinksAsLinks();
   void theShellMenuShowsAndLeavesTheWindowAsItWas();
+  void aLinkWineShowsAsItsFileIsLeftAlone();
 };
 
 void PlatformWin32Test::pathRules_data() {
@@ -252,6 +253,32 @@ void PlatformWin32Test::theShellMenuShowsAndLeavesTheWindowAsItWas() {
   // ...and the window has its own procedure again once the menu has gone.
   QCOMPARE(GetWindowLongPtrW(hwnd, GWLP_WNDPROC), before);
   QVERIFY(QFile::exists(dir.filePath(QStringLiteral("item.txt"))));  // nothing chosen, nothing done
+}
+
+// A Linux link to a file, which wine shows as that file: the Recycle Bin,
+// deleting for good and the shell's menu would all act on the file it leads
+// to, so none of them is given it.
+void PlatformWin32Test::aLinkWineShowsAsItsFileIsLeftAlone() {
+  const QString links = qEnvironmentVariable("TALLORIN_LINKS");
+  QVERIFY2(!links.isEmpty(), "run by run_under_wine.sh, which makes them");
+  const std::string link = native(links + QStringLiteral("\\b\\to target"));
+  const QString target = links + QStringLiteral("\\a\\target");
+  const platform::TrashOutcome trashed = platform::moveToTrash(link);
+  QCOMPARE(int(trashed.kind), int(platform::TrashOutcome::Failed));
+  QVERIFY2(trashed.error.find("symbolic link") != std::string::npos, trashed.error.c_str());
+  std::string error;
+  platform::TreeSize removed;
+  QCOMPARE(int(platform::deleteForGood(native(links + QStringLiteral("\\b")), error, removed, {}, nullptr)),
+           int(platform::DeleteResult::Failed));
+  QVERIFY2(error.find("symbolic link") != std::string::npos, error.c_str());
+  QWidget owner;
+  owner.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&owner));
+  const auto failure = platform::showShellMenu(&owner, link, owner.mapToGlobal(QPoint(10, 10)));
+  QVERIFY(failure && !failure->reason.empty());
+  // The file and the link as they were.
+  QCOMPARE(QFileInfo(target).size(), 1000);
+  QVERIFY(QFileInfo::exists(QString::fromStdString(link)));
 }
 
 // A window of its own for the shell menu.

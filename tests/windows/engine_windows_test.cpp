@@ -245,3 +245,23 @@ TEST(BatchUnderWine, AFileWithSeveralNamesCountsOnceAmongTheEntries) {
   for (const wchar_t* d : {L"\\A", L"\\B", L""}) ::RemoveDirectoryW((root + d).c_str());
   if (!linked) GTEST_SKIP() << "no hard links here";
 }
+
+// Wine shows a Linux symbolic link to a file as that file. It is counted as
+// the link it is, never as what it leads to, alone and inside its folder,
+// whatever its name.
+TEST(LinksUnderWine, ALinkToAFileIsNeverFollowed) {
+  const std::string links = env("TALLORIN_LINKS");
+  ASSERT_FALSE(links.empty()) << "run by tests/windows/run_under_wine.sh, which makes them";
+  struct Case {
+    const char* path;
+    int files;
+    double fileBytes;
+  };
+  for (const Case& c : {Case{"\\a\\target", 1, 1000}, Case{"\\b\\to target", 1, 0}, Case{"\\b\\target", 1, 0},
+                        Case{"\\b", 3, 10}, Case{"", 4, 1010}}) {
+    const Figures f = compute(links + c.path);
+    EXPECT_EQ(f.rc, 0) << c.path;
+    EXPECT_EQ(f.files, c.files) << c.path;
+    EXPECT_EQ(f.fileBytes, c.fileBytes) << c.path;
+  }
+}

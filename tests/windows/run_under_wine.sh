@@ -71,6 +71,15 @@ chmod 0 "$t/locked"
     "a/caf$(printf '\xc3\xa9') \$name" "${deep#$t/}/far.bin" "${deep#$t/}/pair2"
 } | "$dump" "$t" >"$work/linux-figures.txt"
 
+# Links to files, which wine shows as the files they lead to: one to a file
+# beside the folder, one to a file of the same name elsewhere.
+links="$work/links"
+mkdir -p "$links/a" "$links/b"
+head -c 1000 /dev/zero >"$links/a/target"
+head -c 10 /dev/zero >"$links/b/own"
+ln -s ../a/target "$links/b/to target"
+ln -s ../a/target "$links/b/target"
+
 # Large enough that a walk lasts while a test ends the process from outside.
 large="$work/large"
 for d in $(seq 1 40); do
@@ -82,6 +91,7 @@ mkdir -p "$work/scratch"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export TALLORIN_FIXTURE="$(winpath "$t")" TALLORIN_LINUX_FIGURES="$(winpath "$work/linux-figures.txt")"
 export TALLORIN_LARGE_TREE="$(winpath "$large")" TALLORIN_SCRATCH="$(winpath "$work/scratch")"
+export TALLORIN_LINKS="$(winpath "$links")"
 started=$(date +%s)
 status=0
 "$wine" "$build/bin/engine_windows_tests.exe" "${@:3}" || status=$?
