@@ -163,6 +163,23 @@ DWORD removeEntry(const std::string& path, const WIN32_FIND_DATAW& fd) {
   return ok ? 0 : GetLastError();
 }
 
+// Under wine, the first link inside the folder at path that wine shows as
+// the file it leads to (see hidden_link_win32.h), named from the folder;
+// empty when there is none, and always on Windows.
+std::string hiddenLinkInside(const std::string& path, const WIN32_FIND_DATAW& fd) {
+  if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || isLink(fd) || !win32::runningUnderWine()) return {};
+  std::string found;
+  TreeWalk walk;
+  walk.keepGoing = [&](const std::string& p, const WIN32_FIND_DATAW& entry) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !win32::isHiddenLink(longPath(p))) return true;
+    found = p.substr(std::min(p.size(), path.size() + 1));
+    return false;
+  };
+  std::string ignored;
+  walk.run(path, ignored);
+  return found;
+}
+
 }  // namespace
 
 std::string homeTrashFolder() { return {}; }  // the Recycle Bin is the shell's, with no folder of ours
@@ -186,6 +203,10 @@ TrashOutcome moveToTrash(const std::string& given) {
   // Not NoTrash: deleting it for good would delete what it leads to as well.
   if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && win32::isHiddenLink(longPath(path)))
     return failed(TrashOutcome::Failed, win32::kHiddenLinkReason);
+  // A folder that holds one: should wine's Recycle Bin not take the folder,
+  // the shell offers to delete it instead, and its delete follows the link.
+  if (const std::string link = hiddenLinkInside(path, fd); !link.empty())
+    return failed(TrashOutcome::Failed, "it holds " + link + ": " + win32::kHiddenLinkReason);
   // The volume the item really is on: its folder's, links resolved. Only
   // fixed drives have a Recycle Bin; an item elsewhere would be deleted at
   // once by the shell, which is for the user to agree to.
