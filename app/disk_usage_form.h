@@ -476,6 +476,9 @@ class TDiskUsageForm : public QMainWindow {
   // the item panel says so rather than "0 items", whatever sums it since.
   // Cleared with the rows.
   bool m_folderUnread = false;
+  // The last refresh stopped before its end, the window being asked to close:
+  // the item panel says so, whatever sums it since.
+  bool m_refreshStopped = false;
   int m_wheelRemainder = 0;  // wheel turns below one notch, kept for the next event
   std::unique_ptr<TFSChangeNotifier> m_notifier;  // at most one: the folder last listed
   int m_notifiedRefreshes = 0;

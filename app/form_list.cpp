@@ -56,6 +56,7 @@ void TDiskUsageForm::SyncSortMenu() {
 void TDiskUsageForm::ClearUsageRows() {
   UsageModel->clearRows();
   m_folderUnread = false;
+  m_refreshStopped = false;
 }
 
 void TDiskUsageForm::UsageListColumnClick(int column) {

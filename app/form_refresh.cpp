@@ -59,7 +59,8 @@ struct TDiskUsageForm::TFolderSizing {
   };
 
   TFolderSizing(TDiskUsageForm& form, std::string folderPath)
-      : folder(std::move(folderPath)),
+      : window(form),
+        folder(std::move(folderPath)),
         // Held while the entries are sized, each looked up in it by name;
         // closed with the refresh, so the volume can be unmounted after it.
         folderFd(platform::openDirectory(folder)),
@@ -76,7 +77,9 @@ struct TDiskUsageForm::TFolderSizing {
   // than two entries is computed as a whole first (ComputeUsage), so nothing
   // goes before there are two.
   void listed(const TDirectoryList& listing, int count) {
-    platform::stayResponsive();  // a large folder takes a while to list
+    // A large folder takes a while to list; a request to close it waits for
+    // the sizing loop, which stops on it.
+    closeAsked = closeAsked || platform::stayResponsive(&window);
     if (count < 2) return;
     giveUpTo(listing, count);
   }
@@ -103,6 +106,8 @@ struct TDiskUsageForm::TFolderSizing {
     return sized;
   }
 
+  QWidget& window;
+  bool closeAsked = false;  // the user asked to close the window meanwhile
   const std::string folder;
   const platform::FileDescriptor folderFd;
   const int32_t mapDrive;  // with a target drive, every path has its figures
@@ -264,7 +269,10 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
 
   std::vector<TEntrySizing> batch;
   while (sizing.pipe.take(batch, kLongestUnseenWait)) {
-    platform::stayResponsive();
+    // The window is to close: no reason to keep it up until every entry is
+    // sized. What is there shows, said to be stopped, and is kept nowhere.
+    sizing.closeAsked = sizing.closeAsked || platform::stayResponsive(this);
+    if (sizing.closeAsked) break;
     // Nothing new for a while (a large folder, a slow disk): the rows so far
     // show meanwhile.
     if (batch.empty() && pace.folderNext()) showSoFar();
@@ -314,6 +322,11 @@ void TDiskUsageForm::ComputeUsage(TDirectoryList& listing, TFolderSizing& sizing
 
   // Nothing to count, because nothing could be looked at: said so, rather
   // than "0 items" as for an empty folder.
+  m_refreshStopped = sizing.closeAsked;
+  if (m_refreshStopped) {
+    StatusBar->setPanelText(0, RefreshStoppedText());
+    return;
+  }
   m_folderUnread = UsageModel->rowCount() == 0 && (outOfReach > 0 || !FolderCanBeRead(m_currentFolderPath));
   StatusBar->setPanelText(0, m_folderUnread ? FolderUnreadText() : ItemCountText(UsageModel->rowCount()));
   // Every entry was another volume (a folder of mount points only): the

@@ -55,7 +55,9 @@ void TDiskUsageForm::ShowSelectionTotals() {
   ShowTotals(totals);
   // A folder that could not be read has no rows to sum: its panel keeps
   // saying so after F5 or a change on the disk, not "0 items" as if empty.
-  if (m_folderUnread && UsageModel->rowCount() == 0)
+  if (m_refreshStopped)
+    StatusBar->setPanelText(0, RefreshStoppedText());
+  else if (m_folderUnread && UsageModel->rowCount() == 0)
     StatusBar->setPanelText(0, FolderUnreadText());
   else
     StatusBar->setPanelText(0, QString::number(totals.rows) +

@@ -8,12 +8,20 @@
 // and under wine what was painted meanwhile reaches the screen. No queued
 // message is dispatched, so nothing the user does acts before the work ends.
 // On X11 a repaint reaches the screen by itself, and nothing is needed.
+//
+// True when the user has asked to close window meanwhile (its title bar's
+// close button, the window manager, another program), so that the work can
+// stop rather than keep the window up until its end. A key made meanwhile
+// (Alt+F4) is not such a request: keys made during the work are dropped.
+// On X11 the request waits in Qt's connection, unseen: always false.
+class QWidget;
+
 namespace platform {
 
 #ifdef _WIN32
-void stayResponsive();
+bool stayResponsive(QWidget* window);
 #else
-inline void stayResponsive() {}
+inline bool stayResponsive(QWidget*) { return false; }
 #endif
 
 }  // namespace platform

@@ -71,6 +71,8 @@ QString ItemCountText(int rows, const QLocale& locale) {
 
 QString FolderUnreadText() { return QStringLiteral("Folder could not be read"); }
 
+QString RefreshStoppedText() { return QStringLiteral("Stopped: the window is closing"); }
+
 QString FreeSpaceText(int32_t diskFree, int32_t diskTotal, int32_t sizeFactor, const QLocale& locale) {
   const int64_t free = int64_t(diskFree) * sizeFactor;
   const int64_t total = int64_t(diskTotal) * sizeFactor;

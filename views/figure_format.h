@@ -19,6 +19,8 @@ QString ShortChangeText(int64_t change, const QLocale& locale = QLocale());
 QString ItemCountText(int rows, const QLocale& locale = QLocale());
 // In place of the item count, for a folder nothing of which could be looked at.
 QString FolderUnreadText();
+// The item panel after a refresh stopped because the window is closing.
+QString RefreshStoppedText();
 // The free-space panel: "12G of 100G bytes free (12%)". Figures are in units
 // of sizeFactor bytes; a total of 0 or less leaves out the total and share.
 QString FreeSpaceText(int32_t diskFree, int32_t diskTotal, int32_t sizeFactor, const QLocale& locale = QLocale());

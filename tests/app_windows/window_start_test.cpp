@@ -50,6 +50,7 @@ class WindowStartTest : public QObject {
   void pressesMadeDuringARefreshLandOnNoRow();
   void deleteMovesAFileToTheRecycleBin();
   void theVersionAndIconAreTheProgramsResources();
+  void aRequestToCloseDuringARefreshStopsIt();  // last: the window closes
 
  private:
   QString cell(const QString& name, int column) const;
@@ -265,6 +266,19 @@ void WindowStartTest::theVersionAndIconAreTheProgramsResources() {
   DestroyIcon(small);
   // A file without one reads as blanks, never as another file's.
   QCOMPARE(TAppInformation(native(QCoreApplication::applicationFilePath())).GetProductName(), QStringLiteral(" "));
+}
+
+// A request to close the window made while a refresh holds it (the title
+// bar's button, the window manager's close, another program's WM_CLOSE) stops
+// the refresh, which says so, and the window then closes.
+void WindowStartTest::aRequestToCloseDuringARefreshStopsIt() {
+  const auto hwnd = reinterpret_cast<HWND>(m_form->winId());
+  Sleep(60);  // the refresh's first look at the queue is due at once
+  PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  m_form->RefreshCmd->trigger();
+  QCOMPARE(m_form->statusPanelText(0), QStringLiteral("Stopped: the window is closing"));
+  QVERIFY(m_form->UsageModel->rowCount() < 4);  // the folder has 4 rows
+  QVERIFY(QTest::qWaitFor([this] { return !m_form->isVisible(); }, 10000));
 }
 
 QTEST_MAIN(WindowStartTest)
