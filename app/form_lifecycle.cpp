@@ -103,13 +103,11 @@ void TDiskUsageForm::FormCreate() {
   buildToolBar();
   buildUsageList();
   buildChartPanel();
-  // Clicks on the rows, or on the button that deletes them, and keys made
-  // while a refresh held the window are dropped when it ends: they were
-  // aimed at rows it has replaced.
-  m_inputFence = std::make_unique<platform::InputFence>([this](const QWidget* w) {
-    return w == UsageList || UsageList->isAncestorOf(w) || w == ChartPanel || ChartPanel->isAncestorOf(w) ||
-           w == DeleteBtn;
-  });
+  // Clicks and keys made while a refresh held the window are dropped when it
+  // ends: they were aimed at rows it has replaced, or at commands that act on
+  // them, and a menu opened by a click made then would come up after the
+  // window had gone, were it closed meanwhile. The title bar passes.
+  m_inputFence = std::make_unique<platform::InputFence>([this](const QWidget* w) { return w->window() == this; });
   // The list and the chart share one place; exactly one of them shows.
   auto* viewArea = new QWidget(DetailsPanel);
   auto* viewLayout = new QVBoxLayout(viewArea);

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -167,8 +168,9 @@ void WindowStartTest::pressesMadeDuringARefreshLandOnNoRow_data() {
     QTest::addRow("Down, %s", when) << "Down" << during;
     QTest::addRow("a click on the last row, %s", when) << "click" << during;
   }
-  // After the refresh it would open the row.
+  // After the refresh these would open the row, or a menu.
   QTest::addRow("a double click on the last row, during the refresh") << "double click" << true;
+  QTest::addRow("a click on the menu bar, during the refresh") << "menu" << true;
 }
 
 void WindowStartTest::pressesMadeDuringARefreshLandOnNoRow() {
@@ -191,7 +193,11 @@ void WindowStartTest::pressesMadeDuringARefreshLandOnNoRow() {
       return;
     }
     const QRect cell = m_form->UsageList->visualRect(m_form->UsageModel->index(last, 0));
-    const QPoint at = m_form->UsageList->viewport()->mapTo(m_form.get(), cell.center()) * m_form->devicePixelRatioF();
+    QMenuBar* bar = m_form->menuBar();
+    const QPoint at = (press == QStringLiteral("menu")
+                           ? bar->mapTo(m_form.get(), bar->actionGeometry(bar->actions().at(2)).center())
+                           : m_form->UsageList->viewport()->mapTo(m_form.get(), cell.center())) *
+                      m_form->devicePixelRatioF();
     const LPARAM where = MAKELPARAM(at.x(), at.y());
     PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
     PostMessageW(hwnd, WM_LBUTTONUP, 0, where);
@@ -208,6 +214,7 @@ void WindowStartTest::pressesMadeDuringARefreshLandOnNoRow() {
   QTest::qWait(300);
   const int current = m_form->UsageList->currentIndex().row();
   if (duringTheRefresh) {
+    QVERIFY(!QApplication::activePopupWidget());
     QCOMPARE(current, 0);
     QCOMPARE(m_form->UsageList->selectionModel()->selectedRows().size(), 1);
     QVERIFY2(m_messages.empty(), m_messages.empty() ? "" : qPrintable(m_messages.front()));
