@@ -103,11 +103,14 @@ void TDiskUsageForm::FormCreate() {
   buildToolBar();
   buildUsageList();
   buildChartPanel();
-  // Clicks and keys made while a refresh held the window are dropped when it
-  // ends: they were aimed at rows it has replaced, or at commands that act on
-  // them, and a menu opened by a click made then would come up after the
-  // window had gone, were it closed meanwhile. The title bar passes.
-  m_inputFence = std::make_unique<platform::InputFence>([this](const QWidget* w) { return w->window() == this; });
+  // Keys, and clicks on the rows or on the commands (the menu bar, the tool
+  // bar), made while a refresh held the window are dropped when it ends: they
+  // were aimed at rows it has replaced, and a menu opened by a click made
+  // then came up after the window had gone, were it closed meanwhile.
+  m_inputFence = std::make_unique<platform::InputFence>([this](const QWidget* w) {
+    const auto within = [w](const QWidget* area) { return w == area || area->isAncestorOf(w); };
+    return within(UsageList) || within(ChartPanel) || within(menuBar()) || within(ToolBar);
+  });
   // The list and the chart share one place; exactly one of them shows.
   auto* viewArea = new QWidget(DetailsPanel);
   auto* viewLayout = new QVBoxLayout(viewArea);
