@@ -16,13 +16,16 @@ inline constexpr const char* kHiddenLinkReason =
 
 // Whether the item at path (the long form "\\?\...") is such a link: opened,
 // it ends somewhere other than its folder's own place under its own name.
-// parentFinal, when given, is finalPathOfFolder() of the item's folder,
-// known already to a caller that asks for many entries of one folder. False
-// when not under wine, and when it cannot be told (the item is gone).
-bool isHiddenLink(const std::wstring& path, const std::wstring* parentFinal = nullptr);
+// False when not under wine, and when it cannot be told (the item is gone).
+bool isHiddenLink(const std::wstring& path);
 
-// Where the folder at path really is (links and mapped drives resolved),
-// for isHiddenLink; empty when it cannot be told.
+// The same for an item already open as `handle`. folderFinal is
+// finalPathOfFolder() of the item's folder, known already to a caller that
+// looks at many entries of one folder; empty to ask it.
+bool isHiddenLink(const std::wstring& path, void* handle, const std::wstring& folderFinal);
+
+// Where the folder at path really is (links and mapped drives resolved);
+// empty when it cannot be told.
 std::wstring finalPathOfFolder(const std::wstring& path);
 
 }  // namespace platform::win32

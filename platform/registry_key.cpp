@@ -37,4 +37,15 @@ void RegistryKey::writeInteger(const std::string& name, int32_t value) { stage(n
 void RegistryKey::writeString(const std::string& name, const std::string& value) { stage(name, Value(value)); }
 void RegistryKey::remove(const std::string& name) { stage(name, std::nullopt); }
 
+// What reading the store found, whichever store it is.
+RegistryKey::FileState RegistryKey::fileState() const {
+  read();
+  return m_state;
+}
+
+const std::string& RegistryKey::fileProblem() const {
+  read();
+  return m_problem;
+}
+
 }  // namespace platform

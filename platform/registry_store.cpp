@@ -205,16 +205,6 @@ void RegistryKey::read() const {
   }
 }
 
-RegistryKey::FileState RegistryKey::fileState() const {
-  read();
-  return m_state;
-}
-
-const std::string& RegistryKey::fileProblem() const {
-  read();
-  return m_problem;
-}
-
 bool RegistryKey::exists() const {
   read();
   return m_text && m_text->hasKey(m_keyPath);

@@ -69,16 +69,6 @@ void RegistryKey::read() const {
   RegCloseKey(key);
 }
 
-RegistryKey::FileState RegistryKey::fileState() const {
-  read();
-  return m_state;
-}
-
-const std::string& RegistryKey::fileProblem() const {
-  read();
-  return m_problem;
-}
-
 bool RegistryKey::exists() const {
   read();
   return m_keyFound;

@@ -153,11 +153,22 @@ bool lookThrough(HANDLE h, const DeviceId* volume, FileStat& st) {
   return true;
 }
 
-bool look(const std::wstring& path, bool follow, const DeviceId* volume, FileStat& st) {
+// Under wine a Linux symbolic link to a file looks like that file (see
+// hidden_link_win32.h): an entry (folderFinal given: where its folder really
+// is, or empty to ask) is made the link it is, never followed.
+bool look(const std::wstring& path, bool follow, const DeviceId* volume, FileStat& st,
+          const std::wstring* folderFinal = nullptr) {
   const HANDLE h = openToLook(path, follow);
   if (h == INVALID_HANDLE_VALUE) return false;
   const bool ok = lookThrough(h, volume, st);
   const int error = errno;
+  if (ok && folderFinal && S_ISREG(st.st_mode) && platform::win32::isHiddenLink(path, h, *folderFinal)) {
+    st.st_mode = S_IFLNK;
+    st.st_size = 0;
+    st.st_blocks = 0;
+    st.st_nlink = 1;
+    st.st_ino = 0;
+  }
   ::CloseHandle(h);
   errno = error;
   return ok;
@@ -165,25 +176,11 @@ bool look(const std::wstring& path, bool follow, const DeviceId* volume, FileSta
 
 }  // namespace
 
-// Under wine a Linux symbolic link to a file looks like that file (see
-// hidden_link_win32.h): it is made the link it is, never followed.
-// folderFinal: where its folder really is, when the caller knows it.
-void unhideLink(const std::wstring& path, FileStat& st, const std::wstring* folderFinal) {
-  if (!S_ISREG(st.st_mode) || !platform::win32::runningUnderWine()) return;
-  if (!platform::win32::isHiddenLink(path, folderFinal && !folderFinal->empty() ? folderFinal : nullptr)) return;
-  st.st_mode = S_IFLNK;
-  st.st_size = 0;
-  st.st_blocks = 0;
-  st.st_nlink = 1;
-  st.st_ino = 0;
-}
-
 bool lookAtPath(const std::wstring& path, FileStat& st, bool follow) { return look(path, follow, nullptr, st); }
 
 bool lookAtEntryOn(const std::wstring& path, DeviceId volume, FileStat& st, const std::wstring* folderFinal) {
-  if (!look(path, false, &volume, st)) return false;
-  unhideLink(path, st, folderFinal);
-  return true;
+  static const std::wstring kAskIt;
+  return look(path, false, &volume, st, folderFinal ? folderFinal : &kAskIt);
 }
 
 void factsFromListing(const std::wstring& path, const WIN32_FIND_DATAW& e, DeviceId dev, FileStat& st) {
@@ -206,11 +203,10 @@ bool lookAtEntry(const std::wstring& path, FileStat& st, const DeviceId* volume,
   const HANDLE h = ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &e, FindExSearchNameMatch, nullptr, 0);
   const bool listed = h != INVALID_HANDLE_VALUE;
   if (listed) ::FindClose(h);
-  if (!look(path, false, volume, st)) {
+  static const std::wstring kAskIt;
+  if (!look(path, false, volume, st, folderFinal ? folderFinal : &kAskIt)) {
     if (!listed || errno == ENOENT) return false;
     factsFromListing(path, e, volume ? *volume : 0, st);
-  } else {
-    unhideLink(path, st, folderFinal);
   }
   if (listed && isLinkReparsePoint(e.dwFileAttributes, e.dwReserved0)) {
     st.st_mode = S_IFLNK;
